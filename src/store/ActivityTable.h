@@ -1,0 +1,113 @@
+#pragma once
+// taActivities: the table P3Data cached in memory as a client-side cursor.
+//
+// The cache holds every row of the table in table order (rowid order, which
+// is the import order). When the filter is on, only the rows the filter text
+// selects are "visible"; row indices in this interface always count visible
+// rows. The cursor (current row) moves over visible rows.
+//
+// Editing follows the dataset model: edit() or append() opens an edit buffer
+// on the current row, setFieldValue() changes columns of it, post() writes
+// only the changed columns to the file (so a post never reverts what a bulk
+// statement changed meanwhile) and cancel() drops the buffer.
+//
+// A requery shows its first rows at once; when an event loop runs, the rest
+// are fetched in chunks from it so the window never freezes. fetchAll()
+// completes the fetch synchronously; operations that need every row call it.
+
+#include "store/ActivityLayout.h"
+
+#include <QObject>
+#include <QString>
+#include <QVariant>
+
+#include <memory>
+#include <vector>
+
+namespace orvane::store {
+
+class Database;
+
+class ActivityTable : public QObject {
+    Q_OBJECT
+public:
+    enum class State { Inactive, Browse, Edit, Insert };
+
+    explicit ActivityTable(Database& database, QObject* parent = nullptr);
+    ~ActivityTable() override;
+
+    // Opens the table: checks that P3Data exists with the exact 148-column
+    // layout (throws DatabaseError naming the first difference otherwise,
+    // and the table stays closed), then reads its rows.
+    void open();
+    void close();
+    bool isActive() const { return m_state != State::Inactive; }
+    State state() const { return m_state; }
+    Database& database() const { return m_database; }
+
+    // --- rows (visible rows; cached values, the edit buffer not included)
+    int rowCount() const;
+    QVariant value(int row, int column) const;
+    qint64 rowIdAt(int row) const;
+    // Visible row index of a rowid, or -1.
+    int rowOfId(qint64 rowId) const;
+
+    // --- cursor
+    int currentRow() const { return m_current; }   // -1 when there are no rows
+    // Moves the cursor (posting a pending edit first); emits afterScroll.
+    void setCurrentRow(int row);
+    void first();
+    void last();
+    void next();     // at the last row: stays there and sets eof()
+    void prior();    // at the first row: stays there and sets bof()
+    bool bof() const { return m_bof; }
+    bool eof() const { return m_eof; }
+
+    // Value of a column of the current row, including a pending edit.
+    QVariant fieldValue(int column) const;
+
+    // --- editing
+    void edit();
+    void append();
+    void setFieldValue(int column, const QVariant& value);
+    void post();
+    void cancel();
+
+    // --- the row filter
+    QString filter() const { return m_filterText; }
+    void setFilter(const QString& filterText);
+    bool filtered() const { return m_filtered; }
+    void setFiltered(bool on);
+
+    // --- re-read
+    void requery();
+    bool isFetching() const;
+    void fetchAll();
+
+signals:
+    // The current row changed (row index may be -1).
+    void afterScroll();
+    // The visible rows were replaced as a whole (open, requery, filter).
+    void rowsReset();
+    // More rows arrived from the asynchronous fetch: visible rows first..last.
+    void rowsFetched(int first, int last);
+    // A row was posted (its values changed) or appended at index row.
+    void rowPosted(int row);
+    void rowAppended(int row);
+    // The asynchronous fetch has delivered every row.
+    void fetchFinished();
+
+private:
+    struct Impl;
+    friend struct Impl;
+    Database& m_database;
+    std::unique_ptr<Impl> d;
+    State m_state = State::Inactive;
+    int m_current = -1;
+    bool m_bof = true;
+    bool m_eof = true;
+    QString m_filterText;
+    bool m_filtered = false;
+};
+
+} // namespace orvane::store

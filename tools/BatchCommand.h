@@ -1,0 +1,35 @@
+#pragma once
+// orvane-batch subcommands register themselves here: each subcommand lives in
+// its own file under tools/batch/ and declares one static BatchCommand.
+
+#include <QString>
+#include <QStringList>
+
+namespace orvane::batch {
+
+// Exit statuses shared by every subcommand.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitError = 1;   // the message the window would show
+inline constexpr int kExitUsage = 2;
+
+struct BatchCommand {
+    using Runner = int (*)(const QStringList& args);
+    BatchCommand(const char* name, const char* usage, Runner run);
+    const char* name;
+    const char* usage;
+    Runner run;
+};
+
+// Writes a line to standard output / standard error (UTF-8).
+void printLine(const QString& text);
+void printError(const QString& text);
+
+// Removes "--name VALUE" from args and returns VALUE (empty when absent).
+// Sets *present when given. Throws UsageError when the value is missing.
+QString takeOption(QStringList& args, const QString& name, bool* present = nullptr);
+
+struct UsageError {
+    QString message;
+};
+
+} // namespace orvane::batch
