@@ -98,6 +98,9 @@ signals:
     void fetchFinished();
 
 private:
+    void scheduleFetch();
+    void fetchMore(int limit);
+
     struct Impl;
     friend struct Impl;
     Database& m_database;

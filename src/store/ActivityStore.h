@@ -1,0 +1,32 @@
+#pragma once
+// The local database objects of the main window, bundled so the windows and
+// orvane-batch share them: the connection, the table, and the three queries.
+
+#include "store/ActivityTable.h"
+#include "store/Database.h"
+#include "store/Query.h"
+
+#include <functional>
+
+namespace orvane::store {
+
+class ActivityStore {
+public:
+    explicit ActivityStore(const QString& fileName = QStringLiteral("pdb.mdb"));
+
+    // Opens the connection, then the table. Each failure is handed to
+    // `report` and start-up goes on: opening the table tries to connect
+    // again, so a missing file is reported twice, and the table stays closed.
+    void openAtStartup(const std::function<void(const QString&)>& report);
+
+    // Removes every row (whatever the filter) and re-reads the table.
+    void ClearTable();
+
+    Database ADOCon;
+    ActivityTable taActivities;
+    Query qDelete;
+    Query qGetActivity;
+    Query qLog2Log;
+};
+
+} // namespace orvane::store

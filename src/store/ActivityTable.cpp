@@ -1,0 +1,513 @@
+#include "store/ActivityTable.h"
+
+#include "common/Errors.h"
+#include "store/Database.h"
+#include "store/FilterSql.h"
+#include "store/SqlValues.h"
+#include "store/Statement.h"
+
+#include <QMetaObject>
+#include <QStringList>
+#include <algorithm>
+#include <map>
+#include <sqlite3.h>
+#include <unordered_set>
+
+namespace orvane::store {
+
+namespace {
+
+// Rows arrive in chunks: the first one at once, the rest from the event loop.
+constexpr int kFirstChunk = 256;
+constexpr int kLaterChunk = 8192;
+
+const QString kClosedDataset = QStringLiteral("Cannot perform this operation on a closed dataset");
+
+// One cached cell. Rows keep only their non-null cells, sorted by column, so
+// 100,000 activities with mostly empty log columns stay small in memory.
+struct Cell {
+    quint8 column;
+    QVariant value;
+};
+
+struct Row {
+    qint64 id = 0;
+    std::vector<Cell> cells;
+
+    QVariant get(int column) const
+    {
+        auto it = std::lower_bound(cells.begin(), cells.end(), column,
+                                   [](const Cell& c, int col) { return c.column < col; });
+        return it != cells.end() && it->column == column ? it->value : QVariant();
+    }
+    void set(int column, const QVariant& value)
+    {
+        auto it = std::lower_bound(cells.begin(), cells.end(), column,
+                                   [](const Cell& c, int col) { return c.column < col; });
+        const bool present = it != cells.end() && it->column == column;
+        if (value.isNull()) {
+            if (present)
+                cells.erase(it);
+        } else if (present) {
+            it->value = value;
+        } else {
+            cells.insert(it, Cell{quint8(column), value});
+        }
+    }
+};
+
+QString quotedName(int column)
+{
+    return QLatin1Char('[') + fieldName(column) + QLatin1Char(']');
+}
+
+QString selectAllColumnsSql()
+{
+    QStringList names;
+    for (int i = 0; i < kColumnCount; ++i)
+        names << quotedName(i);
+    return QStringLiteral("SELECT rowid, ") + names.join(QLatin1Char(','))
+           + QStringLiteral(" FROM [P3Data] WHERE rowid > ?1 ORDER BY rowid LIMIT ?2");
+}
+
+QString insertSql()
+{
+    QStringList names, params;
+    for (int i = 0; i < kColumnCount; ++i) {
+        names << quotedName(i);
+        params << QStringLiteral("?%1").arg(i + 1);
+    }
+    return QStringLiteral("INSERT INTO [P3Data] (") + names.join(QLatin1Char(','))
+           + QStringLiteral(") VALUES (") + params.join(QLatin1Char(',')) + QLatin1Char(')');
+}
+
+// Checks that P3Data exists with exactly the layout Orvane addresses by
+// position; a table of another shape would put values into wrong columns.
+void checkLayout(sqlite3* db)
+{
+    Statement info(db, QStringLiteral("PRAGMA table_info([P3Data])"));
+    QStringList actual;
+    while (info.step())
+        actual << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(info.get(), 1)));
+    if (actual.isEmpty())
+        throw DatabaseError(QStringLiteral("The table 'P3Data' does not exist in the database"));
+    const QStringList& expected = fieldNames();
+    const qsizetype common = std::min(actual.size(), expected.size());
+    for (qsizetype i = 0; i < common; ++i) {
+        if (actual.at(i) != expected.at(i))
+            throw DatabaseError(
+                QStringLiteral("The table 'P3Data' does not have the expected layout: column %1 is '%2' where '%3' is expected")
+                    .arg(i).arg(actual.at(i), expected.at(i)));
+    }
+    if (actual.size() < expected.size())
+        throw DatabaseError(
+            QStringLiteral("The table 'P3Data' does not have the expected layout: it has %1 columns and lacks '%2' (column %3) and the columns after it")
+                .arg(actual.size()).arg(expected.at(actual.size())).arg(actual.size()));
+    if (actual.size() > expected.size())
+        throw DatabaseError(
+            QStringLiteral("The table 'P3Data' does not have the expected layout: it has %1 columns; '%2' (column %3) is not expected")
+                .arg(actual.size()).arg(actual.at(expected.size())).arg(expected.size()));
+}
+
+} // namespace
+
+struct ActivityTable::Impl {
+    std::vector<Row> rows;          // every fetched row, table order
+    std::vector<int> visible;       // indices into rows of the rows the filter lets through
+    bool filterActive = false;
+    std::unordered_set<qint64> matches;  // rowids the filter selects (when active)
+    qint64 lastFetchedId = 0;
+    bool fetchDone = true;
+    bool fetchScheduled = false;
+    quint64 generation = 0;         // a requery makes pending fetch calls obsolete
+    std::map<int, QVariant> pending;  // the edit buffer: column -> new value
+    std::unique_ptr<Statement> insert;
+
+    // Reads up to `limit` more rows; returns how many rows became visible.
+    int fetchChunk(sqlite3* db, int limit)
+    {
+        static const QString sql = selectAllColumnsSql();
+        Statement select(db, sql);
+        sqlite3_bind_int64(select.get(), 1, lastFetchedId);
+        sqlite3_bind_int(select.get(), 2, limit);
+        int fetched = 0;
+        int madeVisible = 0;
+        while (select.step()) {
+            Row row;
+            row.id = sqlite3_column_int64(select.get(), 0);
+            for (int c = 0; c < kColumnCount; ++c) {
+                if (sqlite3_column_type(select.get(), c + 1) == SQLITE_NULL)
+                    continue;
+                row.cells.push_back(Cell{quint8(c), readColumnValue(select.get(), c + 1, c)});
+            }
+            lastFetchedId = row.id;
+            if (!filterActive || matches.count(row.id)) {
+                visible.push_back(int(rows.size()));
+                ++madeVisible;
+            }
+            rows.push_back(std::move(row));
+            ++fetched;
+        }
+        if (fetched < limit)
+            fetchDone = true;
+        return madeVisible;
+    }
+
+    void rebuildVisible()
+    {
+        visible.clear();
+        visible.reserve(rows.size());
+        for (int i = 0; i < int(rows.size()); ++i)
+            if (!filterActive || matches.count(rows[size_t(i)].id))
+                visible.push_back(i);
+    }
+};
+
+ActivityTable::ActivityTable(Database& database, QObject* parent)
+    : QObject(parent), m_database(database), d(std::make_unique<Impl>())
+{
+}
+
+ActivityTable::~ActivityTable() = default;
+
+void ActivityTable::open()
+{
+    if (isActive())
+        return;
+    checkLayout(m_database.handle());
+    m_state = State::Browse;
+    try {
+        requery();
+    } catch (...) {
+        close();
+        throw;
+    }
+}
+
+void ActivityTable::close()
+{
+    d->rows.clear();
+    d->visible.clear();
+    d->pending.clear();
+    d->insert.reset();
+    d->fetchDone = true;
+    ++d->generation;
+    m_state = State::Inactive;
+    m_current = -1;
+    m_bof = m_eof = true;
+    emit rowsReset();
+}
+
+static void requireActive(const ActivityTable& table)
+{
+    if (!table.isActive())
+        throw DatabaseError(kClosedDataset);
+}
+
+int ActivityTable::rowCount() const
+{
+    return int(d->visible.size());
+}
+
+QVariant ActivityTable::value(int row, int column) const
+{
+    if (row < 0 || row >= rowCount())
+        return QVariant();
+    return d->rows[size_t(d->visible[size_t(row)])].get(column);
+}
+
+qint64 ActivityTable::rowIdAt(int row) const
+{
+    if (row < 0 || row >= rowCount())
+        return 0;
+    return d->rows[size_t(d->visible[size_t(row)])].id;
+}
+
+int ActivityTable::rowOfId(qint64 rowId) const
+{
+    // Rows are cached in rowid order, and visible keeps that order.
+    auto it = std::lower_bound(d->visible.begin(), d->visible.end(), rowId,
+                               [this](int index, qint64 id) { return d->rows[size_t(index)].id < id; });
+    if (it == d->visible.end() || d->rows[size_t(*it)].id != rowId)
+        return -1;
+    return int(it - d->visible.begin());
+}
+
+void ActivityTable::setCurrentRow(int row)
+{
+    requireActive(*this);
+    if (m_state != State::Browse)
+        post();
+    if (row < 0 || row >= rowCount())
+        return;
+    m_current = row;
+    m_bof = m_eof = false;
+    emit afterScroll();
+}
+
+void ActivityTable::first()
+{
+    requireActive(*this);
+    if (m_state != State::Browse)
+        post();
+    m_current = rowCount() > 0 ? 0 : -1;
+    m_bof = true;
+    m_eof = rowCount() == 0;
+    emit afterScroll();
+}
+
+void ActivityTable::last()
+{
+    requireActive(*this);
+    if (m_state != State::Browse)
+        post();
+    fetchAll();
+    m_current = rowCount() - 1;
+    m_eof = true;
+    m_bof = rowCount() == 0;
+    emit afterScroll();
+}
+
+void ActivityTable::next()
+{
+    requireActive(*this);
+    if (m_state != State::Browse)
+        post();
+    if (m_eof)
+        return;   // already past the end: nothing happens, no scroll event
+    m_bof = false;
+    if (m_current + 1 >= rowCount() && !d->fetchDone)
+        fetchAll();
+    if (m_current + 1 < rowCount())
+        ++m_current;
+    else
+        m_eof = true;
+    emit afterScroll();
+}
+
+void ActivityTable::prior()
+{
+    requireActive(*this);
+    if (m_state != State::Browse)
+        post();
+    if (m_bof)
+        return;
+    m_eof = false;
+    if (m_current > 0)
+        --m_current;
+    else
+        m_bof = true;
+    emit afterScroll();
+}
+
+QVariant ActivityTable::fieldValue(int column) const
+{
+    auto it = d->pending.find(column);
+    if (it != d->pending.end())
+        return it->second;
+    if (m_state == State::Insert)
+        return column == kFlagColumn ? QVariant(false) : QVariant();
+    return value(m_current, column);
+}
+
+void ActivityTable::edit()
+{
+    requireActive(*this);
+    if (m_state == State::Edit || m_state == State::Insert)
+        return;
+    if (m_current < 0)
+        throw DatabaseError(QStringLiteral("There is no current row to edit"));
+    d->pending.clear();
+    m_state = State::Edit;
+}
+
+void ActivityTable::append()
+{
+    requireActive(*this);
+    if (m_state != State::Browse)
+        post();
+    // A new row gets a rowid above every cached one; the cache must hold
+    // them all first so the fetch cannot deliver the new row a second time.
+    fetchAll();
+    d->pending.clear();
+    m_state = State::Insert;
+}
+
+void ActivityTable::setFieldValue(int column, const QVariant& value)
+{
+    requireActive(*this);
+    if (column < 0 || column >= kColumnCount)
+        throw DatabaseError(QStringLiteral("List index out of bounds (%1)").arg(column));
+    if (m_state == State::Browse)
+        edit();
+    d->pending[column] = coerceToColumn(column, value);
+}
+
+void ActivityTable::post()
+{
+    requireActive(*this);
+    if (m_state == State::Browse)
+        return;
+    sqlite3* db = m_database.handle();
+    if (m_state == State::Insert) {
+        if (!d->insert)
+            d->insert = std::make_unique<Statement>(db, insertSql());
+        Statement& insert = *d->insert;
+        insert.reset();
+        Row row;
+        for (int c = 0; c < kColumnCount; ++c) {
+            QVariant v = fieldValue(c);
+            bindColumnValue(insert.get(), c + 1, c, v);
+            if (!v.isNull())
+                row.cells.push_back(Cell{quint8(c), v});
+        }
+        insert.step();
+        insert.reset();
+        row.id = sqlite3_last_insert_rowid(db);
+        d->lastFetchedId = std::max(d->lastFetchedId, row.id);
+        d->visible.push_back(int(d->rows.size()));
+        d->rows.push_back(std::move(row));
+        d->pending.clear();
+        m_state = State::Browse;
+        m_current = rowCount() - 1;
+        m_bof = m_eof = false;
+        emit rowAppended(m_current);
+        return;
+    }
+    // Edit: write only the columns this edit changed.
+    if (!d->pending.empty()) {
+        QStringList assignments;
+        for (const auto& [column, v] : d->pending)
+            assignments << quotedName(column) + QStringLiteral(" = ?");
+        Statement update(db, QStringLiteral("UPDATE [P3Data] SET ") + assignments.join(QStringLiteral(", "))
+                                 + QStringLiteral(" WHERE rowid = ?"));
+        int index = 1;
+        for (const auto& [column, v] : d->pending)
+            bindColumnValue(update.get(), index++, column, v);
+        sqlite3_bind_int64(update.get(), index, rowIdAt(m_current));
+        update.step();
+        Row& row = d->rows[size_t(d->visible[size_t(m_current)])];
+        for (const auto& [column, v] : d->pending)
+            row.set(column, v);
+    }
+    d->pending.clear();
+    m_state = State::Browse;
+    emit rowPosted(m_current);
+}
+
+void ActivityTable::cancel()
+{
+    d->pending.clear();
+    if (m_state == State::Edit || m_state == State::Insert)
+        m_state = State::Browse;
+}
+
+void ActivityTable::setFilter(const QString& filterText)
+{
+    if (m_filtered && isActive() && filterText != m_filterText) {
+        const QString previous = m_filterText;
+        m_filterText = filterText;
+        try {
+            requery();
+        } catch (...) {
+            m_filterText = previous;
+            throw;
+        }
+        return;
+    }
+    m_filterText = filterText;
+}
+
+void ActivityTable::setFiltered(bool on)
+{
+    if (on == m_filtered)
+        return;
+    m_filtered = on;
+    if (!isActive())
+        return;
+    try {
+        requery();
+    } catch (...) {
+        m_filtered = !on;
+        throw;
+    }
+}
+
+void ActivityTable::requery()
+{
+    requireActive(*this);
+    if (m_state != State::Browse)
+        post();
+    sqlite3* db = m_database.handle();
+
+    // Work out which rows the filter selects before touching the cache, so a
+    // filter text the engine cannot read leaves the table as it was.
+    const bool filterActive = m_filtered && !m_filterText.trimmed().isEmpty();
+    std::unordered_set<qint64> matches;
+    if (filterActive) {
+        Statement select(db, QStringLiteral("SELECT rowid FROM [P3Data] WHERE ") + filterTextToSql(m_filterText));
+        while (select.step())
+            matches.insert(sqlite3_column_int64(select.get(), 0));
+    }
+
+    ++d->generation;
+    d->rows.clear();
+    d->visible.clear();
+    d->filterActive = filterActive;
+    d->matches = std::move(matches);
+    d->lastFetchedId = 0;
+    d->fetchDone = false;
+    try {
+        d->fetchChunk(db, kFirstChunk);
+    } catch (...) {
+        close();
+        throw;
+    }
+    m_current = rowCount() > 0 ? 0 : -1;
+    m_bof = true;
+    m_eof = rowCount() == 0;
+    emit rowsReset();
+    emit afterScroll();
+    if (d->fetchDone)
+        emit fetchFinished();
+    else
+        scheduleFetch();
+}
+
+void ActivityTable::scheduleFetch()
+{
+    if (d->fetchScheduled || d->fetchDone)
+        return;
+    d->fetchScheduled = true;
+    const quint64 generation = d->generation;
+    QMetaObject::invokeMethod(this, [this, generation] {
+        d->fetchScheduled = false;
+        if (generation != d->generation || d->fetchDone || !isActive())
+            return;
+        fetchMore(kLaterChunk);
+        scheduleFetch();
+    }, Qt::QueuedConnection);
+}
+
+void ActivityTable::fetchMore(int limit)
+{
+    const int firstNew = rowCount();
+    const int added = d->fetchChunk(m_database.handle(), limit);
+    if (added > 0)
+        emit rowsFetched(firstNew, firstNew + added - 1);
+    if (d->fetchDone)
+        emit fetchFinished();
+}
+
+bool ActivityTable::isFetching() const
+{
+    return isActive() && !d->fetchDone;
+}
+
+void ActivityTable::fetchAll()
+{
+    while (isActive() && !d->fetchDone)
+        fetchMore(1 << 30);
+}
+
+} // namespace orvane::store

@@ -1,0 +1,37 @@
+#include "store/DatabaseFile.h"
+
+#include "common/Errors.h"
+#include "store/ActivityLayout.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <sqlite3.h>
+
+namespace orvane::store {
+
+void createActivityDatabase(const QString& path)
+{
+    if (QFileInfo::exists(path) || QFileInfo(path).isSymLink())
+        throw DatabaseError(QStringLiteral("The file '%1' already exists; it was left untouched").arg(path));
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(path.toUtf8().constData(), &db,
+                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_EXCLUSIVE, nullptr);
+    QString message;
+    if (rc == SQLITE_OK) {
+        const QByteArray sql = "PRAGMA journal_mode=WAL; BEGIN; " + createTableSql().toUtf8() + "; COMMIT;";
+        char* error = nullptr;
+        rc = sqlite3_exec(db, sql.constData(), nullptr, nullptr, &error);
+        if (rc != SQLITE_OK)
+            message = QString::fromUtf8(error ? error : sqlite3_errstr(rc));
+        sqlite3_free(error);
+    } else {
+        message = QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
+    }
+    sqlite3_close(db);
+    if (!message.isEmpty()) {
+        QFile::remove(path);
+        throw DatabaseError(QStringLiteral("Cannot create '%1': %2").arg(path, message));
+    }
+}
+
+} // namespace orvane::store

@@ -1,0 +1,103 @@
+#include "store/Query.h"
+
+#include "common/Errors.h"
+#include "store/ActivityLayout.h"
+#include "store/Database.h"
+#include "store/Dialect.h"
+#include "store/SqlValues.h"
+#include "store/Statement.h"
+
+#include <sqlite3.h>
+
+namespace orvane::store {
+
+Query::Query(Database& database, QStringList sqlLines)
+    : m_database(database), m_lines(std::move(sqlLines))
+{
+}
+
+Query::~Query() = default;
+
+void Query::setSql(const QStringList& lines)
+{
+    close();
+    m_lines = lines;
+}
+
+QString Query::sqlText() const
+{
+    return m_lines.join(QLatin1Char('\n'));
+}
+
+void Query::setParameter(const QString& name, const QVariant& value)
+{
+    m_params.insert(name, value);
+}
+
+QVariant Query::parameter(const QString& name) const
+{
+    return m_params.value(name);
+}
+
+int Query::execSQL()
+{
+    close();
+    return m_database.execute(sqlText(), m_params);
+}
+
+void Query::open()
+{
+    close();
+    auto statement = std::make_unique<Statement>(m_database.handle(), translateStatement(sqlText()));
+    const int count = sqlite3_bind_parameter_count(statement->get());
+    for (int i = 1; i <= count; ++i) {
+        const char* name = sqlite3_bind_parameter_name(statement->get(), i);
+        const QString key = name ? QString::fromUtf8(name + 1) : QString();
+        bindValue(statement->get(), i, m_params.value(key));
+    }
+    m_eof = !statement->step();
+    m_statement = std::move(statement);
+}
+
+void Query::close()
+{
+    m_statement.reset();
+    m_eof = true;
+}
+
+void Query::next()
+{
+    if (!m_statement)
+        throw DatabaseError(QStringLiteral("Cannot perform this operation on a closed dataset"));
+    if (!m_eof)
+        m_eof = !m_statement->step();
+}
+
+int Query::fieldCount() const
+{
+    return m_statement ? sqlite3_column_count(m_statement->get()) : 0;
+}
+
+QVariant Query::value(int column) const
+{
+    if (!m_statement)
+        throw DatabaseError(QStringLiteral("Cannot perform this operation on a closed dataset"));
+    if (m_eof)
+        throw DatabaseError(QStringLiteral("Either BOF or EOF is True, or the current record has been deleted"));
+    if (column < 0 || column >= fieldCount())
+        throw DatabaseError(QStringLiteral("List index out of bounds (%1)").arg(column));
+    // Result columns named like a table field are typed by the table's layout.
+    const int tableColumn = fieldIndex(QString::fromUtf8(sqlite3_column_name(m_statement->get(), column)));
+    if (tableColumn >= 0)
+        return readColumnValue(m_statement->get(), column, tableColumn);
+    switch (sqlite3_column_type(m_statement->get(), column)) {
+    case SQLITE_NULL: return QVariant();
+    case SQLITE_INTEGER: return QVariant(qlonglong(sqlite3_column_int64(m_statement->get(), column)));
+    case SQLITE_FLOAT: return sqlite3_column_double(m_statement->get(), column);
+    default:
+        return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(m_statement->get(), column)),
+                                 sqlite3_column_bytes(m_statement->get(), column));
+    }
+}
+
+} // namespace orvane::store

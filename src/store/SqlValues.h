@@ -1,0 +1,32 @@
+#pragma once
+// Conversion between the in-memory values of the activity table (QVariant,
+// typed by the column's FieldKind) and SQLite's storage classes.
+
+#include "store/ActivityLayout.h"
+
+#include <QVariant>
+
+struct sqlite3_stmt;
+
+namespace orvane::store {
+
+// Binds value to parameter index (1-based) the way column `column` stores it.
+// Throws DatabaseError when SQLite refuses.
+void bindColumnValue(sqlite3_stmt* stmt, int index, int column, const QVariant& value);
+
+// Binds a value by its own type (parameters not tied to a column).
+void bindValue(sqlite3_stmt* stmt, int index, const QVariant& value);
+
+// Reads result column `resultColumn` as the table column `column` holds it.
+QVariant readColumnValue(sqlite3_stmt* stmt, int resultColumn, int column);
+
+// The stored text form of a date: "yyyy-MM-ddTHH:mm:ss" (sorts as a date).
+QString dateToStorage(const QDateTime& value);
+QDateTime dateFromStorage(const QString& text);
+
+// A value converted to the kind a column holds (a text typed into a number
+// column, a date given as text, ...). Null stays null; an unreadable value
+// throws DatabaseError naming the column.
+QVariant coerceToColumn(int column, const QVariant& value);
+
+} // namespace orvane::store

@@ -1,0 +1,51 @@
+#include "store/Statement.h"
+
+#include "common/Errors.h"
+
+#include <sqlite3.h>
+
+namespace orvane::store {
+
+void throwIfFailed(sqlite3* db, int rc)
+{
+    if (rc != SQLITE_OK && rc != SQLITE_ROW && rc != SQLITE_DONE)
+        throw DatabaseError(QString::fromUtf8(sqlite3_errmsg(db)));
+}
+
+Statement::Statement(sqlite3* db, const QString& sql) : m_db(db)
+{
+    const QByteArray utf8 = sql.toUtf8();
+    throwIfFailed(m_db, sqlite3_prepare_v2(m_db, utf8.constData(), int(utf8.size()), &m_stmt, nullptr));
+    if (!m_stmt)
+        throw DatabaseError(QStringLiteral("The statement is empty"));
+}
+
+Statement::~Statement()
+{
+    sqlite3_finalize(m_stmt);
+}
+
+bool Statement::step()
+{
+    const int rc = sqlite3_step(m_stmt);
+    if (rc == SQLITE_ROW)
+        return true;
+    if (rc == SQLITE_DONE)
+        return false;
+    const QString message = QString::fromUtf8(sqlite3_errmsg(m_db));
+    sqlite3_reset(m_stmt);
+    throw DatabaseError(message);
+}
+
+void Statement::reset()
+{
+    sqlite3_reset(m_stmt);
+    sqlite3_clear_bindings(m_stmt);
+}
+
+int Statement::parameterIndex(const QString& name) const
+{
+    return sqlite3_bind_parameter_index(m_stmt, name.toUtf8().constData());
+}
+
+} // namespace orvane::store
