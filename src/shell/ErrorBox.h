@@ -1,0 +1,44 @@
+#pragma once
+// The common error box and the guard every command runs through, so no
+// exception ever crosses the event loop.
+
+#include <QString>
+
+#include <functional>
+
+class QWidget;
+
+namespace orvane::shell {
+
+// The text the error box shows for a message: a "." is appended when the
+// message is not empty and its last character sorts after "." (so texts
+// ending in "." or "!" stay as they are, a text ending in a letter gets a
+// full stop).
+QString errorBoxText(const QString& message);
+
+// The application title: the caption of every error box. Until the main
+// window sets it, it is the program file's name up to its first dot, with
+// every letter after the first in lower case.
+QString applicationTitle();
+void setApplicationTitle(const QString& title);
+QString titleFromProgramPath(const QString& programPath);
+
+// Shows the common error box (caption: the application title, error icon,
+// one OK button, modal).
+void showErrorBox(const QString& message);
+// An error box listing collected problems (caption "Error").
+void showErrorList(const QString& text);
+// A notice (caption "Information", one OK button).
+void showInformation(const QString& text);
+
+// Runs one command; any error it raises ends it and is shown in the common
+// error box, after which the program goes on idling.
+void runGuarded(const std::function<void()>& command);
+
+// Message boxes go through this presenter; tests replace it to see what
+// the user would see without a modal box blocking them.
+enum class BoxKind { Error, ErrorList, Information };
+using BoxPresenter = std::function<void(BoxKind kind, const QString& caption, const QString& text)>;
+void setBoxPresenter(BoxPresenter presenter);   // empty: the real message boxes
+
+} // namespace orvane::shell

@@ -1,0 +1,268 @@
+#include "shell/TMainForm.h"
+
+#include "shell/ErrorBox.h"
+#include "shell/TAboutForm.h"
+#include "shell/ToolBarPictures.h"
+#include "shell/UserSetting.h"
+
+#include <QAbstractTableModel>
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenu>
+#include <QProgressBar>
+#include <QStatusBar>
+#include <QTableView>
+#include <QToolBar>
+#include <QToolButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace orvane::shell {
+
+namespace {
+
+// A plain view of the table's rows until the banded grid takes this place.
+class PlainActivityModel : public QAbstractTableModel {
+public:
+    explicit PlainActivityModel(store::ActivityTable& table, QObject* parent)
+        : QAbstractTableModel(parent), m_table(table)
+    {
+        connect(&table, &store::ActivityTable::rowsReset, this, [this] { beginResetModel(); endResetModel(); });
+        connect(&table, &store::ActivityTable::rowsFetched, this, [this] { beginResetModel(); endResetModel(); });
+        connect(&table, &store::ActivityTable::rowAppended, this, [this] { beginResetModel(); endResetModel(); });
+    }
+    int rowCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : m_table.rowCount(); }
+    int columnCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : store::kColumnCount; }
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        if (role != Qt::DisplayRole)
+            return QVariant();
+        return m_table.value(index.row(), index.column());
+    }
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
+    {
+        if (role == Qt::DisplayRole && orientation == Qt::Horizontal)
+            return store::fieldName(section);
+        return QAbstractTableModel::headerData(section, orientation, role);
+    }
+
+private:
+    store::ActivityTable& m_table;
+};
+
+// Commands whose features are not in this build yet stay disabled.
+bool availableNow(Command command)
+{
+    switch (command) {
+    case Command::Exit: case Command::Docs: case Command::Web: case Command::About:
+        return true;
+    default:
+        return false;
+    }
+}
+
+QFont tahoma8()
+{
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPointSize(8);
+    return font;
+}
+
+} // namespace
+
+TMainForm::TMainForm(TAboutForm* aboutForm, QWidget* parent)
+    : QMainWindow(parent), m_aboutForm(aboutForm)
+{
+    setObjectName(QStringLiteral("TMainForm"));
+    setWindowTitle(QStringLiteral("Orvane"));
+    setGeometry(148, 103, 802, 600);
+
+    // The window's components: the database objects first, as they are
+    // loaded with the window; their failures do not stop start-up.
+    m_store.openAtStartup([](const QString& message) { showErrorBox(message); });
+
+    buildCommandBars();
+
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(createGridArea(), 1);
+    m_progressBar = new QProgressBar(central);
+    m_progressBar->setObjectName(QStringLiteral("ProgressBar1"));
+    m_progressBar->setFixedHeight(10);
+    m_progressBar->setTextVisible(false);
+    m_progressBar->setRange(0, 100);
+    m_progressBar->setValue(0);
+    layout->addWidget(m_progressBar);
+    setCentralWidget(central);
+
+    auto* bar = new QStatusBar(this);
+    bar->setObjectName(QStringLiteral("StatusBar"));
+    bar->setFixedHeight(19);
+    bar->setSizeGripEnabled(true);
+    m_statusPanel0 = new QLabel(bar);
+    m_statusPanel0->setObjectName(QStringLiteral("StatusPanel0"));
+    m_statusPanel0->setFixedWidth(150);
+    m_statusPanel1 = new QLabel(bar);
+    m_statusPanel1->setObjectName(QStringLiteral("StatusPanel1"));
+    bar->addWidget(m_statusPanel0);
+    bar->addWidget(m_statusPanel1, 1);
+    setStatusBar(bar);
+
+    FormCreate();
+}
+
+TMainForm::~TMainForm() = default;
+
+QWidget* TMainForm::createGridArea()
+{
+    auto* view = new QTableView(this);
+    view->setObjectName(QStringLiteral("cxGridProject"));
+    view->setModel(new PlainActivityModel(m_store.taActivities, view));
+    return view;
+}
+
+void TMainForm::buildCommandBars()
+{
+    // The cool bar: the menu rendered as a flat tool bar above the command
+    // tool bar; the window has no menu bar of its own.
+    m_tbarMenu = new QToolBar(QStringLiteral("tbarMenu"), this);
+    m_tbarMenu->setObjectName(QStringLiteral("tbarMenu"));
+    m_tbarMenu->setMovable(false);
+    m_tbarMenu->setFloatable(false);
+    m_tbarMenu->setFont(tahoma8());
+    m_tbarMenu->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    addToolBar(Qt::TopToolBarArea, m_tbarMenu);
+    for (const MenuInfo& menuInfo : menuLayout()) {
+        auto* menu = new QMenu(QString::fromUtf8(menuInfo.caption), this);
+        menu->setObjectName(QStringLiteral("menu") + QString::fromUtf8(menuInfo.caption));
+        for (const MenuEntry& entry : menuInfo.entries) {
+            if (entry.separator) {
+                menu->addSeparator();
+                continue;
+            }
+            const CommandInfo& info = commandInfo(entry.command);
+            QAction* action = menu->addAction(QString::fromUtf8(info.menuCaption));
+            action->setObjectName(QString::fromUtf8(info.handler) + QStringLiteral("_menu"));
+            connect(action, &QAction::triggered, this, [this, c = entry.command] { runCommand(c); });
+            m_menuActions.insert(entry.command, action);
+        }
+        auto* button = new QToolButton(m_tbarMenu);
+        button->setText(QString::fromUtf8(menuInfo.caption));
+        button->setMenu(menu);
+        button->setPopupMode(QToolButton::InstantPopup);
+        button->setAutoRaise(true);
+        button->setMinimumSize(42, 21);
+        button->setStyleSheet(QStringLiteral("QToolButton::menu-indicator { image: none; width: 0px; }"));
+        m_tbarMenu->addWidget(button);
+    }
+
+    addToolBarBreak(Qt::TopToolBarArea);
+    m_tbarMain = new QToolBar(QStringLiteral("tbarMain"), this);
+    m_tbarMain->setObjectName(QStringLiteral("tbarMain"));
+    m_tbarMain->setMovable(false);
+    m_tbarMain->setFloatable(false);
+    m_tbarMain->setIconSize(QSize(32, 32));
+    m_tbarMain->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    m_tbarMain->setMinimumHeight(38);
+    addToolBar(Qt::TopToolBarArea, m_tbarMain);
+    const QVector<QPixmap> pictures = toolBarPictures();
+    for (const MenuEntry& entry : toolBarLayout()) {
+        if (entry.separator) {
+            m_tbarMain->addSeparator();
+            continue;
+        }
+        const CommandInfo& info = commandInfo(entry.command);
+        const QString caption = QString::fromUtf8(info.toolCaption);
+        // A lone "&" would become a mnemonic; the caption is shown as written.
+        auto* action = new QAction(QIcon(pictures.value(info.picture)), QString(caption).replace(
+                                       QLatin1String("&"), QLatin1String("&&")), this);
+        action->setObjectName(QString::fromUtf8(info.handler));
+        action->setToolTip(caption);
+        action->setData(caption);
+        connect(action, &QAction::triggered, this, [this, c = entry.command] { runCommand(c); });
+        m_tbarMain->addAction(action);
+        if (QWidget* button = m_tbarMain->widgetForAction(action))
+            button->setFixedSize(39, 38);
+        m_toolActions.insert(entry.command, action);
+    }
+    for (const CommandInfo& info : commandTable())
+        setCommandEnabled(info.command, availableNow(info.command));
+}
+
+void TMainForm::setCommandEnabled(Command command, bool enabled)
+{
+    if (QAction* a = m_menuActions.value(command))
+        a->setEnabled(enabled);
+    if (QAction* a = m_toolActions.value(command))
+        a->setEnabled(enabled);
+}
+
+void TMainForm::runCommand(Command command)
+{
+    runGuarded([&] {
+        switch (command) {
+        case Command::Exit: mExitClick(); break;
+        case Command::Docs: mDocsClick(); break;
+        case Command::Web: mWebClick(); break;
+        case Command::About: mAboutClick(); break;
+        default: break;
+        }
+    });
+}
+
+void TMainForm::FormCreate()
+{
+    setApplicationTitle(windowTitle());
+    FP3User.clear();
+    FP3Password.clear();
+    FP3User = readP3User();
+}
+
+void TMainForm::FormClose()
+{
+    writeP3User(FP3User);
+}
+
+void TMainForm::closeEvent(QCloseEvent* event)
+{
+    FormClose();
+    event->accept();
+}
+
+void TMainForm::mExitClick()
+{
+    close();
+}
+
+void TMainForm::mDocsClick()
+{
+    // The help file sits beside the program, not in the working folder; a
+    // missing file is silently ignored.
+    const QString help = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("orvane.chm"));
+    if (QFileInfo::exists(help))
+        QDesktopServices::openUrl(QUrl::fromLocalFile(help));
+}
+
+QString TMainForm::homePageAddress()
+{
+    return QStringLiteral("https://marbolt.example/orvane");
+}
+
+void TMainForm::mWebClick()
+{
+    QDesktopServices::openUrl(QUrl(homePageAddress()));
+}
+
+void TMainForm::mAboutClick()
+{
+    m_aboutForm->exec();
+}
+
+} // namespace orvane::shell

@@ -1,0 +1,27 @@
+// Orvane's entry: the windows are created in their fixed order, then the
+// main window runs until it closes.
+
+#include "shell/TAboutForm.h"
+#include "shell/TMainForm.h"
+
+#include <QApplication>
+#include <QFont>
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Marbolt"));
+    QApplication::setApplicationName(QStringLiteral("Orvane"));
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPointSize(8);
+    QApplication::setFont(font);
+
+    auto* aboutForm = new orvane::shell::TAboutForm();
+    auto* mainForm = new orvane::shell::TMainForm(aboutForm);
+    mainForm->setAttribute(Qt::WA_DeleteOnClose, false);
+    mainForm->show();
+    const int result = app.exec();
+    delete mainForm;
+    delete aboutForm;
+    return result;
+}

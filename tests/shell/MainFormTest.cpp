@@ -1,0 +1,179 @@
+// The main window on the offscreen platform: layout, command table,
+// start-up failures and the remembered user name.
+
+#include "common/Errors.h"
+#include "shell/CommandTable.h"
+#include "shell/ErrorBox.h"
+#include "shell/TAboutForm.h"
+#include "shell/TMainForm.h"
+#include "shell/UserSetting.h"
+#include "support/TempDatabase.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QMenu>
+#include <QProgressBar>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QToolBar>
+#include <QToolButton>
+#include <QtTest>
+
+using namespace orvane::shell;
+
+class MainFormTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_settingsDir;
+    QList<std::tuple<BoxKind, QString, QString>> m_boxes;
+
+    QSettings rawSettings()
+    {
+        return QSettings(QSettings::NativeFormat, QSettings::UserScope, "Marbolt", "Orvane");
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settingsDir.path());
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_settingsDir.path());
+        setBoxPresenter([this](BoxKind kind, const QString& caption, const QString& text) {
+            m_boxes.append({kind, caption, text});
+        });
+    }
+
+    void init()
+    {
+        m_boxes.clear();
+        setApplicationTitle(QString());   // as before the main window exists
+        QSettings s(QSettings::NativeFormat, QSettings::UserScope, "Marbolt", "Orvane");
+        s.clear();
+        s.sync();
+    }
+
+    void windowLayout()
+    {
+        orvane::testing::TempWorkDir dir;
+        TAboutForm about;
+        TMainForm form(&about);
+        QCOMPARE(form.windowTitle(), QString("Orvane"));
+        QCOMPARE(form.size(), QSize(802, 600));
+        QCOMPARE(applicationTitle(), QString("Orvane"));
+        QVERIFY(m_boxes.isEmpty());
+        QCOMPARE(form.ProgressBar1()->height(), 10);
+        QCOMPARE(form.ProgressBar1()->value(), 0);
+        QCOMPARE(form.statusPanel(0)->width(), 150);
+        QVERIFY(form.statusPanel(0)->text().isEmpty());
+        QVERIFY(form.statusPanel(1)->text().isEmpty());
+        QVERIFY(form.store().taActivities.isActive());
+    }
+
+    void menusInOrder()
+    {
+        orvane::testing::TempWorkDir dir;
+        TAboutForm about;
+        TMainForm form(&about);
+        QStringList tops;
+        QList<QStringList> items;
+        for (QAction* action : form.tbarMenu()->actions()) {
+            auto* button = qobject_cast<QToolButton*>(form.tbarMenu()->widgetForAction(action));
+            QVERIFY(button && button->menu());
+            tops << button->text();
+            QStringList entries;
+            for (QAction* item : button->menu()->actions())
+                entries << (item->isSeparator() ? QString("-") : item->text());
+            items << entries;
+        }
+        QCOMPARE(tops, (QStringList{"File", "Actions", "Help"}));
+        QCOMPARE(items[0], (QStringList{"Get logs from P3...", "Set logs to P3...", "-", "Exit"}));
+        QCOMPARE(items[1], (QStringList{"Log # X => Log # Y...", "Description && Log...", "Activity data => Log...",
+                                        "-", "Logs multy edit...", "Customize fields...", "-",
+                                        "Export to MS Excell..."}));
+        QCOMPARE(items[2], (QStringList{"Orvane Help", "-", "Marbolt ltd. Home Page", "-", "About..."}));
+        // No accelerator letters: every "&" is doubled, so none is a mnemonic.
+        for (const QStringList& entries : items)
+            for (const QString& text : entries)
+                QVERIFY2(!QString(text).remove("&&").contains('&'), qPrintable(text));
+    }
+
+    void toolBarInOrder()
+    {
+        orvane::testing::TempWorkDir dir;
+        TAboutForm about;
+        TMainForm form(&about);
+        QStringList captions;
+        for (QAction* action : form.tbarMain()->actions()) {
+            captions << (action->isSeparator() ? QString("-") : action->data().toString());
+            if (!action->isSeparator()) {
+                QCOMPARE(action->icon().actualSize(QSize(32, 32)), QSize(32, 32));
+                QCOMPARE(form.tbarMain()->widgetForAction(action)->size(), QSize(39, 38));
+            }
+        }
+        QCOMPARE(captions, (QStringList{"Open project", "Save", "Save to Primavera", "-", "Log# X => Log# Y",
+                                        "Description & Log", "Data => Log", "-", "Multy edit logs",
+                                        "Customize fields", "-", "Export to Excell", "-"}));
+        // Menu item and tool button of one command share one handler.
+        QCOMPARE(form.menuAction(Command::Open)->objectName(), QString("tbtnOpenClick_menu"));
+        QCOMPARE(form.toolAction(Command::Open)->objectName(), QString("tbtnOpenClick"));
+    }
+
+    void missingDatabaseGivesTwoErrorBoxesAndAnEmptyWindow()
+    {
+        orvane::testing::TempWorkDir dir(false);
+        TAboutForm about;
+        TMainForm form(&about);
+        QCOMPARE(m_boxes.size(), 2);
+        const QString exeTitle = titleFromProgramPath(QCoreApplication::applicationFilePath());
+        for (const auto& [kind, caption, text] : m_boxes) {
+            QCOMPARE(kind, BoxKind::Error);
+            QCOMPARE(caption, exeTitle);
+            QVERIFY(text.contains("pdb.mdb"));
+        }
+        QVERIFY(!form.store().taActivities.isActive());
+        QCOMPARE(form.windowTitle(), QString("Orvane"));
+        QVERIFY(!QFile::exists(dir.file("pdb.mdb")));
+    }
+
+    void userNameSettingCases()
+    {
+        orvane::testing::TempWorkDir dir;
+        TAboutForm about;
+        {   // first run: no key, empty name; closing writes an empty text
+            TMainForm form(&about);
+            QVERIFY(form.FP3User.isEmpty());
+            form.close();
+            QCOMPARE(rawSettings().value("P3User").typeId(), int(QMetaType::QString));
+            QCOMPARE(rawSettings().value("P3User").toString(), QString());
+        }
+        {   // a stored name is read; the password is never written
+            writeP3User("PLANNER");
+            TMainForm form(&about);
+            QCOMPARE(form.FP3User, QString("PLANNER"));
+            form.FP3User = "NEWUSER";
+            form.FP3Password = "SECRET";
+            form.close();
+            QCOMPARE(readP3User(), QString("NEWUSER"));
+            QFile ini(rawSettings().fileName());
+            QVERIFY(ini.open(QIODevice::ReadOnly));
+            QVERIFY(!ini.readAll().contains("SECRET"));
+        }
+        {   // a value that is not text is ignored at start and overwritten at exit
+            { auto s = rawSettings(); s.setValue("P3User", 1234); }
+            TMainForm form(&about);
+            QVERIFY(form.FP3User.isEmpty());
+            form.FP3User = "PLANNER";
+            form.close();
+            QCOMPARE(rawSettings().value("P3User").typeId(), int(QMetaType::QString));
+            QCOMPARE(readP3User(), QString("PLANNER"));
+        }
+    }
+
+    void commandErrorsReachTheCommonBox()
+    {
+        runGuarded([] { throw orvane::AutomationError("Invalid user name or password"); });
+        QCOMPARE(m_boxes.size(), 1);
+        QCOMPARE(std::get<2>(m_boxes[0]), QString("Invalid user name or password."));
+    }
+};
+
+QTEST_MAIN(MainFormTest)
+#include "MainFormTest.moc"
