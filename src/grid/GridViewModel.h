@@ -104,6 +104,9 @@ public:
     explicit GridViewModel(QObject* parent = nullptr);
     ~GridViewModel() override;
 
+    // A row's value of a sorted column, typed for fast comparison.
+    struct SortKey;
+
     // --- level and key (one level, one view)
     QString levelCaption() const { return m_levelCaption; }
     void setLevelCaption(const QString& caption) { m_levelCaption = caption; }
@@ -141,6 +144,10 @@ public:
     void setColumnVisible(int id, bool visible);
     void setColumnReadOnly(int id, bool readOnly);
     void setColumnWidth(int id, int width);    // stated width
+    // The user sizes a column to an on-screen width. In a band of stated
+    // width the band grows or shrinks with it and its other columns keep
+    // their on-screen widths.
+    void resizeColumn(int id, int onScreenWidth);
     void setColumnHeaderAlignment(int id, Alignment alignment);
     void setColumnContentAlignment(int id, Alignment alignment);
     // Moves a column to a place in its band's row of columns (clamped); the
@@ -244,7 +251,6 @@ signals:
     void sortChanged();
 
 private:
-    struct SortKey;
     void connectTable();
     void disconnectTable();
     void rebuildRows();
@@ -255,8 +261,11 @@ private:
     void rebuildInverse();
     void fillKeys(int firstTableRow, int lastTableRow);
     bool lessThan(int tableRowA, int tableRowB) const;
-    int displayPositionLimit(int band) const;
-    void normalisePositions(int band);
+    QVector<int> bandColumnsByPosition(int band) const;
+    void renumber(const QVector<int>& ids);
+    void ensureWidths() const;
+    void invalidateLayout();
+    void emitReset();
 
     QString m_levelCaption = QStringLiteral("Project");
     QString m_keyFieldName;
@@ -274,6 +283,8 @@ private:
     std::vector<std::vector<SortKey>> m_keys;   // per sorted column, per table row
     std::unique_ptr<GridFilterCriteria> m_filterCriteria;
     QVector<QMetaObject::Connection> m_connections;
+    mutable std::vector<int> m_onScreenWidth;   // per column; empty = stale
+    QVector<int> m_sortIds;        // sorted columns as m_keys holds them
 };
 
 } // namespace orvane::grid

@@ -1,0 +1,864 @@
+#include "grid/GridViewModel.h"
+
+#include "store/ActivityTable.h"
+
+#include <QDateTime>
+#include <QLocale>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <numeric>
+
+namespace orvane::grid {
+
+using store::FieldKind;
+
+// A sort key extracted once per row and sorted column, so sorting compares
+// plain numbers and strings instead of QVariants.
+struct GridViewModel::SortKey {
+    bool null = true;
+    double number = 0;
+    QString text;
+};
+
+namespace {
+
+GridViewModel::SortKey makeKey(const QVariant& value, FieldKind kind)
+{
+    GridViewModel::SortKey key;
+    if (value.isNull())
+        return key;
+    key.null = false;
+    switch (kind) {
+    case FieldKind::Text:
+        key.text = value.toString();
+        break;
+    case FieldKind::Number:
+        key.number = value.toDouble();
+        break;
+    case FieldKind::Date:
+        key.number = double(value.toDateTime().toMSecsSinceEpoch());
+        break;
+    case FieldKind::Boolean:
+        key.number = value.toBool() ? 1 : 0;
+        break;
+    }
+    return key;
+}
+
+// Nulls sort first; texts compare without case first, then with it, so
+// the order is total and does not depend on the table order.
+int compareKeys(const GridViewModel::SortKey& a, const GridViewModel::SortKey& b, bool isText)
+{
+    if (a.null || b.null)
+        return int(b.null) - int(a.null);
+    if (isText) {
+        int c = QString::compare(a.text, b.text, Qt::CaseInsensitive);
+        if (c == 0)
+            c = QString::compare(a.text, b.text, Qt::CaseSensitive);
+        return c;
+    }
+    return a.number < b.number ? -1 : (a.number > b.number ? 1 : 0);
+}
+
+FieldKind kindOfField(int fieldIndex)
+{
+    return fieldIndex >= 0 ? store::fieldKind(fieldIndex) : FieldKind::Text;
+}
+
+// Restores the update count on every way out of a filter change.
+class UpdateGuard {
+public:
+    explicit UpdateGuard(GridViewModel& model) : m_model(model) { m_model.beginUpdate(); }
+    ~UpdateGuard() { m_model.endUpdate(); }
+    UpdateGuard(const UpdateGuard&) = delete;
+    UpdateGuard& operator=(const UpdateGuard&) = delete;
+
+private:
+    GridViewModel& m_model;
+};
+
+} // namespace
+
+GridViewModel::GridViewModel(QObject* parent) : QObject(parent) {}
+
+GridViewModel::~GridViewModel()
+{
+    disconnectTable();
+}
+
+// --- layout building ------------------------------------------------------
+
+void GridViewModel::clearLayout()
+{
+    m_bands.clear();
+    m_columns.clear();
+    m_keys.clear();
+    invalidateLayout();
+    emit layoutChanged();
+    rebuildRows();
+}
+
+int GridViewModel::addBand(const GridBand& band)
+{
+    m_bands.push_back(band);
+    invalidateLayout();
+    emit layoutChanged();
+    return int(m_bands.size()) - 1;
+}
+
+int GridViewModel::addColumn(const QString& fieldName, int band, int position)
+{
+    GridColumn column;
+    column.id = int(m_columns.size());
+    column.fieldName = fieldName;
+    column.fieldIndex = store::fieldIndex(fieldName);
+    column.band = band;
+    column.position = position;
+    const FieldKind kind = kindOfField(column.fieldIndex);
+    column.contentAlignment = kind == FieldKind::Number    ? Alignment::Right
+                              : kind == FieldKind::Boolean ? Alignment::Center
+                                                           : Alignment::Left;
+    m_columns.push_back(column);
+    invalidateLayout();
+    emit layoutChanged();
+    return column.id;
+}
+
+// --- bands ------------------------------------------------------------------
+
+void GridViewModel::setBandVisible(int index, bool visible)
+{
+    if (index < 0 || index >= bandCount() || m_bands[size_t(index)].visible == visible)
+        return;
+    m_bands[size_t(index)].visible = visible;
+    invalidateLayout();
+    emit layoutChanged();
+}
+
+void GridViewModel::setBandWidth(int index, int width)
+{
+    if (index < 0 || index >= bandCount())
+        return;
+    m_bands[size_t(index)].width = std::max(0, width);
+    invalidateLayout();
+    emit layoutChanged();
+}
+
+QVector<int> GridViewModel::visibleBands() const
+{
+    QVector<int> result;
+    for (int i = 0; i < bandCount(); ++i)
+        if (m_bands[size_t(i)].visible)
+            result << i;
+    return result;
+}
+
+int GridViewModel::bandWidth(int index) const
+{
+    const GridBand& b = band(index);
+    if (b.width > 0)
+        return b.width;
+    ensureWidths();
+    int sum = 0;
+    for (int id : visibleColumns(index))
+        sum += m_onScreenWidth[size_t(id)];
+    return sum;
+}
+
+QVector<int> GridViewModel::hiddenBands() const
+{
+    QVector<int> result;
+    for (int i = 0; i < bandCount(); ++i)
+        if (!m_bands[size_t(i)].visible)
+            result << i;
+    return result;
+}
+
+// --- columns ----------------------------------------------------------------
+
+const GridColumn* GridViewModel::columnById(int id) const
+{
+    return id >= 0 && id < columnCount() ? &m_columns[size_t(id)] : nullptr;
+}
+
+int GridViewModel::columnIdOfField(const QString& fieldName) const
+{
+    for (const GridColumn& c : m_columns)
+        if (c.fieldName == fieldName)
+            return c.id;
+    return -1;
+}
+
+QString GridViewModel::columnCaption(int id) const
+{
+    const GridColumn& c = column(id);
+    return c.caption.isEmpty() ? c.fieldName : c.caption;
+}
+
+void GridViewModel::setColumnCaption(int id, const QString& caption)
+{
+    if (!columnById(id))
+        return;
+    m_columns[size_t(id)].caption = caption;
+    emit layoutChanged();
+}
+
+void GridViewModel::setColumnHidden(int id, bool hidden)
+{
+    if (!columnById(id))
+        return;
+    m_columns[size_t(id)].hidden = hidden;
+    emit layoutChanged();
+}
+
+void GridViewModel::setColumnVisible(int id, bool visible)
+{
+    if (!columnById(id) || m_columns[size_t(id)].visible == visible)
+        return;
+    m_columns[size_t(id)].visible = visible;
+    invalidateLayout();
+    emit layoutChanged();
+}
+
+void GridViewModel::setColumnReadOnly(int id, bool readOnly)
+{
+    if (columnById(id))
+        m_columns[size_t(id)].readOnly = readOnly;
+}
+
+void GridViewModel::setColumnWidth(int id, int width)
+{
+    if (!columnById(id))
+        return;
+    m_columns[size_t(id)].width = std::max(1, width);
+    invalidateLayout();
+    emit layoutChanged();
+}
+
+void GridViewModel::resizeColumn(int id, int onScreenWidth)
+{
+    if (!columnById(id))
+        return;
+    onScreenWidth = std::max(4, onScreenWidth);
+    GridColumn& c = m_columns[size_t(id)];
+    GridBand& b = m_bands[size_t(c.band)];
+    if (b.width > 0) {
+        ensureWidths();
+        int sum = 0;
+        for (int other : visibleColumns(c.band)) {
+            m_columns[size_t(other)].width = other == id ? onScreenWidth : m_onScreenWidth[size_t(other)];
+            sum += m_columns[size_t(other)].width;
+        }
+        b.width = sum;
+    } else {
+        c.width = onScreenWidth;
+    }
+    invalidateLayout();
+    emit layoutChanged();
+}
+
+void GridViewModel::setColumnHeaderAlignment(int id, Alignment alignment)
+{
+    if (columnById(id)) {
+        m_columns[size_t(id)].headerAlignment = alignment;
+        emit layoutChanged();
+    }
+}
+
+void GridViewModel::setColumnContentAlignment(int id, Alignment alignment)
+{
+    if (columnById(id)) {
+        m_columns[size_t(id)].contentAlignment = alignment;
+        emit layoutChanged();
+    }
+}
+
+QVector<int> GridViewModel::bandColumnsByPosition(int band) const
+{
+    QVector<int> ids;
+    for (const GridColumn& c : m_columns)
+        if (c.band == band)
+            ids << c.id;
+    std::stable_sort(ids.begin(), ids.end(), [this](int a, int b) {
+        return m_columns[size_t(a)].position < m_columns[size_t(b)].position;
+    });
+    return ids;
+}
+
+void GridViewModel::renumber(const QVector<int>& ids)
+{
+    for (int i = 0; i < ids.size(); ++i)
+        m_columns[size_t(ids[i])].position = i;
+}
+
+void GridViewModel::moveColumn(int id, int position)
+{
+    if (!columnById(id))
+        return;
+    QVector<int> ids = bandColumnsByPosition(m_columns[size_t(id)].band);
+    ids.removeOne(id);
+    ids.insert(std::clamp(position, 0, int(ids.size())), id);
+    renumber(ids);
+    invalidateLayout();
+    emit layoutChanged();
+}
+
+void GridViewModel::showColumnAt(int id, int beforeVisibleId)
+{
+    if (!columnById(id))
+        return;
+    const int band = m_columns[size_t(id)].band;
+    QVector<int> ids = bandColumnsByPosition(band);
+    ids.removeOne(id);
+    int at = -1;
+    if (beforeVisibleId >= 0 && beforeVisibleId != id && columnById(beforeVisibleId)
+        && m_columns[size_t(beforeVisibleId)].band == band)
+        at = int(ids.indexOf(beforeVisibleId));
+    if (at < 0) {
+        // After the last visible column of the band.
+        at = 0;
+        for (int i = 0; i < ids.size(); ++i)
+            if (m_columns[size_t(ids[i])].visible)
+                at = i + 1;
+    }
+    ids.insert(at, id);
+    renumber(ids);
+    m_columns[size_t(id)].visible = true;
+    invalidateLayout();
+    emit layoutChanged();
+}
+
+QVector<int> GridViewModel::visibleColumns(int band) const
+{
+    QVector<int> ids = bandColumnsByPosition(band);
+    ids.removeIf([this](int id) { return !m_columns[size_t(id)].visible; });
+    return ids;
+}
+
+QVector<int> GridViewModel::visibleColumnsInOrder() const
+{
+    QVector<int> result;
+    for (int b : visibleBands())
+        result += visibleColumns(b);
+    return result;
+}
+
+int GridViewModel::columnWidth(int id) const
+{
+    ensureWidths();
+    return m_onScreenWidth.at(size_t(id));
+}
+
+void GridViewModel::invalidateLayout()
+{
+    m_onScreenWidth.clear();
+}
+
+// A band of stated width shares it among its visible columns in proportion
+// to their stated widths; the last column takes what rounding leaves.
+void GridViewModel::ensureWidths() const
+{
+    if (m_onScreenWidth.size() == m_columns.size() && !m_columns.empty())
+        return;
+    m_onScreenWidth.assign(m_columns.size(), 0);
+    for (const GridColumn& c : m_columns)
+        m_onScreenWidth[size_t(c.id)] = c.width;
+    for (int b = 0; b < bandCount(); ++b) {
+        const int stated = m_bands[size_t(b)].width;
+        if (stated <= 0)
+            continue;
+        const QVector<int> ids = visibleColumns(b);
+        long long total = 0;
+        for (int id : ids)
+            total += m_columns[size_t(id)].width;
+        if (total <= 0 || total == stated)
+            continue;
+        int used = 0;
+        for (int i = 0; i < ids.size(); ++i) {
+            int w;
+            if (i + 1 == ids.size())
+                w = stated - used;
+            else
+                w = int(std::lround(double(m_columns[size_t(ids[i])].width) * stated / double(total)));
+            w = std::max(1, w);
+            m_onScreenWidth[size_t(ids[i])] = w;
+            used += w;
+        }
+    }
+}
+
+QVector<int> GridViewModel::customizableColumns() const
+{
+    QVector<int> result;
+    for (const GridColumn& c : m_columns)
+        if (!c.visible && !c.hidden)
+            result << c.id;
+    return result;
+}
+
+EditorKind GridViewModel::editorKind(int id) const
+{
+    switch (kindOfField(column(id).fieldIndex)) {
+    case FieldKind::Number:
+        return EditorKind::Number;
+    case FieldKind::Date:
+        return EditorKind::Date;
+    case FieldKind::Boolean:
+        return EditorKind::CheckBox;
+    case FieldKind::Text:
+        break;
+    }
+    return EditorKind::Text;
+}
+
+int GridViewModel::headerRowCount() const
+{
+    int rows = 1;
+    for (const GridColumn& c : m_columns)
+        if (c.visible && band(c.band).visible)
+            rows = std::max(rows, c.rowIndex + c.rowSpan);
+    return rows;
+}
+
+// --- sorting ----------------------------------------------------------------
+
+void GridViewModel::sortBy(int id, SortOrder order)
+{
+    for (GridColumn& c : m_columns) {
+        c.sortOrder = SortOrder::None;
+        c.sortIndex = -1;
+    }
+    if (columnById(id) && order != SortOrder::None) {
+        m_columns[size_t(id)].sortOrder = order;
+        m_columns[size_t(id)].sortIndex = 0;
+    }
+    emit sortChanged();
+    rebuildRows();
+}
+
+void GridViewModel::setColumnSortOrder(int id, SortOrder order)
+{
+    if (!columnById(id))
+        return;
+    QVector<int> sorted = sortedColumns();
+    sorted.removeOne(id);
+    if (order != SortOrder::None)
+        sorted << id;
+    m_columns[size_t(id)].sortOrder = order;
+    m_columns[size_t(id)].sortIndex = -1;
+    for (int i = 0; i < sorted.size(); ++i)
+        m_columns[size_t(sorted[i])].sortIndex = i;
+    emit sortChanged();
+    rebuildRows();
+}
+
+void GridViewModel::clearSorting()
+{
+    sortBy(-1, SortOrder::None);
+}
+
+QVector<int> GridViewModel::sortedColumns() const
+{
+    QVector<int> ids;
+    for (const GridColumn& c : m_columns)
+        if (c.sortOrder != SortOrder::None && c.sortIndex >= 0)
+            ids << c.id;
+    std::sort(ids.begin(), ids.end(), [this](int a, int b) {
+        return m_columns[size_t(a)].sortIndex < m_columns[size_t(b)].sortIndex;
+    });
+    return ids;
+}
+
+void GridViewModel::setOptions(const GridViewOptions& options)
+{
+    m_options = options;
+    emit layoutChanged();
+}
+
+// --- the data source --------------------------------------------------------
+
+void GridViewModel::setTable(store::ActivityTable* table)
+{
+    if (table == m_table)
+        return;
+    disconnectTable();
+    m_table = table;
+    connectTable();
+    rebuildRows();
+}
+
+void GridViewModel::connectTable()
+{
+    if (!m_table)
+        return;
+    m_connections << connect(m_table, &store::ActivityTable::rowsReset, this, [this] { rebuildRows(); });
+    m_connections << connect(m_table, &store::ActivityTable::rowsFetched, this,
+                             [this](int first, int last) { onRowsFetched(first, last); });
+    m_connections << connect(m_table, &store::ActivityTable::rowPosted, this,
+                             [this](int row) { onRowPosted(row); });
+    m_connections << connect(m_table, &store::ActivityTable::rowAppended, this,
+                             [this](int row) { onRowsFetched(row, row); });
+    m_connections << connect(m_table, &store::ActivityTable::afterScroll, this, [this] { onAfterScroll(); });
+    m_connections << connect(m_table, &QObject::destroyed, this, [this] {
+        m_connections.clear();
+        m_table = nullptr;
+        rebuildRows();
+    });
+}
+
+void GridViewModel::disconnectTable()
+{
+    for (const auto& c : std::as_const(m_connections))
+        disconnect(c);
+    m_connections.clear();
+}
+
+void GridViewModel::detachDataSource()
+{
+    if (m_detachCount++ == 0)
+        rebuildRows();
+}
+
+void GridViewModel::reattachDataSource()
+{
+    if (m_detachCount == 0)
+        return;
+    if (--m_detachCount == 0)
+        rebuildRows();
+}
+
+void GridViewModel::reload()
+{
+    rebuildRows();
+}
+
+void GridViewModel::beginUpdate()
+{
+    ++m_updateCount;
+}
+
+void GridViewModel::endUpdate()
+{
+    if (m_updateCount == 0)
+        return;
+    if (--m_updateCount == 0 && m_reloadPending)
+        rebuildRows();
+}
+
+void GridViewModel::fillKeys(int firstTableRow, int lastTableRow)
+{
+    const QVector<int> sorted = sortedColumns();
+    if (sorted != m_sortIds) {
+        m_sortIds = sorted;
+        m_keys.clear();
+    }
+    m_keys.resize(size_t(sorted.size()));
+    for (int k = 0; k < sorted.size(); ++k) {
+        const GridColumn& c = m_columns[size_t(sorted[k])];
+        const FieldKind kind = kindOfField(c.fieldIndex);
+        std::vector<SortKey>& keys = m_keys[size_t(k)];
+        if (int(keys.size()) <= lastTableRow)
+            keys.resize(size_t(lastTableRow) + 1);
+        for (int row = firstTableRow; row <= lastTableRow; ++row)
+            keys[size_t(row)] = c.fieldIndex >= 0 ? makeKey(m_table->value(row, c.fieldIndex), kind) : SortKey{};
+    }
+}
+
+bool GridViewModel::lessThan(int a, int b) const
+{
+    const QVector<int>& sorted = m_sortIds;
+    for (int k = 0; k < sorted.size() && k < int(m_keys.size()); ++k) {
+        const GridColumn& c = m_columns[size_t(sorted[k])];
+        const std::vector<SortKey>& keys = m_keys[size_t(k)];
+        int cmp = compareKeys(keys[size_t(a)], keys[size_t(b)], kindOfField(c.fieldIndex) == FieldKind::Text);
+        if (cmp != 0)
+            return c.sortOrder == SortOrder::Descending ? cmp > 0 : cmp < 0;
+    }
+    return a < b;   // equal keys keep the table order
+}
+
+void GridViewModel::sortRows()
+{
+    const QVector<int>& sorted = m_sortIds;
+    if (sorted.isEmpty() || m_order.size() < 2 || m_keys.size() < size_t(sorted.size()))
+        return;
+    // Hoist the per-column facts out of the comparison.
+    struct Part {
+        const std::vector<SortKey>* keys;
+        bool text;
+        bool descending;
+    };
+    std::vector<Part> parts;
+    for (int k = 0; k < sorted.size(); ++k) {
+        const GridColumn& c = m_columns[size_t(sorted[k])];
+        parts.push_back({&m_keys[size_t(k)], kindOfField(c.fieldIndex) == FieldKind::Text,
+                         c.sortOrder == SortOrder::Descending});
+    }
+    std::sort(m_order.begin(), m_order.end(), [&parts](int a, int b) {
+        for (const Part& p : parts) {
+            int cmp = compareKeys((*p.keys)[size_t(a)], (*p.keys)[size_t(b)], p.text);
+            if (cmp != 0)
+                return p.descending ? cmp > 0 : cmp < 0;
+        }
+        return a < b;
+    });
+}
+
+void GridViewModel::rebuildInverse()
+{
+    const int n = m_table && !isDetached() ? m_table->rowCount() : 0;
+    m_inverse.assign(size_t(n), -1);
+    for (int v = 0; v < int(m_order.size()); ++v)
+        if (m_order[size_t(v)] < n)
+            m_inverse[size_t(m_order[size_t(v)])] = v;
+}
+
+void GridViewModel::rebuildRows()
+{
+    if (m_updateCount > 0) {
+        m_reloadPending = true;
+        return;
+    }
+    m_reloadPending = false;
+    m_order.clear();
+    m_keys.clear();
+    m_sortIds = sortedColumns();
+    if (m_table && !isDetached()) {
+        const int n = m_table->rowCount();
+        m_order.resize(size_t(n));
+        std::iota(m_order.begin(), m_order.end(), 0);
+        if (n > 0)
+            fillKeys(0, n - 1);
+        sortRows();
+    }
+    rebuildInverse();
+    emit rowsReset();
+    emit focusedRowChanged(focusedRow());
+}
+
+void GridViewModel::onRowsFetched(int first, int last)
+{
+    if (isDetached())
+        return;
+    if (m_updateCount > 0) {
+        m_reloadPending = true;
+        return;
+    }
+    if (first != int(m_order.size())) {   // out of step: start over
+        rebuildRows();
+        return;
+    }
+    fillKeys(first, last);
+    const size_t oldSize = m_order.size();
+    for (int row = first; row <= last; ++row)
+        m_order.push_back(row);
+    if (m_sortIds.isEmpty()) {
+        rebuildInverse();
+        emit rowsInserted(first, last);
+        return;
+    }
+    // Sort the new rows alone, then merge them into the sorted ones.
+    std::vector<int> all;
+    all.swap(m_order);
+    m_order.assign(all.begin() + qsizetype(oldSize), all.end());
+    sortRows();
+    std::vector<int> fresh;
+    fresh.swap(m_order);
+    m_order.reserve(all.size());
+    std::merge(all.begin(), all.begin() + qsizetype(oldSize), fresh.begin(), fresh.end(),
+               std::back_inserter(m_order), [this](int a, int b) { return lessThan(a, b); });
+    rebuildInverse();
+    emit rowsReset();
+    emit focusedRowChanged(focusedRow());
+}
+
+void GridViewModel::onRowPosted(int tableRow)
+{
+    if (isDetached())
+        return;
+    if (m_updateCount > 0) {
+        m_reloadPending = true;
+        return;
+    }
+    const int viewRow = viewRowOf(tableRow);
+    if (viewRow < 0) {
+        rebuildRows();
+        return;
+    }
+    if (m_smartRefresh || m_sortIds.isEmpty()) {
+        fillKeys(tableRow, tableRow);
+        emit rowChanged(viewRow);
+        return;
+    }
+    // Without smart refresh the row takes its place in the order again,
+    // as a reload of every row would put it.
+    fillKeys(tableRow, tableRow);
+    m_order.erase(m_order.begin() + viewRow);
+    auto at = std::lower_bound(m_order.begin(), m_order.end(), tableRow,
+                               [this](int a, int b) { return lessThan(a, b); });
+    m_order.insert(at, tableRow);
+    rebuildInverse();
+    emit rowsReset();
+    emit focusedRowChanged(focusedRow());
+}
+
+void GridViewModel::onAfterScroll()
+{
+    if (isDetached() || m_updateCount > 0)
+        return;
+    emit focusedRowChanged(focusedRow());
+}
+
+// --- rows as shown ----------------------------------------------------------
+
+int GridViewModel::tableRow(int viewRow) const
+{
+    return viewRow >= 0 && viewRow < rowCount() ? m_order[size_t(viewRow)] : -1;
+}
+
+int GridViewModel::viewRowOf(int tableRow) const
+{
+    return tableRow >= 0 && tableRow < int(m_inverse.size()) ? m_inverse[size_t(tableRow)] : -1;
+}
+
+QVariant GridViewModel::value(int viewRow, int columnId) const
+{
+    const GridColumn* c = columnById(columnId);
+    const int row = tableRow(viewRow);
+    if (!c || row < 0 || c->fieldIndex < 0 || !m_table)
+        return QVariant();
+    return m_table->value(row, c->fieldIndex);
+}
+
+QString GridViewModel::displayText(int viewRow, int columnId) const
+{
+    const GridColumn* c = columnById(columnId);
+    if (!c)
+        return QString();
+    return displayTextOf(value(viewRow, columnId), kindOfField(c->fieldIndex));
+}
+
+QString GridViewModel::displayTextOf(const QVariant& value, FieldKind kind)
+{
+    if (value.isNull())
+        return QString();
+    switch (kind) {
+    case FieldKind::Text:
+        return value.toString();
+    case FieldKind::Number: {
+        bool ok = false;
+        const double d = value.toDouble(&ok);
+        if (!ok)
+            return value.toString();
+        QLocale locale;
+        locale.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator);
+        if (std::isfinite(d) && d == std::trunc(d) && std::fabs(d) < 1e15)
+            return locale.toString(qlonglong(d));
+        return locale.toString(d, 'g', QLocale::FloatingPointShortest);
+    }
+    case FieldKind::Date: {
+        const QDateTime dt = value.toDateTime();
+        if (!dt.isValid())
+            return value.toString();
+        const QLocale locale;
+        if (dt.time() == QTime(0, 0))
+            return locale.toString(dt.date(), QLocale::ShortFormat);
+        return locale.toString(dt, QLocale::ShortFormat);
+    }
+    case FieldKind::Boolean:
+        return value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+    }
+    return value.toString();
+}
+
+std::vector<std::pair<QString, QVariant>> GridViewModel::distinctValues(int columnId) const
+{
+    std::vector<std::pair<QString, QVariant>> result;
+    const GridColumn* c = columnById(columnId);
+    if (!c || c->fieldIndex < 0 || !m_table)
+        return result;
+    const FieldKind kind = kindOfField(c->fieldIndex);
+    std::map<QString, std::pair<SortKey, QVariant>> byText;
+    for (int row = 0; row < rowCount(); ++row) {
+        const QVariant v = value(row, columnId);
+        if (v.isNull())
+            continue;
+        const QString text = displayTextOf(v, kind);
+        if (!byText.count(text))
+            byText.emplace(text, std::make_pair(makeKey(v, kind), v));
+    }
+    std::vector<std::pair<SortKey, std::pair<QString, QVariant>>> items;
+    for (auto& [text, kv] : byText)
+        items.push_back({kv.first, {text, kv.second}});
+    const bool isText = kind == FieldKind::Text;
+    std::sort(items.begin(), items.end(), [isText](const auto& a, const auto& b) {
+        return compareKeys(a.first, b.first, isText) < 0;
+    });
+    for (auto& item : items)
+        result.push_back(std::move(item.second));
+    return result;
+}
+
+// --- focus and editing ------------------------------------------------------
+
+int GridViewModel::focusedRow() const
+{
+    if (!m_table || isDetached())
+        return -1;
+    return viewRowOf(m_table->currentRow());
+}
+
+void GridViewModel::setFocusedRow(int viewRow)
+{
+    const int row = tableRow(viewRow);
+    if (row < 0 || !m_table)
+        return;
+    if (m_table->currentRow() != row)
+        m_table->setCurrentRow(row);
+}
+
+bool GridViewModel::isColumnEditable(int id) const
+{
+    const GridColumn* c = columnById(id);
+    return c && m_options.editing && !c->readOnly && c->fieldIndex >= 0;
+}
+
+bool GridViewModel::setCellValue(int viewRow, int columnId, const QVariant& value)
+{
+    const int row = tableRow(viewRow);
+    if (!isColumnEditable(columnId) || row < 0 || !m_table)
+        return false;
+    const int field = column(columnId).fieldIndex;
+    m_table->setCurrentRow(row);
+    try {
+        m_table->setFieldValue(field, value);
+        m_table->post();
+    } catch (...) {
+        m_table->cancel();
+        throw;
+    }
+    return true;
+}
+
+// --- the row filter ---------------------------------------------------------
+
+void GridViewModel::setFilterCriteria(std::unique_ptr<GridFilterCriteria> criteria)
+{
+    m_filterCriteria = std::move(criteria);
+}
+
+void GridViewModel::applyTableFilter(const QString& filterText, bool on)
+{
+    if (!m_table || m_smartRefresh)
+        return;
+    {
+        UpdateGuard guard(*this);
+        m_table->setFilter(filterText);
+        m_table->setFiltered(on && !filterText.isEmpty());
+    }
+    rebuildRows();
+}
+
+} // namespace orvane::grid
