@@ -622,6 +622,7 @@ void GridViewModel::rebuildRows()
         return;
     }
     m_reloadPending = false;
+    m_orderStale = false;
     m_order.clear();
     m_keys.clear();
     m_sortIds = sortedColumns();
@@ -689,7 +690,12 @@ void GridViewModel::onRowPosted(int tableRow)
     }
     if (m_smartRefresh || m_sortIds.isEmpty()) {
         fillKeys(tableRow, tableRow);
+        m_orderStale = m_orderStale || !m_sortIds.isEmpty();
         emit rowChanged(viewRow);
+        return;
+    }
+    if (m_orderStale) {   // rows refreshed in place earlier may be out of order
+        rebuildRows();
         return;
     }
     // Without smart refresh the row takes its place in the order again,

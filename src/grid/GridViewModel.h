@@ -278,6 +278,7 @@ private:
     int m_updateCount = 0;
     bool m_reloadPending = false;
     bool m_smartRefresh = false;
+    bool m_orderStale = false;     // smart refresh left rows where they were
     std::vector<int> m_order;      // view row -> table row
     std::vector<int> m_inverse;    // table row -> view row
     std::vector<std::vector<SortKey>> m_keys;   // per sorted column, per table row
