@@ -1,0 +1,30 @@
+// orvane-batch filter-text FILE.flt: the filter text of a saved filter on the
+// first line, its display text on the second.
+
+#include "BatchCommand.h"
+
+#include "logedit/ActivityFilterColumns.h"
+#include "logedit/FilterStream.h"
+
+namespace orvane::batch {
+namespace {
+
+int runFilterText(const QStringList& args)
+{
+    if (args.size() != 1)
+        throw UsageError{args.isEmpty() ? QStringLiteral("a filter file is needed")
+                                        : QStringLiteral("too many arguments")};
+    const logedit::ActivityFilterColumns columns;
+    logedit::TcxDBDataFilterCriteria criteria(&columns);
+    logedit::loadCriteriaFile(criteria, args.first());
+    printLine(criteria.BuildFilterText());
+    printLine(criteria.BuildDisplayText());
+    return kExitOk;
+}
+
+const BatchCommand filterText("filter-text",
+                              "filter-text FILE.flt   print the filter text and the display text of a saved filter",
+                              runFilterText);
+
+} // namespace
+} // namespace orvane::batch
