@@ -59,6 +59,8 @@ public:
     void zeros(std::size_t n) { while (n) { std::size_t k = std::min(n, kBufferSize); std::memset(reserve(k), 0, k); m_used += k; n -= k; } }
 
     void flush();
+    // Takes up the file's position after someone wrote to device() directly.
+    void resyncPosition() { flush(); m_flushed = m_file.pos(); }
     // Writes a 32-bit value at an earlier position and returns to the end.
     void patchU32(std::int64_t position, std::uint32_t value);
     void close();

@@ -34,3 +34,30 @@ struct ReaderResult {
 ReaderResult runPythonCheck(const QString& script, const QStringList& args);
 
 } // namespace exporttest
+
+#include <vector>
+
+namespace exporttest {
+
+struct Record {
+    std::uint16_t type = 0;
+    QByteArray data;
+    qsizetype offset = 0;   // in the Workbook stream
+};
+
+struct Workbook {
+    QByteArray file;
+    QByteArray stream;        // the Workbook stream
+    qsizetype streamStart = 0;
+    std::vector<Record> records;
+
+    // Records of one type, in order.
+    std::vector<Record> all(std::uint16_t type) const;
+    const Record* first(std::uint16_t type) const;
+};
+
+// Reads an .xls written by the exporter: locates the Workbook stream through
+// the directory entry and splits it into records. Empty on a malformed file.
+Workbook readWorkbook(const QString& path);
+
+} // namespace exporttest

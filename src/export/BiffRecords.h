@@ -1,0 +1,84 @@
+#pragma once
+// BIFF8 records, one small function per record type, written straight into
+// the output. Each function writes the 4-byte record header (type, length)
+// and the record's data. The fixed records' sizes add up to
+// kFixedRecordsSize, which the workbook writer uses to compute the stream
+// length before writing anything.
+
+#include <QByteArray>
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+namespace orvane::exporting::biff {
+
+enum RecordType : std::uint16_t {
+    kEOF = 0x000A,
+    kEXTERNSHEET = 0x0017,
+    kFONT = 0x0031,
+    kCONTINUE = 0x003C,
+    kWINDOW1 = 0x003D,
+    kCOLINFO = 0x007D,
+    kBOUNDSHEET = 0x0085,
+    kPALETTE = 0x0092,
+    kXF = 0x00E0,
+    kMERGEDCELLS = 0x00E5,
+    kSST = 0x00FC,
+    kLABELSST = 0x00FD,
+    kEXTSST = 0x00FF,
+    kTABID = 0x013D,
+    kSUPBOOK = 0x01AE,
+    kDIMENSIONS = 0x0200,
+    kBLANK = 0x0201,
+    kNUMBER = 0x0203,
+    kLABEL = 0x0204,
+    kBOOLERR = 0x0205,
+    kROW = 0x0208,
+    kWINDOW2 = 0x023E,
+    kSTYLE = 0x0293,
+    kBOF = 0x0809,
+};
+
+// Globals without fonts, XFs, the sheet name and the string table, plus the
+// worksheet's BOF, DIMENSIONS, WINDOW2 and EOF.
+inline constexpr std::uint32_t kFixedRecordsSize = 984;
+inline constexpr int kMergedRangesPerRecord = 1024;
+
+} // namespace orvane::exporting::biff
+
+namespace orvane::exporting {
+
+class FileSink;
+
+namespace biff {
+
+enum class Substream : std::uint16_t { Globals = 0x0005, Worksheet = 0x0010 };
+
+void writeBOF(FileSink& out, Substream kind);
+void writeTABID(FileSink& out);
+void writeWINDOW1(FileSink& out);
+void writeBuiltInFONTs(FileSink& out);                  // the five Arial 10 fonts
+void writeRecord(FileSink& out, std::uint16_t type, const std::uint8_t* data, std::size_t size);
+void writeBuiltInXFs(FileSink& out);                    // XF 0 to 16
+void writePALETTE(FileSink& out, const std::uint32_t* colors, int count);
+void writeSTYLEs(FileSink& out);
+// Returns the stream position of the worksheet offset field, patched later.
+std::int64_t writeBOUNDSHEET(FileSink& out, const QByteArray& nameData, bool wideName);
+void writeSUPBOOK(FileSink& out);
+void writeEXTERNSHEET(FileSink& out);
+void writeEOF(FileSink& out);
+void writeDIMENSIONS(FileSink& out, int rowCount, int columnCount);
+void writeWINDOW2(FileSink& out, bool gridLines);
+
+struct MergedRange {
+    std::uint16_t firstRow, lastRow, firstColumn, lastColumn;
+};
+void writeMERGEDCELLS(FileSink& out, const std::vector<MergedRange>& ranges);
+std::uint64_t mergedCellsSize(std::size_t rangeCount);
+
+// The data of the records built from styles and sizes.
+std::vector<std::uint8_t> colInfoData(int column, int pixelWidth);
+std::vector<std::uint8_t> rowData(int row, int pixelHeight);
+
+} // namespace biff
+} // namespace orvane::exporting

@@ -1,0 +1,66 @@
+#pragma once
+// The cell-level interface through which the grid-to-sheet export fills a
+// spreadsheet writer, and the registry that maps export kinds to writers.
+
+#include "export/ExportCellStyle.h"
+
+#include <QByteArrayView>
+#include <QString>
+#include <QStringView>
+#include <QVariant>
+#include <memory>
+
+namespace orvane::exporting {
+
+// A money amount in 1/10000 units, for PutValue.
+struct ExportCurrency {
+    qint64 scaled = 0;
+};
+
+// Cells are addressed by zero-based column, then row. Every cell operation
+// fails with "Invalid cell dimension" before SetSheetSize; a cell outside the
+// sheet makes it do nothing.
+class IcxExportProvider {
+public:
+    virtual ~IcxExportProvider() = default;
+
+    // Writes the whole file and closes it.
+    virtual void WriteWorkbook() = 0;
+    // The style of a cell, or nullptr for a cell outside the sheet.
+    virtual const ExportCellStyle* CellStyleOf(int column, int row) = 0;
+    virtual const ExportCellStyle& StyleAt(int index) = 0;
+    virtual int AddStyle(ExportCellStyle& style) = 0;
+    virtual void PutNumber(int column, int row, double value) = 0;
+    virtual void PutInteger(int column, int row, qint32 value) = 0;
+    // 8-bit text in the system's ANSI code page.
+    virtual void PutText(int column, int row, QByteArrayView text) = 0;
+    virtual void PutWideText(int column, int row, QStringView text) = 0;
+    virtual void ApplyStyle(int column, int row, int styleIndex) = 0;
+    virtual void CopyCellStyle(int column, int row, int exampleColumn, int exampleRow) = 0;
+    virtual void ApplyStyleRecord(int column, int row, ExportCellStyle& style) = 0;
+    virtual void MergeCells(int column, int row, int rowSpan, int columnSpan, int styleIndex) = 0;
+    virtual void AddMergedRange(int column, int row, int rowSpan, int columnSpan) = 0;
+    virtual void PutValue(int column, int row, const QVariant& value) = 0;
+    virtual void SetColumnPixelWidth(int column, int width) = 0;
+    virtual void SetBaseStyle(const ExportCellStyle& style) = 0;
+    virtual void SetSheetSize(int columnCount, int rowCount, bool gridLines) = 0;
+    virtual void SetRowPixelHeight(int row, int height) = 0;
+};
+
+// Export kinds.
+inline constexpr int kExportXls = 1;
+
+class TcxExport {
+public:
+    using Factory = std::unique_ptr<IcxExportProvider> (*)(const QString& fileName);
+
+    // Refuses (returns false) a kind that is taken or a class registered twice.
+    static bool RegisterProviderClass(int kind, const QString& className, Factory factory);
+    // Creates the provider of a kind for a file name. Throws EcxExportData
+    // "Unsupported export type: <kind>" for a kind nobody registered.
+    static std::unique_ptr<IcxExportProvider> Provider(int kind, const QString& fileName);
+};
+
+} // namespace orvane::exporting
+
+Q_DECLARE_METATYPE(orvane::exporting::ExportCurrency)

@@ -1,0 +1,851 @@
+#include "export/XLSExportProvider.h"
+
+#include "common/Errors.h"
+#include "export/CompoundDocument.h"
+#include "export/ExportStyleManager.h"
+#include "export/FileSink.h"
+#include "export/TextCodec.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QFileInfo>
+#include <QLocale>
+#include <QMap>
+#include <cmath>
+#include <cstring>
+
+namespace orvane::exporting {
+
+namespace {
+
+constexpr int kFirstStyleXf = 17;     // XFs built from styles follow the 17 built-in ones
+constexpr int kFirstStyleFont = 6;    // fonts 0-3 and 5 are built in, 4 does not exist
+constexpr int kMaxAnsiLabel = 255;
+constexpr int kMaxWideLabel = 127;
+
+const QDate kSerialDayZero(1899, 12, 30);
+
+EcxExportData invalidCellDimension()
+{
+    return EcxExportData(QStringLiteral("Invalid cell dimension"));
+}
+
+void put16(std::vector<std::uint8_t>& b, std::size_t at, std::uint16_t v)
+{
+    b[at] = std::uint8_t(v);
+    b[at + 1] = std::uint8_t(v >> 8);
+}
+
+void put32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        b[at + std::size_t(i)] = std::uint8_t(v >> (8 * i));
+}
+
+inline void le16(std::uint8_t* p, std::uint16_t v)
+{
+    p[0] = std::uint8_t(v);
+    p[1] = std::uint8_t(v >> 8);
+}
+
+inline void le32(std::uint8_t* p, std::uint32_t v)
+{
+    p[0] = std::uint8_t(v);
+    p[1] = std::uint8_t(v >> 8);
+    p[2] = std::uint8_t(v >> 16);
+    p[3] = std::uint8_t(v >> 24);
+}
+
+double dateTimeSerial(const QDateTime& value)
+{
+    return double(kSerialDayZero.daysTo(value.date())) + value.time().msecsSinceStartOfDay() / 86400000.0;
+}
+
+// Reads a locale money amount such as "1.234,50 €": digits, spaces,
+// thousands separators three digits apart, one decimal separator and the
+// currency symbol once. No sign.
+bool parseCurrency(const QString& text, const QLocale& locale, qint64& scaled)
+{
+    const QString symbol = locale.currencySymbol();
+    const QString group = locale.groupSeparator();
+    const QString decimal = locale.decimalPoint();
+    double whole = 0, fraction = 0, step = 0.1;
+    bool sawSymbol = false, sawGroup = false, inFraction = false, anyDigit = false;
+    int digitsSinceGroup = -1;
+    qsizetype i = 0;
+    while (i < text.size()) {
+        const QChar c = text[i];
+        if (c.isDigit()) {
+            anyDigit = true;
+            if (inFraction) {
+                fraction += step * c.digitValue();
+                step /= 10;
+            } else {
+                whole = whole * 10 + c.digitValue();
+                if (digitsSinceGroup >= 0)
+                    ++digitsSinceGroup;
+            }
+            ++i;
+            continue;
+        }
+        if (c.isSpace()) {
+            ++i;
+            continue;
+        }
+        if (!inFraction && !group.isEmpty() && text.mid(i, group.size()) == group
+            && (digitsSinceGroup < 0 ? true : digitsSinceGroup == 3) && !(digitsSinceGroup < 0 && sawGroup)) {
+            sawGroup = true;
+            digitsSinceGroup = 0;
+            i += group.size();
+            continue;
+        }
+        if (!inFraction && text.mid(i, decimal.size()) == decimal) {
+            inFraction = true;
+            i += decimal.size();
+            continue;
+        }
+        if (!symbol.isEmpty() && !sawSymbol && text.mid(i, symbol.size()) == symbol) {
+            sawSymbol = true;
+            i += symbol.size();
+            if (inFraction && i < text.size())
+                return false;   // the symbol ends the text after a fraction
+            continue;
+        }
+        return false;
+    }
+    if (!anyDigit || !(sawSymbol || sawGroup))
+        return false;
+    scaled = qint64(std::llround((whole + fraction) * 10000));
+    return true;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Record lists
+
+int TcxXLSRecordsList::AddUnique(std::vector<std::uint8_t> data)
+{
+    const std::uint32_t h = exportHash(data.data(), data.size());
+    auto [first, last] = m_byHash.equal_range(h);
+    for (auto it = first; it != last; ++it)
+        if (m_records[std::size_t(it->second)] == data)
+            return it->second;
+    const int index = int(m_records.size());
+    m_records.push_back(std::move(data));
+    m_byHash.emplace(h, index);
+    return index;
+}
+
+std::uint64_t TcxXLSRecordsList::RecordsSize() const
+{
+    std::uint64_t size = 0;
+    for (const auto& r : m_records)
+        size += 4 + r.size();
+    return size;
+}
+
+void TcxXLSRecordsList::Write(FileSink& out) const
+{
+    for (const auto& r : m_records)
+        biff::writeRecord(out, m_type, r.data(), r.size());
+}
+
+// ---------------------------------------------------------------------------
+// Provider registry
+
+namespace {
+
+struct ProviderClass {
+    int kind;
+    QString className;
+    TcxExport::Factory factory;
+};
+
+std::vector<ProviderClass>& providerClasses()
+{
+    static std::vector<ProviderClass> classes;
+    return classes;
+}
+
+void registerBuiltInProviders()
+{
+    static const bool done = TcxExport::RegisterProviderClass(
+        TcxXLSExportProvider::ExportType(), QStringLiteral("TcxXLSExportProvider"), &TcxXLSExportProvider::Create);
+    Q_UNUSED(done);
+}
+
+} // namespace
+
+bool TcxExport::RegisterProviderClass(int kind, const QString& className, Factory factory)
+{
+    for (const auto& c : providerClasses())
+        if (c.kind == kind || c.className == className)
+            return false;
+    providerClasses().push_back({kind, className, factory});
+    return true;
+}
+
+std::unique_ptr<IcxExportProvider> TcxExport::Provider(int kind, const QString& fileName)
+{
+    registerBuiltInProviders();
+    for (const auto& c : providerClasses())
+        if (c.kind == kind)
+            return c.factory(fileName);
+    throw EcxExportData(QStringLiteral("Unsupported export type: %1").arg(kind));
+}
+
+// ---------------------------------------------------------------------------
+// Provider
+
+std::unique_ptr<IcxExportProvider> TcxXLSExportProvider::Create(const QString& fileName)
+{
+    return std::make_unique<TcxXLSExportProvider>(fileName);
+}
+
+QString TcxXLSExportProvider::AcceptableSheetName(const QString& name)
+{
+    QString out;
+    out.reserve(name.size());
+    for (const QChar c : name)
+        out += QStringLiteral(":\\/?*[]").contains(c) || c.unicode() < 0x20 ? QChar(u'_') : c;
+    if (out.size() > 31) {
+        out.truncate(31);
+        if (out.back().isHighSurrogate())
+            out.chop(1);
+    }
+    if (out.startsWith(u'\''))
+        out[0] = u'_';
+    if (out.endsWith(u'\''))
+        out[out.size() - 1] = u'_';
+    if (out.trimmed().isEmpty())
+        out = QStringLiteral("Sheet1");
+    return out;
+}
+
+TcxXLSExportProvider::TcxXLSExportProvider(const QString& fileName)
+    : m_palette(systemColors().window)
+{
+    const QFileInfo info(fileName);
+    const QString suffix = info.suffix();
+    m_outputName = suffix.isEmpty() || fileName.endsWith(u'.')
+        ? (fileName.endsWith(u'.') ? fileName + QStringLiteral("xls") : fileName + QStringLiteral(".xls"))
+        : fileName.left(fileName.size() - suffix.size()) + QStringLiteral("xls");
+    m_sheetName = AcceptableSheetName(QFileInfo(m_outputName).completeBaseName());
+    m_file = std::make_unique<FileSink>(m_outputName);
+    m_styles = TcxExportStyleManager::GetInstance(fileName);
+}
+
+TcxXLSExportProvider::~TcxXLSExportProvider()
+{
+    if (m_styles)
+        m_styles->Release();
+}
+
+void TcxXLSExportProvider::checkSheetSize() const
+{
+    if (m_columnCount < 0 || m_rowCount < 0)
+        throw invalidCellDimension();
+}
+
+TcxXLSExportProvider::Cell* TcxXLSExportProvider::cellAt(int column, int row)
+{
+    checkSheetSize();
+    if (column < 0 || row < 0 || column >= m_columnCount || row >= m_rowCount)
+        return nullptr;
+    return &m_cells[std::size_t(column) * std::size_t(m_rowCount) + std::size_t(row)];
+}
+
+void TcxXLSExportProvider::SetSheetSize(int columnCount, int rowCount, bool gridLines)
+{
+    m_columnCount = std::clamp(columnCount, 0, kMaxColumns);
+    m_rowCount = std::clamp(rowCount, 0, kMaxRows);
+    m_gridLines = gridLines;
+    m_cells.assign(std::size_t(m_columnCount) * std::size_t(m_rowCount), Cell{});
+}
+
+void TcxXLSExportProvider::SetColumnPixelWidth(int column, int width)
+{
+    if (column < 0 || column > 255)
+        return;
+    m_colInfos.Add(biff::colInfoData(column, width));
+}
+
+void TcxXLSExportProvider::SetRowPixelHeight(int row, int height)
+{
+    if (row < 0 || row >= 65535)
+        return;
+    m_rowRecords.Add(biff::rowData(row, height));
+}
+
+void TcxXLSExportProvider::SetBaseStyle(const ExportCellStyle&) {}
+
+// --- styles on cells --------------------------------------------------------
+
+int TcxXLSExportProvider::AddStyle(ExportCellStyle& style) { return m_styles->AddStyle(style); }
+
+const ExportCellStyle& TcxXLSExportProvider::StyleAt(int index) { return m_styles->StyleAt(index); }
+
+const ExportCellStyle* TcxXLSExportProvider::CellStyleOf(int column, int row)
+{
+    const Cell* cell = cellAt(column, row);
+    if (!cell)
+        return nullptr;
+    if (m_styles->Count() == 0)
+        return &defaultExportCellStyle();
+    return &m_styles->StyleAt(cell->style);
+}
+
+void TcxXLSExportProvider::ApplyStyle(int column, int row, int styleIndex)
+{
+    Cell* cell = cellAt(column, row);
+    if (!cell)
+        return;
+    if (styleIndex < 0 || styleIndex > 0xFFFF - 16)
+        throw EcxExportData(QStringLiteral("Style index %1 is not registered").arg(styleIndex));
+    cell->style = std::uint16_t(styleIndex);
+    if (cell->flags & kMergedFlag)
+        xfIndexFor(styleIndex, Mark(cell->flags & kMarkMask), true);
+}
+
+void TcxXLSExportProvider::CopyCellStyle(int column, int row, int exampleColumn, int exampleRow)
+{
+    if (!cellAt(column, row))
+        return;
+    const ExportCellStyle* example = CellStyleOf(exampleColumn, exampleRow);
+    if (!example)
+        return;
+    ExportCellStyle copy = *example;
+    ApplyStyle(column, row, AddStyle(copy));
+}
+
+void TcxXLSExportProvider::ApplyStyleRecord(int column, int row, ExportCellStyle& style)
+{
+    const int index = AddStyle(style);
+    ApplyStyle(column, row, index);
+}
+
+void TcxXLSExportProvider::AddMergedRange(int column, int row, int rowSpan, int columnSpan)
+{
+    checkSheetSize();
+    if (column < 0 || row < 0 || column >= m_columnCount || row >= m_rowCount || rowSpan < 1 || columnSpan < 1)
+        return;
+    // A range is kept inside the sheet: a range reaching past it would wrap
+    // its columns round in the 8-bit column fields.
+    const int lastRow = std::min(row + rowSpan - 1, m_rowCount - 1);
+    const int lastColumn = std::min(column + columnSpan - 1, m_columnCount - 1);
+    m_merged.push_back({std::uint16_t(row), std::uint16_t(lastRow), std::uint16_t(column & 0xFF),
+                        std::uint16_t(lastColumn & 0xFF)});
+}
+
+void TcxXLSExportProvider::MergeCells(int column, int row, int rowSpan, int columnSpan, int styleIndex)
+{
+    Cell* anchor = cellAt(column, row);
+    if (!anchor)
+        return;
+    const int rows = std::min(rowSpan, m_rowCount - row);
+    const int cols = std::min(columnSpan, m_columnCount - column);
+    if (rows <= 1 && cols <= 1) {
+        ApplyStyle(column, row, styleIndex);
+        return;
+    }
+    AddMergedRange(column, row, rows, cols);
+    if (styleIndex < 0 || styleIndex > 0xFFFF - 16)
+        throw EcxExportData(QStringLiteral("Style index %1 is not registered").arg(styleIndex));
+    // The merged XF is built now, so its colours take their palette slots in
+    // the order the merges come.
+    xfIndexFor(styleIndex, Mark(anchor->flags & kMarkMask), true);
+    auto mark = [&](Cell& c) {
+        c.style = std::uint16_t(styleIndex);
+        c.flags |= kMergedFlag;
+    };
+    mark(*anchor);
+    for (int x = column + 1; x < column + cols; ++x)
+        for (int y = row + 1; y < row + rows; ++y)
+            mark(*cellAt(x, y));
+}
+
+// --- values -----------------------------------------------------------------
+
+void TcxXLSExportProvider::storeNumber(Cell& cell, double value, Mark mark)
+{
+    cell.kind = Kind::Number;
+    cell.payload = std::uint32_t(m_numbers.size());
+    m_numbers.push_back(value);
+    cell.flags = std::uint8_t((cell.flags & ~kMarkMask) | mark);
+}
+
+void TcxXLSExportProvider::PutNumber(int column, int row, double value)
+{
+    if (Cell* cell = cellAt(column, row))
+        storeNumber(*cell, value, NoMark);
+}
+
+void TcxXLSExportProvider::PutInteger(int column, int row, qint32 value)
+{
+    PutNumber(column, row, double(value));
+}
+
+void TcxXLSExportProvider::PutBoolean(int column, int row, bool value)
+{
+    if (Cell* cell = cellAt(column, row)) {
+        cell->kind = Kind::Boolean;
+        cell->payload = value ? 1 : 0;
+        cell->flags &= ~kMarkMask;
+    }
+}
+
+void TcxXLSExportProvider::PutCurrency(int column, int row, qint64 scaledBy10000)
+{
+    if (Cell* cell = cellAt(column, row))
+        storeNumber(*cell, double(scaledBy10000) / 10000.0, CurrencyMark);
+}
+
+void TcxXLSExportProvider::PutDateTime(int column, int row, double serial)
+{
+    Cell* cell = cellAt(column, row);
+    if (!cell)
+        return;
+    // Serials up to 60 move one day down onto the spreadsheet's calendar,
+    // which counts a 29 February 1900.
+    double whole = std::trunc(serial);
+    if (whole != 0 && whole <= 60) {
+        serial -= 1;
+        whole = std::trunc(serial);
+    }
+    const Mark mark = whole == 0 ? TimeMark : (serial == whole ? DateMark : DateTimeMark);
+    storeNumber(*cell, serial, mark);
+}
+
+const std::uint8_t* TcxXLSExportProvider::labelAt(std::uint32_t payload) const
+{
+    const std::size_t offset = std::size_t(payload) * 2;
+    return m_labelChunks[offset / kChunkSize].get() + offset % kChunkSize;
+}
+
+void TcxXLSExportProvider::storeLabel8(Cell& cell, QByteArrayView ascii)
+{
+    const std::size_t need = (3 + std::size_t(ascii.size()) + 1) & ~std::size_t(1);
+    if (m_labelUsed + need > kChunkSize) {
+        m_labelChunks.push_back(std::make_unique<std::uint8_t[]>(kChunkSize));
+        m_labelUsed = 0;
+    }
+    std::uint8_t* p = m_labelChunks.back().get() + m_labelUsed;
+    le16(p, std::uint16_t(ascii.size()));
+    p[2] = 0;
+    std::memcpy(p + 3, ascii.data(), std::size_t(ascii.size()));
+    cell.kind = Kind::Label;
+    cell.payload = std::uint32_t(((m_labelChunks.size() - 1) * kChunkSize + m_labelUsed) / 2);
+    cell.flags &= ~kMarkMask;
+    m_labelUsed += need;
+}
+
+void TcxXLSExportProvider::storeLabel16(Cell& cell, const char16_t* chars, std::size_t count)
+{
+    const std::size_t need = (3 + 2 * count + 1) & ~std::size_t(1);
+    if (m_labelUsed + need > kChunkSize) {
+        m_labelChunks.push_back(std::make_unique<std::uint8_t[]>(kChunkSize));
+        m_labelUsed = 0;
+    }
+    std::uint8_t* p = m_labelChunks.back().get() + m_labelUsed;
+    le16(p, std::uint16_t(count));
+    p[2] = 1;
+    for (std::size_t i = 0; i < count; ++i)
+        le16(p + 3 + 2 * i, std::uint16_t(chars[i]));
+    cell.kind = Kind::Label;
+    cell.payload = std::uint32_t(((m_labelChunks.size() - 1) * kChunkSize + m_labelUsed) / 2);
+    cell.flags &= ~kMarkMask;
+    m_labelUsed += need;
+}
+
+void TcxXLSExportProvider::storeShared(Cell& cell, const char16_t* chars, std::size_t count)
+{
+    cell.kind = Kind::LabelSst;
+    cell.payload = m_strings.Add(chars, count);
+    cell.flags &= ~kMarkMask;
+}
+
+void TcxXLSExportProvider::PutText(int column, int row, QByteArrayView text)
+{
+    Cell* cell = cellAt(column, row);
+    if (!cell || text.isEmpty())
+        return;
+    if (m_recognizeValues && putRecognizedValue(column, row, text))
+        return;
+    bool ascii = true;
+    for (const char c : text)
+        if (std::uint8_t(c) >= 0x80) {
+            ascii = false;
+            break;
+        }
+    if (ascii) {
+        if (text.size() <= kMaxAnsiLabel) {
+            storeLabel8(*cell, text);
+            return;
+        }
+        const QString wide = decodeCodePage(text, kAnsiCodePage);
+        storeShared(*cell, reinterpret_cast<const char16_t*>(wide.utf16()), std::size_t(wide.size()));
+        return;
+    }
+    const int charset = m_styles->Count() ? m_styles->StyleAt(cell->style).FontCharset
+                                          : defaultExportCellStyle().FontCharset;
+    const QString wide = decodeCodePage(text, codePageForCharset(charset));
+    const auto* chars = reinterpret_cast<const char16_t*>(wide.utf16());
+    if (text.size() <= kMaxWideLabel)
+        storeLabel16(*cell, chars, std::size_t(wide.size()));
+    else
+        storeShared(*cell, chars, std::size_t(wide.size()));
+}
+
+void TcxXLSExportProvider::PutWideText(int column, int row, QStringView text)
+{
+    Cell* cell = cellAt(column, row);
+    if (!cell || text.isEmpty())
+        return;
+    if (m_recognizeValues) {
+        QByteArray ansi;
+        encodeAnsi(text, ansi);
+        if (putRecognizedValue(column, row, ansi))
+            return;
+    }
+    const auto* chars = reinterpret_cast<const char16_t*>(text.utf16());
+    if (text.size() <= kMaxWideLabel)
+        storeLabel16(*cell, chars, std::size_t(text.size()));
+    else
+        storeShared(*cell, chars, std::size_t(text.size()));
+}
+
+bool TcxXLSExportProvider::putRecognizedValue(int column, int row, QByteArrayView bytes)
+{
+    const QString text = decodeCodePage(bytes, kAnsiCodePage).trimmed();
+    if (text.isEmpty())
+        return false;
+    const QLocale locale = QLocale::system();
+    bool ok = false;
+    const double number = locale.toDouble(text, &ok);
+    if (ok) {
+        PutNumber(column, row, number);
+        return true;
+    }
+    for (const auto format : {QLocale::ShortFormat, QLocale::LongFormat}) {
+        const QDateTime dt = locale.toDateTime(text, format);
+        if (dt.isValid()) {
+            PutDateTime(column, row, dateTimeSerial(dt));
+            return true;
+        }
+        const QDate d = locale.toDate(text, format);
+        if (d.isValid()) {
+            PutDateTime(column, row, double(kSerialDayZero.daysTo(d)));
+            return true;
+        }
+    }
+    qint64 scaled = 0;
+    if (parseCurrency(text, locale, scaled)) {
+        PutCurrency(column, row, scaled);
+        return true;
+    }
+    // Boolean words: the English pair in any case.
+    if (text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0
+        || text.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0) {
+        PutBoolean(column, row, text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0);
+        return true;
+    }
+    return false;
+}
+
+void TcxXLSExportProvider::PutValue(int column, int row, const QVariant& value)
+{
+    if (!cellAt(column, row))
+        return;
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Char:
+    case QMetaType::SChar:
+    case QMetaType::UChar:
+        PutInteger(column, row, value.toInt());
+        return;
+    case QMetaType::UInt:   // may not fit an int; the double holds it exactly
+    case QMetaType::Float:
+    case QMetaType::Double:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+        PutNumber(column, row, value.toDouble());
+        return;
+    case QMetaType::QDateTime:
+        PutDateTime(column, row, dateTimeSerial(value.toDateTime()));
+        return;
+    case QMetaType::QDate:
+        PutDateTime(column, row, double(kSerialDayZero.daysTo(value.toDate())));
+        return;
+    case QMetaType::QTime:
+        PutDateTime(column, row, value.toTime().msecsSinceStartOfDay() / 86400000.0);
+        return;
+    case QMetaType::QString:
+        PutWideText(column, row, value.toString());
+        return;
+    case QMetaType::Bool:
+        PutBoolean(column, row, value.toBool());
+        return;
+    case QMetaType::QByteArray: {
+        const bool saved = m_recognizeValues;
+        m_recognizeValues = true;
+        try {
+            PutText(column, row, value.toByteArray());
+        } catch (...) {
+            m_recognizeValues = saved;
+            throw;
+        }
+        m_recognizeValues = saved;
+        return;
+    }
+    default:
+        if (value.metaType() == QMetaType::fromType<ExportCurrency>())
+            PutCurrency(column, row, value.value<ExportCurrency>().scaled);
+        return;
+    }
+}
+
+// --- fonts and XFs ----------------------------------------------------------
+
+int TcxXLSExportProvider::fontIndexFor(const ExportCellStyle& style)
+{
+    const QString name = decodeCodePage(QByteArrayView(style.FontName, qstrnlen(style.FontName, 32)),
+                                        kAnsiCodePage);
+    const std::size_t n = std::size_t(name.size());
+    std::vector<std::uint8_t> d(16 + 2 * n, 0);
+    put16(d, 0, std::uint16_t(style.FontSize * 20));
+    put16(d, 2, std::uint16_t(((style.FontStyle & kFontItalic) ? 0x0002 : 0)
+                              | ((style.FontStyle & kFontStrikeOut) ? 0x0008 : 0)));
+    put16(d, 4, m_palette.indexOf(style.FontColor, ColorUse::Font));
+    put16(d, 6, (style.FontStyle & kFontBold) ? 700 : 400);
+    d[10] = (style.FontStyle & kFontUnderline) ? 1 : 0;
+    d[12] = std::uint8_t(style.FontCharset);
+    d[14] = std::uint8_t(n);
+    d[15] = 1;
+    for (std::size_t i = 0; i < n; ++i)
+        put16(d, 16 + 2 * i, name[qsizetype(i)].unicode());
+    return m_fonts.AddUnique(std::move(d)) + kFirstStyleFont;
+}
+
+std::vector<std::uint8_t> TcxXLSExportProvider::buildXf(const ExportCellStyle& style, Mark mark, bool merged)
+{
+    static const std::uint8_t kTemplate[20] = {0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x20, 0x00, 0x00, 0x00,
+                                               0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xC0, 0x20};
+    std::vector<std::uint8_t> x(kTemplate, kTemplate + 20);
+    put16(x, 0, std::uint16_t(fontIndexFor(style)));
+    static const std::uint16_t kFormats[MarkCount] = {0, 22, 14, 21, 5};
+    put16(x, 2, kFormats[mark]);
+    x[6] = std::uint8_t((style.AlignText + 1) | 0x08);
+    x[7] = 0;
+    x[8] = merged ? 0x20 : 0;
+    x[9] = 0xFC;
+
+    // Left, right, top, bottom.
+    static const BorderSide kOrder[4] = {BorderSide::Left, BorderSide::Right, BorderSide::Top, BorderSide::Bottom};
+    static const int kColorShift[4] = {0, 7, 16, 23};
+    std::uint16_t lines = 0;
+    std::uint32_t colors = 0;
+    for (int i = 0; i < 4; ++i) {
+        const ExportCellBorder& b = style.border(kOrder[i]);
+        if (b.IsDefault != 0 || b.Width <= 0)
+            continue;
+        const std::uint16_t line = b.Width == 1 ? 1 : b.Width == 2 ? 2 : 5;
+        lines |= std::uint16_t(line << (4 * i));
+        colors |= std::uint32_t(m_palette.indexOf(b.Color, ColorUse::Border) & 0x7F) << kColorShift[i];
+    }
+    put16(x, 10, lines);
+    put32(x, 12, colors);
+
+    if (style.BrushStyle != 0) {
+        const std::uint16_t b = m_palette.indexOf(style.BrushBkColor, ColorUse::Background);
+        const std::uint32_t low = b != XlsPalette::kWindowColor ? std::uint32_t(style.BrushStyle) * 1024 : 0;
+        const std::uint32_t high = 0x2080u | (b & 0x7Fu);
+        put32(x, 16, (low & 0xFFFF) | (high << 16));
+    }
+    return x;
+}
+
+std::uint16_t TcxXLSExportProvider::xfIndexFor(int styleIndex, Mark mark, bool merged)
+{
+    const std::size_t key = (std::size_t(styleIndex) * MarkCount + mark) * 2 + (merged ? 1 : 0);
+    if (key >= m_xfCache.size())
+        m_xfCache.resize(std::max(key + 1, m_xfCache.size() * 2), -1);
+    if (m_xfCache[key] < 0) {
+        const ExportCellStyle& style = m_styles->Count() ? m_styles->StyleAt(styleIndex) : defaultExportCellStyle();
+        m_xfCache[key] = m_xfs.AddUnique(buildXf(style, mark, merged)) + kFirstStyleXf;
+    }
+    return std::uint16_t(m_xfCache[key]);
+}
+
+// --- writing ----------------------------------------------------------------
+
+std::uint64_t TcxXLSExportProvider::cellRecordSize(const Cell& cell) const
+{
+    switch (cell.kind) {
+    case Kind::Blank: return 4 + 6;
+    case Kind::Number: return 4 + 14;
+    case Kind::Boolean: return 4 + 8;
+    case Kind::LabelSst: return 4 + 10;
+    case Kind::Label: {
+        const std::uint8_t* p = labelAt(cell.payload);
+        const std::uint32_t n = std::uint32_t(p[0] | (p[1] << 8));
+        return 4 + 9 + (p[2] ? 2 * n : n);
+    }
+    }
+    return 0;
+}
+
+void TcxXLSExportProvider::writeCells(FileSink& out)
+{
+    const std::size_t rows = std::size_t(std::max(m_rowCount, 0));
+    for (std::size_t i = 0; i < m_cells.size(); ++i) {
+        const Cell& cell = m_cells[i];
+        const auto column = std::uint16_t(i / rows);
+        const auto row = std::uint16_t(i % rows);
+        switch (cell.kind) {
+        case Kind::Blank: {
+            std::uint8_t* p = out.reserve(10);
+            le16(p, biff::kBLANK);
+            le16(p + 2, 6);
+            le16(p + 4, row);
+            le16(p + 6, column);
+            le16(p + 8, cell.style);
+            out.commit(10);
+            break;
+        }
+        case Kind::Number: {
+            std::uint8_t* p = out.reserve(18);
+            le16(p, biff::kNUMBER);
+            le16(p + 2, 14);
+            le16(p + 4, row);
+            le16(p + 6, column);
+            le16(p + 8, cell.style);
+            std::uint64_t bits;
+            std::memcpy(&bits, &m_numbers[cell.payload], 8);
+            le32(p + 10, std::uint32_t(bits));
+            le32(p + 14, std::uint32_t(bits >> 32));
+            out.commit(18);
+            break;
+        }
+        case Kind::Boolean: {
+            std::uint8_t* p = out.reserve(12);
+            le16(p, biff::kBOOLERR);
+            le16(p + 2, 8);
+            le16(p + 4, row);
+            le16(p + 6, column);
+            le16(p + 8, cell.style);
+            p[10] = std::uint8_t(cell.payload);
+            p[11] = 0;
+            out.commit(12);
+            break;
+        }
+        case Kind::LabelSst: {
+            std::uint8_t* p = out.reserve(14);
+            le16(p, biff::kLABELSST);
+            le16(p + 2, 10);
+            le16(p + 4, row);
+            le16(p + 6, column);
+            le16(p + 8, cell.style);
+            le32(p + 10, cell.payload);
+            out.commit(14);
+            break;
+        }
+        case Kind::Label: {
+            const std::uint8_t* label = labelAt(cell.payload);
+            const std::size_t n = std::size_t(label[0] | (label[1] << 8));
+            const std::size_t payload = 3 + (label[2] ? 2 * n : n);
+            std::uint8_t* p = out.reserve(10 + payload);
+            le16(p, biff::kLABEL);
+            le16(p + 2, std::uint16_t(6 + payload));
+            le16(p + 4, row);
+            le16(p + 6, column);
+            le16(p + 8, cell.style);
+            std::memcpy(p + 10, label, payload);
+            out.commit(10 + payload);
+            break;
+        }
+        }
+    }
+}
+
+void TcxXLSExportProvider::WriteWorkbook()
+{
+    if (!m_file || !m_file->isOpen())
+        throw EcxExportData(QStringLiteral("Error write XLS file"));
+
+    // 1. Every cell gets its XF, column by column, so that fonts, XFs and
+    //    palette slots are taken in that order; the cells' sizes add up.
+    std::uint64_t cellsSize = 0;
+    for (Cell& cell : m_cells) {
+        const Mark mark = Mark(cell.flags & kMarkMask);
+        cell.style = xfIndexFor(cell.style, mark, (cell.flags & kMergedFlag) != 0);
+        cellsSize += cellRecordSize(cell);
+    }
+
+    // The sheet name goes as 8-bit characters when every one is Latin-1,
+    // else as UTF-16, so that no character is lost.
+    QByteArray nameData;
+    bool wideName = false;
+    for (const QChar c : m_sheetName)
+        if (c.unicode() > 0xFF)
+            wideName = true;
+    if (wideName)
+        nameData = QByteArray(reinterpret_cast<const char*>(m_sheetName.utf16()), m_sheetName.size() * 2);
+    else
+        nameData = m_sheetName.toLatin1();
+
+    // 2. The stream length, before anything is written.
+    const std::uint64_t length = biff::kFixedRecordsSize + std::uint64_t(nameData.size()) + m_fonts.RecordsSize()
+        + m_xfs.RecordsSize() + m_colInfos.RecordsSize() + m_rowRecords.RecordsSize() + m_strings.RecordsSize()
+        + cellsSize + biff::mergedCellsSize(m_merged.size());
+    if (length > kMaxStreamLength)
+        throw EcxExportData(QStringLiteral("The workbook is too large for the .xls format"));
+
+    // 3. The container's header area, then the stream from P0 on.
+    FileSink& out = *m_file;
+    out.flush();
+    TcxXLSWorkBookWriter container(std::int64_t(length), out.device());
+    out.resyncPosition();
+    const std::int64_t p0 = out.position();
+
+    // 4. Workbook globals.
+    biff::writeBOF(out, biff::Substream::Globals);
+    biff::writeTABID(out);
+    biff::writeWINDOW1(out);
+    biff::writeBuiltInFONTs(out);
+    m_fonts.Write(out);
+    biff::writeBuiltInXFs(out);
+    m_xfs.Write(out);
+    std::uint32_t paletteColors[XlsPalette::kSlots];
+    for (int i = 0; i < XlsPalette::kSlots; ++i)
+        paletteColors[i] = m_palette.slot(i);
+    biff::writePALETTE(out, paletteColors, XlsPalette::kSlots);
+    biff::writeSTYLEs(out);
+    const std::int64_t sheetOffsetField = biff::writeBOUNDSHEET(out, nameData, wideName);
+    m_strings.Write(out, std::uint32_t(out.position() - p0));
+    biff::writeSUPBOOK(out);
+    biff::writeEXTERNSHEET(out);
+    biff::writeEOF(out);
+    const std::int64_t sheetOffset = out.position() - p0;
+
+    // 5. The worksheet.
+    biff::writeBOF(out, biff::Substream::Worksheet);
+    biff::writeDIMENSIONS(out, m_rowCount, m_columnCount);
+    biff::writeWINDOW2(out, m_gridLines);
+    m_colInfos.Write(out);
+    m_rowRecords.Write(out);
+    writeCells(out);
+    biff::writeMERGEDCELLS(out, m_merged);
+    biff::writeEOF(out);
+
+    // 6. The worksheet's offset into BOUNDSHEET, then close.
+    out.patchU32(sheetOffsetField, std::uint32_t(sheetOffset));
+    const std::int64_t written = out.position() - p0;
+    out.close();
+    if (std::uint64_t(written) != length)
+        throw EcxExportData(QStringLiteral("Error write XLS file: %1 of %2").arg(written).arg(length));
+}
+
+} // namespace orvane::exporting

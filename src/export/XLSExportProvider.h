@@ -1,0 +1,145 @@
+#pragma once
+// The .xls writer: collects a sheet of cells through IcxExportProvider and,
+// at WriteWorkbook, writes one compound document whose only stream is a
+// BIFF8 workbook with the workbook globals and one worksheet.
+
+#include "export/BiffRecords.h"
+#include "export/ExportProvider.h"
+#include "export/XlsPalette.h"
+#include "export/XlsSharedStrings.h"
+
+#include <QString>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+namespace orvane::exporting {
+
+class FileSink;
+class TcxExportStyleManager;
+
+// A list of prebuilt records of one type, each kept once (same bytes, same
+// entry) when deduplicating.
+class TcxXLSRecordsList {
+public:
+    explicit TcxXLSRecordsList(std::uint16_t recordType) : m_type(recordType) {}
+    // Returns the entry's position in the list.
+    int AddUnique(std::vector<std::uint8_t> data);
+    void Add(std::vector<std::uint8_t> data) { m_records.push_back(std::move(data)); }
+    std::size_t Count() const { return m_records.size(); }
+    std::uint64_t RecordsSize() const;   // with the 4-byte headers
+    void Write(FileSink& out) const;
+
+private:
+    std::uint16_t m_type;
+    std::vector<std::vector<std::uint8_t>> m_records;
+    std::unordered_multimap<std::uint32_t, int> m_byHash;
+};
+
+class TcxXLSExportProvider final : public IcxExportProvider {
+public:
+    static constexpr int kMaxColumns = 256;
+    static constexpr int kMaxRows = 65536;
+
+    // Deletes a file of the output name (the name with extension ".xls") and
+    // creates it empty; a failure raises ExportFileError.
+    explicit TcxXLSExportProvider(const QString& fileName);
+    ~TcxXLSExportProvider() override;
+
+    static int ExportType() { return kExportXls; }
+    static QString ExportName() { return QStringLiteral("Export to MS Excel (*.xls)"); }
+    static std::unique_ptr<IcxExportProvider> Create(const QString& fileName);
+
+    QString OutputFileName() const { return m_outputName; }
+    QString SheetName() const { return m_sheetName; }
+    int ColumnCount() const { return m_columnCount; }
+    int RowCount() const { return m_rowCount; }
+
+    // IcxExportProvider
+    void WriteWorkbook() override;
+    const ExportCellStyle* CellStyleOf(int column, int row) override;
+    const ExportCellStyle& StyleAt(int index) override;
+    int AddStyle(ExportCellStyle& style) override;
+    void PutNumber(int column, int row, double value) override;
+    void PutInteger(int column, int row, qint32 value) override;
+    void PutText(int column, int row, QByteArrayView text) override;
+    void PutWideText(int column, int row, QStringView text) override;
+    void ApplyStyle(int column, int row, int styleIndex) override;
+    void CopyCellStyle(int column, int row, int exampleColumn, int exampleRow) override;
+    void ApplyStyleRecord(int column, int row, ExportCellStyle& style) override;
+    void MergeCells(int column, int row, int rowSpan, int columnSpan, int styleIndex) override;
+    void AddMergedRange(int column, int row, int rowSpan, int columnSpan) override;
+    void PutValue(int column, int row, const QVariant& value) override;
+    void SetColumnPixelWidth(int column, int width) override;
+    void SetBaseStyle(const ExportCellStyle& style) override;
+    void SetSheetSize(int columnCount, int rowCount, bool gridLines) override;
+    void SetRowPixelHeight(int row, int height) override;
+
+    // Typed stores.
+    void PutBoolean(int column, int row, bool value);
+    void PutCurrency(int column, int row, qint64 scaledBy10000);
+    void PutDateTime(int column, int row, double serial);
+
+    // Makes a sheet name acceptable to spreadsheet applications: at most 31
+    // characters, none of : \ / ? * [ ], not empty, no apostrophe at either end.
+    static QString AcceptableSheetName(const QString& name);
+
+private:
+    enum class Kind : std::uint8_t { Blank, Number, Boolean, Label, LabelSst };
+    enum Mark : std::uint8_t { NoMark = 0, DateTimeMark, DateMark, TimeMark, CurrencyMark, MarkCount };
+
+    // One cell of the sheet; its record is produced when written.
+    struct Cell {
+        std::uint32_t payload = 0;  // number slot, label pool offset / 2, string index or Boolean
+        std::uint16_t style = 0;    // style registry index (XF index after resolving)
+        Kind kind = Kind::Blank;
+        std::uint8_t flags = 0;     // mark in bits 0-2, merged in bit 3
+    };
+    static constexpr std::uint8_t kMergedFlag = 0x08;
+    static constexpr std::uint8_t kMarkMask = 0x07;
+
+    Cell* cellAt(int column, int row);   // nullptr outside the sheet; throws before SetSheetSize
+    void checkSheetSize() const;
+    void storeNumber(Cell& cell, double value, Mark mark);
+    void storeLabel8(Cell& cell, QByteArrayView ascii);
+    void storeLabel16(Cell& cell, const char16_t* chars, std::size_t count);
+    void storeShared(Cell& cell, const char16_t* chars, std::size_t count);
+    bool putRecognizedValue(int column, int row, QByteArrayView text);
+
+    int fontIndexFor(const ExportCellStyle& style);
+    std::uint16_t xfIndexFor(int styleIndex, Mark mark, bool merged);
+    std::vector<std::uint8_t> buildXf(const ExportCellStyle& style, Mark mark, bool merged);
+
+    std::uint64_t cellRecordSize(const Cell& cell) const;
+    void writeCells(FileSink& out);
+
+    QString m_outputName;
+    QString m_sheetName;
+    std::unique_ptr<FileSink> m_file;
+    TcxExportStyleManager* m_styles = nullptr;
+    int m_columnCount = -1;
+    int m_rowCount = -1;
+    bool m_gridLines = false;
+    bool m_recognizeValues = false;
+
+    std::vector<Cell> m_cells;   // column by column
+    std::vector<double> m_numbers;
+    // Label payloads (count, option byte, characters), each at an even offset
+    // inside a chunk and never across chunks.
+    static constexpr std::size_t kChunkSize = std::size_t(1) << 22;
+    std::vector<std::unique_ptr<std::uint8_t[]>> m_labelChunks;
+    std::size_t m_labelUsed = kChunkSize;
+    const std::uint8_t* labelAt(std::uint32_t payload) const;
+
+    TcxXLSRecordsList m_fonts{biff::kFONT};
+    TcxXLSRecordsList m_xfs{biff::kXF};
+    TcxXLSRecordsList m_colInfos{biff::kCOLINFO};
+    TcxXLSRecordsList m_rowRecords{biff::kROW};
+    std::vector<biff::MergedRange> m_merged;
+    XlsPalette m_palette;
+    TcxXLSSharedStringTable m_strings;
+    // XF index per (style, mark, merged), -1 until built.
+    std::vector<std::int32_t> m_xfCache;
+};
+
+} // namespace orvane::exporting

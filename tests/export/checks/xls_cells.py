@@ -1,0 +1,37 @@
+#!/usr/bin/python3
+"""Reads an .xls with xlrd and checks cell texts.
+
+usage: xls_cells.py FILE [COL,ROW=TEXT ...] [sheet=NAME]
+Exit status 0 when every listed cell holds exactly TEXT as a text cell.
+"""
+import sys
+
+import xlrd
+
+
+def main():
+    path, checks = sys.argv[1], sys.argv[2:]
+    book = xlrd.open_workbook(path, formatting_info=True)
+    if book.biff_version != 80 or book.nsheets != 1:
+        print("biff %s, %d sheets" % (book.biff_version, book.nsheets))
+        return 1
+    sh = book.sheet_by_index(0)
+    bad = 0
+    for item in checks:
+        key, _, want = item.partition("=")
+        if key == "sheet":
+            if sh.name != want:
+                print("sheet name %r != %r" % (sh.name, want))
+                bad += 1
+            continue
+        col, row = (int(v) for v in key.split(","))
+        cell = sh.cell(row, col)
+        if cell.ctype != xlrd.XL_CELL_TEXT or cell.value != want:
+            print("C%dR%d: %r (type %d) != %r" % (col, row, cell.value[:80] if isinstance(cell.value, str) else cell.value,
+                                                   cell.ctype, want[:80]))
+            bad += 1
+    return 1 if bad else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
