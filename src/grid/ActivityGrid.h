@@ -1,0 +1,41 @@
+#pragma once
+// The activity grid of the main window: the grid widget over its own view
+// model, laid out as the activity layout and bound to the activity table.
+// Below the grid there is room for a filter panel.
+
+#include "grid/GridView.h"
+#include "grid/GridViewModel.h"
+
+#include <QWidget>
+
+class QVBoxLayout;
+
+namespace orvane::store {
+class ActivityTable;
+}
+
+namespace orvane::grid {
+
+class ActivityGrid : public QWidget {
+    Q_OBJECT
+public:
+    explicit ActivityGrid(store::ActivityTable& table, QWidget* parent = nullptr);
+
+    GridViewModel& model() { return m_model; }
+    GridView& view() { return *m_view; }
+
+    // Opens the customization window on a page (0 "Bands", 1 "Columns");
+    // when it is open already only the page changes.
+    CustomizationWindow* openCustomization(int page);
+
+    // Puts a widget (the filter panel) below the rows; nullptr removes it.
+    void setFilterPanel(QWidget* panel);
+
+private:
+    GridViewModel m_model;
+    GridView* m_view;
+    QVBoxLayout* m_layout;
+    QWidget* m_filterPanel = nullptr;
+};
+
+} // namespace orvane::grid

@@ -1,0 +1,143 @@
+#pragma once
+// The banded grid widget: draws a GridViewModel and forwards the user's
+// actions to it. Bands fixed at the left and at the right stay in place;
+// the other bands scroll horizontally between them. Above the rows: a band
+// header row and the column header row(s); at the left: the row indicator.
+//
+// Mouse: a click on a column header sorts by it (again: reverses; with
+// Shift the column joins the sort; with Ctrl it leaves it); dragging a
+// header's right edge sizes the column; dragging a header moves the column
+// within its band, or hides it when dropped away from the headers; dragging
+// a band header away hides the band. Columns and bands come back by being
+// dragged from the customization window onto the headers.
+//
+// Editing: the in-place editor writes into the table's current row and
+// posts it at once; a check box column toggles on click or Space. Read-only
+// columns open no editor. Rows are never inserted or deleted here.
+
+#include "grid/CustomizationWindow.h"
+#include "grid/GridViewModel.h"
+
+#include <QAbstractScrollArea>
+#include <QPointer>
+
+class QLineEdit;
+
+namespace orvane::grid {
+
+class GridView : public QAbstractScrollArea {
+    Q_OBJECT
+public:
+    explicit GridView(GridViewModel& model, QWidget* parent = nullptr);
+    ~GridView() override;
+
+    GridViewModel& model() const { return m_model; }
+
+    // The focused column (ID), or -1.
+    int focusedColumn() const { return m_focusedColumn; }
+    void setFocusedColumn(int id);
+    // Scrolls so a view row and a column are on screen.
+    void ensureVisible(int viewRow, int columnId);
+    int firstVisibleRow() const;
+
+    // In-place editing of the focused cell; returns false when the column
+    // refuses editing. `initialText` replaces the cell's text when given.
+    bool startEditing(const QString& initialText = QString(), bool replace = false);
+    bool isEditing() const;
+    // Writes the editor's text into the row and posts it.
+    void commitEditing();
+    void cancelEditing();
+
+    // Opens the customization window (creating it when closed) and shows
+    // the given page: 0 "Bands", 1 "Columns".
+    CustomizationWindow* openCustomization(int page);
+    CustomizationWindow* customizationWindow() const { return m_customization; }
+
+    // Geometry, for tests and the customization drop logic.
+    int rowHeight() const { return m_rowHeight; }
+    int headerHeight() const;
+    QRect cellRect(int viewRow, int columnId) const;
+    QRect columnHeaderRect(int columnId) const;
+    QRect bandHeaderRect(int band) const;
+    // Column ID under a point of the viewport (headers or rows), or -1.
+    int columnAt(const QPoint& pos) const;
+    int rowAt(const QPoint& pos) const;
+
+signals:
+    // An error from posting an edit; shown in an error box when nothing is
+    // connected.
+    void editError(const QString& message);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
+
+private:
+    enum class Region { LeftFixed, Scrolling, RightFixed };
+    struct ColumnGeometry {
+        int id;
+        int band;
+        int x;          // left edge in viewport coordinates (scroll applied)
+        int width;
+        Region region;
+    };
+    struct BandGeometry {
+        int band;
+        int x;
+        int width;
+        Region region;
+    };
+    enum class DragKind { None, PendingColumn, MoveColumn, ResizeColumn, PendingBand, MoveBand };
+
+    void relayout();
+    void updateScrollBars();
+    int indicatorWidth() const;
+    int visibleRowCapacity() const;
+    QRect regionClip(Region region) const;
+    const ColumnGeometry* geometryOf(int columnId) const;
+    int resizeHandleAt(const QPoint& pos) const;
+    void paintHeaders(QPainter& p);
+    void paintRows(QPainter& p, const QRect& dirty);
+    void paintCell(QPainter& p, const ColumnGeometry& g, int viewRow, const QRect& rect, bool focusedRow);
+    void moveFocus(int viewRow, int columnId);
+    void toggleCheck(int viewRow, int columnId);
+    void finishColumnDrag(const QPoint& pos);
+    void reportError(const QString& message);
+    int dropTargetBefore(int band, const QPoint& pos) const;
+
+    GridViewModel& m_model;
+    std::vector<ColumnGeometry> m_columns;
+    std::vector<BandGeometry> m_bands;
+    int m_leftWidth = 0;       // width of the left fixed bands
+    int m_rightWidth = 0;      // width of the right fixed bands
+    int m_scrollWidth = 0;     // total width of the scrolling bands
+    int m_rowHeight = 18;
+    int m_headerRowHeight = 20;
+    int m_focusedColumn = -1;
+
+    QLineEdit* m_editor = nullptr;
+    int m_editRow = -1;
+    int m_editColumn = -1;
+    bool m_committing = false;
+
+    DragKind m_drag = DragKind::None;
+    int m_dragItem = -1;
+    QPoint m_dragStart;
+    QPoint m_dragPos;
+    int m_resizeStartWidth = 0;
+
+    QPointer<CustomizationWindow> m_customization;
+};
+
+} // namespace orvane::grid
