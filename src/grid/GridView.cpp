@@ -667,6 +667,11 @@ bool GridView::eventFilter(QObject* watched, QEvent* event)
 
 void GridView::keyPressEvent(QKeyEvent* event)
 {
+    if (isEditing()) {
+        // Typing that reaches the grid while its editor is open belongs to the editor.
+        QCoreApplication::sendEvent(m_editor, event);
+        return;
+    }
     const int row = m_model.focusedRow();
     const QVector<int> order = m_model.visibleColumnsInOrder();
     const int colIndex = int(order.indexOf(m_focusedColumn));
