@@ -19,7 +19,9 @@
 #include <QImage>
 #include <QPainter>
 #include <QScrollBar>
+#include <QScreen>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <algorithm>
 #include <cstdio>
@@ -153,15 +155,32 @@ int main(int argc, char** argv)
     }
 
     if (!png.isEmpty()) {
+        // On a real display the whole screen is taken, so the customization
+        // window shows too; offscreen only the grid is drawn.
+        auto shoot = [&](const QString& file) {
+            for (int i = 0; i < 20; ++i) {
+                QCoreApplication::processEvents();
+                QThread::msleep(10);
+            }
+            QImage shot;
+            if (QGuiApplication::platformName() == QLatin1String("xcb"))
+                shot = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
+            else
+                shot = grid.grab().toImage();
+            shot.save(QDir(previous).absoluteFilePath(file));
+            std::printf("screenshot: %s\n", qPrintable(file));
+        };
+        grid.move(0, 0);
         view.verticalScrollBar()->setValue(0);
         view.horizontalScrollBar()->setValue(0);
+        s.taActivities.setCurrentRow(grid.model().tableRow(3));
+        view.setFocus();
+        view.setFocusedColumn(store::logColumn(2));
         grid.openCustomization(1);
-        QCoreApplication::processEvents();
-        QImage shot(grid.size(), QImage::Format_ARGB32);
-        grid.render(&shot);
-        QDir::setCurrent(previous);
-        shot.save(png);
-        std::printf("screenshot: %s\n", qPrintable(png));
+        shoot(png);
+        view.verticalScrollBar()->setValue(grid.model().rowCount() / 2);
+        view.horizontalScrollBar()->setValue(view.horizontalScrollBar()->maximum() / 2);
+        shoot(QString(png).replace(QLatin1String(".png"), QLatin1String("-scrolled.png")));
     }
     QDir::setCurrent(previous);
     return 0;

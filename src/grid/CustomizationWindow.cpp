@@ -2,7 +2,6 @@
 
 #include "grid/GridViewModel.h"
 
-#include <QCollator>
 #include <QDrag>
 #include <QListWidget>
 #include <QMimeData>
@@ -42,6 +41,36 @@ protected:
 private:
     const char* m_mime;
 };
+
+// Captions compare without case, and runs of digits by their value, so
+// "ActivityCode2" comes before "ActivityCode10".
+bool naturalLess(const QString& a, const QString& b)
+{
+    qsizetype i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (a[i].isDigit() && b[j].isDigit()) {
+            qsizetype ei = i, ej = j;
+            while (ei < a.size() && a[ei].isDigit())
+                ++ei;
+            while (ej < b.size() && b[ej].isDigit())
+                ++ej;
+            const qulonglong na = a.mid(i, ei - i).toULongLong(), nb = b.mid(j, ej - j).toULongLong();
+            if (na != nb)
+                return na < nb;
+            i = ei;
+            j = ej;
+            continue;
+        }
+        const QChar ca = a[i].toCaseFolded(), cb = b[j].toCaseFolded();
+        if (ca != cb)
+            return ca < cb;
+        ++i;
+        ++j;
+    }
+    if ((a.size() - i) != (b.size() - j))
+        return (a.size() - i) < (b.size() - j);
+    return a < b;
+}
 
 } // namespace
 
@@ -98,11 +127,8 @@ void CustomizationWindow::refill()
     }
     // Columns sorted by caption, so a long list reads like an index.
     QVector<int> ids = m_model.customizableColumns();
-    QCollator collator;
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    collator.setNumericMode(true);
     std::stable_sort(ids.begin(), ids.end(), [&](int a, int b) {
-        return collator.compare(m_model.columnCaption(a), m_model.columnCaption(b)) < 0;
+        return naturalLess(m_model.columnCaption(a), m_model.columnCaption(b));
     });
     m_columns->clear();
     for (int id : ids) {

@@ -338,12 +338,9 @@ void GridView::paintHeaders(QPainter& p)
     opt.orientation = Qt::Horizontal;
     const int top = o.bandHeaders ? m_headerRowHeight : 0;
 
-    if (indicatorWidth() > 0) {
-        opt.rect = QRect(0, 0, indicatorWidth(), headerHeight());
-        opt.text.clear();
-        opt.sortIndicator = QStyleOptionHeader::None;
-        style()->drawControl(QStyle::CE_Header, &opt, &p, this);
-    }
+    // The style clips each header to its own rectangle, replacing the
+    // painter's clip: regions are painted scrolling first, so the fixed
+    // ones and the indicator cover what the scrolled headers overdraw.
     for (Region region : {Region::Scrolling, Region::LeftFixed, Region::RightFixed}) {
         p.save();
         p.setClipRect(regionClip(region).intersected(QRect(0, 0, viewport()->width(), headerHeight())));
@@ -351,7 +348,8 @@ void GridView::paintHeaders(QPainter& p)
             for (const BandGeometry& b : m_bands) {
                 if (b.region != region)
                     continue;
-                opt.rect = QRect(b.x, 0, b.width, m_headerRowHeight);
+                // A scrolled band keeps its caption in sight.
+                opt.rect = QRect(b.x, 0, b.width, m_headerRowHeight).intersected(regionClip(region));
                 opt.text = m_model.band(b.band).caption;
                 opt.textAlignment = toQt(m_model.band(b.band).headerAlignment) | Qt::AlignVCenter;
                 opt.sortIndicator = QStyleOptionHeader::None;
@@ -384,6 +382,13 @@ void GridView::paintHeaders(QPainter& p)
             }
         }
         p.restore();
+    }
+    if (indicatorWidth() > 0) {
+        opt.rect = QRect(0, 0, indicatorWidth(), headerHeight());
+        opt.text.clear();
+        opt.sortIndicator = QStyleOptionHeader::None;
+        opt.state = QStyle::State_Enabled | QStyle::State_Raised | QStyle::State_Horizontal;
+        style()->drawControl(QStyle::CE_Header, &opt, &p, this);
     }
     // Where a dragged column would land.
     if (m_drag == DragKind::MoveColumn) {
