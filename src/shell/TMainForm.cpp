@@ -1,11 +1,11 @@
 #include "shell/TMainForm.h"
 
+#include "grid/ActivityGrid.h"
 #include "shell/ErrorBox.h"
 #include "shell/TAboutForm.h"
 #include "shell/ToolBarPictures.h"
 #include "shell/UserSetting.h"
 
-#include <QAbstractTableModel>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -16,7 +16,6 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QStatusBar>
-#include <QTableView>
 #include <QToolBar>
 #include <QToolButton>
 #include <QUrl>
@@ -26,40 +25,12 @@ namespace orvane::shell {
 
 namespace {
 
-// A plain view of the table's rows until the banded grid takes this place.
-class PlainActivityModel : public QAbstractTableModel {
-public:
-    explicit PlainActivityModel(store::ActivityTable& table, QObject* parent)
-        : QAbstractTableModel(parent), m_table(table)
-    {
-        connect(&table, &store::ActivityTable::rowsReset, this, [this] { beginResetModel(); endResetModel(); });
-        connect(&table, &store::ActivityTable::rowsFetched, this, [this] { beginResetModel(); endResetModel(); });
-        connect(&table, &store::ActivityTable::rowAppended, this, [this] { beginResetModel(); endResetModel(); });
-    }
-    int rowCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : m_table.rowCount(); }
-    int columnCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : store::kColumnCount; }
-    QVariant data(const QModelIndex& index, int role) const override
-    {
-        if (role != Qt::DisplayRole)
-            return QVariant();
-        return m_table.value(index.row(), index.column());
-    }
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
-    {
-        if (role == Qt::DisplayRole && orientation == Qt::Horizontal)
-            return store::fieldName(section);
-        return QAbstractTableModel::headerData(section, orientation, role);
-    }
-
-private:
-    store::ActivityTable& m_table;
-};
-
 // Commands whose features are not in this build yet stay disabled.
 bool availableNow(Command command)
 {
     switch (command) {
     case Command::Exit: case Command::Docs: case Command::Web: case Command::About:
+    case Command::Customize:
         return true;
     default:
         return false;
@@ -122,10 +93,15 @@ TMainForm::~TMainForm() = default;
 
 QWidget* TMainForm::createGridArea()
 {
-    auto* view = new QTableView(this);
-    view->setObjectName(QStringLiteral("cxGridProject"));
-    view->setModel(new PlainActivityModel(m_store.taActivities, view));
-    return view;
+    m_grid = new grid::ActivityGrid(m_store.taActivities, this);
+    return m_grid;
+}
+
+// Opens the grid's customization window on its "Columns" page; when it is
+// open already only the page changes.
+void TMainForm::mCustClick()
+{
+    m_grid->openCustomization(1);
 }
 
 void TMainForm::buildCommandBars()
@@ -212,6 +188,7 @@ void TMainForm::runCommand(Command command)
         case Command::Docs: mDocsClick(); break;
         case Command::Web: mWebClick(); break;
         case Command::About: mAboutClick(); break;
+        case Command::Customize: mCustClick(); break;
         default: break;
         }
     });

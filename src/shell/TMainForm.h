@@ -14,6 +14,10 @@ class QLabel;
 class QProgressBar;
 class QToolBar;
 
+namespace orvane::grid {
+class ActivityGrid;
+}
+
 namespace orvane::shell {
 
 class TAboutForm;
@@ -51,6 +55,10 @@ public:
     void mDocsClick();
     void mWebClick();
     void mAboutClick();
+    void mCustClick();
+
+    // The activity grid (cxGridProject) and its view model.
+    grid::ActivityGrid* cxGridProject() const { return m_grid; }
 
     static QString homePageAddress();
 
@@ -69,6 +77,7 @@ private:
     QToolBar* m_tbarMenu = nullptr;
     QToolBar* m_tbarMain = nullptr;
     QProgressBar* m_progressBar = nullptr;
+    grid::ActivityGrid* m_grid = nullptr;
     QLabel* m_statusPanel0 = nullptr;
     QLabel* m_statusPanel1 = nullptr;
     QMap<Command, QAction*> m_menuActions;
