@@ -602,7 +602,7 @@ private:
             c.consumeFalseLogin();
             raise(c.firstFalseLoginFailure);
         }
-        if (const auto users = usersListFor(m_path, c.settings.usersFile)) {
+        if (const auto users = usersListFor(c.settings.projectsFolder, c.settings.usersFile)) {
             const UserEntry* entry = nullptr;
             for (const UserEntry& u : *users) {
                 if (u.name == user) {
@@ -622,7 +622,7 @@ private:
 
     void requireUser() const
     {
-        if (!m_user && usersListFor(m_path, control().settings.usersFile))
+        if (!m_user && usersListFor(control().settings.projectsFolder, control().settings.usersFile))
             raise(QStringLiteral("No user is signed in to P3. Log in before listing or opening projects."));
     }
 

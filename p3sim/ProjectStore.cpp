@@ -298,8 +298,10 @@ namespace {
 
 std::map<QString, std::weak_ptr<DataFile>>& openFiles()
 {
-    static std::map<QString, std::weak_ptr<DataFile>> files;
-    return files;
+    // Never destroyed: data files held by static objects are released
+    // after the statics of this file are gone.
+    static auto* files = new std::map<QString, std::weak_ptr<DataFile>>;
+    return *files;
 }
 
 void syncFile(QFile& file)

@@ -133,8 +133,8 @@ struct UserEntry {
 
 inline constexpr const char* kUsersFileName = "p3users.json";
 
-// The users list that governs a folder: the configured users file when set,
-// else the folder's own "p3users.json"; nullopt when there is none.
+// The server's users list: the configured users file when set, else
+// "p3users.json" in the projects folder; nullopt when there is none.
 // Throws AutomationError when the list exists but is malformed.
 std::optional<std::vector<UserEntry>> usersListFor(const QString& folder, const QString& usersFile);
 

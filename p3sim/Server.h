@@ -24,10 +24,10 @@
 namespace orvane::p3sim {
 
 struct Settings {
-    // Folder that CurrentProjectPath names when a session starts.
+    // Folder that CurrentProjectPath names when a session starts; its
+    // "p3users.json", if any, is the server's users list.
     QString projectsFolder;
-    // Users list used for every folder instead of the folder's own
-    // "p3users.json" (empty: each folder's own list, if any).
+    // Users list to use instead of the projects folder's "p3users.json".
     QString usersFile;
     // A user already signed in when a session starts (P3 running with a user).
     bool hasCurrentUser = false;

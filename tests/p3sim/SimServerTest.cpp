@@ -107,7 +107,7 @@ TEST_F(SimFixture, RecognisesProjectFilesCaseInsensitivelyAndIgnoresDirectories)
     writeFile(other + QStringLiteral("/loftDIR.P3"),
               R"({"format":"p3sim-project","title":"Loft","activities":"loft.jsonl"})");
     writeFile(other + QStringLiteral("/loft.jsonl"), R"({"ActivityID":"X1"})" "\n");
-    const P3Object session = newSession();   // no users list there: no sign-in needed
+    const P3Object session = signedInSession();
     session.put(m::CurrentProjectPath, other);
     EXPECT_EQ(abstracts(session), (std::vector<Row>{{"loft", "loft", "Loft"}}));
     const P3Object project = P3Object::fromVariant(session.call(m::OpenProject, "LOFT"));
@@ -242,7 +242,7 @@ TEST_F(SimFixture, MoreThanTwentyCodesAreReported)
                                         {"activities", "many.jsonl"}}).toJson());
     writeFile(folder + QStringLiteral("/many.jsonl"),
               QJsonDocument(QJsonObject{{"ActivityID", "M1"}, {"codes", values}}).toJson(QJsonDocument::Compact) + '\n');
-    const P3Object session = newSession();
+    const P3Object session = signedInSession();
     session.put(m::CurrentProjectPath, folder);
     const P3Object project = P3Object::fromVariant(session.call(m::OpenProject, "MANY"));
     EXPECT_EQ(project.object(m::ActivityCodes).integer(m::Count), 25);
