@@ -305,6 +305,7 @@ QString TcxFilterNullOperator::AdjustDisplayValue(const QString& displayText) co
         return {};
     return displayText;
 }
+QString TcxFilterNullOperator::WriteValue(const QVariant&) const { return QStringLiteral("NULL"); }
 bool TcxFilterNullOperator::IsMatch(const QVariant& row) const { return Condition().Criteria().IsValueNull(row); }
 QString TcxFilterNullOperator::Description() const { return QStringLiteral("is blank"); }
 

@@ -185,6 +185,7 @@ public:
 class TcxFilterNullOperator : public TcxFilterEqualOperator {
 public:
     using TcxFilterEqualOperator::TcxFilterEqualOperator;
+    QString WriteValue(const QVariant& value) const override;   // always NULL
     QString AdjustDisplayValue(const QString& displayText) const override;
     bool IsMatch(const QVariant& rowValue) const override;
     QString Description() const override;

@@ -78,7 +78,7 @@ struct StreamNode {
 QDateTime dateFromDays(double days)
 {
     // Years 1 to 9999.
-    if (!std::isfinite(days) || days < -693593.0 || days >= 2958466.0)
+    if (!std::isfinite(days) || days <= -693594.0 || days >= 2958466.0)
         readError();
     qint64 whole = qint64(days);   // truncates toward zero
     qint64 ms = std::llround(std::fabs(days - double(whole)) * 86400000.0);

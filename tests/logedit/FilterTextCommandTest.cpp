@@ -1,0 +1,68 @@
+// orvane-batch filter-text, run as a process.
+
+#include "logedit/ActivityFilterColumns.h"
+#include "logedit/FilterStream.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include "QtPrinters.h"
+
+#include <gtest/gtest.h>
+
+using namespace orvane::logedit;
+
+namespace {
+
+struct Result {
+    int exitCode;
+    QString out;
+    QString err;
+};
+
+Result runBatch(const QStringList& args)
+{
+    QProcess process;
+    process.start(QStringLiteral(ORVANE_BATCH_PATH), args);
+    EXPECT_TRUE(process.waitForFinished(30000));
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+TEST(FilterTextCommand, PrintsTheFilterTextAndTheDisplayText)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("f.flt"));
+    ActivityFilterColumns columns;
+    TcxDBDataFilterCriteria criteria(&columns);
+    auto* g = criteria.AddGroup(nullptr, fboOr);
+    criteria.AddCondition(g, 48, foLike, "%rev%", QStringLiteral("%rev%"));
+    criteria.AddCondition(g, 1, foEqual, "", QVariant());
+    criteria.AddCondition(nullptr, 0, foEqual, "it's", QStringLiteral("it's"));
+    saveCriteriaFile(criteria, path);
+
+    const Result r = runBatch({QStringLiteral("filter-text"), path});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, QStringLiteral("(([Log#1] LIKE '%rev%') OR (Description = NULL)) AND (ActivityID = 'it''s')\n"
+                                    "((Log#1 LIKE %rev%) or (Description = blank)) and (ActivityID = it's)\n"));
+}
+
+TEST(FilterTextCommand, AFileThatIsNotAFilterFailsWithTheMessage)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("bad.flt"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray::fromHex("ffffffff0001000000000000000000300000000e"));
+    file.close();
+
+    const Result r = runBatch({QStringLiteral("filter-text"), path});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, QString());
+    EXPECT_EQ(r.err, QStringLiteral("Stream read error\n"));
+
+    EXPECT_EQ(runBatch({QStringLiteral("filter-text"), dir.filePath(QStringLiteral("none.flt"))}).exitCode, 1);
+    EXPECT_EQ(runBatch({QStringLiteral("filter-text")}).exitCode, 2);
+}
+
+} // namespace
