@@ -20,6 +20,7 @@ struct GridViewModel::SortKey {
     bool null = true;
     double number = 0;
     QString text;
+    QString folded;   // text without case, compared first
 };
 
 namespace {
@@ -33,6 +34,7 @@ GridViewModel::SortKey makeKey(const QVariant& value, FieldKind kind)
     switch (kind) {
     case FieldKind::Text:
         key.text = value.toString();
+        key.folded = key.text.toCaseFolded();
         break;
     case FieldKind::Number:
         key.number = value.toDouble();
@@ -54,7 +56,7 @@ int compareKeys(const GridViewModel::SortKey& a, const GridViewModel::SortKey& b
     if (a.null || b.null)
         return int(b.null) - int(a.null);
     if (isText) {
-        int c = QString::compare(a.text, b.text, Qt::CaseInsensitive);
+        int c = QString::compare(a.folded, b.folded, Qt::CaseSensitive);
         if (c == 0)
             c = QString::compare(a.text, b.text, Qt::CaseSensitive);
         return c;
