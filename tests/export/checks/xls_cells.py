@@ -19,6 +19,12 @@ def main():
     bad = 0
     for item in checks:
         key, _, want = item.partition("=")
+        if key == "size":
+            cols, rows = (int(v) for v in want.split("x"))
+            if (sh.ncols, sh.nrows) != (cols, rows):
+                print("size %dx%d != %s" % (sh.ncols, sh.nrows, want))
+                bad += 1
+            continue
         if key == "sheet":
             if sh.name != want:
                 print("sheet name %r != %r" % (sh.name, want))

@@ -1,0 +1,590 @@
+#include "export/GridExport.h"
+
+#include "common/Errors.h"
+#include "export/FileSink.h"
+#include "export/TextCodec.h"
+#include "export/XLSExportProvider.h"
+#include "grid/GridViewModel.h"
+
+#include <QLocale>
+#include <algorithm>
+#include <map>
+
+namespace orvane::exporting {
+
+namespace {
+
+constexpr int kSheetRows = TcxXLSExportProvider::kMaxRows;
+constexpr int kSheetColumns = TcxXLSExportProvider::kMaxColumns;
+
+bool verticalLines(ExportGridLines g) { return g == ExportGridLines::Both || g == ExportGridLines::VerticalOnly; }
+bool horizontalLines(ExportGridLines g) { return g == ExportGridLines::Both || g == ExportGridLines::HorizontalOnly; }
+
+void setBorderWidths(ExportCellStyle& s, int horizontal, int vertical)
+{
+    s.border(BorderSide::Left).Width = vertical;
+    s.border(BorderSide::Right).Width = vertical;
+    s.border(BorderSide::Top).Width = horizontal;
+    s.border(BorderSide::Bottom).Width = horizontal;
+}
+
+// Columns of a band, row by row, each row in display order.
+QVector<int> bandColumnsRowByRow(const ExportSource& source, int band)
+{
+    QVector<int> ids = source.visibleColumns(band);
+    std::stable_sort(ids.begin(), ids.end(), [&](int a, int b) {
+        return source.column(a).rowIndex < source.column(b).rowIndex;
+    });
+    return ids;
+}
+
+enum BorderBits { kLeftLine = 1, kRightLine = 2, kTopLine = 4, kBottomLine = 8 };
+
+} // namespace
+
+// --- table map --------------------------------------------------------------
+
+void TcxGridExportTableMap::addBoundary(int b)
+{
+    b = std::max(b, 0);
+    int sum = 0;
+    if (b == sum)
+        return;
+    for (std::size_t i = 0; i < columnWidths.size(); ++i) {
+        sum += columnWidths[i];
+        if (b == sum)
+            return;
+        if (b < sum) {
+            const int right = sum - b;
+            columnWidths[i] -= right;
+            columnWidths.insert(columnWidths.begin() + std::ptrdiff_t(i) + 1, right);
+            return;
+        }
+    }
+    if (b > sum)
+        columnWidths.push_back(b - sum);
+}
+
+int TcxGridExportTableMap::sheetColumnOf(int position) const
+{
+    if (position <= 0)
+        return 0;
+    int below = 0, sum = 0;
+    for (int w : columnWidths) {
+        sum += w;
+        if (sum < position)
+            ++below;
+        else
+            break;
+    }
+    return std::min(1 + below, int(columnWidths.size()));
+}
+
+// --- result -----------------------------------------------------------------
+
+QString ExportResult::notice() const
+{
+    const QLocale locale;
+    QStringList parts;
+    if (recordsLeftOut > 0)
+        parts << QStringLiteral("The sheet holds only %1 of the %2 rows shown; the last %3 rows were left out.")
+                     .arg(locale.toString(recordsExported), locale.toString(recordsExported + recordsLeftOut),
+                          locale.toString(recordsLeftOut));
+    if (columnsLeftOut > 0)
+        parts << QStringLiteral("A sheet has at most 256 columns; %1 of the grid's columns were left out.")
+                     .arg(locale.toString(columnsLeftOut));
+    return parts.join(u' ');
+}
+
+// --- the export -------------------------------------------------------------
+
+TcxGridBandedTableViewExport::TcxGridBandedTableViewExport(const QString& fileName, int exportType,
+                                                           const ExportSource& source)
+    : m_source(source)
+{
+    try {
+        m_provider = TcxExport::Provider(exportType, fileName);
+    } catch (const ExportFileError&) {
+        throw EcxGridExport(QStringLiteral("Can't create the export output file"));
+    }
+}
+
+void TcxGridBandedTableViewExport::registerStyles()
+{
+    const SystemColors& colors = systemColors();
+    const ExportViewOptions opt = m_source.options();
+    const int vertical = verticalLines(opt.gridLines) ? 1 : 0;
+    const int horizontal = horizontalLines(opt.gridLines) ? 1 : 0;
+    IcxExportProvider& p = *m_provider;
+    auto add = [&p](ExportCellStyle s) { return p.AddStyle(s); };
+    const ExportCellStyle base = defaultExportCellStyle();
+
+    p.SetBaseStyle(base);
+
+    ExportCellStyle preview = base;
+    preview.FontColor = rgbColor(0, 0, 255);
+    setBorderWidths(preview, horizontal, vertical);
+    m_previewEven = add(preview);
+    m_previewOdd = add(preview);
+
+    ExportCellStyle footerBackground = base;
+    footerBackground.BrushBkColor = colors.buttonFace;
+    add(footerBackground);
+
+    ExportCellStyle masterMarker = base;
+    masterMarker.AlignText = std::uint8_t(ExportAlign::Center);
+    masterMarker.BrushBkColor = colors.buttonFace;
+    add(masterMarker);
+
+    add(base);   // detail rows, even
+    add(base);   // detail rows, odd
+
+    const int columns = m_source.columnCount();
+    m_headerStyle.assign(std::size_t(columns), 0);
+    m_contentEven.assign(std::size_t(columns), 0);
+    m_contentOdd.assign(std::size_t(columns), 0);
+    for (int c = 0; c < columns; ++c) {
+        ExportCellStyle header = base;
+        header.BrushBkColor = colors.buttonFace;
+        header.AlignText = std::uint8_t(m_columns[std::size_t(c)].headerAlignment);
+        m_headerStyle[std::size_t(c)] = add(header);
+    }
+    for (int c = 0; c < columns; ++c) {
+        ExportCellStyle content = base;
+        setBorderWidths(content, horizontal, vertical);
+        content.AlignText = std::uint8_t(m_columns[std::size_t(c)].contentAlignment);
+        m_contentEven[std::size_t(c)] = add(content);
+        m_contentOdd[std::size_t(c)] = add(content);
+    }
+    for (int c = 0; c < columns; ++c)
+        add(footerBackground);   // column footers
+    // No grouping levels: no group-row styles.
+
+    m_bandHeaderStyle.clear();
+    m_bandBackground.clear();
+    m_bandContentEven.clear();
+    m_bandContentOdd.clear();
+    for (const ExportBandInfo& band : m_bands) {
+        ExportCellStyle header = base;
+        header.AlignText = std::uint8_t(band.headerAlignment);
+        header.BrushBkColor = colors.buttonFace;
+        m_bandHeaderStyle.push_back(add(header));
+    }
+    for (std::size_t b = 0; b < std::size_t(m_bands.size()); ++b) {
+        ExportCellStyle background = base;
+        setBorderWidths(background, 0, 0);
+        background.BrushBkColor = rgbColor(128, 128, 128);
+        background.FontStyle = 0;
+        m_bandBackground.push_back(add(background));
+    }
+    for (std::size_t b = 0; b < std::size_t(m_bands.size()); ++b) {
+        ExportCellStyle content = base;
+        setBorderWidths(content, 0, 0);
+        content.FontStyle = 0;
+        m_bandContentEven.push_back(add(content));
+        m_bandContentOdd.push_back(add(content));
+    }
+    ExportCellStyle footerRow = footerBackground;
+    setBorderWidths(footerRow, 0, 0);
+    footerRow.FontStyle = 0;
+    add(footerRow);
+}
+
+void TcxGridBandedTableViewExport::buildTableMap()
+{
+    m_map = {};
+    const int headerRows = std::max(1, m_source.headerRowCount());
+
+    // First pass: every right edge becomes a sheet column boundary.
+    int x = 0;
+    for (const ExportBandInfo& band : m_bands) {
+        std::vector<int> rowPos(std::size_t(headerRows), x);
+        for (int id : bandColumnsRowByRow(m_source, band.index)) {
+            const ExportColumnInfo& c = m_columns[std::size_t(id)];
+            int& pos = rowPos[std::size_t(std::clamp(c.rowIndex, 0, headerRows - 1))];
+            pos += c.width;
+            m_map.addBoundary(pos);
+        }
+        x += band.width;
+        m_map.addBoundary(x);
+    }
+
+    // Second pass: the band line and the header lines.
+    m_map.headerLines.assign(std::size_t(headerRows), {});
+    m_itemBand.clear();
+    x = 0;
+    for (int b = 0; b < m_bands.size(); ++b) {
+        const ExportBandInfo& band = m_bands[b];
+        const int first = m_map.sheetColumnOf(x);
+        m_map.bandLine.push_back({1, band.index, first, band.caption, m_map.sheetColumnOf(x + band.width) - first});
+        m_itemBand.push_back(b);
+        std::vector<int> rowPos(std::size_t(headerRows), x);
+        for (int id : bandColumnsRowByRow(m_source, band.index)) {
+            const ExportColumnInfo& c = m_columns[std::size_t(id)];
+            const std::size_t row = std::size_t(std::clamp(c.rowIndex, 0, headerRows - 1));
+            const int left = rowPos[row];
+            rowPos[row] = left + c.width;
+            const int firstColumn = m_map.sheetColumnOf(left);
+            m_map.headerLines[row].push_back(
+                {std::max(1, c.rowSpan), id, firstColumn, c.caption, m_map.sheetColumnOf(left + c.width) - firstColumn});
+        }
+        x += band.width;
+    }
+}
+
+void TcxGridBandedTableViewExport::putCellText(int column, int row, int record, int columnIndex)
+{
+    IcxExportProvider& p = *m_provider;
+    if (NativeValues) {
+        const QVariant value = m_source.nativeValue(record, columnIndex);
+        if (value.isValid()) {
+            p.PutValue(column, row, value);
+            return;
+        }
+    }
+    putTextOf(column, row, m_source.displayText(record, columnIndex));
+}
+
+void TcxGridBandedTableViewExport::putTextOf(int column, int row, const QString& text)
+{
+    if (text.isEmpty())
+        return;
+    // Text the ANSI code page holds goes as 8-bit text; anything else as
+    // UTF-16, so that no character is replaced.
+    m_ansi.clear();
+    if (encodeAnsi(text, m_ansi))
+        m_provider->PutText(column, row, m_ansi);
+    else
+        m_provider->PutWideText(column, row, text);
+}
+
+ExportResult TcxGridBandedTableViewExport::DoExport()
+{
+    IcxExportProvider& p = *m_provider;
+    const ExportViewOptions opt = m_source.options();
+    m_bands = m_source.visibleBands();
+    m_columns.clear();
+    for (int c = 0; c < m_source.columnCount(); ++c) {
+        ExportColumnInfo info = m_source.column(c);
+        info.index = c;
+        m_columns.push_back(info);
+    }
+    // Expanding: this view has neither group nor master rows.
+    registerStyles();
+    buildTableMap();
+
+    ExportResult result;
+    const int records = AllRecords ? m_source.recordCount() : 0;
+    const int headerRows = int(m_map.headerLines.size());
+    int visibleColumnCount = 0;
+    for (const auto& line : m_map.headerLines)
+        visibleColumnCount += int(line.size());
+    const int sheetColumns = int(m_map.columnWidths.size());
+
+    if (m_bands.isEmpty()) {
+        p.WriteWorkbook();
+        return result;
+    }
+
+    const int headerStart = opt.bandHeaders ? 1 : 0;
+    const int recordStart = headerStart + (opt.columnHeaders ? headerRows : 0);
+    const std::int64_t wantedRows = std::int64_t(recordStart) + std::int64_t(records) * headerRows;
+    p.SetSheetSize(sheetColumns, visibleColumnCount > 0 ? int(std::min<std::int64_t>(wantedRows, INT_MAX)) : 1, false);
+    for (int i = 0; i < sheetColumns && i < kSheetColumns; ++i)
+        p.SetColumnPixelWidth(i, m_map.columnWidths[std::size_t(i)]);
+    const int rowsInSheet = int(std::min<std::int64_t>(wantedRows, kSheetRows));
+    const int columnsInSheet = std::min(sheetColumns, kSheetColumns);
+
+    for (const auto& line : m_map.headerLines)
+        for (const auto& item : line)
+            if (item.firstColumn >= kSheetColumns)
+                ++result.columnsLeftOut;
+
+    // Band header row.
+    if (opt.bandHeaders) {
+        for (std::size_t i = 0; i < m_map.bandLine.size(); ++i) {
+            const auto& item = m_map.bandLine[i];
+            p.MergeCells(item.firstColumn, 0, 1, item.columnSpan, m_bandHeaderStyle[i]);
+            putTextOf(item.firstColumn, 0, item.caption);
+        }
+    }
+    if (visibleColumnCount == 0) {
+        p.WriteWorkbook();
+        return result;
+    }
+
+    // The band covering each sheet column (position in m_bands).
+    std::vector<int> bandOf(std::size_t(sheetColumns), -1);
+    for (std::size_t i = 0; i < m_map.bandLine.size(); ++i) {
+        const auto& item = m_map.bandLine[i];
+        for (int x = item.firstColumn; x < item.firstColumn + item.columnSpan && x < sheetColumns; ++x)
+            bandOf[std::size_t(x)] = m_itemBand[i];
+    }
+    auto bandStyle = [&](const std::vector<int>& styles, int x) {
+        const int b = bandOf[std::size_t(x)];
+        return b >= 0 ? styles[std::size_t(b)] : 0;
+    };
+
+    // Band backgrounds under the column headers.
+    for (int x = 0; x < columnsInSheet; ++x)
+        for (int y = headerStart; y < headerStart + headerRows && y < rowsInSheet; ++y)
+            p.ApplyStyle(x, y, bandStyle(m_bandBackground, x));
+
+    // The last column of every band but the last.
+    std::vector<char> boundary(std::size_t(sheetColumns), 0);
+    for (int x = 0; x + 1 < sheetColumns; ++x)
+        boundary[std::size_t(x)] = bandOf[std::size_t(x)] != bandOf[std::size_t(x + 1)];
+
+    // Column header rows: each line's items start at their band's running
+    // row as it stood when the line reached the band.
+    m_itemRows.assign(m_map.headerLines.size(), {});
+    {
+        std::map<int, int> running;
+        for (std::size_t l = 0; l < m_map.headerLines.size(); ++l) {
+            const std::map<int, int> atLineStart = running;
+            for (const auto& item : m_map.headerLines[l]) {
+                const int band = m_columns[std::size_t(item.index)].band;
+                const auto it = atLineStart.find(band);
+                const int rel = it == atLineStart.end() ? 0 : it->second;
+                m_itemRows[l].push_back(rel);
+                running[band] = std::max(running[band], rel + item.rowSpan);
+            }
+        }
+    }
+    if (opt.columnHeaders) {
+        for (std::size_t l = 0; l < m_map.headerLines.size(); ++l) {
+            for (std::size_t i = 0; i < m_map.headerLines[l].size(); ++i) {
+                const auto& item = m_map.headerLines[l][i];
+                const int row = headerStart + m_itemRows[l][i];
+                p.MergeCells(item.firstColumn, row, item.rowSpan, item.columnSpan, m_headerStyle[std::size_t(item.index)]);
+                putTextOf(item.firstColumn, row, item.caption);
+            }
+        }
+    }
+
+    // Records. Every record of one parity gets the same styles cell for cell,
+    // so the style of each cell of a record (band background, column content,
+    // the lines) is worked out once per parity and relative row, registering
+    // the styles in the order a cell-by-cell walk of the first records would.
+    const int recordsInSheet = std::max(0, std::min(records, (rowsInSheet - recordStart) / headerRows));
+    result.recordsExported = recordsInSheet;
+    result.recordsLeftOut = records - recordsInSheet;
+    const bool vertical = verticalLines(opt.gridLines);
+    const bool horizontal = horizontalLines(opt.gridLines);
+    std::vector<int> finalStyle[2];   // [parity][rel * columnsInSheet + x]
+    std::vector<std::pair<int, int>> multiCell;   // (line, item) spanning more than one cell
+    for (std::size_t l = 0; l < m_map.headerLines.size(); ++l)
+        for (std::size_t i = 0; i < m_map.headerLines[l].size(); ++i)
+            if (m_map.headerLines[l][i].rowSpan > 1 || m_map.headerLines[l][i].columnSpan > 1)
+                multiCell.push_back({int(l), int(i)});
+
+    auto patternFor = [&](int parity) {
+        const auto& bandContent = parity ? m_bandContentOdd : m_bandContentEven;
+        const auto& content = parity ? m_contentOdd : m_contentEven;
+        std::vector<int> base(std::size_t(headerRows * columnsInSheet));
+        for (int rel = 0; rel < headerRows; ++rel)
+            for (int x = 0; x < columnsInSheet; ++x)
+                base[std::size_t(rel * columnsInSheet + x)] = bandStyle(bandContent, x);
+        // Merging styles the anchor and the cells off its row and column.
+        for (std::size_t l = 0; l < m_map.headerLines.size(); ++l) {
+            for (std::size_t i = 0; i < m_map.headerLines[l].size(); ++i) {
+                const auto& item = m_map.headerLines[l][i];
+                const int rel0 = m_itemRows[l][i];
+                const int style = content[std::size_t(item.index)];
+                for (int x = item.firstColumn; x < item.firstColumn + item.columnSpan && x < columnsInSheet; ++x)
+                    for (int rel = rel0; rel < rel0 + item.rowSpan && rel < headerRows; ++rel)
+                        if ((x == item.firstColumn && rel == rel0) || (x != item.firstColumn && rel != rel0))
+                            base[std::size_t(rel * columnsInSheet + x)] = style;
+            }
+        }
+        std::vector<int> out(base.size());
+        std::map<std::pair<int, int>, int> memo;   // (style, lines) -> style
+        for (int x = 0; x < columnsInSheet; ++x) {
+            for (int rel = 0; rel < headerRows; ++rel) {
+                int lines = 0;
+                if (vertical && boundary[std::size_t(x)])
+                    lines |= kRightLine;
+                if (vertical && x > 0 && boundary[std::size_t(x - 1)])
+                    lines |= kLeftLine;
+                if (horizontal && rel == 0)
+                    lines |= kTopLine;
+                if (horizontal && rel == headerRows - 1)
+                    lines |= kBottomLine;
+                const int s = base[std::size_t(rel * columnsInSheet + x)];
+                if (!lines) {
+                    out[std::size_t(rel * columnsInSheet + x)] = s;
+                    continue;
+                }
+                auto [it, fresh] = memo.try_emplace({s, lines}, 0);
+                if (fresh) {
+                    ExportCellStyle copy = p.StyleAt(s);
+                    if (lines & kRightLine) copy.border(BorderSide::Right).Width = 1;
+                    if (lines & kLeftLine) copy.border(BorderSide::Left).Width = 1;
+                    if (lines & kTopLine) copy.border(BorderSide::Top).Width = 1;
+                    if (lines & kBottomLine) copy.border(BorderSide::Bottom).Width = 1;
+                    it->second = p.AddStyle(copy);
+                }
+                out[std::size_t(rel * columnsInSheet + x)] = it->second;
+            }
+        }
+        return out;
+    };
+
+    for (int r = 0; r < recordsInSheet; ++r) {
+        const int parity = r & 1;
+        if (finalStyle[parity].empty())
+            finalStyle[parity] = patternFor(parity);
+        const auto& content = parity ? m_contentOdd : m_contentEven;
+        const int y0 = recordStart + r * headerRows;
+        for (const auto& [l, i] : multiCell) {
+            const auto& item = m_map.headerLines[std::size_t(l)][std::size_t(i)];
+            p.MergeCells(item.firstColumn, y0 + m_itemRows[std::size_t(l)][std::size_t(i)], item.rowSpan,
+                         item.columnSpan, content[std::size_t(item.index)]);
+        }
+        const std::vector<int>& styles = finalStyle[parity];
+        for (int x = 0; x < columnsInSheet; ++x)
+            for (int rel = 0; rel < headerRows; ++rel)
+                p.ApplyStyle(x, y0 + rel, styles[std::size_t(rel * columnsInSheet + x)]);
+        for (std::size_t l = 0; l < m_map.headerLines.size(); ++l) {
+            const auto& line = m_map.headerLines[l];
+            for (std::size_t i = 0; i < line.size(); ++i) {
+                if (line[i].firstColumn >= columnsInSheet)
+                    continue;
+                putCellText(line[i].firstColumn, y0 + m_itemRows[l][i], r, line[i].index);
+            }
+        }
+    }
+
+    // The last row gets bottom lines up to the first cell that has one.
+    const int lastRow = rowsInSheet - 1;
+    const int walk = std::min(columnsInSheet, int(m_map.headerLines.front().size()));
+    for (int x = 0; x < walk; ++x) {
+        const ExportCellStyle* current = p.CellStyleOf(x, lastRow);
+        if (!current || current->border(BorderSide::Bottom).Width != 0)
+            break;
+        ExportCellStyle copy = *current;
+        copy.border(BorderSide::Bottom).Width = 1;
+        p.ApplyStyleRecord(x, lastRow, copy);
+    }
+
+    // The last column gets a right line in every row.
+    if (vertical && columnsInSheet > 0) {
+        for (int y = 0; y < rowsInSheet; ++y) {
+            const ExportCellStyle* current = p.CellStyleOf(columnsInSheet - 1, y);
+            if (!current)
+                continue;
+            ExportCellStyle copy = *current;
+            copy.border(BorderSide::Right).Width = 1;
+            p.ApplyStyleRecord(columnsInSheet - 1, y, copy);
+        }
+    }
+
+    p.WriteWorkbook();
+    return result;
+}
+
+ExportResult ExportGridWithProvider(const QString& fileName, int exportType, const ExportSource* source,
+                                    bool expandRecords, bool allRecords, bool nativeValues, const QStringList& texts)
+{
+    if (!source)
+        return {};
+    if (!source->hasActiveLevel())
+        throw EcxGridExport(QStringLiteral("Active grid level does not exist"));
+    if (!source->hasView())
+        throw EcxGridExport(QStringLiteral("Grid view does not exist"));
+    TcxGridBandedTableViewExport exporter(fileName, exportType, *source);
+    exporter.ExpandRecords = expandRecords;
+    exporter.AllRecords = allRecords;
+    exporter.NativeValues = nativeValues;
+    exporter.Texts = texts;
+    return exporter.DoExport();
+}
+
+// --- the grid view model as a source ----------------------------------------
+
+namespace {
+
+ExportAlign alignOf(grid::Alignment a)
+{
+    switch (a) {
+    case grid::Alignment::Left: return ExportAlign::Left;
+    case grid::Alignment::Right: return ExportAlign::Right;
+    case grid::Alignment::Center: break;
+    }
+    return ExportAlign::Center;
+}
+
+} // namespace
+
+ExportViewOptions GridExportSource::options() const
+{
+    const grid::GridViewOptions& o = m_model.options();
+    ExportViewOptions out;
+    out.bandHeaders = o.bandHeaders;
+    out.columnHeaders = o.columnHeaders;
+    switch (o.gridLines) {
+    case grid::GridLines::Both: out.gridLines = ExportGridLines::Both; break;
+    case grid::GridLines::None: out.gridLines = ExportGridLines::None; break;
+    case grid::GridLines::VerticalOnly: out.gridLines = ExportGridLines::VerticalOnly; break;
+    case grid::GridLines::HorizontalOnly: out.gridLines = ExportGridLines::HorizontalOnly; break;
+    }
+    return out;
+}
+
+int GridExportSource::columnCount() const { return m_model.columnCount(); }
+
+ExportColumnInfo GridExportSource::column(int index) const
+{
+    const grid::GridColumn& c = m_model.column(index);
+    ExportColumnInfo out;
+    out.index = index;
+    out.band = c.band;
+    out.caption = m_model.columnCaption(index);
+    out.headerAlignment = alignOf(c.headerAlignment);
+    out.contentAlignment = alignOf(c.contentAlignment);
+    out.rowIndex = c.rowIndex;
+    out.rowSpan = c.rowSpan;
+    out.width = m_model.columnWidth(index);
+    return out;
+}
+
+QVector<ExportBandInfo> GridExportSource::visibleBands() const
+{
+    QVector<ExportBandInfo> out;
+    for (int b : m_model.visibleBands()) {
+        const grid::GridBand& band = m_model.band(b);
+        out.push_back({b, band.caption, alignOf(band.headerAlignment), m_model.bandWidth(b)});
+    }
+    return out;
+}
+
+QVector<int> GridExportSource::visibleColumns(int band) const { return m_model.visibleColumns(band); }
+
+int GridExportSource::headerRowCount() const { return m_model.headerRowCount(); }
+
+int GridExportSource::recordCount() const { return m_model.rowCount(); }
+
+QString GridExportSource::displayText(int record, int column) const { return m_model.displayText(record, column); }
+
+QVariant GridExportSource::nativeValue(int record, int column) const
+{
+    switch (m_model.editorKind(column)) {
+    case grid::EditorKind::Number:
+    case grid::EditorKind::Date:
+        return m_model.value(record, column);
+    default:
+        return {};
+    }
+}
+
+ExportResult ExportGridAsWorkbook(const QString& fileName, const grid::GridViewModel* grid, bool expandRecords,
+                                  bool allRecords, bool nativeValues)
+{
+    if (!grid)
+        return {};
+    const GridExportSource source(*grid);
+    return ExportGridWithProvider(fileName, kExportXls, &source, expandRecords, allRecords, nativeValues,
+                                  {QString(), QString(), QString()});
+}
+
+} // namespace orvane::exporting

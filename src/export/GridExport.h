@@ -1,0 +1,121 @@
+#pragma once
+// The grid-to-sheet export: lays out a banded grid view as shown (visible
+// bands and columns in display order, the records the view shows, in its
+// order) as a table of sheet cells with merged header cells and registered
+// styles, and hands it to a spreadsheet provider.
+
+#include "export/ExportProvider.h"
+#include "export/ExportSource.h"
+
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+namespace orvane::grid {
+class GridViewModel;
+}
+
+namespace orvane::exporting {
+
+struct TcxGridExportTableMapItem {
+    int rowSpan = 1;
+    int index = 0;        // band index for band items, column index for column items
+    int firstColumn = 0;  // sheet column
+    QString caption;
+    int columnSpan = 1;   // sheet columns
+};
+
+using TcxGridExportTableMapLine = std::vector<TcxGridExportTableMapItem>;
+
+// Sheet columns and the lines of header items over them.
+struct TcxGridExportTableMap {
+    std::vector<int> columnWidths;                  // pixels, per sheet column
+    TcxGridExportTableMapLine bandLine;
+    std::vector<TcxGridExportTableMapLine> headerLines;   // one per header row
+
+    // Adds a sheet column boundary at pixel b, splitting or appending columns.
+    void addBoundary(int b);
+    // The sheet column of a pixel position.
+    int sheetColumnOf(int position) const;
+};
+
+// What the export could not put into the sheet. A sheet holds 65,536 rows
+// and 256 columns; whatever lies beyond is left out and counted here so the
+// caller can tell the user.
+struct ExportResult {
+    int recordsExported = 0;
+    int recordsLeftOut = 0;
+    int columnsLeftOut = 0;   // grid columns that start beyond the last sheet column
+
+    bool complete() const { return recordsLeftOut == 0 && columnsLeftOut == 0; }
+    // A plain sentence for the user, empty when everything was written.
+    QString notice() const;
+};
+
+class TcxGridBandedTableViewExport {
+public:
+    TcxGridBandedTableViewExport(const QString& fileName, int exportType, const ExportSource& source);
+
+    bool ExpandRecords = true;
+    bool AllRecords = true;
+    bool NativeValues = false;
+    QStringList Texts;   // for text-type providers; the spreadsheet ignores them
+
+    ExportResult DoExport();
+
+    // The table map, available after DoExport (for checks).
+    const TcxGridExportTableMap& TableMap() const { return m_map; }
+
+private:
+    void registerStyles();
+    void buildTableMap();
+    void putCellText(int column, int row, int record, int columnIndex);
+    void putTextOf(int column, int row, const QString& text);
+
+    const ExportSource& m_source;
+    std::unique_ptr<IcxExportProvider> m_provider;
+    TcxGridExportTableMap m_map;
+    QVector<ExportBandInfo> m_bands;
+    std::vector<ExportColumnInfo> m_columns;     // all columns by index
+    // Per header line item: its row relative to the first header row.
+    std::vector<std::vector<int>> m_itemRows;
+    std::vector<int> m_itemBand;                 // per band item: position in m_bands
+
+    // Registry indices.
+    int m_previewEven = 0, m_previewOdd = 0;
+    std::vector<int> m_headerStyle, m_contentEven, m_contentOdd;
+    std::vector<int> m_bandHeaderStyle, m_bandBackground, m_bandContentEven, m_bandContentOdd;
+    QByteArray m_ansi;
+};
+
+// Exports a source through the provider of a kind. Does nothing for a null
+// source. Raises EcxGridExport for a source without active level or view and
+// when the output file cannot be created; provider errors pass unchanged.
+ExportResult ExportGridWithProvider(const QString& fileName, int exportType, const ExportSource* source,
+                                    bool expandRecords, bool allRecords, bool nativeValues,
+                                    const QStringList& texts);
+
+// The grid view model as an export source.
+class GridExportSource final : public ExportSource {
+public:
+    explicit GridExportSource(const grid::GridViewModel& model) : m_model(model) {}
+    ExportViewOptions options() const override;
+    int columnCount() const override;
+    ExportColumnInfo column(int index) const override;
+    QVector<ExportBandInfo> visibleBands() const override;
+    QVector<int> visibleColumns(int band) const override;
+    int headerRowCount() const override;
+    int recordCount() const override;
+    QString displayText(int record, int column) const override;
+    QVariant nativeValue(int record, int column) const override;
+
+private:
+    const grid::GridViewModel& m_model;
+};
+
+// Writes the grid view as shown into an .xls workbook (the name's extension
+// becomes ".xls"). Returns what did not fit into the sheet.
+ExportResult ExportGridAsWorkbook(const QString& fileName, const grid::GridViewModel* grid,
+                                  bool expandRecords = true, bool allRecords = true, bool nativeValues = false);
+
+} // namespace orvane::exporting
