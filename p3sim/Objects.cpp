@@ -42,9 +42,8 @@ void expectArgs(const QVariantList& args, int min, int max)
         raise(QStringLiteral("Invalid number of parameters."));
 }
 
-QString textArg(const QVariantList& args, int i)
+QString textValue(const QVariant& v)
 {
-    const QVariant& v = args.at(i);
     if (!v.isValid() || v.metaType() == QMetaType::fromType<std::nullptr_t>())
         return QString();
     if (v.metaType() == QMetaType::fromType<ObjectRef>() || !v.canConvert<QString>())
@@ -52,14 +51,23 @@ QString textArg(const QVariantList& args, int i)
     return v.toString();
 }
 
-int intArg(const QVariantList& args, int i)
+int intValue(const QVariant& v)
 {
     bool ok = false;
-    const QVariant& v = args.at(i);
     const int n = v.metaType() == QMetaType::fromType<ObjectRef>() ? 0 : v.toInt(&ok);
     if (!ok)
         raise(QStringLiteral("Type mismatch."));
     return n;
+}
+
+QString textArg(const QVariantList& args, int i)
+{
+    return textValue(args.at(i));
+}
+
+int intArg(const QVariantList& args, int i)
+{
+    return intValue(args.at(i));
 }
 
 bool boolArg(const QVariantList& args, int i)
@@ -94,12 +102,16 @@ class SimObject : public AutomationObject {
 public:
     QVariant invoke(const QString& member, const QVariantList& args) final
     {
-        control().noteCall(typeName(), member, args, false);
+        Control& c = control();
+        if (c.watchingCalls())
+            c.noteCall(typeName(), member, args, false);
         return call(member, args);
     }
     void put(const QString& member, const QVariant& value) final
     {
-        control().noteCall(typeName(), member, QVariantList{value}, true);
+        Control& c = control();
+        if (c.watchingCalls())
+            c.noteCall(typeName(), member, QVariantList{value}, true);
         assign(member, value);
     }
 
@@ -243,12 +255,12 @@ protected:
     void assign(const QString& member, const QVariant& value) override
     {
         if (is(member, QLatin1String("SequenceNumber"))) {
-            const int n = intArg({value}, 0);
+            const int n = intValue(value);
             if (n < 1 || n > 99)
                 raise(QStringLiteral("Log sequence number %1 is out of range 1 to 99.").arg(n));
             sequence = n;
         } else if (is(member, QLatin1String("Text"))) {
-            text = textArg({value}, 0);
+            text = textValue(value);
         } else {
             SimObject::assign(member, value);
         }
@@ -378,7 +390,7 @@ protected:
     void assign(const QString& member, const QVariant& value) override
     {
         if (is(member, QLatin1String("Description")))
-            newDescription = textArg({value}, 0);
+            newDescription = textValue(value);
         else
             SimObject::assign(member, value);
     }
@@ -586,7 +598,7 @@ protected:
     void assign(const QString& member, const QVariant& value) override
     {
         if (is(member, QLatin1String("CurrentProjectPath")))
-            m_path = textArg({value}, 0);
+            m_path = textValue(value);
         else
             SimObject::assign(member, value);
     }

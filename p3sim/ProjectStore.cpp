@@ -271,7 +271,7 @@ bool filterMatches(const FilterDef& filter, const QJsonObject& activity)
 
 // ---------------------------------------------------------------- data files
 
-quint32 crc32(const QByteArray& data)
+quint32 crc32(QByteArrayView data)
 {
     static const std::array<quint32, 256> table = [] {
         std::array<quint32, 256> t{};
@@ -427,8 +427,13 @@ QJsonObject DataFile::activity(int index) const
 void DataFile::commit(int index, const QJsonObject& activity, bool sync)
 {
     QByteArray json = QJsonDocument(activity).toJson(QJsonDocument::Compact);
-    QByteArray body = QByteArray::number(index) + ' ' + json;
-    QByteArray entry = QByteArray::number(crc32(body), 16).rightJustified(8, '0') + ' ' + body + '\n';
+    // "<crc> <index> <json>\n", the checksum covering "<index> <json>".
+    QByteArray entry;
+    entry.reserve(json.size() + 32);
+    entry.append("00000000 ").append(QByteArray::number(index)).append(' ').append(json).append('\n');
+    const QByteArray crc = QByteArray::number(crc32(QByteArrayView(entry).sliced(9, entry.size() - 10)), 16)
+                               .rightJustified(8, '0');
+    std::copy(crc.begin(), crc.end(), entry.begin());
     if (!m_journal) {
         m_journal = std::make_unique<QFile>(journalPath(m_path));
         if (!m_journal->open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {

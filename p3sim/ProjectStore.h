@@ -121,7 +121,7 @@ private:
 };
 
 QString journalPath(const QString& dataFile);
-quint32 crc32(const QByteArray& data);
+quint32 crc32(QByteArrayView data);
 
 // ---------------------------------------------------------------- users
 

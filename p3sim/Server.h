@@ -87,8 +87,13 @@ public:
     // Back to the environment's settings and faults; empties the call log.
     void reset();
 
-    // Used by the server objects on every call. Throws AutomationError when
-    // a fault fires.
+    // True when calls must go through noteCall (call log or faults on).
+    bool watchingCalls() const
+    {
+        return recordCalls || !settings.callLogFile.isEmpty() || !m_rules.empty();
+    }
+    // Used by the server objects on every call while watchingCalls().
+    // Throws AutomationError when a fault fires.
     void noteCall(const QString& object, const QString& member, const QVariantList& args, bool isPut);
     bool firstFalseLoginPending() const { return !m_falseLoginUsed && !firstFalseLoginFailure.isEmpty(); }
     void consumeFalseLogin() { m_falseLoginUsed = true; }
