@@ -284,10 +284,13 @@ struct Operand {
     int pos = 0;
 };
 
+// A SQLite text literal. A NUL character would end the statement text, so it
+// is spliced in with char(0).
 QString sqlText(const QString& text)
 {
     QString quoted = text;
     quoted.replace(QLatin1Char('\''), QLatin1String("''"));
+    quoted.replace(QChar(0), QLatin1String("' || char(0) || '"));
     return QLatin1Char('\'') + quoted + QLatin1Char('\'');
 }
 
