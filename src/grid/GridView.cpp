@@ -68,9 +68,17 @@ GridView::GridView(GridViewModel& model, QWidget* parent) : QAbstractScrollArea(
         viewport()->update();
     });
     connect(&m_model, &GridViewModel::rowsReset, this, [this] {
-        if (isEditing() && !m_committing)
-            cancelEditing();
         updateScrollBars();
+        if (isEditing() && !m_committing) {
+            // Rows arriving or re-sorted: the editor stays with its row, found by rowid.
+            const int row = m_model.table() ? m_model.table()->rowOfId(m_editRowId) : -1;
+            if (row < 0 || m_model.viewRowOf(row) < 0) {
+                cancelEditing();
+            } else {
+                m_editRow = row;
+                m_editor->setGeometry(cellRect(m_model.viewRowOf(row), m_editColumn));
+            }
+        }
         viewport()->update();
     });
     connect(&m_model, &GridViewModel::rowsInserted, this, [this](int first, int) {
@@ -299,10 +307,8 @@ void GridView::scrollContentsBy(int dx, int)
 {
     if (dx != 0)
         relayout();
-    if (m_editor && isEditing()) {
-        const QRect r = cellRect(m_model.viewRowOf(m_model.table() ? m_model.table()->currentRow() : -1), m_editColumn);
-        m_editor->setGeometry(r);
-    }
+    if (isEditing())
+        m_editor->setGeometry(cellRect(m_model.viewRowOf(m_editRow), m_editColumn));
     viewport()->update();
 }
 
@@ -575,6 +581,7 @@ bool GridView::startEditing(const QString& initialText, bool replace)
     }
     ensureVisible(row, m_focusedColumn);
     m_editRow = m_model.tableRow(row);
+    m_editRowId = m_model.table() ? m_model.table()->rowIdAt(m_editRow) : 0;
     m_editColumn = m_focusedColumn;
     m_editor->setGeometry(cellRect(row, m_focusedColumn));
     m_editor->setText(replace ? initialText : m_model.displayText(row, m_focusedColumn));
@@ -916,7 +923,7 @@ void GridView::dragEnterEvent(QDragEnterEvent* event)
 
 void GridView::dragMoveEvent(QDragMoveEvent* event)
 {
-    const QPoint pos = viewport()->mapFrom(this, event->position().toPoint());
+    const QPoint pos = event->position().toPoint();   // viewport coordinates, as for mouse events
     const bool overHeader = pos.y() >= 0 && pos.y() < headerHeight();
     const QMimeData* mime = event->mimeData();
     if (overHeader && mime->hasFormat(CustomizationWindow::kBandMime)) {
@@ -940,7 +947,7 @@ void GridView::dragMoveEvent(QDragMoveEvent* event)
 
 void GridView::dropEvent(QDropEvent* event)
 {
-    const QPoint pos = viewport()->mapFrom(this, event->position().toPoint());
+    const QPoint pos = event->position().toPoint();   // viewport coordinates, as for mouse events
     const QMimeData* mime = event->mimeData();
     if (mime->hasFormat(CustomizationWindow::kBandMime)) {
         m_model.setBandVisible(mime->data(CustomizationWindow::kBandMime).toInt(), true);

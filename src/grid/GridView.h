@@ -127,7 +127,8 @@ private:
     int m_focusedColumn = -1;
 
     QLineEdit* m_editor = nullptr;
-    int m_editRow = -1;
+    int m_editRow = -1;        // table row being edited
+    qint64 m_editRowId = 0;    // and its rowid, to find it again after a reset
     int m_editColumn = -1;
     bool m_committing = false;
 

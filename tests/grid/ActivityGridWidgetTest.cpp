@@ -37,6 +37,8 @@ private slots:
     void headerClickSortsAndRowKeysInsertNothing();
     void headerDragMovesWithinItsBandAndAwayHides();
     void customizationWindowPagesAndLifetime();
+    void droppedColumnKeepsItsPlaceWithinItsOwnBand();
+    void anEditInProgressSurvivesRowsArriving();
 
 private:
     QPoint cellCenter(int viewRow, int columnId) { return grid->view().cellRect(viewRow, columnId).center(); }
@@ -274,6 +276,73 @@ void ActivityGridWidgetTest::customizationWindowPagesAndLifetime()
     QVERIFY(window.isNull());
     QVERIFY(grid->openCustomization(1));
     QCOMPARE(grid->view().customizationWindow()->currentPage(), 1);
+}
+
+// What the customization window's list sends while an entry is dragged
+// over the headers and dropped.
+void ActivityGridWidgetTest::droppedColumnKeepsItsPlaceWithinItsOwnBand()
+{
+    GridView& view = grid->view();
+    GridViewModel& m = grid->model();
+    auto dropColumn = [&](int id, QPoint at) {
+        QMimeData mime;
+        mime.setData(CustomizationWindow::kColumnMime, QByteArray::number(id));
+        QDragEnterEvent enter(at, Qt::MoveAction, &mime, Qt::LeftButton, {});
+        QCoreApplication::sendEvent(viewport(), &enter);
+        QDragMoveEvent move(at, Qt::MoveAction, &mime, Qt::LeftButton, {});
+        QCoreApplication::sendEvent(viewport(), &move);
+        if (!move.isAccepted())
+            return false;
+        QDropEvent drop(at, Qt::MoveAction, &mime, Qt::LeftButton, {});
+        QCoreApplication::sendEvent(viewport(), &drop);
+        return true;
+    };
+    const QRect description = view.columnHeaderRect(1);
+    // TotalFloat dropped on the left half of Description's header.
+    QVERIFY(dropColumn(4, QPoint(description.left() + 4, description.center().y())));
+    QVERIFY(m.column(4).visible);
+    QCOMPARE(m.visibleColumns(kInfoBand).mid(0, 3), QVector<int>({0, 4, 1}));
+
+    // A code column is refused over the log band and over the rows.
+    const QRect log1 = view.columnHeaderRect(logColumn(1));
+    QVERIFY(!dropColumn(28, log1.center()));
+    QVERIFY(!dropColumn(28, QPoint(description.center().x(), view.headerHeight() + 30)));
+    QVERIFY(!m.column(28).visible);
+
+    // A hidden band comes back when dropped anywhere on the headers.
+    m.setBandVisible(kFlagBand, false);
+    QMimeData band;
+    band.setData(CustomizationWindow::kBandMime, QByteArray::number(kFlagBand));
+    QDropEvent drop(description.center(), Qt::MoveAction, &band, Qt::LeftButton, {});
+    QCoreApplication::sendEvent(viewport(), &drop);
+    QVERIFY(m.band(kFlagBand).visible);
+}
+
+void ActivityGridWidgetTest::anEditInProgressSurvivesRowsArriving()
+{
+    grid.reset();
+    db.reset();
+    orvane::testing::execRaw(
+        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
+        "INSERT INTO P3Data (ActivityID, EarlyFinish, Flag) "
+        "SELECT 'Z' || i, strftime('%Y-%m-%dT%H:%M:%S', '2025-01-01', '+' || (i % 500) || ' days'), 0 FROM n");
+    db = std::make_unique<store::ActivityStore>();
+    db->openAtStartup([](const QString& m) { QFAIL(qPrintable(m)); });
+    grid = std::make_unique<ActivityGrid>(db->taActivities);
+    grid->resize(1000, 400);
+    grid->show();
+    QVERIFY(QTest::qWaitForWindowExposed(grid.get()));
+    db->taActivities.requery();   // the first rows at once, the rest from the event loop
+    QVERIFY(db->taActivities.isFetching());
+
+    const int row = viewRowOf("A100");
+    QTest::mouseClick(viewport(), Qt::LeftButton, {}, cellCenter(row, logColumn(3)));
+    QTest::keyClicks(&grid->view(), "while loading");
+    QTRY_VERIFY(!db->taActivities.isFetching());
+    QCOMPARE(grid->model().rowCount(), 3003);
+    QVERIFY(grid->view().isEditing());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCOMPARE(readValue("A100", "Log#3").toString(), QStringLiteral("while loading"));
 }
 
 QTEST_MAIN(ActivityGridWidgetTest)
