@@ -119,9 +119,9 @@ struct ActivityTable::Impl {
     qint64 lastFetchedId = 0;
     bool fetchDone = true;
     bool fetchScheduled = false;
-    quint64 generation = 0;         // a requery makes pending fetch calls obsolete
     std::map<int, QVariant> pending;  // the edit buffer: column -> new value
     std::unique_ptr<Statement> insert;
+    DateCache dates;                // dates made while fetching, reused across rows
 
     // Reads up to `limit` more rows; returns how many rows became visible.
     int fetchChunk(sqlite3* db, int limit)
@@ -138,7 +138,7 @@ struct ActivityTable::Impl {
             for (int c = 0; c < kColumnCount; ++c) {
                 if (sqlite3_column_type(select.get(), c + 1) == SQLITE_NULL)
                     continue;
-                row.cells.push_back(Cell{quint8(c), readColumnValue(select.get(), c + 1, c)});
+                row.cells.push_back(Cell{quint8(c), readColumnValue(select.get(), c + 1, c, &dates)});
             }
             lastFetchedId = row.id;
             if (!filterActive || matches.count(row.id)) {
@@ -191,7 +191,6 @@ void ActivityTable::close()
     d->pending.clear();
     d->insert.reset();
     d->fetchDone = true;
-    ++d->generation;
     m_state = State::Inactive;
     m_current = -1;
     m_bof = m_eof = true;
@@ -450,7 +449,6 @@ void ActivityTable::requery()
             matches.insert(sqlite3_column_int64(select.get(), 0));
     }
 
-    ++d->generation;
     d->rows.clear();
     d->visible.clear();
     d->filterActive = filterActive;
@@ -479,10 +477,11 @@ void ActivityTable::scheduleFetch()
     if (d->fetchScheduled || d->fetchDone)
         return;
     d->fetchScheduled = true;
-    const quint64 generation = d->generation;
-    QMetaObject::invokeMethod(this, [this, generation] {
+    // One pending call at a time; it continues whatever fetch is current
+    // when it runs, so a requery meanwhile simply restarts from its rows.
+    QMetaObject::invokeMethod(this, [this] {
         d->fetchScheduled = false;
-        if (generation != d->generation || d->fetchDone || !isActive())
+        if (d->fetchDone || !isActive())
             return;
         fetchMore(kLaterChunk);
         scheduleFetch();

@@ -31,8 +31,45 @@ QString dateToStorage(const QDateTime& value)
     return value.toString(kDateFormat);
 }
 
+namespace {
+
+// "yyyy-MM-ddTHH:mm:ss" packed as the number yyyyMMddHHmmss, or -1 when the
+// text has another shape.
+qint64 packedDate(const char* s, int size)
+{
+    if (size != 19 || s[4] != '-' || s[7] != '-' || s[10] != 'T' || s[13] != ':' || s[16] != ':')
+        return -1;
+    qint64 packed = 0;
+    for (int i = 0; i < 19; ++i) {
+        if (i == 4 || i == 7 || i == 10 || i == 13 || i == 16)
+            continue;
+        if (s[i] < '0' || s[i] > '9')
+            return -1;
+        packed = packed * 10 + (s[i] - '0');
+    }
+    return packed;
+}
+
+QDateTime unpackDate(qint64 packed)
+{
+    const int second = int(packed % 100), minute = int(packed / 100 % 100), hour = int(packed / 10000 % 100);
+    const int day = int(packed / 1000000 % 100), month = int(packed / 100000000 % 100);
+    const int year = int(packed / 10000000000LL);
+    const QDate date(year, month, day);
+    const QTime time(hour, minute, second);
+    if (!date.isValid() || !time.isValid())
+        return QDateTime();
+    return QDateTime(date, time);
+}
+
+} // namespace
+
 QDateTime dateFromStorage(const QString& text)
 {
+    const QByteArray latin = text.toLatin1();
+    const qint64 packed = packedDate(latin.constData(), int(latin.size()));
+    if (packed >= 0)
+        return unpackDate(packed);
     QDateTime dt = QDateTime::fromString(text, kDateFormat);
     if (!dt.isValid())
         dt = QDateTime::fromString(text, Qt::ISODate);
@@ -135,7 +172,7 @@ void bindValue(sqlite3_stmt* stmt, int index, const QVariant& value)
     }
 }
 
-QVariant readColumnValue(sqlite3_stmt* stmt, int resultColumn, int column)
+QVariant readColumnValue(sqlite3_stmt* stmt, int resultColumn, int column, DateCache* cache)
 {
     const int type = sqlite3_column_type(stmt, resultColumn);
     if (type == SQLITE_NULL)
@@ -146,6 +183,17 @@ QVariant readColumnValue(sqlite3_stmt* stmt, int resultColumn, int column)
     case FieldKind::Boolean:
         return sqlite3_column_int(stmt, resultColumn) != 0;
     case FieldKind::Date:
+        if (type == SQLITE_TEXT && cache) {
+            const qint64 packed = packedDate(reinterpret_cast<const char*>(sqlite3_column_text(stmt, resultColumn)),
+                                             sqlite3_column_bytes(stmt, resultColumn));
+            if (packed >= 0) {
+                auto it = cache->constFind(packed);
+                if (it == cache->constEnd())
+                    it = cache->insert(packed, unpackDate(packed));
+                if (it->isValid())
+                    return *it;
+            }
+        }
         if (type == SQLITE_TEXT) {
             const QDateTime dt = dateFromStorage(QString::fromUtf8(
                 reinterpret_cast<const char*>(sqlite3_column_text(stmt, resultColumn)),

@@ -4,6 +4,8 @@
 
 #include "store/ActivityLayout.h"
 
+#include <QDateTime>
+#include <QHash>
 #include <QVariant>
 
 struct sqlite3_stmt;
@@ -17,8 +19,13 @@ void bindColumnValue(sqlite3_stmt* stmt, int index, int column, const QVariant& 
 // Binds a value by its own type (parameters not tied to a column).
 void bindValue(sqlite3_stmt* stmt, int index, const QVariant& value);
 
+// Reading many rows meets the same dates again and again; turning a stored
+// date into a local QDateTime costs a time-zone lookup, so a bulk reader
+// keeps the values it made here, keyed by the packed date digits.
+using DateCache = QHash<qint64, QDateTime>;
+
 // Reads result column `resultColumn` as the table column `column` holds it.
-QVariant readColumnValue(sqlite3_stmt* stmt, int resultColumn, int column);
+QVariant readColumnValue(sqlite3_stmt* stmt, int resultColumn, int column, DateCache* cache = nullptr);
 
 // The stored text form of a date: "yyyy-MM-ddTHH:mm:ss" (sorts as a date).
 QString dateToStorage(const QDateTime& value);

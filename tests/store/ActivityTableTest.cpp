@@ -183,6 +183,7 @@ TEST_F(ActivityTableTest, RequeryShowsFirstRowsAtOnceAndFetchesTheRestFromTheEve
     EXPECT_GT(t.rowCount(), 0);
     EXPECT_LT(t.rowCount(), 3000);
     EXPECT_TRUE(t.isFetching());
+    t.requery();   // a second re-read while the first is still fetching
     bool finished = false;
     QObject::connect(&t, &ActivityTable::fetchFinished, [&] { finished = true; });
     for (int i = 0; i < 100 && !finished; ++i)
