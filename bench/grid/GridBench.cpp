@@ -187,10 +187,15 @@ int main(int argc, char** argv)
         s.taActivities.setCurrentRow(grid.model().tableRow(3));
         view.setFocus();
         view.setFocusedColumn(store::logColumn(2));
+        view.setFilterButtonsVisible(true);
         grid.openCustomization(1);
         shoot(png);
+        view.setFilterButtonsVisible(false);
         view.verticalScrollBar()->setValue(grid.model().rowCount() / 2);
         view.horizontalScrollBar()->setValue(view.horizontalScrollBar()->maximum() / 2);
+        s.taActivities.setCurrentRow(grid.model().tableRow(view.firstVisibleRow() + 2));
+        view.setFocusedColumn(grid.model().visibleColumns(1).at(50));
+        view.startEditing(QStringLiteral("Typed into the grid"), true);
         shoot(QString(png).replace(QLatin1String(".png"), QLatin1String("-scrolled.png")));
     }
     QDir::setCurrent(previous);

@@ -16,6 +16,7 @@
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QStyleOptionHeader>
+#include <QToolTip>
 
 #include <algorithm>
 
@@ -314,6 +315,29 @@ void GridView::scrollContentsBy(int dx, int)
 
 bool GridView::viewportEvent(QEvent* event)
 {
+    if (event->type() == QEvent::ToolTip) {
+        // Full caption or cell text where the column is too narrow for it.
+        auto* help = static_cast<QHelpEvent*>(event);
+        const QPoint pos = help->pos();
+        QString text;
+        QRect area;
+        if (pos.y() < headerHeight()) {
+            const int column = pos.y() >= (m_model.options().bandHeaders ? m_headerRowHeight : 0) ? columnAt(pos) : -1;
+            if (column >= 0) {
+                area = columnHeaderRect(column);
+                text = m_model.columnCaption(column);
+            }
+        } else if (rowAt(pos) >= 0 && columnAt(pos) >= 0) {
+            area = cellRect(rowAt(pos), columnAt(pos));
+            if (m_model.editorKind(columnAt(pos)) != EditorKind::CheckBox)
+                text = m_model.displayText(rowAt(pos), columnAt(pos));
+        }
+        if (!text.isEmpty() && fontMetrics().horizontalAdvance(text) + 2 * kCellPadding + 12 > area.width())
+            QToolTip::showText(help->globalPos(), text, viewport(), area);
+        else
+            QToolTip::hideText();
+        return true;
+    }
     if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
         const QFontMetrics fm(font());
         m_rowHeight = fm.height() + 4;
@@ -384,7 +408,21 @@ void GridView::paintHeaders(QPainter& p)
                 opt.state = QStyle::State_Enabled | QStyle::State_Raised | QStyle::State_Horizontal;
                 if (m_drag == DragKind::MoveColumn && m_dragItem == g.id)
                     opt.state |= QStyle::State_Sunken;
+                const QRect button = filterButtonRect(g.id);
+                if (!button.isEmpty())
+                    opt.rect.setRight(button.left() - 1);
                 style()->drawControl(QStyle::CE_Header, &opt, &p, this);
+                if (!button.isEmpty()) {
+                    QStyleOptionHeader back = opt;
+                    back.rect = button;
+                    back.text.clear();
+                    back.sortIndicator = QStyleOptionHeader::None;
+                    style()->drawControl(QStyle::CE_Header, &back, &p, this);
+                    QStyleOption arrow;
+                    arrow.initFrom(this);
+                    arrow.rect = button.adjusted(2, 4, -2, -4);
+                    style()->drawPrimitive(QStyle::PE_IndicatorArrowDown, &arrow, &p, this);
+                }
             }
         }
         p.restore();
@@ -530,6 +568,23 @@ void GridView::paintCell(QPainter& p, const ColumnGeometry& g, int viewRow, cons
         p.drawText(textRect, Qt::AlignVCenter | Qt::AlignLeft, fm.elidedText(s, Qt::ElideRight, textRect.width()));
     else
         p.drawText(textRect, Qt::AlignVCenter | toQt(c.contentAlignment), s);
+}
+
+void GridView::setFilterButtonsVisible(bool visible)
+{
+    m_filterButtons = visible;
+    viewport()->update();
+}
+
+QRect GridView::filterButtonRect(int columnId) const
+{
+    const GridColumn* c = m_model.columnById(columnId);
+    if (!m_filterButtons || !c || !c->filtering)
+        return QRect();
+    const QRect header = columnHeaderRect(columnId);
+    if (header.width() < 28)
+        return QRect();   // too narrow: the caption keeps the room
+    return QRect(header.right() - 13, header.top(), 14, header.height());
 }
 
 // --- focus, editing ---------------------------------------------------------
@@ -782,6 +837,11 @@ void GridView::mousePressEvent(QMouseEvent* event)
             return;
         }
         const int column = columnAt(pos);
+        if (column >= 0 && filterButtonRect(column).contains(pos)) {
+            const QRect header = columnHeaderRect(column);
+            emit filterButtonClicked(column, viewport()->mapToGlobal(header.bottomLeft() + QPoint(0, 1)));
+            return;
+        }
         if (column >= 0) {
             m_drag = DragKind::PendingColumn;
             m_dragItem = column;

@@ -53,6 +53,12 @@ public:
     CustomizationWindow* openCustomization(int page);
     CustomizationWindow* customizationWindow() const { return m_customization; }
 
+    // Filter buttons in the column headers of columns whose filtering is on;
+    // off until the filter drop-down is connected to filterButtonClicked.
+    void setFilterButtonsVisible(bool visible);
+    bool filterButtonsVisible() const { return m_filterButtons; }
+    QRect filterButtonRect(int columnId) const;
+
     // Geometry, for tests and the customization drop logic.
     int rowHeight() const { return m_rowHeight; }
     int headerHeight() const;
@@ -67,6 +73,9 @@ signals:
     // An error from posting an edit; shown in an error box when nothing is
     // connected.
     void editError(const QString& message);
+    // The filter button of a column header was clicked; `below` is the
+    // global position under the header where a drop-down opens.
+    void filterButtonClicked(int columnId, const QPoint& below);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -125,6 +134,7 @@ private:
     int m_rowHeight = 18;
     int m_headerRowHeight = 20;
     int m_focusedColumn = -1;
+    bool m_filterButtons = false;
 
     QLineEdit* m_editor = nullptr;
     int m_editRow = -1;        // table row being edited

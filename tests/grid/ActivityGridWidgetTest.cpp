@@ -39,6 +39,7 @@ private slots:
     void customizationWindowPagesAndLifetime();
     void droppedColumnKeepsItsPlaceWithinItsOwnBand();
     void anEditInProgressSurvivesRowsArriving();
+    void filterButtonReportsItsColumnInsteadOfSorting();
 
 private:
     QPoint cellCenter(int viewRow, int columnId) { return grid->view().cellRect(viewRow, columnId).center(); }
@@ -343,6 +344,20 @@ void ActivityGridWidgetTest::anEditInProgressSurvivesRowsArriving()
     QVERIFY(grid->view().isEditing());
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     QCOMPARE(readValue("A100", "Log#3").toString(), QStringLiteral("while loading"));
+}
+
+void ActivityGridWidgetTest::filterButtonReportsItsColumnInsteadOfSorting()
+{
+    GridView& view = grid->view();
+    QVERIFY(view.filterButtonRect(logColumn(1)).isEmpty());
+    view.setFilterButtonsVisible(true);
+    const QRect button = view.filterButtonRect(logColumn(1));
+    QVERIFY(view.columnHeaderRect(logColumn(1)).contains(button));
+    QSignalSpy clicked(&view, &GridView::filterButtonClicked);
+    QTest::mouseClick(viewport(), Qt::LeftButton, {}, button.center());
+    QCOMPARE(clicked.count(), 1);
+    QCOMPARE(clicked.first().at(0).toInt(), logColumn(1));
+    QCOMPARE(grid->model().sortedColumns(), QVector<int>{9});
 }
 
 QTEST_MAIN(ActivityGridWidgetTest)
