@@ -7,6 +7,7 @@
 
 #include <QFileInfo>
 #include <QJsonArray>
+#include <QJsonDocument>
 
 #include <algorithm>
 
@@ -89,6 +90,31 @@ std::shared_ptr<T> objectArg(const QVariantList& args, int i)
     if (!object)
         raise(QStringLiteral("Type mismatch."));
     return object;
+}
+
+// Appends text as a JSON string (UTF-8, escaped as JSON requires).
+void appendJsonString(QByteArray& out, const QString& text)
+{
+    static const char hex[] = "0123456789abcdef";
+    out.append('"');
+    for (const char ch : text.toUtf8()) {
+        const auto c = static_cast<unsigned char>(ch);
+        switch (c) {
+        case '"': out.append("\\\""); break;
+        case '\\': out.append("\\\\"); break;
+        case '\n': out.append("\\n"); break;
+        case '\r': out.append("\\r"); break;
+        case '\t': out.append("\\t"); break;
+        default:
+            if (c < 0x20) {
+                const char esc[] = {'\\', 'u', '0', '0', hex[c >> 4], hex[c & 15]};
+                out.append(esc, 6);
+            } else {
+                out.append(ch);
+            }
+        }
+    }
+    out.append('"');
 }
 
 QVariant nothing()
@@ -335,19 +361,34 @@ public:
     std::optional<QString> newDescription;
     std::shared_ptr<LogList> logs;   // loaded on first use
 
-    // The activity as it is to be stored.
-    QJsonObject committed() const
+    // The activity as it is to be stored: one JSON line. The logs are
+    // written directly rather than through a JSON document; an Update of
+    // an activity with many logs is the server's most frequent write.
+    QByteArray committedLine(QJsonObject& stored) const
     {
-        QJsonObject out = data;
+        stored = data;
         if (newDescription)
-            out.insert(QLatin1String("Description"), *newDescription);
-        if (logs) {
-            QJsonArray array;
-            for (const auto& log : logs->items)
-                array.append(QJsonArray{log->sequence, log->text});
-            out.insert(QLatin1String("logs"), array);
+            stored.insert(QLatin1String("Description"), *newDescription);
+        if (!logs)
+            return QJsonDocument(stored).toJson(QJsonDocument::Compact);
+        stored.remove(QLatin1String("logs"));
+        QByteArray line = QJsonDocument(stored).toJson(QJsonDocument::Compact);
+        line.chop(1);   // the closing brace
+        line.reserve(line.size() + 64 * qsizetype(logs->items.size()) + 16);
+        if (line.size() > 1)
+            line.append(',');
+        line.append("\"logs\":[");
+        bool first = true;
+        for (const auto& log : logs->items) {
+            if (!first)
+                line.append(',');
+            first = false;
+            line.append('[').append(QByteArray::number(log->sequence)).append(',');
+            appendJsonString(line, log->text);
+            line.append(']');
         }
-        return out;
+        line.append("]}");
+        return line;
     }
 
 protected:
@@ -448,9 +489,10 @@ protected:
             auto activity = objectArg<ActivityObject>(args, 0);
             if (activity->project != m_project)
                 raise(QStringLiteral("The activity does not belong to this project."));
-            QJsonObject stored = activity->committed();
+            QJsonObject stored;
+            QByteArray json = activity->committedLine(stored);
             const auto [file, line] = m_project->locate(activity->index);
-            file->commit(line, stored, control().settings.syncEachUpdate);
+            file->commit(line, std::move(json), control().settings.syncEachUpdate);
             activity->data = std::move(stored);
             activity->newDescription.reset();
             return QVariant();

@@ -424,9 +424,8 @@ QJsonObject DataFile::activity(int index) const
     return doc.object();
 }
 
-void DataFile::commit(int index, const QJsonObject& activity, bool sync)
+void DataFile::commit(int index, QByteArray json, bool sync)
 {
-    QByteArray json = QJsonDocument(activity).toJson(QJsonDocument::Compact);
     // "<crc> <index> <json>\n", the checksum covering "<index> <json>".
     QByteArray entry;
     entry.reserve(json.size() + 32);

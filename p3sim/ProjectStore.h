@@ -102,10 +102,11 @@ public:
     // Parses the activity at index. Throws AutomationError on bad data.
     QJsonObject activity(int index) const;
 
-    // Replaces activity index with the JSON object and appends the change to
-    // the journal. Once it returns, the change survives a crash of the
-    // process (and a power loss when sync is set).
-    void commit(int index, const QJsonObject& activity, bool sync);
+    // Replaces activity index with json (one compact JSON object, no line
+    // break) and appends the change to the journal. Once it returns, the
+    // change survives a crash of the process (and a power loss when sync
+    // is set).
+    void commit(int index, QByteArray json, bool sync);
     // Writes the file anew with every committed change (temporary file,
     // flushed, renamed over the old one) and removes the journal.
     void compact();

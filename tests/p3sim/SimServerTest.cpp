@@ -336,6 +336,44 @@ TEST_F(SimFixture, RemovingEachLogDuringTheWalkRemovesThemAll)
     EXPECT_EQ(stored.text(m::Description), QStringLiteral("Permit drawings, revised"));
 }
 
+TEST_F(SimFixture, LogTextsAreStoredExactly)
+{
+    const QStringList texts = {QStringLiteral("He said \"go\""), QStringLiteral("C:\\path\\"),
+                               QStringLiteral("line1\nline2\r\n"), QStringLiteral("tab\there"),
+                               QString(QChar(1)) + QStringLiteral("ctl") + QChar(0x1f),
+                               QStringLiteral("Grüße ✓ \U0001F600"), QStringLiteral("   "), QString()};
+    QStringList expected;
+    {
+        const P3Object session = signedInSession();
+        const P3Object project = P3Object::fromVariant(session.call(m::OpenProject, "DEPO"));
+        const P3Object activity = P3Cursor(project.object(m::Activities)).first();
+        const P3Object logs = activity.object(m::ActivityLogs);
+        forEachElement(logs, [&](const P3Object& log) { logs.call(m::Remove, log); });
+        for (int i = 0; i < texts.size(); ++i) {
+            const P3Object log = logs.object(m::NewItem);
+            log.put(m::Text, texts[i]);
+            log.put(m::SequenceNumber, i + 1);
+            logs.call(m::Add, log);
+            expected << QString::number(i + 1) + QLatin1Char(':') + texts[i];
+        }
+        activity.put(m::Description, QStringLiteral("\"quoted\" \\ description"));
+        project.object(m::Activities).call(m::Update, activity);
+        // Read back from the journal, as after a crash.
+        ASSERT_TRUE(orvane::testing::copyFolder(projects, tempDir.filePath(QStringLiteral("journal"))));
+    }
+    for (const QString& folder : {tempDir.filePath(QStringLiteral("journal")), projects}) {
+        SCOPED_TRACE(folder.toStdString());
+        const P3Object session = signedInSession();
+        session.put(m::CurrentProjectPath, folder);
+        const P3Object project = P3Object::fromVariant(session.call(m::OpenProject, "DEPO"));
+        const P3Object activity = P3Cursor(project.object(m::Activities)).first();
+        EXPECT_EQ(logsOf(activity), expected);
+        EXPECT_EQ(activity.text(m::Description), QStringLiteral("\"quoted\" \\ description"));
+        EXPECT_EQ(activity.text(m::ActivityID), QStringLiteral("D010"));
+        EXPECT_EQ(activity.get(activityDataMembers()[2]).toDouble(), 1.0);   // untouched members kept
+    }
+}
+
 TEST_F(SimFixture, ChangesWithoutUpdateAreNotStored)
 {
     {
