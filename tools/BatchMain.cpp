@@ -3,6 +3,7 @@
 
 #include "BatchCommand.h"
 
+#include "common/ErrorText.h"
 #include "common/Errors.h"
 
 #include <QCoreApplication>
@@ -84,10 +85,10 @@ int main(int argc, char** argv)
             printError(QStringLiteral("usage: orvane-batch ") + QString::fromUtf8(command->usage));
             return kExitUsage;
         } catch (const orvane::OrvaneError& e) {
-            printError(e.message());
+            printError(orvane::errorBoxText(e.message()));
             return kExitError;
         } catch (const std::exception& e) {
-            printError(QString::fromUtf8(e.what()));
+            printError(orvane::errorBoxText(QString::fromUtf8(e.what())));
             return kExitError;
         }
     }

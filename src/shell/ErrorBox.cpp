@@ -42,13 +42,6 @@ void present(BoxKind kind, const QString& caption, const QString& text)
 
 } // namespace
 
-QString errorBoxText(const QString& message)
-{
-    if (!message.isEmpty() && message.back().unicode() > u'.')
-        return message + QLatin1Char('.');
-    return message;
-}
-
 QString titleFromProgramPath(const QString& programPath)
 {
     QString name = QFileInfo(programPath).fileName();

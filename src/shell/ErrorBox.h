@@ -2,6 +2,8 @@
 // The common error box and the guard every command runs through, so no
 // exception ever crosses the event loop.
 
+#include "common/ErrorText.h"
+
 #include <QString>
 
 #include <functional>
@@ -10,11 +12,8 @@ class QWidget;
 
 namespace orvane::shell {
 
-// The text the error box shows for a message: a "." is appended when the
-// message is not empty and its last character sorts after "." (so texts
-// ending in "." or "!" stay as they are, a text ending in a letter gets a
-// full stop).
-QString errorBoxText(const QString& message);
+// The text the error box shows for a message (see common/ErrorText.h).
+using orvane::errorBoxText;
 
 // The application title: the caption of every error box. Until the main
 // window sets it, it is the program file's name up to its first dot, with
