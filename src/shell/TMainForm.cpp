@@ -1,6 +1,10 @@
 #include "shell/TMainForm.h"
 
 #include "grid/ActivityGrid.h"
+#include "p3link/LoginDialog.h"
+#include "p3link/P3Operations.h"
+#include "p3link/ProjectPickers.h"
+#include "p3link/WindowOperationView.h"
 #include "shell/ErrorBox.h"
 #include "shell/TAboutForm.h"
 #include "shell/ToolBarPictures.h"
@@ -31,6 +35,7 @@ bool availableNow(Command command)
     switch (command) {
     case Command::Exit: case Command::Docs: case Command::Web: case Command::About:
     case Command::Customize:
+    case Command::Open: case Command::Save: case Command::SaveTo:
         return true;
     default:
         return false;
@@ -87,9 +92,71 @@ TMainForm::TMainForm(TAboutForm* aboutForm, QWidget* parent)
     setStatusBar(bar);
 
     FormCreate();
+    // The windows that follow the main window at start: the project picker
+    // and the filter picker.
+    createPickers();
 }
 
 TMainForm::~TMainForm() = default;
+
+void TMainForm::createPickers()
+{
+    if (!m_openDlg)
+        m_openDlg = new p3link::TP3OpenDlg(this);
+    if (!m_filterDlg)
+        m_filterDlg = new p3link::TFilterDlg(this);
+}
+
+namespace {
+
+// Runs one P3 operation with the window's pickers, login dialog and view.
+template <class Operation>
+void runP3Operation(TMainForm& form, Operation&& operation)
+{
+    form.createPickers();
+    p3link::DialogLoginPrompt prompt(&form);
+    p3link::DialogProjectChooser chooser(*form.P3OpenDlg(), *form.FilterDlg());
+    grid::ActivityGrid* grid = form.cxGridProject();
+    p3link::WindowOperationView view({&form, form.ProgressBar1(), form.statusPanel(0), form.statusPanel(1),
+                                      &grid->model(), &form.store().taActivities,
+                                      [](const QStringList& lines) { showErrorList(lines.join(QLatin1Char('\n'))); },
+                                      [](const QString& text) { showInformation(text); }});
+    p3link::OperationContext context{form.store(), form.FP3Credentials, &prompt, chooser, view,
+                                     form.FActivityCount, &form.dataFieldList()};
+    operation(context);
+}
+
+} // namespace
+
+void TMainForm::tbtnOpenClick()
+{
+    runP3Operation(*this, [](p3link::OperationContext& c) { p3link::importProject(c); });
+}
+
+// An edit still open in the grid or the table belongs to what is saved.
+static void postPendingEdit(grid::ActivityGrid* grid, store::ActivityTable& table)
+{
+    if (grid->view().isEditing())
+        grid->view().commitEditing();
+    if (table.state() == store::ActivityTable::State::Edit || table.state() == store::ActivityTable::State::Insert)
+        table.post();
+}
+
+void TMainForm::tbtnSaveClick()
+{
+    postPendingEdit(m_grid, m_store.taActivities);
+    runP3Operation(*this, [](p3link::OperationContext& c) {
+        p3link::writeBackLogs(c, p3link::SaveTarget::CurrentProject);
+    });
+}
+
+void TMainForm::tbtnSaveToClick()
+{
+    postPendingEdit(m_grid, m_store.taActivities);
+    runP3Operation(*this, [](p3link::OperationContext& c) {
+        p3link::writeBackLogs(c, p3link::SaveTarget::ChosenProject);
+    });
+}
 
 QWidget* TMainForm::createGridArea()
 {
@@ -189,6 +256,9 @@ void TMainForm::runCommand(Command command)
         case Command::Web: mWebClick(); break;
         case Command::About: mAboutClick(); break;
         case Command::Customize: mCustClick(); break;
+        case Command::Open: tbtnOpenClick(); break;
+        case Command::Save: tbtnSaveClick(); break;
+        case Command::SaveTo: tbtnSaveToClick(); break;
         default: break;
         }
     });

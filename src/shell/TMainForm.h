@@ -3,8 +3,10 @@
 // the activity grid, the progress bar and the two-panel status bar. Every
 // command runs through the common guard (ErrorBox.h).
 
+#include "p3link/P3Session.h"
 #include "shell/CommandTable.h"
 #include "store/ActivityStore.h"
+#include "store/DataFieldList.h"
 
 #include <QMainWindow>
 #include <QMap>
@@ -16,6 +18,11 @@ class QToolBar;
 
 namespace orvane::grid {
 class ActivityGrid;
+}
+
+namespace orvane::p3link {
+class TFilterDlg;
+class TP3OpenDlg;
 }
 
 namespace orvane::shell {
@@ -32,10 +39,21 @@ public:
 
     store::ActivityStore& store() { return m_store; }
 
-    // State kept for the life of the process (the user name also between runs).
-    QString FP3User;
-    QString FP3Password;
+    // State kept for the life of the process (the user name also between
+    // runs). The P3 sign-in updates the credentials through FP3Credentials.
+    p3link::P3Credentials FP3Credentials;
+    QString& FP3User = FP3Credentials.user;
+    QString& FP3Password = FP3Credentials.password;
     int FActivityCount = 0;
+
+    // The project and filter pickers, created once after the main window.
+    p3link::TP3OpenDlg* P3OpenDlg() const { return m_openDlg; }
+    p3link::TFilterDlg* FilterDlg() const { return m_filterDlg; }
+    // Creates the pickers (start-up order: after the main window).
+    void createPickers();
+    // The data-field list of the "Activity data => Log" command; the import
+    // refills it.
+    store::DataFieldList& dataFieldList() { return m_dataFields; }
 
     // The actions of the command table, by command: the menu item and the
     // tool button (either may be null).
@@ -56,6 +74,9 @@ public:
     void mWebClick();
     void mAboutClick();
     void mCustClick();
+    void tbtnOpenClick();
+    void tbtnSaveClick();
+    void tbtnSaveToClick();
 
     // The activity grid (cxGridProject) and its view model.
     grid::ActivityGrid* cxGridProject() const { return m_grid; }
@@ -82,6 +103,9 @@ private:
     QLabel* m_statusPanel1 = nullptr;
     QMap<Command, QAction*> m_menuActions;
     QMap<Command, QAction*> m_toolActions;
+    store::DataFieldList m_dataFields;
+    p3link::TP3OpenDlg* m_openDlg = nullptr;
+    p3link::TFilterDlg* m_filterDlg = nullptr;
 };
 
 } // namespace orvane::shell

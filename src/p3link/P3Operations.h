@@ -1,0 +1,112 @@
+#pragma once
+// The two P3 operations that move logs: the project import and the log
+// write-back ("Save" and "Save to Primavera"). Both run without windows; the
+// main window and orvane-batch run the same code and differ only in the
+// ProjectChooser (picker, filter choice) and OperationView (cursor, progress,
+// grid, status texts, message boxes) they pass in.
+
+#include "p3link/P3Session.h"
+#include "store/ActivityStore.h"
+#include "store/DataFieldList.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace orvane::p3link {
+
+// What the project picker returns on OK.
+struct ProjectChoice {
+    QString group;        // FProjectGroup
+    QString subproject;   // FSubproject: " " for a project without subprojects
+    QString folderPath;   // FFolderPath
+    bool useFilter = false;   // "Use filter"
+};
+
+// Chooses the project and the filter. Called while the operation's session
+// is open (Session holds it).
+class ProjectChooser {
+public:
+    virtual ~ProjectChooser() = default;
+    // Shows the project picker; nullopt on Cancel.
+    virtual std::optional<ProjectChoice> chooseProject() = 0;
+    // The short path of the project folder last chosen (FProjectPath).
+    virtual QString projectPath() const = 0;
+    // Shows the filter picker with the given lines; the index of the line
+    // selected on OK, nullopt on Cancel or without a selection.
+    virtual std::optional<int> chooseFilter(const QStringList& lines) = 0;
+};
+
+// How an operation shows itself. Every method has a do-nothing default.
+class OperationView {
+public:
+    virtual ~OperationView() = default;
+    // The window caption and the folder status panel (import).
+    virtual void showProject(const QString& /*caption*/, const QString& /*folder*/) {}
+    // Busy cursor on, with one pass over pending window messages; and off.
+    virtual void beginBusy() {}
+    virtual void endBusy() {}
+    // Grid code column `column` captioned " " + name and offered by the
+    // column chooser; or hidden from the column chooser.
+    virtual void showCodeColumn(int /*column*/, const QString& /*name*/) {}
+    virtual void hideCodeColumn(int /*column*/) {}
+    // The grid is unlinked from the table while rows are appended.
+    virtual void detachGrid() {}
+    // Relinks the grid and moves to the first row.
+    virtual void reattachGrid() {}
+    // The progress bar: shown with a maximum and position 0, moved, hidden.
+    virtual void showProgress(int /*maximum*/) {}
+    virtual void setProgress(int /*position*/) {}
+    virtual void hideProgress() {}
+    // Status panel 0.
+    virtual void setStatus(const QString& /*text*/) {}
+    // The error box with a collected list (caption "Error") and the
+    // information box (caption "Information").
+    virtual void showErrorList(const QStringList& /*lines*/) {}
+    virtual void showInformation(const QString& /*text*/) {}
+};
+
+// What the operations work on: the local store, the remembered credentials
+// and the counter of the running operation, all owned by the caller.
+struct OperationContext {
+    store::ActivityStore& store;
+    P3Credentials& credentials;
+    LoginPrompt* prompt;           // the login dialog; null acts as Cancel
+    ProjectChooser& chooser;
+    OperationView& view;
+    int& activityCount;            // FActivityCount
+    store::DataFieldList* dataFields = nullptr;   // the "Activity data => Log" list
+};
+
+struct ImportResult {
+    int announced = 0;   // the project's activity Count
+    int imported = 0;    // rows posted
+    bool shortCursor() const { return imported < announced; }
+};
+
+// The import: session with the login dialog (Cancel skips the sign-in),
+// picker, opening, optional filter, then the table is emptied and refilled
+// with one row per activity. Throws the error that ended it; rows posted
+// before an error stay. When P3 delivers fewer activities than it
+// announced, the rows read are kept and the user is told both numbers.
+ImportResult importProject(OperationContext& context);
+
+// The message shown when the activity cursor ran out early.
+QString shortCursorMessage(int announced, int delivered);
+
+enum class SaveTarget {
+    CurrentProject,   // "Save": the project last imported or chosen
+    ChosenProject,    // "Save to Primavera": asks with the picker
+};
+
+struct WriteBackResult {
+    bool started = false;     // false: "No project to quick save."
+    int written = 0;
+    QStringList missing;      // "<id> is not found in local table." lines
+};
+
+// The log write-back. Throws the error that ended it.
+WriteBackResult writeBackLogs(OperationContext& context, SaveTarget target);
+
+} // namespace orvane::p3link

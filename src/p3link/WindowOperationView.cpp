@@ -1,0 +1,114 @@
+#include "p3link/WindowOperationView.h"
+
+#include "grid/GridViewModel.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QProgressBar>
+#include <QWidget>
+
+namespace orvane::p3link {
+
+WindowOperationView::~WindowOperationView()
+{
+    while (m_busy > 0)
+        endBusy();
+    if (m_detached)
+        reattachGrid();
+}
+
+void WindowOperationView::showProject(const QString& caption, const QString& folder)
+{
+    if (m_parts.window)
+        m_parts.window->setWindowTitle(caption);
+    if (m_parts.statusPanel1)
+        m_parts.statusPanel1->setText(folder);
+}
+
+void WindowOperationView::beginBusy()
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    ++m_busy;
+    QCoreApplication::processEvents();
+}
+
+void WindowOperationView::endBusy()
+{
+    if (m_busy == 0)
+        return;
+    --m_busy;
+    QApplication::restoreOverrideCursor();
+}
+
+void WindowOperationView::showCodeColumn(int column, const QString& name)
+{
+    if (!m_parts.grid)
+        return;
+    m_parts.grid->setColumnCaption(column, QStringLiteral(" ") + name);
+    m_parts.grid->setColumnHidden(column, false);
+}
+
+void WindowOperationView::hideCodeColumn(int column)
+{
+    if (m_parts.grid)
+        m_parts.grid->setColumnHidden(column, true);
+}
+
+void WindowOperationView::detachGrid()
+{
+    if (m_parts.grid && !m_detached) {
+        m_parts.grid->detachDataSource();
+        m_detached = true;
+    }
+}
+
+void WindowOperationView::reattachGrid()
+{
+    if (m_parts.grid && m_detached) {
+        m_detached = false;
+        m_parts.grid->reattachDataSource();
+    }
+    if (m_parts.table && m_parts.table->isActive())
+        m_parts.table->first();
+}
+
+void WindowOperationView::showProgress(int maximum)
+{
+    if (!m_parts.progressBar)
+        return;
+    m_parts.progressBar->setRange(0, std::max(maximum, 0));
+    m_parts.progressBar->setValue(0);
+    m_parts.progressBar->show();
+}
+
+void WindowOperationView::setProgress(int position)
+{
+    if (m_parts.progressBar)
+        m_parts.progressBar->setValue(position);
+}
+
+void WindowOperationView::hideProgress()
+{
+    if (m_parts.progressBar)
+        m_parts.progressBar->hide();
+}
+
+void WindowOperationView::setStatus(const QString& text)
+{
+    if (m_parts.statusPanel0)
+        m_parts.statusPanel0->setText(text);
+}
+
+void WindowOperationView::showErrorList(const QStringList& lines)
+{
+    if (m_parts.showErrorList)
+        m_parts.showErrorList(lines);
+}
+
+void WindowOperationView::showInformation(const QString& text)
+{
+    if (m_parts.showInformation)
+        m_parts.showInformation(text);
+}
+
+} // namespace orvane::p3link
