@@ -1,6 +1,7 @@
 #include "store/Database.h"
 
 #include "common/Errors.h"
+#include "store/CopiedValueText.h"
 #include "store/Dialect.h"
 #include "store/SqlValues.h"
 #include "store/Statement.h"
@@ -49,6 +50,7 @@ void Database::open()
         sqlite3_close(db);
         throw DatabaseError(QStringLiteral("Cannot open '%1': %2").arg(QDir::toNativeSeparators(path), message));
     }
+    registerDisplayTextFunction(db);
     m_db = db;
 }
 

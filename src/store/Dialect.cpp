@@ -1,5 +1,6 @@
 #include "store/Dialect.h"
 
+#include "store/CopiedValueText.h"
 #include "store/FilterSql.h"
 
 #include <QRegularExpression>
@@ -47,9 +48,9 @@ QString translateStatement(const QString& statementText)
         return text;
     const int where = findTopLevelWhere(text);
     if (where < 0)
-        return text;
+        return wrapCopiedValues(text);
     const QString condition = text.mid(where + 7);
-    return text.left(where) + QStringLiteral(" WHERE ") + filterTextToSql(condition);
+    return wrapCopiedValues(text.left(where)) + QStringLiteral(" WHERE ") + filterTextToSql(condition);
 }
 
 } // namespace orvane::store

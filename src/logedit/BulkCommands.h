@@ -1,0 +1,36 @@
+#pragma once
+// The bulk log copy commands: one UPDATE statement that rewrites one column
+// of every row of P3Data, or of the rows the table's row filter lets
+// through. The dialogs and orvane-batch build and run the statements here.
+
+#include <QString>
+
+namespace orvane::store {
+class ActivityStore;
+class ActivityTable;
+} // namespace orvane::store
+
+namespace orvane::logedit {
+
+// The statement texts. Log numbers and field names are taken as given (the
+// text a number box shows); nothing else is added.
+//   "UPDATE [P3Data] SET [Log#<y>] = [Log#<x>]"
+QString log2LogStatement(const QString& x, const QString& y);
+//   "UPDATE [P3Data] SET [Log#<n>] = [Description]"
+QString descriptionToLogStatement(const QString& n);
+//   "UPDATE [P3Data] SET [Description] = [Log#<n>]"
+QString logToDescriptionStatement(const QString& n);
+//   "UPDATE [P3Data] SET [Log#<n>] = [<field>]"
+QString dataToLogStatement(const QString& field, const QString& n);
+
+// The statement followed by " WHERE " and the table's filter text when the
+// table's row filter is on; unchanged otherwise.
+QString withRowFilter(const QString& statement, const store::ActivityTable& table);
+
+// Runs one bulk statement (with the row filter, as above) through qLog2Log
+// and re-reads the table however the statement ends, so the grid and an
+// open multi-line editor land on the first row. An error of the statement
+// is passed on after the re-read. Returns the number of rows changed.
+int runBulkStatement(store::ActivityStore& store, const QString& statement);
+
+} // namespace orvane::logedit
