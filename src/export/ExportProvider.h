@@ -45,6 +45,14 @@ public:
     virtual void SetBaseStyle(const ExportCellStyle& style) = 0;
     virtual void SetSheetSize(int columnCount, int rowCount, bool gridLines) = 0;
     virtual void SetRowPixelHeight(int row, int height) = 0;
+
+    // ApplyStyle on the cells (firstColumn + i, row), i < count, with
+    // styleIndices[i]: one call for a whole row of a record.
+    virtual void ApplyRowStyles(int row, int firstColumn, const int* styleIndices, int count)
+    {
+        for (int i = 0; i < count; ++i)
+            ApplyStyle(firstColumn + i, row, styleIndices[i]);
+    }
 };
 
 // Export kinds.

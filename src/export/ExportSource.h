@@ -9,6 +9,7 @@
 #include <QString>
 #include <QVariant>
 #include <QVector>
+#include <vector>
 
 namespace orvane::exporting {
 
@@ -60,10 +61,27 @@ public:
 
     // The records shown, in the view's order.
     virtual int recordCount() const = 0;
-    virtual QString displayText(int record, int column) const = 0;
+    // The text the view shows in a cell. The view stays valid until the next
+    // call; the export asks for every cell of every record, so a source
+    // hands out what it holds instead of building new strings.
+    virtual QStringView displayText(int record, int column) const = 0;
+    // The display texts of several columns of one record at once, valid
+    // until the next call; by default one displayText call per column.
+    virtual void displayTexts(int record, const int* columns, int count, QStringView* texts) const
+    {
+        m_held.resize(std::size_t(count));
+        for (int i = 0; i < count; ++i) {
+            m_held[std::size_t(i)] = displayText(record, columns[i]).toString();
+            texts[i] = m_held[std::size_t(i)];
+        }
+    }
+
     // With native values: the value of a column whose editor formats dates
     // or numbers (invalid for the others, which export their display text).
     virtual QVariant nativeValue(int, int) const { return {}; }
+
+private:
+    mutable std::vector<QString> m_held;
 };
 
 } // namespace orvane::exporting

@@ -41,6 +41,11 @@ public:
         return m_buffer.data() + m_used;
     }
     void commit(std::size_t n) { m_used += n; }
+    // Raw access for tight loops: write between cursor() and limit(), then
+    // hand the new cursor back with setCursor().
+    std::uint8_t* cursor() { return m_buffer.data() + m_used; }
+    std::uint8_t* limit() { return m_buffer.data() + m_buffer.size(); }
+    void setCursor(std::uint8_t* p) { m_used = std::size_t(p - m_buffer.data()); }
 
     void write(const void* data, std::size_t n)
     {

@@ -245,13 +245,13 @@ void TcxGridBandedTableViewExport::putCellText(int column, int row, int record, 
     putTextOf(column, row, m_source.displayText(record, columnIndex));
 }
 
-void TcxGridBandedTableViewExport::putTextOf(int column, int row, const QString& text)
+void TcxGridBandedTableViewExport::putTextOf(int column, int row, QStringView text)
 {
     if (text.isEmpty())
         return;
     // Text the ANSI code page holds goes as 8-bit text; anything else as
     // UTF-16, so that no character is replaced.
-    m_ansi.clear();
+    m_ansi.resize(0);   // keeps the buffer
     if (encodeAnsi(text, m_ansi))
         m_provider->PutText(column, row, m_ansi);
     else
@@ -430,6 +430,13 @@ ExportResult TcxGridBandedTableViewExport::DoExport()
         return out;
     };
 
+    m_lineColumns.clear();
+    for (const auto& line : m_map.headerLines) {
+        std::vector<int> ids;
+        for (const auto& item : line)
+            ids.push_back(item.index);
+        m_lineColumns.push_back(std::move(ids));
+    }
     for (int r = 0; r < recordsInSheet; ++r) {
         const int parity = r & 1;
         if (finalStyle[parity].empty())
@@ -442,16 +449,23 @@ ExportResult TcxGridBandedTableViewExport::DoExport()
                          item.columnSpan, content[std::size_t(item.index)]);
         }
         const std::vector<int>& styles = finalStyle[parity];
-        for (int x = 0; x < columnsInSheet; ++x)
-            for (int rel = 0; rel < headerRows; ++rel)
-                p.ApplyStyle(x, y0 + rel, styles[std::size_t(rel * columnsInSheet + x)]);
+        for (int rel = 0; rel < headerRows; ++rel)
+            p.ApplyRowStyles(y0 + rel, 0, styles.data() + std::size_t(rel * columnsInSheet), columnsInSheet);
         for (std::size_t l = 0; l < m_map.headerLines.size(); ++l) {
             const auto& line = m_map.headerLines[l];
-            for (std::size_t i = 0; i < line.size(); ++i) {
-                if (line[i].firstColumn >= columnsInSheet)
-                    continue;
-                putCellText(line[i].firstColumn, y0 + m_itemRows[l][i], r, line[i].index);
+            if (NativeValues) {
+                for (std::size_t i = 0; i < line.size(); ++i)
+                    if (line[i].firstColumn < columnsInSheet)
+                        putCellText(line[i].firstColumn, y0 + m_itemRows[l][i], r, line[i].index);
+                continue;
             }
+            // One request per record and header line for all its texts.
+            const std::vector<int>& ids = m_lineColumns[l];
+            m_texts.resize(ids.size());
+            m_source.displayTexts(r, ids.data(), int(ids.size()), m_texts.data());
+            for (std::size_t i = 0; i < line.size(); ++i)
+                if (line[i].firstColumn < columnsInSheet && !m_texts[i].isEmpty())
+                    putTextOf(line[i].firstColumn, y0 + m_itemRows[l][i], m_texts[i]);
         }
     }
 
@@ -564,7 +578,20 @@ int GridExportSource::headerRowCount() const { return m_model.headerRowCount(); 
 
 int GridExportSource::recordCount() const { return m_model.rowCount(); }
 
-QString GridExportSource::displayText(int record, int column) const { return m_model.displayText(record, column); }
+QStringView GridExportSource::displayText(int record, int column) const
+{
+    m_text = m_model.displayText(record, column);
+    return m_text;
+}
+
+void GridExportSource::displayTexts(int record, const int* columns, int count, QStringView* texts) const
+{
+    m_texts.resize(std::size_t(count));
+    for (int i = 0; i < count; ++i) {
+        m_texts[std::size_t(i)] = m_model.displayText(record, columns[i]);
+        texts[i] = m_texts[std::size_t(i)];
+    }
+}
 
 QVariant GridExportSource::nativeValue(int record, int column) const
 {

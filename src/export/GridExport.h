@@ -70,7 +70,7 @@ private:
     void registerStyles();
     void buildTableMap();
     void putCellText(int column, int row, int record, int columnIndex);
-    void putTextOf(int column, int row, const QString& text);
+    void putTextOf(int column, int row, QStringView text);
 
     const ExportSource& m_source;
     std::unique_ptr<IcxExportProvider> m_provider;
@@ -86,6 +86,8 @@ private:
     std::vector<int> m_headerStyle, m_contentEven, m_contentOdd;
     std::vector<int> m_bandHeaderStyle, m_bandBackground, m_bandContentEven, m_bandContentOdd;
     QByteArray m_ansi;
+    std::vector<std::vector<int>> m_lineColumns;   // column indices of each header line
+    std::vector<QStringView> m_texts;
 };
 
 // Exports a source through the provider of a kind. Does nothing for a null
@@ -106,11 +108,14 @@ public:
     QVector<int> visibleColumns(int band) const override;
     int headerRowCount() const override;
     int recordCount() const override;
-    QString displayText(int record, int column) const override;
+    QStringView displayText(int record, int column) const override;
+    void displayTexts(int record, const int* columns, int count, QStringView* texts) const override;
     QVariant nativeValue(int record, int column) const override;
 
 private:
     const grid::GridViewModel& m_model;
+    mutable QString m_text;
+    mutable std::vector<QString> m_texts;
 };
 
 // Writes the grid view as shown into an .xls workbook (the name's extension

@@ -65,8 +65,20 @@ int codePageForCharset(int charset)
 bool encodeAnsi(QStringView text, QByteArray& out)
 {
     const qsizetype start = out.size();
-    out.resize(start + text.size());
+    const qsizetype n = text.size();
+    out.resize(start + n);
     char* p = out.data() + start;
+    const char16_t* in = reinterpret_cast<const char16_t*>(text.utf16());
+    // Plain ASCII, by far the most common, in two loops the compiler can
+    // vectorise.
+    char16_t any = 0;
+    for (qsizetype i = 0; i < n; ++i)
+        any |= in[i];
+    if (any < 0x80) {
+        for (qsizetype i = 0; i < n; ++i)
+            p[i] = char(in[i]);
+        return true;
+    }
     for (const QChar ch : text) {
         const char16_t c = ch.unicode();
         if (c < 0x80) {

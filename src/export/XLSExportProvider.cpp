@@ -11,6 +11,9 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QMap>
+#include <bit>
+#include <span>
+#include <type_traits>
 #include <cmath>
 #include <cstring>
 
@@ -242,18 +245,12 @@ TcxXLSExportProvider::~TcxXLSExportProvider()
         m_styles->Release();
 }
 
+void TcxXLSExportProvider::throwInvalidCellDimension() { throw invalidCellDimension(); }
+
 void TcxXLSExportProvider::checkSheetSize() const
 {
     if (m_columnCount < 0 || m_rowCount < 0)
         throw invalidCellDimension();
-}
-
-TcxXLSExportProvider::Cell* TcxXLSExportProvider::cellAt(int column, int row)
-{
-    checkSheetSize();
-    if (column < 0 || row < 0 || column >= m_columnCount || row >= m_rowCount)
-        return nullptr;
-    return &m_cells[std::size_t(column) * std::size_t(m_rowCount) + std::size_t(row)];
 }
 
 void TcxXLSExportProvider::SetSheetSize(int columnCount, int rowCount, bool gridLines)
@@ -261,7 +258,13 @@ void TcxXLSExportProvider::SetSheetSize(int columnCount, int rowCount, bool grid
     m_columnCount = std::clamp(columnCount, 0, kMaxColumns);
     m_rowCount = std::clamp(rowCount, 0, kMaxRows);
     m_gridLines = gridLines;
-    m_cells.assign(std::size_t(m_columnCount) * std::size_t(m_rowCount), Cell{});
+    static_assert(std::is_trivially_copyable_v<Cell> && sizeof(Cell) == 4);
+    m_cellCount = std::size_t(m_columnCount) * std::size_t(m_rowCount);
+    m_cellMemory = ZeroedBuffer(m_cellCount * sizeof(Cell));
+    m_cells = static_cast<Cell*>(m_cellMemory.data());
+    m_cellBytes = 10 * std::uint64_t(m_cellCount);   // all BLANK
+    m_payloads.clear();
+    m_payloads.resize(std::size_t(m_columnCount));
 }
 
 void TcxXLSExportProvider::SetColumnPixelWidth(int column, int width)
@@ -306,6 +309,25 @@ void TcxXLSExportProvider::ApplyStyle(int column, int row, int styleIndex)
     cell->style = std::uint16_t(styleIndex);
     if (cell->flags & kMergedFlag)
         xfIndexFor(styleIndex, Mark(cell->flags & kMarkMask), true);
+}
+
+void TcxXLSExportProvider::ApplyRowStyles(int row, int firstColumn, const int* styleIndices, int count)
+{
+    checkSheetSize();
+    if (row < 0 || row >= m_rowCount)
+        return;
+    for (int i = 0; i < count; ++i) {
+        const int x = firstColumn + i;
+        if (x < 0 || x >= m_columnCount)
+            continue;
+        const int s = styleIndices[i];
+        Cell& cell = m_cells[std::size_t(x) * std::size_t(m_rowCount) + std::size_t(row)];
+        if (s < 0 || s > 0xFFFF - 16 || (cell.flags & kMergedFlag)) {
+            ApplyStyle(x, row, s);   // checks and merged cells the long way
+            continue;
+        }
+        cell.style = std::uint16_t(s);
+    }
 }
 
 void TcxXLSExportProvider::CopyCellStyle(int column, int row, int exampleColumn, int exampleRow)
@@ -367,10 +389,12 @@ void TcxXLSExportProvider::MergeCells(int column, int row, int rowSpan, int colu
 
 // --- values -----------------------------------------------------------------
 
-void TcxXLSExportProvider::storeNumber(Cell& cell, double value, Mark mark)
+void TcxXLSExportProvider::storeNumber(Cell& cell, int column, int row, double value, Mark mark)
 {
+    forget(cell, column, row);
+    m_cellBytes += 4 + 14;
     cell.kind = Kind::Number;
-    cell.payload = std::uint32_t(m_numbers.size());
+    payloadAt(column, row) = std::uint32_t(m_numbers.size());
     m_numbers.push_back(value);
     cell.flags = std::uint8_t((cell.flags & ~kMarkMask) | mark);
 }
@@ -378,7 +402,7 @@ void TcxXLSExportProvider::storeNumber(Cell& cell, double value, Mark mark)
 void TcxXLSExportProvider::PutNumber(int column, int row, double value)
 {
     if (Cell* cell = cellAt(column, row))
-        storeNumber(*cell, value, NoMark);
+        storeNumber(*cell, column, row, value, NoMark);
 }
 
 void TcxXLSExportProvider::PutInteger(int column, int row, qint32 value)
@@ -389,8 +413,10 @@ void TcxXLSExportProvider::PutInteger(int column, int row, qint32 value)
 void TcxXLSExportProvider::PutBoolean(int column, int row, bool value)
 {
     if (Cell* cell = cellAt(column, row)) {
+        forget(*cell, column, row);
+        m_cellBytes += 4 + 8;
         cell->kind = Kind::Boolean;
-        cell->payload = value ? 1 : 0;
+        payloadAt(column, row) = value ? 1 : 0;
         cell->flags &= ~kMarkMask;
     }
 }
@@ -398,7 +424,7 @@ void TcxXLSExportProvider::PutBoolean(int column, int row, bool value)
 void TcxXLSExportProvider::PutCurrency(int column, int row, qint64 scaledBy10000)
 {
     if (Cell* cell = cellAt(column, row))
-        storeNumber(*cell, double(scaledBy10000) / 10000.0, CurrencyMark);
+        storeNumber(*cell, column, row, double(scaledBy10000) / 10000.0, CurrencyMark);
 }
 
 void TcxXLSExportProvider::PutDateTime(int column, int row, double serial)
@@ -414,54 +440,60 @@ void TcxXLSExportProvider::PutDateTime(int column, int row, double serial)
         whole = std::trunc(serial);
     }
     const Mark mark = whole == 0 ? TimeMark : (serial == whole ? DateMark : DateTimeMark);
-    storeNumber(*cell, serial, mark);
+    storeNumber(*cell, column, row, serial, mark);
 }
 
 const std::uint8_t* TcxXLSExportProvider::labelAt(std::uint32_t payload) const
 {
     const std::size_t offset = std::size_t(payload) * 2;
-    return m_labelChunks[offset / kChunkSize].get() + offset % kChunkSize;
+    return static_cast<const std::uint8_t*>(m_labelChunks[offset / kChunkSize].data()) + offset % kChunkSize;
 }
 
-void TcxXLSExportProvider::storeLabel8(Cell& cell, QByteArrayView ascii)
+void TcxXLSExportProvider::storeLabel8(Cell& cell, int column, int row, QByteArrayView ascii)
 {
     const std::size_t need = (3 + std::size_t(ascii.size()) + 1) & ~std::size_t(1);
     if (m_labelUsed + need > kChunkSize) {
-        m_labelChunks.push_back(std::make_unique<std::uint8_t[]>(kChunkSize));
+        m_labelChunks.emplace_back(kChunkSize);
         m_labelUsed = 0;
     }
-    std::uint8_t* p = m_labelChunks.back().get() + m_labelUsed;
+    forget(cell, column, row);
+    m_cellBytes += 4 + 9 + std::uint64_t(ascii.size());
+    std::uint8_t* p = static_cast<std::uint8_t*>(m_labelChunks.back().data()) + m_labelUsed;
     le16(p, std::uint16_t(ascii.size()));
     p[2] = 0;
     std::memcpy(p + 3, ascii.data(), std::size_t(ascii.size()));
     cell.kind = Kind::Label;
-    cell.payload = std::uint32_t(((m_labelChunks.size() - 1) * kChunkSize + m_labelUsed) / 2);
+    payloadAt(column, row) = std::uint32_t(((m_labelChunks.size() - 1) * kChunkSize + m_labelUsed) / 2);
     cell.flags &= ~kMarkMask;
     m_labelUsed += need;
 }
 
-void TcxXLSExportProvider::storeLabel16(Cell& cell, const char16_t* chars, std::size_t count)
+void TcxXLSExportProvider::storeLabel16(Cell& cell, int column, int row, const char16_t* chars, std::size_t count)
 {
     const std::size_t need = (3 + 2 * count + 1) & ~std::size_t(1);
     if (m_labelUsed + need > kChunkSize) {
-        m_labelChunks.push_back(std::make_unique<std::uint8_t[]>(kChunkSize));
+        m_labelChunks.emplace_back(kChunkSize);
         m_labelUsed = 0;
     }
-    std::uint8_t* p = m_labelChunks.back().get() + m_labelUsed;
+    forget(cell, column, row);
+    m_cellBytes += 4 + 9 + 2 * std::uint64_t(count);
+    std::uint8_t* p = static_cast<std::uint8_t*>(m_labelChunks.back().data()) + m_labelUsed;
     le16(p, std::uint16_t(count));
     p[2] = 1;
     for (std::size_t i = 0; i < count; ++i)
         le16(p + 3 + 2 * i, std::uint16_t(chars[i]));
     cell.kind = Kind::Label;
-    cell.payload = std::uint32_t(((m_labelChunks.size() - 1) * kChunkSize + m_labelUsed) / 2);
+    payloadAt(column, row) = std::uint32_t(((m_labelChunks.size() - 1) * kChunkSize + m_labelUsed) / 2);
     cell.flags &= ~kMarkMask;
     m_labelUsed += need;
 }
 
-void TcxXLSExportProvider::storeShared(Cell& cell, const char16_t* chars, std::size_t count)
+void TcxXLSExportProvider::storeShared(Cell& cell, int column, int row, const char16_t* chars, std::size_t count)
 {
+    forget(cell, column, row);
+    m_cellBytes += 4 + 10;
     cell.kind = Kind::LabelSst;
-    cell.payload = m_strings.Add(chars, count);
+    payloadAt(column, row) = m_strings.Add(chars, count);
     cell.flags &= ~kMarkMask;
 }
 
@@ -472,19 +504,16 @@ void TcxXLSExportProvider::PutText(int column, int row, QByteArrayView text)
         return;
     if (m_recognizeValues && putRecognizedValue(column, row, text))
         return;
-    bool ascii = true;
+    std::uint8_t any = 0;
     for (const char c : text)
-        if (std::uint8_t(c) >= 0x80) {
-            ascii = false;
-            break;
-        }
-    if (ascii) {
+        any |= std::uint8_t(c);
+    if (any < 0x80) {
         if (text.size() <= kMaxAnsiLabel) {
-            storeLabel8(*cell, text);
+            storeLabel8(*cell, column, row, text);
             return;
         }
         const QString wide = decodeCodePage(text, kAnsiCodePage);
-        storeShared(*cell, reinterpret_cast<const char16_t*>(wide.utf16()), std::size_t(wide.size()));
+        storeShared(*cell, column, row, reinterpret_cast<const char16_t*>(wide.utf16()), std::size_t(wide.size()));
         return;
     }
     const int charset = m_styles->Count() ? m_styles->StyleAt(cell->style).FontCharset
@@ -492,9 +521,9 @@ void TcxXLSExportProvider::PutText(int column, int row, QByteArrayView text)
     const QString wide = decodeCodePage(text, codePageForCharset(charset));
     const auto* chars = reinterpret_cast<const char16_t*>(wide.utf16());
     if (text.size() <= kMaxWideLabel)
-        storeLabel16(*cell, chars, std::size_t(wide.size()));
+        storeLabel16(*cell, column, row, chars, std::size_t(wide.size()));
     else
-        storeShared(*cell, chars, std::size_t(wide.size()));
+        storeShared(*cell, column, row, chars, std::size_t(wide.size()));
 }
 
 void TcxXLSExportProvider::PutWideText(int column, int row, QStringView text)
@@ -510,9 +539,9 @@ void TcxXLSExportProvider::PutWideText(int column, int row, QStringView text)
     }
     const auto* chars = reinterpret_cast<const char16_t*>(text.utf16());
     if (text.size() <= kMaxWideLabel)
-        storeLabel16(*cell, chars, std::size_t(text.size()));
+        storeLabel16(*cell, column, row, chars, std::size_t(text.size()));
     else
-        storeShared(*cell, chars, std::size_t(text.size()));
+        storeShared(*cell, column, row, chars, std::size_t(text.size()));
 }
 
 bool TcxXLSExportProvider::putRecognizedValue(int column, int row, QByteArrayView bytes)
@@ -681,7 +710,15 @@ std::uint16_t TcxXLSExportProvider::xfIndexFor(int styleIndex, Mark mark, bool m
 
 // --- writing ----------------------------------------------------------------
 
-std::uint64_t TcxXLSExportProvider::cellRecordSize(const Cell& cell) const
+std::uint32_t& TcxXLSExportProvider::payloadAt(int column, int row)
+{
+    auto& payloads = m_payloads[std::size_t(column)];
+    if (!payloads)
+        payloads = std::make_unique<std::uint32_t[]>(std::size_t(m_rowCount));
+    return payloads[std::size_t(row)];
+}
+
+std::uint64_t TcxXLSExportProvider::cellRecordSize(const Cell& cell, std::uint32_t payload) const
 {
     switch (cell.kind) {
     case Kind::Blank: return 4 + 6;
@@ -689,7 +726,7 @@ std::uint64_t TcxXLSExportProvider::cellRecordSize(const Cell& cell) const
     case Kind::Boolean: return 4 + 8;
     case Kind::LabelSst: return 4 + 10;
     case Kind::Label: {
-        const std::uint8_t* p = labelAt(cell.payload);
+        const std::uint8_t* p = labelAt(payload);
         const std::uint32_t n = std::uint32_t(p[0] | (p[1] << 8));
         return 4 + 9 + (p[2] ? 2 * n : n);
     }
@@ -699,74 +736,99 @@ std::uint64_t TcxXLSExportProvider::cellRecordSize(const Cell& cell) const
 
 void TcxXLSExportProvider::writeCells(FileSink& out)
 {
-    const std::size_t rows = std::size_t(std::max(m_rowCount, 0));
-    for (std::size_t i = 0; i < m_cells.size(); ++i) {
-        const Cell& cell = m_cells[i];
-        const auto column = std::uint16_t(i / rows);
-        const auto row = std::uint16_t(i % rows);
-        switch (cell.kind) {
-        case Kind::Blank: {
-            std::uint8_t* p = out.reserve(10);
-            le16(p, biff::kBLANK);
-            le16(p + 2, 6);
-            le16(p + 4, row);
-            le16(p + 6, column);
-            le16(p + 8, cell.style);
-            out.commit(10);
-            break;
+    static_assert(std::endian::native == std::endian::little, "cell records are stored as native words");
+    const int rows = std::max(m_rowCount, 0);
+    const Cell* cell = m_cells;
+    for (int x = 0; x < std::max(m_columnCount, 0); ++x) {
+        const auto column = std::uint16_t(x);
+        const std::uint32_t* payloads = m_payloads[std::size_t(x)].get();
+        // Record type, length and column of a BLANK as one word; the row is
+        // filled in per cell.
+        const std::uint64_t blankWord =
+            std::uint64_t(biff::kBLANK) | (std::uint64_t(6) << 16) | (std::uint64_t(column) << 48);
+        std::uint8_t* p = out.cursor();
+        std::uint8_t* limit = out.limit();
+        for (int y = 0; y < rows; ++y, ++cell) {
+            const auto row = std::uint16_t(y);
+            if (cell->kind == Kind::Blank) {
+                if (limit - p < 10) {
+                    out.setCursor(p);
+                    out.flush();
+                    p = out.cursor();
+                    limit = out.limit();
+                }
+                const std::uint64_t word = blankWord | (std::uint64_t(row) << 32);
+                std::memcpy(p, &word, 8);
+                le16(p + 8, cell->style);
+                p += 10;
+                continue;
+            }
+            out.setCursor(p);
+            writeValueCell(out, *cell, payloads ? payloads[y] : 0, column, row);
+            p = out.cursor();
+            limit = out.limit();
         }
-        case Kind::Number: {
-            std::uint8_t* p = out.reserve(18);
-            le16(p, biff::kNUMBER);
-            le16(p + 2, 14);
-            le16(p + 4, row);
-            le16(p + 6, column);
-            le16(p + 8, cell.style);
-            std::uint64_t bits;
-            std::memcpy(&bits, &m_numbers[cell.payload], 8);
-            le32(p + 10, std::uint32_t(bits));
-            le32(p + 14, std::uint32_t(bits >> 32));
-            out.commit(18);
-            break;
-        }
-        case Kind::Boolean: {
-            std::uint8_t* p = out.reserve(12);
-            le16(p, biff::kBOOLERR);
-            le16(p + 2, 8);
-            le16(p + 4, row);
-            le16(p + 6, column);
-            le16(p + 8, cell.style);
-            p[10] = std::uint8_t(cell.payload);
-            p[11] = 0;
-            out.commit(12);
-            break;
-        }
-        case Kind::LabelSst: {
-            std::uint8_t* p = out.reserve(14);
-            le16(p, biff::kLABELSST);
-            le16(p + 2, 10);
-            le16(p + 4, row);
-            le16(p + 6, column);
-            le16(p + 8, cell.style);
-            le32(p + 10, cell.payload);
-            out.commit(14);
-            break;
-        }
-        case Kind::Label: {
-            const std::uint8_t* label = labelAt(cell.payload);
-            const std::size_t n = std::size_t(label[0] | (label[1] << 8));
-            const std::size_t payload = 3 + (label[2] ? 2 * n : n);
-            std::uint8_t* p = out.reserve(10 + payload);
-            le16(p, biff::kLABEL);
-            le16(p + 2, std::uint16_t(6 + payload));
-            le16(p + 4, row);
-            le16(p + 6, column);
-            le16(p + 8, cell.style);
-            std::memcpy(p + 10, label, payload);
-            out.commit(10 + payload);
-            break;
-        }
-        }
+        out.setCursor(p);
+    }
+}
+
+void TcxXLSExportProvider::writeValueCell(FileSink& out, const Cell& cell, std::uint32_t payload,
+                                          std::uint16_t column, std::uint16_t row)
+{
+    switch (cell.kind) {
+    case Kind::Blank:
+        break;
+    case Kind::Number: {
+        std::uint8_t* p = out.reserve(18);
+        le16(p, biff::kNUMBER);
+        le16(p + 2, 14);
+        le16(p + 4, row);
+        le16(p + 6, column);
+        le16(p + 8, cell.style);
+        std::uint64_t bits;
+        std::memcpy(&bits, &m_numbers[payload], 8);
+        le32(p + 10, std::uint32_t(bits));
+        le32(p + 14, std::uint32_t(bits >> 32));
+        out.commit(18);
+        break;
+    }
+    case Kind::Boolean: {
+        std::uint8_t* p = out.reserve(12);
+        le16(p, biff::kBOOLERR);
+        le16(p + 2, 8);
+        le16(p + 4, row);
+        le16(p + 6, column);
+        le16(p + 8, cell.style);
+        p[10] = std::uint8_t(payload);
+        p[11] = 0;
+        out.commit(12);
+        break;
+    }
+    case Kind::LabelSst: {
+        std::uint8_t* p = out.reserve(14);
+        le16(p, biff::kLABELSST);
+        le16(p + 2, 10);
+        le16(p + 4, row);
+        le16(p + 6, column);
+        le16(p + 8, cell.style);
+        le32(p + 10, payload);
+        out.commit(14);
+        break;
+    }
+    case Kind::Label: {
+        const std::uint8_t* label = labelAt(payload);
+        const std::size_t n = std::size_t(label[0] | (label[1] << 8));
+        const std::size_t payload = 3 + (label[2] ? 2 * n : n);
+        std::uint8_t* p = out.reserve(10 + payload);
+        le16(p, biff::kLABEL);
+        le16(p + 2, std::uint16_t(6 + payload));
+        le16(p + 4, row);
+        le16(p + 6, column);
+        le16(p + 8, cell.style);
+        std::memcpy(p + 10, label, payload);
+        out.commit(10 + payload);
+        break;
+    }
     }
 }
 
@@ -777,12 +839,17 @@ void TcxXLSExportProvider::WriteWorkbook()
 
     // 1. Every cell gets its XF, column by column, so that fonts, XFs and
     //    palette slots are taken in that order; the cells' sizes add up.
-    std::uint64_t cellsSize = 0;
-    for (Cell& cell : m_cells) {
-        const Mark mark = Mark(cell.flags & kMarkMask);
-        cell.style = xfIndexFor(cell.style, mark, (cell.flags & kMergedFlag) != 0);
-        cellsSize += cellRecordSize(cell);
+    std::uint32_t lastKey = ~0u;
+    std::uint16_t lastXf = 0;
+    for (Cell& cell : std::span(m_cells, m_cellCount)) {
+        const std::uint32_t key = cell.style | (std::uint32_t(cell.flags) << 16);
+        if (key != lastKey) {
+            lastKey = key;
+            lastXf = xfIndexFor(cell.style, Mark(cell.flags & kMarkMask), (cell.flags & kMergedFlag) != 0);
+        }
+        cell.style = lastXf;
     }
+    const std::uint64_t cellsSize = m_cellBytes;
 
     // The sheet name goes as 8-bit characters when every one is Latin-1,
     // else as UTF-16, so that no character is lost.

@@ -7,6 +7,7 @@
 #include "export/ExportProvider.h"
 #include "export/XlsPalette.h"
 #include "export/XlsSharedStrings.h"
+#include "export/ZeroedBuffer.h"
 
 #include <QString>
 #include <memory>
@@ -74,6 +75,7 @@ public:
     void SetBaseStyle(const ExportCellStyle& style) override;
     void SetSheetSize(int columnCount, int rowCount, bool gridLines) override;
     void SetRowPixelHeight(int row, int height) override;
+    void ApplyRowStyles(int row, int firstColumn, const int* styleIndices, int count) override;
 
     // Typed stores.
     void PutBoolean(int column, int row, bool value);
@@ -89,8 +91,10 @@ private:
     enum Mark : std::uint8_t { NoMark = 0, DateTimeMark, DateMark, TimeMark, CurrencyMark, MarkCount };
 
     // One cell of the sheet; its record is produced when written.
+    // Its payload (number slot, label pool offset / 2, string index or
+    // Boolean) lives apart, in per-column arrays made on the first value of
+    // a column: a full sheet is mostly BLANK cells.
     struct Cell {
-        std::uint32_t payload = 0;  // number slot, label pool offset / 2, string index or Boolean
         std::uint16_t style = 0;    // style registry index (XF index after resolving)
         Kind kind = Kind::Blank;
         std::uint8_t flags = 0;     // mark in bits 0-2, merged in bit 3
@@ -98,20 +102,38 @@ private:
     static constexpr std::uint8_t kMergedFlag = 0x08;
     static constexpr std::uint8_t kMarkMask = 0x07;
 
-    Cell* cellAt(int column, int row);   // nullptr outside the sheet; throws before SetSheetSize
+    // nullptr outside the sheet; throws before SetSheetSize.
+    Cell* cellAt(int column, int row)
+    {
+        if (m_columnCount < 0 || m_rowCount < 0)
+            throwInvalidCellDimension();
+        if (unsigned(column) >= unsigned(m_columnCount) || unsigned(row) >= unsigned(m_rowCount))
+            return nullptr;
+        return &m_cells[std::size_t(column) * std::size_t(m_rowCount) + std::size_t(row)];
+    }
+    [[noreturn]] static void throwInvalidCellDimension();
     void checkSheetSize() const;
-    void storeNumber(Cell& cell, double value, Mark mark);
-    void storeLabel8(Cell& cell, QByteArrayView ascii);
-    void storeLabel16(Cell& cell, const char16_t* chars, std::size_t count);
-    void storeShared(Cell& cell, const char16_t* chars, std::size_t count);
+    // Keeps the running total of the cell records' sizes up to date around a
+    // change of a cell's contents.
+    void forget(const Cell& cell, int column, int row)
+    {
+        m_cellBytes -= cell.kind == Kind::Blank ? 10 : cellRecordSize(cell, payloadAt(column, row));
+    }
+    std::uint32_t& payloadAt(int column, int row);
+    void storeNumber(Cell& cell, int column, int row, double value, Mark mark);
+    void storeLabel8(Cell& cell, int column, int row, QByteArrayView ascii);
+    void storeLabel16(Cell& cell, int column, int row, const char16_t* chars, std::size_t count);
+    void storeShared(Cell& cell, int column, int row, const char16_t* chars, std::size_t count);
     bool putRecognizedValue(int column, int row, QByteArrayView text);
 
     int fontIndexFor(const ExportCellStyle& style);
     std::uint16_t xfIndexFor(int styleIndex, Mark mark, bool merged);
     std::vector<std::uint8_t> buildXf(const ExportCellStyle& style, Mark mark, bool merged);
 
-    std::uint64_t cellRecordSize(const Cell& cell) const;
+    std::uint64_t cellRecordSize(const Cell& cell, std::uint32_t payload) const;
     void writeCells(FileSink& out);
+    void writeValueCell(FileSink& out, const Cell& cell, std::uint32_t payload, std::uint16_t column,
+                        std::uint16_t row);
 
     QString m_outputName;
     QString m_sheetName;
@@ -122,12 +144,16 @@ private:
     bool m_gridLines = false;
     bool m_recognizeValues = false;
 
-    std::vector<Cell> m_cells;   // column by column
+    ZeroedBuffer m_cellMemory;   // all-zero bytes are BLANK cells of style 0
+    Cell* m_cells = nullptr;     // column by column
+    std::size_t m_cellCount = 0;
+    std::vector<std::unique_ptr<std::uint32_t[]>> m_payloads;   // per column, or none
+    std::uint64_t m_cellBytes = 0;   // the cell records' sizes with their headers
     std::vector<double> m_numbers;
     // Label payloads (count, option byte, characters), each at an even offset
     // inside a chunk and never across chunks.
     static constexpr std::size_t kChunkSize = std::size_t(1) << 22;
-    std::vector<std::unique_ptr<std::uint8_t[]>> m_labelChunks;
+    std::vector<ZeroedBuffer> m_labelChunks;
     std::size_t m_labelUsed = kChunkSize;
     const std::uint8_t* labelAt(std::uint32_t payload) const;
 

@@ -84,10 +84,10 @@ public:
         return rowsPerRecord;
     }
     int recordCount() const override { return int(rows.size()); }
-    QString displayText(int record, int column) const override
+    QStringView displayText(int record, int column) const override
     {
         const QStringList& r = rows[std::size_t(record)];
-        return column < r.size() ? r[column] : QString();
+        return column < r.size() ? QStringView(r[column]) : QStringView();
     }
 };
 
