@@ -10,7 +10,8 @@
 
 namespace orvane::logedit {
 
-TFormAD2Log::TFormAD2Log(QWidget* parent) : QDialog(parent)
+TFormAD2Log::TFormAD2Log(store::DataFieldList& fieldList, QWidget* parent)
+    : QDialog(parent), m_fields(fieldList)
 {
     setObjectName(QStringLiteral("TFormAD2Log"));
     setWindowTitle(QStringLiteral("Activity data => Log X"));

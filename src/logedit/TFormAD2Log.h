@@ -1,8 +1,8 @@
 #pragma once
 // "Activity data => Log X": copies an activity data field or an activity
-// code value into a log line. The dialog owns the data-field list; the
-// import resets it with FillFieldList() and appends the project's code
-// names, and the list is shown again the next time the dialog opens.
+// code value into a log line. The data-field list belongs to the main
+// window; the import resets it and appends the project's code names, and
+// the dialog shows the list as it is whenever it opens.
 
 #include "store/DataFieldList.h"
 
@@ -17,7 +17,7 @@ namespace orvane::logedit {
 class TFormAD2Log : public QDialog {
     Q_OBJECT
 public:
-    explicit TFormAD2Log(QWidget* parent = nullptr);
+    TFormAD2Log(store::DataFieldList& fieldList, QWidget* parent = nullptr);
 
     QComboBox* ComboBox1 = nullptr;   // the source field
     QSpinBox* SpinEdit = nullptr;     // the target log number
@@ -40,7 +40,7 @@ protected:
     void done(int result) override;
 
 private:
-    store::DataFieldList m_fields;
+    store::DataFieldList& m_fields;
     quint64 m_shownRevision = ~quint64(0);
 };
 

@@ -1,6 +1,13 @@
 #include "shell/TMainForm.h"
 
 #include "grid/ActivityGrid.h"
+#include "logedit/BulkCommands.h"
+#include "logedit/DialogFrame.h"
+#include "logedit/MultiLogLines.h"
+#include "logedit/TForm2Log.h"
+#include "logedit/TFormAct2Log.h"
+#include "logedit/TFormAD2Log.h"
+#include "logedit/TMultyLogDlg.h"
 #include "p3link/LoginDialog.h"
 #include "p3link/P3Operations.h"
 #include "p3link/ProjectPickers.h"
@@ -36,6 +43,7 @@ bool availableNow(Command command)
     case Command::Exit: case Command::Docs: case Command::Web: case Command::About:
     case Command::Customize:
     case Command::Open: case Command::Save: case Command::SaveTo:
+    case Command::Log2Log: case Command::Act2Log: case Command::AD2Log: case Command::MultyLog:
         return true;
     default:
         return false;
@@ -95,6 +103,9 @@ TMainForm::TMainForm(TAboutForm* aboutForm, QWidget* parent)
     // The windows that follow the main window at start: the project picker
     // and the filter picker.
     createPickers();
+    // Then the three bulk-command dialogs.
+    createLogEditDialogs();
+    connect(&m_store.taActivities, &store::ActivityTable::afterScroll, this, &TMainForm::taActivitiesAfterScroll);
 }
 
 TMainForm::~TMainForm() = default;
@@ -156,6 +167,114 @@ void TMainForm::tbtnSaveToClick()
     runP3Operation(*this, [](p3link::OperationContext& c) {
         p3link::writeBackLogs(c, p3link::SaveTarget::ChosenProject);
     });
+}
+
+void TMainForm::createLogEditDialogs()
+{
+    if (!m_form2Log)
+        m_form2Log = new logedit::TForm2Log(this);
+    if (!m_formAct2Log)
+        m_formAct2Log = new logedit::TFormAct2Log(this);
+    if (!m_formAD2Log)
+        m_formAD2Log = new logedit::TFormAD2Log(m_dataFields, this);
+}
+
+// The bulk commands: a modal dialog gives the numbers, one statement
+// rewrites the column in every (filtered) row, and the table is re-read
+// however the statement ends. Cancel changes and re-reads nothing.
+void TMainForm::tbtnLog2LogClick()
+{
+    createLogEditDialogs();
+    logedit::centreOn(m_form2Log, this);
+    if (m_form2Log->exec() != QDialog::Accepted)
+        return;
+    logedit::runBulkStatement(m_store, m_form2Log->statement());
+}
+
+void TMainForm::tbtnAct2LogClick()
+{
+    createLogEditDialogs();
+    logedit::centreOn(m_formAct2Log, this);
+    if (m_formAct2Log->exec() != QDialog::Accepted)
+        return;
+    logedit::runBulkStatement(m_store, m_formAct2Log->statement());
+}
+
+void TMainForm::mAD2LogClick()
+{
+    createLogEditDialogs();
+    logedit::centreOn(m_formAD2Log, this);
+    if (m_formAD2Log->exec() != QDialog::Accepted)
+        return;
+    logedit::runBulkStatement(m_store, m_formAD2Log->statement());
+}
+
+void TMainForm::setMultyLogDlg(logedit::TMultyLogDlg* dialog)
+{
+    m_multyLogDlg = dialog;
+}
+
+logedit::TMultyLogDlg* TMainForm::MultyLogDlg()
+{
+    if (!m_multyLogDlg) {
+        m_ownMultyLogDlg = std::make_unique<logedit::TMultyLogDlg>();
+        m_multyLogDlg = m_ownMultyLogDlg.get();
+    }
+    return m_multyLogDlg;
+}
+
+void TMainForm::mMultyLogClick()
+{
+    logedit::TMultyLogDlg* dialog = MultyLogDlg();
+    if (dialog->isVisible()) {
+        dialog->raise();
+        dialog->activateWindow();
+        return;
+    }
+    LoadMultiLogRow();
+    // The callbacks run from the editor's own events, so each goes through
+    // the common guard.
+    dialog->FOnApply = [this] { runGuarded([this] { ApplyMultiLog(); }); };
+    dialog->FOnPrior = [this] { runGuarded([this] { m_store.taActivities.prior(); }); };
+    dialog->FOnNext = [this] { runGuarded([this] { m_store.taActivities.next(); }); };
+    if (!m_multyLogPlaced) {
+        logedit::centreOn(dialog, this);
+        m_multyLogPlaced = true;
+    }
+    dialog->show();
+}
+
+void TMainForm::LoadMultiLogRow()
+{
+    const store::ActivityTable& table = m_store.taActivities;
+    const bool hasRow = table.currentRow() >= 0;
+    MultyLogDlg()->loadRow(hasRow ? table.fieldValue(store::kActivityIdColumn).toString() : QString(),
+                           hasRow ? table.fieldValue(store::kDescriptionColumn).toString() : QString(),
+                           logedit::readLogValues(table));
+}
+
+void TMainForm::ApplyMultiLog()
+{
+    store::ActivityTable& table = m_store.taActivities;
+    // No rows, or the last move forward found none: nothing to write into.
+    if (table.eof())
+        return;
+    // The posted row refreshes only itself in the grid; smart refresh is
+    // switched off again however the post ends.
+    grid::GridViewModel& model = m_grid->model();
+    model.setSmartRefresh(true);
+    struct SmartRefreshOff {
+        grid::GridViewModel& model;
+        ~SmartRefreshOff() { model.setSmartRefresh(false); }
+    } smartRefreshOff{model};
+    logedit::TMultyLogDlg* dialog = MultyLogDlg();
+    logedit::writeLogLines(table, dialog->memoLines(), dialog->rangeFirst(), dialog->rangeLast());
+}
+
+void TMainForm::taActivitiesAfterScroll()
+{
+    if (m_multyLogDlg && m_multyLogDlg->isVisible())
+        LoadMultiLogRow();
 }
 
 QWidget* TMainForm::createGridArea()
@@ -259,6 +378,10 @@ void TMainForm::runCommand(Command command)
         case Command::Open: tbtnOpenClick(); break;
         case Command::Save: tbtnSaveClick(); break;
         case Command::SaveTo: tbtnSaveToClick(); break;
+        case Command::Log2Log: tbtnLog2LogClick(); break;
+        case Command::Act2Log: tbtnAct2LogClick(); break;
+        case Command::AD2Log: mAD2LogClick(); break;
+        case Command::MultyLog: mMultyLogClick(); break;
         default: break;
         }
     });

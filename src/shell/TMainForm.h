@@ -11,6 +11,8 @@
 #include <QMainWindow>
 #include <QMap>
 
+#include <memory>
+
 class QAction;
 class QLabel;
 class QProgressBar;
@@ -23,6 +25,13 @@ class ActivityGrid;
 namespace orvane::p3link {
 class TFilterDlg;
 class TP3OpenDlg;
+}
+
+namespace orvane::logedit {
+class TForm2Log;
+class TFormAct2Log;
+class TFormAD2Log;
+class TMultyLogDlg;
 }
 
 namespace orvane::shell {
@@ -77,6 +86,25 @@ public:
     void tbtnOpenClick();
     void tbtnSaveClick();
     void tbtnSaveToClick();
+    void tbtnLog2LogClick();
+    void tbtnAct2LogClick();
+    void mAD2LogClick();
+    void mMultyLogClick();
+
+    // The bulk-command dialogs, created once after the pickers.
+    logedit::TForm2Log* Form2Log() const { return m_form2Log; }
+    logedit::TFormAct2Log* FormAct2Log() const { return m_formAct2Log; }
+    logedit::TFormAD2Log* FormAD2Log() const { return m_formAD2Log; }
+    void createLogEditDialogs();
+    // The multi-line log editor. It is created before the main window and
+    // handed over here; without one, the first use creates it.
+    void setMultyLogDlg(logedit::TMultyLogDlg* dialog);
+    logedit::TMultyLogDlg* MultyLogDlg();
+    // The editor's data work: load the current row, write the text box into
+    // it, and follow the table's current row while the editor is shown.
+    void LoadMultiLogRow();
+    void ApplyMultiLog();
+    void taActivitiesAfterScroll();
 
     // The activity grid (cxGridProject) and its view model.
     grid::ActivityGrid* cxGridProject() const { return m_grid; }
@@ -106,6 +134,12 @@ private:
     store::DataFieldList m_dataFields;
     p3link::TP3OpenDlg* m_openDlg = nullptr;
     p3link::TFilterDlg* m_filterDlg = nullptr;
+    logedit::TForm2Log* m_form2Log = nullptr;
+    logedit::TFormAct2Log* m_formAct2Log = nullptr;
+    logedit::TFormAD2Log* m_formAD2Log = nullptr;
+    logedit::TMultyLogDlg* m_multyLogDlg = nullptr;
+    std::unique_ptr<logedit::TMultyLogDlg> m_ownMultyLogDlg;
+    bool m_multyLogPlaced = false;
 };
 
 } // namespace orvane::shell
