@@ -176,6 +176,7 @@ ImportResult importProject(OperationContext& context)
 
         rows.dismiss();
         view.reattachGrid();
+        table.first();
         view.hideProgress();
         view.setStatus(QStringLiteral("Get %1 Activities").arg(context.activityCount));
         busy.dismiss();

@@ -53,7 +53,7 @@ public:
     virtual void hideCodeColumn(int /*column*/) {}
     // The grid is unlinked from the table while rows are appended.
     virtual void detachGrid() {}
-    // Relinks the grid and moves to the first row.
+    // Relinks the grid.
     virtual void reattachGrid() {}
     // The progress bar: shown with a maximum and position 0, moved, hidden.
     virtual void showProgress(int /*maximum*/) {}

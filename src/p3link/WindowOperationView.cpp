@@ -68,8 +68,6 @@ void WindowOperationView::reattachGrid()
         m_detached = false;
         m_parts.grid->reattachDataSource();
     }
-    if (m_parts.table && m_parts.table->isActive())
-        m_parts.table->first();
 }
 
 void WindowOperationView::showProgress(int maximum)

@@ -1,0 +1,503 @@
+// The import and the write-back without windows, against the simulated P3
+// server and a real pdb.mdb.
+
+#include "../p3sim/SimTestSupport.h"
+#include "P3TestSupport.h"
+#include "support/TempDatabase.h"
+
+#include "p3link/P3Operations.h"
+#include "store/ActivityLayout.h"
+
+#include <memory>
+
+using namespace orvane;
+using namespace orvane::p3link;
+using orvane::testing::RecordingView;
+using orvane::testing::ScriptedChooser;
+using orvane::testing::TestActivity;
+namespace m = orvane::p3link::member;
+
+namespace {
+
+class P3OperationsTest : public orvane::testing::SimFixture {
+protected:
+    void SetUp() override
+    {
+        SimFixture::SetUp();
+        Session.reset();
+        CurrentProjectGroup.clear();
+        CurrentProjectName.clear();
+        // P3 runs with a user: no sign-in unless a test asks for one.
+        p3sim::control().settings.hasCurrentUser = true;
+        p3sim::control().settings.currentUser = QStringLiteral("PLANNER");
+        store = std::make_unique<store::ActivityStore>();
+        store->openAtStartup([](const QString& message) { FAIL() << message.toStdString(); });
+    }
+    void TearDown() override
+    {
+        store.reset();
+        Session.reset();
+        SimFixture::TearDown();
+    }
+
+    OperationContext context(ScriptedChooser& chooser)
+    {
+        return OperationContext{*store, credentials, nullptr, chooser, view, activityCount, &dataFields};
+    }
+
+    // Runs the import; returns the message of the error that ended it.
+    QString import(ScriptedChooser chooser, ImportResult* result = nullptr)
+    {
+        lastChooser = chooser;
+        OperationContext c = context(lastChooser);
+        try {
+            const ImportResult r = importProject(c);
+            if (result)
+                *result = r;
+        } catch (const OrvaneError& e) {
+            return e.message();
+        }
+        return QString();
+    }
+
+    QString save(SaveTarget target, ScriptedChooser chooser = ScriptedChooser(), WriteBackResult* result = nullptr)
+    {
+        lastChooser = chooser;
+        OperationContext c = context(lastChooser);
+        try {
+            const WriteBackResult r = writeBackLogs(c, target);
+            if (result)
+                *result = r;
+        } catch (const OrvaneError& e) {
+            return e.message();
+        }
+        return QString();
+    }
+
+    QVariant local(const QString& id, int column) { return orvane::testing::readValue(id, store::fieldName(column)); }
+    int localRows() { return store->taActivities.rowCount(); }
+
+    // What P3 holds for an activity: description and (number, text) logs.
+    struct P3Activity {
+        QString description;
+        std::vector<std::pair<int, QString>> logs;
+    };
+    P3Activity p3Activity(const QString& group, const QString& id, const QString& sub = QString())
+    {
+        P3Activity out;
+        P3Object session(p3sim::createSession());
+        const P3Object project = P3Object::fromVariant(sub.isEmpty() ? session.call(m::OpenProject, group)
+                                                                     : session.call(m::OpenProject, group, sub));
+        forEachElement(project.object(m::Activities), [&](const P3Object& a) {
+            if (a.text(m::ActivityID) != id)
+                return;
+            out.description = a.text(m::Description);
+            forEachElement(a.object(m::ActivityLogs), [&](const P3Object& log) {
+                out.logs.emplace_back(log.integer(m::SequenceNumber), log.text(m::Text));
+            });
+        });
+        session.call(m::CloseProject, project);
+        return out;
+    }
+
+    void expectSessionEnded(int logouts = 1)
+    {
+        EXPECT_EQ(p3sim::control().callCount(QStringLiteral("Session.Logout")), logouts);
+        EXPECT_TRUE(Session.isNull());
+    }
+
+    std::unique_ptr<orvane::testing::TempWorkDir> workDir = std::make_unique<orvane::testing::TempWorkDir>();
+    std::unique_ptr<store::ActivityStore> store;
+    P3Credentials credentials;
+    RecordingView view;
+    store::DataFieldList dataFields;
+    int activityCount = -1;
+    ScriptedChooser lastChooser;
+};
+
+// --- import -------------------------------------------------------------
+
+TEST_F(P3OperationsTest, ImportFillsTheTableAndTheWindow)
+{
+    orvane::testing::insertRow({{"ActivityID", "OLD1"}, {"Flag", true}});
+    store->taActivities.requery();
+    ImportResult result;
+    ASSERT_EQ(import(ScriptedChooser::project("CLIN"), &result), QString());
+    EXPECT_EQ(result.announced, 305);
+    EXPECT_EQ(result.imported, 305);
+    EXPECT_EQ(activityCount, 305);
+    EXPECT_EQ(localRows(), 305);
+    EXPECT_FALSE(local("OLD1", 0).isValid());
+    EXPECT_EQ(CurrentProjectGroup, "CLIN");
+    EXPECT_EQ(CurrentProjectName, "");
+    EXPECT_EQ(view.caption, "Orvane - CLIN ");
+    EXPECT_EQ(view.folder, "/folder");
+    EXPECT_EQ(view.status, "Get 305 Activities");
+    EXPECT_EQ(view.progressMax, 305);
+    EXPECT_EQ(view.progress, 305);
+    EXPECT_FALSE(view.progressVisible);
+    EXPECT_EQ(view.busy, 0);
+    EXPECT_EQ(view.detached, 0);
+    EXPECT_EQ(store->taActivities.currentRow(), 0);
+    EXPECT_TRUE(view.informations.isEmpty());
+    // Every row unflagged, whatever was there before.
+    EXPECT_EQ(orvane::testing::readValue("A1000", "Flag").toInt(), 0);
+    int flagged = 0;
+    for (int r = 0; r < localRows(); ++r)
+        flagged += store->taActivities.value(r, store::kFlagColumn).toBool();
+    EXPECT_EQ(flagged, 0);
+    EXPECT_EQ(p3sim::control().callCount(QStringLiteral("CloseProject")), 1);
+    expectSessionEnded();
+}
+
+TEST_F(P3OperationsTest, CancelAndOpenFailuresLeaveTheTable)
+{
+    ASSERT_EQ(import(ScriptedChooser::project("DEPO")), QString());
+    const int before = localRows();
+    ASSERT_GT(before, 0);
+    view = RecordingView();
+
+    struct Case {
+        const char* name;
+        ScriptedChooser chooser;
+        bool openEmpty;
+        QString message;
+        QString group;
+    };
+    ScriptedChooser cancel;
+    const std::vector<Case> cases = {
+        {"cancel", cancel, false, "Project loading canceled by user.", "DEPO"},
+        {"unknown project", ScriptedChooser::project("NOPE"), false, "Loading project failed!", "NOPE"},
+        {"empty project object", ScriptedChooser::project("CLIN"), true, "Loading project failed!", "CLIN"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        p3sim::control().openProjectReturnsEmpty = c.openEmpty;
+        p3sim::control().clearCalls();
+        EXPECT_EQ(import(c.chooser), c.message);
+        EXPECT_EQ(localRows(), before);
+        EXPECT_EQ(CurrentProjectGroup, c.group);
+        EXPECT_TRUE(view.caption.isEmpty());
+        EXPECT_TRUE(view.status.isEmpty());
+        EXPECT_TRUE(view.events.isEmpty());
+        expectSessionEnded();
+    }
+}
+
+TEST_F(P3OperationsTest, CodeColumnsAndDataFieldList)
+{
+    struct Case {
+        int codes;
+        int shown;
+    };
+    for (const Case& c : {Case{5, 5}, Case{20, 20}, Case{22, 20}, Case{0, 0}}) {
+        SCOPED_TRACE(c.codes);
+        QStringList names;
+        QJsonObject values;
+        for (int k = 1; k <= c.codes; ++k) {
+            names << QStringLiteral("C%1").arg(k);
+            values.insert(names.last(), QStringLiteral("v%1").arg(k));
+        }
+        const QString group = QStringLiteral("K%1").arg(c.codes);
+        orvane::testing::writeProject(projects, group, names, {{"X1", "one", values, {{1, "log"}}}});
+        view = RecordingView();
+        ASSERT_EQ(import(ScriptedChooser::project(group)), QString());
+
+        ASSERT_EQ(int(view.shownCodes.size()), c.shown);
+        for (int k = 1; k <= c.shown; ++k)
+            EXPECT_EQ(view.shownCodes[k - 1], std::make_pair(27 + k, names[k - 1]));
+        std::vector<int> hidden;
+        for (int col = 28 + c.shown; col <= 47; ++col)
+            hidden.push_back(col);
+        EXPECT_EQ(view.hiddenCodes, hidden);
+
+        ASSERT_EQ(dataFields.size(), 27 + c.shown);
+        EXPECT_EQ(dataFields.at(0).caption, "Activity ID");
+        EXPECT_EQ(dataFields.at(26).field(), "WBSCode");
+        for (int k = 1; k <= c.shown; ++k) {
+            EXPECT_EQ(dataFields.at(26 + k).caption, names[k - 1]);
+            EXPECT_EQ(dataFields.at(26 + k).field(), QStringLiteral("ActivityCode%1").arg(k));
+        }
+        EXPECT_EQ(dataFields.selected(), 0);
+
+        for (int col = 28; col <= 47; ++col) {
+            const QVariant v = local("X1", col);
+            if (col < 28 + c.shown)
+                EXPECT_EQ(v.toString(), QStringLiteral("v%1").arg(col - 27));
+            else
+                EXPECT_FALSE(v.isValid()) << col;
+        }
+        // Codes past the last slot never reach the log columns.
+        EXPECT_EQ(local("X1", store::logColumn(1)).toString(), "log");
+        EXPECT_FALSE(local("X1", store::logColumn(2)).isValid());
+    }
+}
+
+TEST_F(P3OperationsTest, LogNumbersPickTheirColumns)
+{
+    orvane::testing::writeProject(
+        projects, "LOGS", {},
+        {{"L1", "d", {}, {{1, "first"}, {2, "second"}, {99, "last"}, {0, "zero"}, {100, "hundred"}, {-3, "neg"}}},
+         {"L2", "d", {}, {{5, "early"}, {5, "later wins"}}},
+         {"L3", "d", {}, {}}});
+    ASSERT_EQ(import(ScriptedChooser::project("LOGS")), QString());
+    for (int n = 1; n <= 99; ++n) {
+        const QVariant v = local("L1", store::logColumn(n));
+        if (n == 1)
+            EXPECT_EQ(v.toString(), "first");
+        else if (n == 2)
+            EXPECT_EQ(v.toString(), "second");
+        else if (n == 99)
+            EXPECT_EQ(v.toString(), "last");
+        else
+            EXPECT_FALSE(v.isValid()) << n;
+    }
+    EXPECT_EQ(local("L2", store::logColumn(5)).toString(), "later wins");
+    EXPECT_EQ(local("L1", store::kFlagColumn).toInt(), 0);
+    EXPECT_FALSE(local("L3", store::logColumn(1)).isValid());
+}
+
+TEST_F(P3OperationsTest, FilterChoice)
+{
+    ScriptedChooser chooser = ScriptedChooser::project("CLIN");
+    chooser.choice->useFilter = true;
+    chooser.filterId = QStringLiteral("EL");
+    ImportResult result;
+    ASSERT_EQ(import(chooser, &result), QString());
+    EXPECT_EQ(lastChooser.filterLinesShown.size(), 4);
+    EXPECT_TRUE(lastChooser.filterLinesShown.first().contains(" - "));
+    EXPECT_GT(result.imported, 0);
+    EXPECT_LT(result.imported, 305);
+    EXPECT_EQ(localRows(), result.imported);
+    bool applied = false;
+    for (const auto& call : p3sim::control().calls())
+        if (call.member == "ApplyFilter")
+            applied = call.args == QVariantList{QStringLiteral("EL"), 1};
+    EXPECT_TRUE(applied);
+
+    // Cancel in the filter picker: the whole project, nothing applied.
+    p3sim::control().clearCalls();
+    chooser.filterId.reset();
+    ASSERT_EQ(import(chooser, &result), QString());
+    EXPECT_EQ(result.imported, 305);
+    EXPECT_EQ(p3sim::control().callCount(QStringLiteral("ApplyFilter")), 0);
+
+    // Without "Use filter" the filter picker is not shown.
+    lastChooser.filterLinesShown.clear();
+    ASSERT_EQ(import(ScriptedChooser::project("CLIN")), QString());
+    EXPECT_TRUE(lastChooser.filterLinesShown.isEmpty());
+}
+
+TEST_F(P3OperationsTest, ErrorInTheLoopKeepsPostedRowsAndRestoresTheWindow)
+{
+    p3sim::control().failOn(QStringLiteral("Activity.ActivityLogs"), 50, QStringLiteral("Disk on fire"));
+    EXPECT_EQ(import(ScriptedChooser::project("CLIN")), "Disk on fire");
+    EXPECT_EQ(activityCount, 49);
+    EXPECT_EQ(localRows(), 49);
+    EXPECT_EQ(store->taActivities.state(), store::ActivityTable::State::Browse);
+    EXPECT_FALSE(view.progressVisible);
+    EXPECT_EQ(view.busy, 0);
+    EXPECT_EQ(view.detached, 0);
+    EXPECT_TRUE(view.status.isEmpty());
+    EXPECT_EQ(p3sim::control().callCount(QStringLiteral("CloseProject")), 0);
+    expectSessionEnded();
+}
+
+TEST_F(P3OperationsTest, ShortCursorKeepsWhatCame)
+{
+    p3sim::control().activitiesCursorShortBy = 5;
+    ImportResult result;
+    ASSERT_EQ(import(ScriptedChooser::project("CLIN"), &result), QString());
+    EXPECT_EQ(result.announced, 305);
+    EXPECT_EQ(result.imported, 300);
+    EXPECT_EQ(localRows(), 300);
+    EXPECT_EQ(view.status, "Get 300 Activities");
+    ASSERT_EQ(view.informations.size(), 1);
+    EXPECT_TRUE(view.informations[0].contains("305"));
+    EXPECT_TRUE(view.informations[0].contains("300"));
+    expectSessionEnded();
+}
+
+TEST_F(P3OperationsTest, TwoImportsAndTheSubprojectOfOneBlank)
+{
+    ASSERT_EQ(import(ScriptedChooser::project("TWNT")), QString());
+    EXPECT_EQ(dataFields.codeCount(), 20);
+    view = RecordingView();
+    ASSERT_EQ(import(ScriptedChooser::project("CLIN", " ")), QString());
+    EXPECT_EQ(dataFields.codeCount(), 6);
+    EXPECT_EQ(view.shownCodes.size(), 6u);
+    EXPECT_EQ(view.hiddenCodes.front(), 34);
+    EXPECT_EQ(localRows(), 305);
+    int opens = 0;
+    for (const auto& call : p3sim::control().calls())
+        if (call.member == "OpenProject" && call.args == QVariantList{QStringLiteral("CLIN")})
+            ++opens;
+    EXPECT_EQ(opens, 1);
+
+    ASSERT_EQ(import(ScriptedChooser::project("CAMP", "LIBR")), QString());
+    EXPECT_EQ(CurrentProjectName, "LIBR");
+    EXPECT_EQ(view.caption, "Orvane - CAMP LIBR");
+}
+
+TEST_F(P3OperationsTest, ImportSignInVariantCancelSkips)
+{
+    p3sim::control().settings.hasCurrentUser = false;
+    // No prompt acts as Cancel: no Login, and the listing of a project then
+    // fails on the users list.
+    EXPECT_EQ(import(ScriptedChooser::project("CLIN")), "Loading project failed!");
+    EXPECT_EQ(p3sim::control().callCount(QStringLiteral("Login")), 0);
+    expectSessionEnded();
+}
+
+// --- write-back -----------------------------------------------------------
+
+TEST_F(P3OperationsTest, QuickSaveBeforeAnyProject)
+{
+    WriteBackResult result;
+    EXPECT_EQ(save(SaveTarget::CurrentProject, ScriptedChooser(), &result), QString());
+    EXPECT_FALSE(result.started);
+    EXPECT_EQ(view.informations, QStringList{"No project to quick save."});
+    EXPECT_TRUE(p3sim::control().calls().empty());
+}
+
+TEST_F(P3OperationsTest, SaveReplacesLogsKeepsGapsAndSkipsEmptyDescriptions)
+{
+    ASSERT_EQ(import(ScriptedChooser::project("CLIN")), QString());
+    const QString before = p3Activity("CLIN", "A1000").description;
+    orvane::testing::execRaw(
+        "UPDATE P3Data SET Description = '', [Log#1] = NULL, [Log#2] = 'two', [Log#3] = '', [Log#4] = NULL, "
+        "[Log#5] = '  ', [Log#6] = NULL, [Log#99] = 'end' WHERE ActivityID = 'A1000'");
+    for (int n = 7; n < 99; ++n)
+        orvane::testing::execRaw(QStringLiteral("UPDATE P3Data SET [Log#%1] = NULL WHERE ActivityID = 'A1000'").arg(n));
+    orvane::testing::execRaw("UPDATE P3Data SET Description = 'New words', Flag = 1 WHERE ActivityID = 'A1010'");
+    view = RecordingView();
+    p3sim::control().clearCalls();
+    ScriptedChooser chooser;
+    chooser.path = projects;
+    WriteBackResult result;
+    ASSERT_EQ(save(SaveTarget::CurrentProject, chooser, &result), QString());
+    EXPECT_EQ(result.written, 305);
+    EXPECT_TRUE(result.missing.isEmpty());
+    EXPECT_TRUE(view.errorLists.empty());
+    EXPECT_EQ(view.status, "Save 305 Activities");
+    EXPECT_FALSE(view.progressVisible);
+    EXPECT_EQ(view.progressMax, 305);
+    EXPECT_EQ(view.busy, 0);
+    EXPECT_EQ(p3sim::control().callCount(QStringLiteral("Session.Login")), 0);
+    EXPECT_EQ(p3sim::control().callCount(QStringLiteral("CurrentProjectPath=")), 1);
+    EXPECT_EQ(p3sim::control().callCount(QStringLiteral("Update")), 305);
+    expectSessionEnded();
+
+    const P3Activity a = p3Activity("CLIN", "A1000");
+    EXPECT_EQ(a.description, before);
+    const std::vector<std::pair<int, QString>> expected{{2, "two"}, {5, "  "}, {99, "end"}};
+    EXPECT_EQ(a.logs, expected);
+    EXPECT_EQ(p3Activity("CLIN", "A1010").description, "New words");
+}
+
+TEST_F(P3OperationsTest, SaveListsMissingActivitiesInP3Order)
+{
+    ASSERT_EQ(import(ScriptedChooser::project("CLIN")), QString());
+    orvane::testing::execRaw("DELETE FROM P3Data WHERE ActivityID IN ('A1020', 'A1000')");
+    WriteBackResult result;
+    ScriptedChooser target = ScriptedChooser::project("CLIN");
+    ASSERT_EQ(save(SaveTarget::ChosenProject, target, &result), QString());
+    const QStringList expected{"A1000 is not found in local table.", "A1020 is not found in local table."};
+    EXPECT_EQ(result.missing, expected);
+    ASSERT_EQ(view.errorLists.size(), 1u);
+    EXPECT_EQ(view.errorLists[0], expected);
+    EXPECT_EQ(result.written, 303);
+    EXPECT_EQ(view.status, "Save 303 Activities");
+}
+
+TEST_F(P3OperationsTest, SaveFailuresAndTheirMessages)
+{
+    ASSERT_EQ(import(ScriptedChooser::project("CLIN")), QString());
+    struct Case {
+        const char* name;
+        SaveTarget target;
+        ScriptedChooser chooser;
+        bool openEmpty;
+        QString message;
+        QString groupAfter;
+    };
+    const std::vector<Case> cases = {
+        {"picker cancelled", SaveTarget::ChosenProject, ScriptedChooser(), false, "Project loading canceled by user.",
+         "CLIN"},
+        {"unknown project", SaveTarget::ChosenProject, ScriptedChooser::project("NOPE"), false,
+         "Can't open project NOPE Save failed!", "NOPE"},
+        {"no project object, chosen", SaveTarget::ChosenProject, ScriptedChooser::project("DEPO"), true,
+         "Can't open project! Save failed!", "DEPO"},
+        {"no project object, quick", SaveTarget::CurrentProject, ScriptedChooser(), true,
+         "Can't open project DEPO Save failed!", "DEPO"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        p3sim::control().openProjectReturnsEmpty = c.openEmpty;
+        p3sim::control().clearCalls();
+        view = RecordingView();
+        EXPECT_EQ(save(c.target, c.chooser), c.message);
+        EXPECT_EQ(CurrentProjectGroup, c.groupAfter);
+        EXPECT_EQ(p3sim::control().callCount(QStringLiteral("Update")), 0);
+        EXPECT_EQ(view.busy, 0);
+        expectSessionEnded();
+    }
+}
+
+TEST_F(P3OperationsTest, ErrorInTheSaveLoopClosesTheLookup)
+{
+    ASSERT_EQ(import(ScriptedChooser::project("CLIN")), QString());
+    orvane::testing::execRaw("UPDATE P3Data SET [Log#1] = 'after retry' WHERE ActivityID = 'A1000'");
+    p3sim::control().clearCalls();
+    p3sim::control().failOn(QStringLiteral("Activities.Update"), 10, QStringLiteral("Update refused"));
+    view = RecordingView();
+    EXPECT_EQ(save(SaveTarget::ChosenProject, ScriptedChooser::project("CLIN")), "Update refused");
+    EXPECT_EQ(activityCount, 9);
+    EXPECT_FALSE(view.progressVisible);
+    EXPECT_EQ(view.busy, 0);
+    EXPECT_TRUE(view.errorLists.empty());
+    EXPECT_FALSE(store->qGetActivity.isOpen());
+    expectSessionEnded();
+
+    // The next write-back starts from a closed lookup: its first activity
+    // reads its own row.
+    WriteBackResult result;
+    ASSERT_EQ(save(SaveTarget::ChosenProject, ScriptedChooser::project("CLIN"), &result), QString());
+    EXPECT_EQ(result.written, 305);
+    EXPECT_EQ(p3Activity("CLIN", "A1000").logs.front(), std::make_pair(1, QString("after retry")));
+}
+
+TEST_F(P3OperationsTest, SaveToPrimaveraSignsInEvenAfterCancel)
+{
+    ASSERT_EQ(import(ScriptedChooser::project("CLIN")), QString());
+    p3sim::control().settings.hasCurrentUser = false;
+    p3sim::control().clearCalls();
+    credentials = {QStringLiteral("PLANNER"), QStringLiteral("SCHEDULE")};
+    FixedLoginPrompt cancel(std::nullopt);
+    ScriptedChooser chooser = ScriptedChooser::project("CLIN");
+    lastChooser = chooser;
+    OperationContext c{*store, credentials, &cancel, lastChooser, view, activityCount, &dataFields};
+    const WriteBackResult result = writeBackLogs(c, SaveTarget::ChosenProject);
+    EXPECT_EQ(result.written, 305);
+    EXPECT_EQ(p3sim::control().callCount(QStringLiteral("Login")), 1);
+    expectSessionEnded();
+}
+
+TEST_F(P3OperationsTest, RoundTripShowsTheEdit)
+{
+    ASSERT_EQ(import(ScriptedChooser::project("CAMP", "LIBR")), QString());
+    store::ActivityTable& table = store->taActivities;
+    table.first();
+    const QString id = table.fieldValue(0).toString();
+    table.edit();
+    table.setFieldValue(store::logColumn(4), QStringLiteral("Edited in the grid"));
+    table.post();
+    ScriptedChooser chooser;
+    chooser.path = projects;
+    ASSERT_EQ(save(SaveTarget::CurrentProject, chooser), QString());
+    orvane::testing::execRaw("DELETE FROM P3Data");
+    ASSERT_EQ(import(ScriptedChooser::project("CAMP", "LIBR")), QString());
+    EXPECT_EQ(local(id, store::logColumn(4)).toString(), "Edited in the grid");
+}
+
+} // namespace
