@@ -1,0 +1,371 @@
+// The project and filter pickers and the main window's P3 commands on the
+// offscreen platform, against the simulated P3 server and a real pdb.mdb.
+// With ORVANE_SCREENSHOTS set to a folder, the main window is saved there
+// as a PNG after each step of the round trip.
+
+#include "p3link/ProjectPickers.h"
+#include "p3sim/Server.h"
+#include "shell/CommandTable.h"
+#include "shell/ErrorBox.h"
+#include "shell/TAboutForm.h"
+#include "shell/TMainForm.h"
+#include "store/ActivityLayout.h"
+#include "support/TempDatabase.h"
+
+#include "grid/ActivityGrid.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSettings>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <functional>
+
+using namespace orvane;
+using namespace orvane::p3link;
+using orvane::shell::Command;
+namespace m = orvane::p3link::member;
+
+namespace {
+
+bool copyFolder(const QString& from, const QString& to)
+{
+    QDir().mkpath(to);
+    for (const QString& name : QDir(from).entryList(QDir::Files))
+        if (!QFile::copy(QDir(from).filePath(name), QDir(to).filePath(name)))
+            return false;
+    return true;
+}
+
+// Runs `step` on the next modal dialog of the class `className` (any
+// class when null) that opens.
+void onNextModal(std::function<void(QWidget*)> step, const char* className = nullptr)
+{
+    auto* timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, step, className] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal && (!className || modal->inherits(className))) {
+            timer->stop();
+            timer->deleteLater();
+            step(modal);
+        }
+    });
+    timer->start();
+}
+
+int rowOf(const TP3OpenDlg& picker, const QString& group, const QString& sub)
+{
+    for (int r = 0; r < picker.projectRowCount(); ++r)
+        if (picker.cell(r, 0) == group && picker.cell(r, 1) == sub)
+            return r;
+    return -2;
+}
+
+// Answers the project picker: selects the row of group/sub (-1: none) and
+// clicks Ok, or Cancel when group is null.
+void answerPicker(const QString& group, const QString& sub = QStringLiteral(" "), bool useFilter = false)
+{
+    onNextModal([=](QWidget* w) {
+        auto* picker = static_cast<TP3OpenDlg*>(w);
+        if (group.isNull()) {
+            picker->bCancel->click();
+            return;
+        }
+        picker->CheckFilter->setChecked(useFilter);
+        picker->selectProjectRow(rowOf(*picker, group, sub));
+        picker->bOk->click();
+    }, "orvane::p3link::TP3OpenDlg");
+}
+
+} // namespace
+
+class P3WindowTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_temp;
+    QString m_projects;
+    QList<std::tuple<shell::BoxKind, QString, QString>> m_boxes;
+    QString m_shots;
+    int m_shot = 0;
+
+    void screenshot(QWidget& w, const QString& name)
+    {
+        if (m_shots.isEmpty())
+            return;
+        QApplication::processEvents();
+        w.grab().save(QDir(m_shots).filePath(QStringLiteral("%1-%2.png").arg(++m_shot, 2, 10, QLatin1Char('0')).arg(name)));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_temp.filePath("settings"));
+        shell::setBoxPresenter([this](shell::BoxKind kind, const QString& caption, const QString& text) {
+            m_boxes.append({kind, caption, text});
+        });
+        m_shots = qEnvironmentVariable("ORVANE_SCREENSHOTS");
+    }
+
+    void init()
+    {
+        m_boxes.clear();
+        m_projects = m_temp.filePath(QStringLiteral("projects%1").arg(QDateTime::currentMSecsSinceEpoch()));
+        QVERIFY(copyFolder(QStringLiteral(ORVANE_SAMPLES_DIR "/projects"), m_projects));
+        p3sim::control().reset();
+        p3sim::control().settings = p3sim::Settings{};
+        p3sim::control().settings.projectsFolder = m_projects;
+        p3sim::control().settings.hasCurrentUser = true;
+        p3sim::control().settings.currentUser = QStringLiteral("PLANNER");
+        p3sim::control().recordCalls = true;
+        Session.reset();
+        CurrentProjectGroup.clear();
+        CurrentProjectName.clear();
+    }
+
+    void cleanup()
+    {
+        Session.reset();
+        p3sim::flushAll();
+    }
+
+    void pickerListsTheFolderProjects()
+    {
+        Session = P3Object(p3sim::createSession());
+        TP3OpenDlg picker;
+        QCOMPARE(picker.StrGrid->columnWidth(2), 305 - 44 - 44 - 12);
+        QCOMPARE(picker.projectRowCount(), 0);
+
+        picker.moveTreeTo(m_projects);
+        QCOMPARE(picker.FFolderPath, m_projects);
+        QCOMPARE(picker.FProjectPath, m_projects);
+        QCOMPARE(Session.text(m::CurrentProjectPath), m_projects);
+        QCOMPARE(picker.projectRowCount(), 6);
+        QCOMPARE(picker.cell(0, 0), QString("CAMP"));
+        QCOMPARE(picker.cell(0, 1), QString(" "));   // the group itself
+        QCOMPARE(picker.cell(1, 1), QString("LIBR"));
+        QCOMPARE(picker.cell(3, 2), QString("Riverside Clinic"));
+
+        // Ok without a row takes the hidden row: both names empty.
+        picker.selectProjectRow(-1);
+        picker.bOkClick();
+        QCOMPARE(picker.FProjectGroup, QString());
+        QCOMPARE(picker.FSubproject, QString());
+        picker.selectProjectRow(1);
+        picker.bOkClick();
+        QCOMPARE(picker.FProjectGroup, QString("CAMP"));
+        QCOMPARE(picker.FSubproject, QString("LIBR"));
+
+        // A folder whose only "*dir.p3" entry is a directory lists nothing
+        // and leaves P3's path alone.
+        const QString other = m_temp.filePath("other");
+        QVERIFY(QDir().mkpath(other + "/FAKEDIR.P3"));
+        const int calls = p3sim::control().callCount("ProjectAbstracts");
+        picker.moveTreeTo(other);
+        QCOMPARE(picker.projectRowCount(), 0);
+        QCOMPARE(picker.FProjectPath, QString());
+        QCOMPARE(Session.text(m::CurrentProjectPath), m_projects);
+        QCOMPARE(p3sim::control().callCount("ProjectAbstracts"), calls);
+
+        // The match is case-insensitive.
+        QFile f(other + "/lowerdir.P3");
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.close();
+        QVERIFY(findProjectDirectory(other) == other);
+
+        try {
+            picker.moveTreeTo(m_temp.filePath("missing"));
+            QFAIL("no error");
+        } catch (const EP3EngineError& e) {
+            QCOMPARE(e.message(), "Error setting path: \"" + m_temp.filePath("missing") + "\"");
+        }
+    }
+
+    void pickerReopensAtTheRememberedFolder()
+    {
+        Session = P3Object(p3sim::createSession());
+        TP3OpenDlg picker;
+        const QString second = m_temp.filePath("second");
+        QVERIFY(copyFolder(m_projects, second));
+        picker.moveTreeTo(second);
+        QCOMPARE(picker.projectRowCount(), 6);
+
+        // A new session reports the server's folder, not the one chosen:
+        // the picker opens at the folder chosen last time.
+        Session = P3Object(p3sim::createSession());
+        onNextModal([](QWidget* w) { static_cast<TP3OpenDlg*>(w)->bCancel->click(); });
+        QCOMPARE(picker.execPicker(), int(QDialog::Rejected));
+        QCOMPARE(picker.FFolderPath, second);
+        QCOMPARE(Session.text(m::CurrentProjectPath), second);
+
+        // P3 still at the path found last time: the tree opens at P3's path.
+        Session.put(m::CurrentProjectPath, m_projects);
+        picker.FProjectPath = m_projects;
+        onNextModal([](QWidget* w) { static_cast<TP3OpenDlg*>(w)->bCancel->click(); });
+        picker.execPicker();
+        QCOMPARE(picker.FFolderPath, m_projects);
+        QVERIFY(picker.CheckFilter->isChecked() == false);
+    }
+
+    void filterPickerAppliesTheChosenLine()
+    {
+        TP3OpenDlg picker;
+        TFilterDlg filters;
+        QCOMPARE(filters.windowTitle(), QString("Select filter"));
+        DialogProjectChooser chooser(picker, filters);
+        onNextModal([](QWidget* w) {
+            auto* dlg = static_cast<TFilterDlg*>(w);
+            QCOMPARE(dlg->ListBox1->count(), 2);
+            dlg->ListBox1->setCurrentRow(1);
+            dlg->bOk->click();
+        });
+        QCOMPARE(chooser.chooseFilter({"A1 - one", "B - two"}), std::optional<int>(1));
+        onNextModal([](QWidget* w) { static_cast<TFilterDlg*>(w)->bOk->click(); });
+        filters.ListBox1->clearSelection();
+        QCOMPARE(chooser.chooseFilter({}), std::optional<int>());
+        onNextModal([](QWidget* w) { static_cast<TFilterDlg*>(w)->bCancel->click(); });
+        QCOMPARE(chooser.chooseFilter({"A1 - one"}), std::optional<int>());
+    }
+
+    void mainWindowRoundTrip()
+    {
+        orvane::testing::TempWorkDir work;
+        shell::TAboutForm about;
+        shell::TMainForm form(&about);
+        form.resize(1000, 600);
+        form.show();
+        QVERIFY(form.P3OpenDlg() && form.FilterDlg());
+        QVERIFY(form.toolAction(Command::Open)->isEnabled());
+        screenshot(form, "empty");
+
+        // Save before any project: only the notice, no P3 session.
+        form.toolAction(Command::Save)->trigger();
+        QCOMPARE(m_boxes.size(), 1);
+        QCOMPARE(std::get<2>(m_boxes[0]), QString("No project to quick save."));
+        QCOMPARE(std::get<1>(m_boxes[0]), QString("Information"));
+        QCOMPARE(p3sim::control().callCount("CurrentUser"), 0);
+
+        // Cancel in the picker.
+        m_boxes.clear();
+        answerPicker(QString());
+        form.toolAction(Command::Open)->trigger();
+        QCOMPARE(m_boxes.size(), 1);
+        QCOMPARE(std::get<2>(m_boxes[0]), QString("Project loading canceled by user."));
+        QCOMPARE(form.windowTitle(), QString("Orvane"));
+
+        // Import CLIN.
+        m_boxes.clear();
+        answerPicker("CLIN");
+        form.menuAction(Command::Open)->trigger();
+        QVERIFY2(m_boxes.isEmpty(), m_boxes.isEmpty() ? "" : qPrintable(std::get<2>(m_boxes[0])));
+        grid::GridViewModel& model = form.cxGridProject()->model();
+        store::ActivityTable& table = form.store().taActivities;
+        table.fetchAll();
+        QCOMPARE(table.rowCount(), 305);
+        QCOMPARE(model.isDetached(), false);
+        QCOMPARE(form.windowTitle(), QString("Orvane - CLIN "));
+        QCOMPARE(form.statusPanel(0)->text(), QString("Get 305 Activities"));
+        QCOMPARE(form.statusPanel(1)->text(), m_projects);
+        QVERIFY(form.ProgressBar1()->isHidden());
+        QCOMPARE(form.FActivityCount, 305);
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
+        QCOMPARE(model.columnCaption(28), QString(" AREA"));
+        QVERIFY(!model.column(33).hidden);
+        QVERIFY(model.column(34).hidden);
+        QVERIFY(model.column(47).hidden);
+        QCOMPARE(form.dataFieldList().size(), 27 + 6);
+        QCOMPARE(form.dataFieldList().at(27).caption, QString("AREA"));
+        screenshot(form, "imported");
+
+        // Edit a log line as the grid does, and save.
+        const int row = table.rowOfId(table.rowIdAt(0));
+        table.setCurrentRow(row);
+        const QString id = table.fieldValue(0).toString();
+        table.edit();
+        table.setFieldValue(store::logColumn(1), QStringLiteral("Edited in Orvane"));
+        // Left unposted: Save posts what is being edited.
+        form.toolAction(Command::Save)->trigger();
+        QVERIFY2(m_boxes.isEmpty(), m_boxes.isEmpty() ? "" : qPrintable(std::get<2>(m_boxes[0])));
+        QCOMPARE(form.statusPanel(0)->text(), QString("Save 305 Activities"));
+        QVERIFY(form.ProgressBar1()->isHidden());
+        screenshot(form, "saved");
+
+        // Import a project with no codes: every code column hidden again,
+        // the list back to its fixed entries.
+        answerPicker("DEPO");
+        form.toolAction(Command::Open)->trigger();
+        QVERIFY(model.column(28).hidden);
+        QCOMPARE(form.dataFieldList().size(), 27);
+
+        // Import CLIN again, with "Use filter" and Cancel in the filter
+        // picker: the whole project, showing the saved edit.
+        answerPicker("CLIN", " ", true);
+        int filterShown = 0;
+        onNextModal([&](QWidget* w) {
+            ++filterShown;
+            static_cast<TFilterDlg*>(w)->bCancel->click();
+        }, "orvane::p3link::TFilterDlg");
+        form.toolAction(Command::Open)->trigger();
+        QCOMPARE(filterShown, 1);
+        QCOMPARE(form.FActivityCount, 305);
+        table.fetchAll();
+        QCOMPARE(form.windowTitle(), QString("Orvane - CLIN "));
+        QCOMPARE(orvane::testing::readValue(id, "Log#1").toString(), QString("Edited in Orvane"));
+        screenshot(form, "reimported");
+
+        // Save to Primavera into another project: the activities it has and
+        // the local table has not are listed in one error box.
+        m_boxes.clear();
+        answerPicker("CAMP", "LIBR");
+        form.menuAction(Command::SaveTo)->trigger();
+        QCOMPARE(m_boxes.size(), 1);
+        QCOMPARE(std::get<0>(m_boxes[0]), shell::BoxKind::ErrorList);
+        QVERIFY(std::get<2>(m_boxes[0]).split('\n').first().endsWith(" is not found in local table."));
+        QCOMPARE(CurrentProjectGroup, QString("CAMP"));
+        QCOMPARE(form.windowTitle(), QString("Orvane - CLIN "));
+    }
+
+    void importWithFilterFromTheWindow()
+    {
+        orvane::testing::TempWorkDir work;
+        shell::TAboutForm about;
+        shell::TMainForm form(&about);
+        answerPicker("CLIN", " ", true);
+        onNextModal([](QWidget* w) {
+            auto* dlg = static_cast<TFilterDlg*>(w);
+            QCOMPARE(dlg->ListBox1->count(), 4);
+            for (int i = 0; i < dlg->ListBox1->count(); ++i)
+                if (dlg->ListBox1->item(i)->text().startsWith("EL - "))
+                    dlg->ListBox1->setCurrentRow(i);
+            dlg->bOk->click();
+        }, "orvane::p3link::TFilterDlg");
+        form.toolAction(Command::Open)->trigger();
+        QVERIFY2(m_boxes.isEmpty(), m_boxes.isEmpty() ? "" : qPrintable(std::get<2>(m_boxes[0])));
+        QVERIFY(form.FActivityCount > 0 && form.FActivityCount < 305);
+        form.store().taActivities.fetchAll();
+        QCOMPARE(form.store().taActivities.rowCount(), form.FActivityCount);
+    }
+
+    void listingErrorEndsTheImport()
+    {
+        orvane::testing::TempWorkDir work;
+        shell::TAboutForm about;
+        shell::TMainForm form(&about);
+        p3sim::control().failOn("ProjectAbstracts", 1, "Listing refused");
+        form.toolAction(Command::Open)->trigger();
+        QCOMPARE(m_boxes.size(), 1);
+        QCOMPARE(std::get<2>(m_boxes[0]), QString("Listing refused."));
+        QVERIFY(Session.isNull());
+        QCOMPARE(p3sim::control().callCount("Logout"), 1);
+    }
+};
+
+QTEST_MAIN(P3WindowTest)
+#include "P3WindowTest.moc"
