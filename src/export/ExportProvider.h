@@ -46,13 +46,19 @@ public:
     virtual void SetSheetSize(int columnCount, int rowCount, bool gridLines) = 0;
     virtual void SetRowPixelHeight(int row, int height) = 0;
 
-    // ApplyStyle on the cells (firstColumn + i, row), i < count, with
-    // styleIndices[i]: one call for a whole row of a record.
-    virtual void ApplyRowStyles(int row, int firstColumn, const int* styleIndices, int count)
+    // ApplyStyle on the cells (column, firstRow + i), i < rowCount, with
+    // pattern[i % patternLength]: the alternating record styles of a whole
+    // column in one call.
+    virtual void ApplyColumnStyles(int column, int firstRow, int rowCount, const int* pattern, int patternLength)
     {
-        for (int i = 0; i < count; ++i)
-            ApplyStyle(firstColumn + i, row, styleIndices[i]);
+        for (int i = 0; i < rowCount; ++i)
+            ApplyStyle(column, firstRow + i, pattern[i % patternLength]);
     }
+
+    // A display text: text that the system's ANSI code page holds goes to
+    // PutText as 8-bit text, any other to PutWideText, so that no character
+    // is ever replaced.
+    virtual void PutDisplayText(int column, int row, QStringView text);
 };
 
 // Export kinds.

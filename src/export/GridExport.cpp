@@ -247,15 +247,7 @@ void TcxGridBandedTableViewExport::putCellText(int column, int row, int record, 
 
 void TcxGridBandedTableViewExport::putTextOf(int column, int row, QStringView text)
 {
-    if (text.isEmpty())
-        return;
-    // Text the ANSI code page holds goes as 8-bit text; anything else as
-    // UTF-16, so that no character is replaced.
-    m_ansi.resize(0);   // keeps the buffer
-    if (encodeAnsi(text, m_ansi))
-        m_provider->PutText(column, row, m_ansi);
-    else
-        m_provider->PutWideText(column, row, text);
+    m_provider->PutDisplayText(column, row, text);
 }
 
 ExportResult TcxGridBandedTableViewExport::DoExport()
@@ -437,20 +429,39 @@ ExportResult TcxGridBandedTableViewExport::DoExport()
             ids.push_back(item.index);
         m_lineColumns.push_back(std::move(ids));
     }
+    // Styles first, column by column over all records (the records alternate
+    // between the two parities' patterns), then merges and texts record by
+    // record. A text's cell thus already has its final style, as when the
+    // style of each record is set before its texts.
+    if (recordsInSheet > 0) {
+        finalStyle[0] = patternFor(0);
+        if (recordsInSheet > 1)
+            finalStyle[1] = patternFor(1);
+        else
+            finalStyle[1] = finalStyle[0];
+        std::vector<int> columnPattern(std::size_t(2 * headerRows));
+        for (int x = 0; x < columnsInSheet; ++x) {
+            for (int parity = 0; parity < 2; ++parity)
+                for (int rel = 0; rel < headerRows; ++rel)
+                    columnPattern[std::size_t(parity * headerRows + rel)] =
+                        finalStyle[parity][std::size_t(rel * columnsInSheet + x)];
+            p.ApplyColumnStyles(x, recordStart, recordsInSheet * headerRows, columnPattern.data(),
+                                int(columnPattern.size()));
+        }
+    }
     for (int r = 0; r < recordsInSheet; ++r) {
-        const int parity = r & 1;
-        if (finalStyle[parity].empty())
-            finalStyle[parity] = patternFor(parity);
-        const auto& content = parity ? m_contentOdd : m_contentEven;
+        const auto& content = (r & 1) ? m_contentOdd : m_contentEven;
         const int y0 = recordStart + r * headerRows;
         for (const auto& [l, i] : multiCell) {
             const auto& item = m_map.headerLines[std::size_t(l)][std::size_t(i)];
-            p.MergeCells(item.firstColumn, y0 + m_itemRows[std::size_t(l)][std::size_t(i)], item.rowSpan,
-                         item.columnSpan, content[std::size_t(item.index)]);
+            const int row = y0 + m_itemRows[std::size_t(l)][std::size_t(i)];
+            p.MergeCells(item.firstColumn, row, item.rowSpan, item.columnSpan, content[std::size_t(item.index)]);
+            // Merging restyled the range; its cells take their final styles again.
+            const std::vector<int>& styles = finalStyle[r & 1];
+            for (int x = item.firstColumn; x < item.firstColumn + item.columnSpan && x < columnsInSheet; ++x)
+                for (int rel = 0; rel < headerRows; ++rel)
+                    p.ApplyStyle(x, y0 + rel, styles[std::size_t(rel * columnsInSheet + x)]);
         }
-        const std::vector<int>& styles = finalStyle[parity];
-        for (int rel = 0; rel < headerRows; ++rel)
-            p.ApplyRowStyles(y0 + rel, 0, styles.data() + std::size_t(rel * columnsInSheet), columnsInSheet);
         for (std::size_t l = 0; l < m_map.headerLines.size(); ++l) {
             const auto& line = m_map.headerLines[l];
             if (NativeValues) {
@@ -465,7 +476,7 @@ ExportResult TcxGridBandedTableViewExport::DoExport()
             m_source.displayTexts(r, ids.data(), int(ids.size()), m_texts.data());
             for (std::size_t i = 0; i < line.size(); ++i)
                 if (line[i].firstColumn < columnsInSheet && !m_texts[i].isEmpty())
-                    putTextOf(line[i].firstColumn, y0 + m_itemRows[l][i], m_texts[i]);
+                    p.PutDisplayText(line[i].firstColumn, y0 + m_itemRows[l][i], m_texts[i]);
         }
     }
 

@@ -85,7 +85,6 @@ private:
     int m_previewEven = 0, m_previewOdd = 0;
     std::vector<int> m_headerStyle, m_contentEven, m_contentOdd;
     std::vector<int> m_bandHeaderStyle, m_bandBackground, m_bandContentEven, m_bandContentOdd;
-    QByteArray m_ansi;
     std::vector<std::vector<int>> m_lineColumns;   // column indices of each header line
     std::vector<QStringView> m_texts;
 };

@@ -311,22 +311,28 @@ void TcxXLSExportProvider::ApplyStyle(int column, int row, int styleIndex)
         xfIndexFor(styleIndex, Mark(cell->flags & kMarkMask), true);
 }
 
-void TcxXLSExportProvider::ApplyRowStyles(int row, int firstColumn, const int* styleIndices, int count)
+void TcxXLSExportProvider::ApplyColumnStyles(int column, int firstRow, int rowCount, const int* pattern,
+                                             int patternLength)
 {
     checkSheetSize();
-    if (row < 0 || row >= m_rowCount)
+    if (column < 0 || column >= m_columnCount || patternLength <= 0)
         return;
-    for (int i = 0; i < count; ++i) {
-        const int x = firstColumn + i;
-        if (x < 0 || x >= m_columnCount)
-            continue;
-        const int s = styleIndices[i];
-        Cell& cell = m_cells[std::size_t(x) * std::size_t(m_rowCount) + std::size_t(row)];
-        if (s < 0 || s > 0xFFFF - 16 || (cell.flags & kMergedFlag)) {
-            ApplyStyle(x, row, s);   // checks and merged cells the long way
-            continue;
-        }
-        cell.style = std::uint16_t(s);
+    for (int i = 0; i < patternLength; ++i)
+        if (pattern[i] < 0 || pattern[i] > 0xFFFF - 16)
+            throw EcxExportData(QStringLiteral("Style index %1 is not registered").arg(pattern[i]));
+    const int first = std::max(firstRow, 0);
+    const int last = std::min(firstRow + rowCount, m_rowCount);   // exclusive
+    Cell* cells = m_cells + std::size_t(column) * std::size_t(m_rowCount);
+    int k = (first - firstRow) % patternLength;
+    for (int y = first; y < last; ++y) {
+        Cell& cell = cells[y];
+        const int s = pattern[k];
+        if (++k == patternLength)
+            k = 0;
+        if (cell.flags & kMergedFlag)
+            ApplyStyle(column, y, s);   // re-resolves the merged XF
+        else
+            cell.style = std::uint16_t(s);
     }
 }
 
@@ -449,43 +455,39 @@ const std::uint8_t* TcxXLSExportProvider::labelAt(std::uint32_t payload) const
     return static_cast<const std::uint8_t*>(m_labelChunks[offset / kChunkSize].data()) + offset % kChunkSize;
 }
 
-void TcxXLSExportProvider::storeLabel8(Cell& cell, int column, int row, QByteArrayView ascii)
+std::uint8_t* TcxXLSExportProvider::newLabel(Cell& cell, int column, int row, std::size_t bytes)
 {
-    const std::size_t need = (3 + std::size_t(ascii.size()) + 1) & ~std::size_t(1);
+    const std::size_t need = (bytes + 1) & ~std::size_t(1);
     if (m_labelUsed + need > kChunkSize) {
         m_labelChunks.emplace_back(kChunkSize);
         m_labelUsed = 0;
     }
     forget(cell, column, row);
-    m_cellBytes += 4 + 9 + std::uint64_t(ascii.size());
     std::uint8_t* p = static_cast<std::uint8_t*>(m_labelChunks.back().data()) + m_labelUsed;
+    cell.kind = Kind::Label;
+    cell.flags &= ~kMarkMask;
+    payloadAt(column, row) = std::uint32_t(((m_labelChunks.size() - 1) * kChunkSize + m_labelUsed) / 2);
+    m_labelUsed += need;
+    return p;
+}
+
+void TcxXLSExportProvider::storeLabel8(Cell& cell, int column, int row, QByteArrayView ascii)
+{
+    std::uint8_t* p = newLabel(cell, column, row, 3 + std::size_t(ascii.size()));
+    m_cellBytes += 4 + 9 + std::uint64_t(ascii.size());
     le16(p, std::uint16_t(ascii.size()));
     p[2] = 0;
     std::memcpy(p + 3, ascii.data(), std::size_t(ascii.size()));
-    cell.kind = Kind::Label;
-    payloadAt(column, row) = std::uint32_t(((m_labelChunks.size() - 1) * kChunkSize + m_labelUsed) / 2);
-    cell.flags &= ~kMarkMask;
-    m_labelUsed += need;
 }
 
 void TcxXLSExportProvider::storeLabel16(Cell& cell, int column, int row, const char16_t* chars, std::size_t count)
 {
-    const std::size_t need = (3 + 2 * count + 1) & ~std::size_t(1);
-    if (m_labelUsed + need > kChunkSize) {
-        m_labelChunks.emplace_back(kChunkSize);
-        m_labelUsed = 0;
-    }
-    forget(cell, column, row);
+    std::uint8_t* p = newLabel(cell, column, row, 3 + 2 * count);
     m_cellBytes += 4 + 9 + 2 * std::uint64_t(count);
-    std::uint8_t* p = static_cast<std::uint8_t*>(m_labelChunks.back().data()) + m_labelUsed;
     le16(p, std::uint16_t(count));
     p[2] = 1;
     for (std::size_t i = 0; i < count; ++i)
         le16(p + 3 + 2 * i, std::uint16_t(chars[i]));
-    cell.kind = Kind::Label;
-    payloadAt(column, row) = std::uint32_t(((m_labelChunks.size() - 1) * kChunkSize + m_labelUsed) / 2);
-    cell.flags &= ~kMarkMask;
-    m_labelUsed += need;
 }
 
 void TcxXLSExportProvider::storeShared(Cell& cell, int column, int row, const char16_t* chars, std::size_t count)
@@ -524,6 +526,33 @@ void TcxXLSExportProvider::PutText(int column, int row, QByteArrayView text)
         storeLabel16(*cell, column, row, chars, std::size_t(wide.size()));
     else
         storeShared(*cell, column, row, chars, std::size_t(wide.size()));
+}
+
+void TcxXLSExportProvider::PutDisplayText(int column, int row, QStringView text)
+{
+    Cell* cell = cellAt(column, row);
+    if (!cell || text.isEmpty() || m_recognizeValues) {
+        if (cell && !text.isEmpty())
+            IcxExportProvider::PutDisplayText(column, row, text);
+        return;
+    }
+    // ASCII text, by far the most common, goes straight to an 8-bit LABEL;
+    // the rest takes the general road.
+    const auto* chars = reinterpret_cast<const char16_t*>(text.utf16());
+    const std::size_t n = std::size_t(text.size());
+    char16_t any = 0;
+    for (std::size_t i = 0; i < n; ++i)
+        any |= chars[i];
+    if (any >= 0x80 || n > kMaxAnsiLabel) {
+        IcxExportProvider::PutDisplayText(column, row, text);
+        return;
+    }
+    std::uint8_t* p = newLabel(*cell, column, row, 3 + n);
+    le16(p, std::uint16_t(n));
+    p[2] = 0;
+    for (std::size_t i = 0; i < n; ++i)
+        p[3 + i] = std::uint8_t(chars[i]);
+    m_cellBytes += 4 + 9 + n;
 }
 
 void TcxXLSExportProvider::PutWideText(int column, int row, QStringView text)

@@ -75,7 +75,8 @@ public:
     void SetBaseStyle(const ExportCellStyle& style) override;
     void SetSheetSize(int columnCount, int rowCount, bool gridLines) override;
     void SetRowPixelHeight(int row, int height) override;
-    void ApplyRowStyles(int row, int firstColumn, const int* styleIndices, int count) override;
+    void ApplyColumnStyles(int column, int firstRow, int rowCount, const int* pattern, int patternLength) override;
+    void PutDisplayText(int column, int row, QStringView text) override;
 
     // Typed stores.
     void PutBoolean(int column, int row, bool value);
@@ -120,6 +121,9 @@ private:
         m_cellBytes -= cell.kind == Kind::Blank ? 10 : cellRecordSize(cell, payloadAt(column, row));
     }
     std::uint32_t& payloadAt(int column, int row);
+    // Makes the cell a LABEL with room for `bytes` bytes of payload in the
+    // label pool and returns where they go.
+    std::uint8_t* newLabel(Cell& cell, int column, int row, std::size_t bytes);
     void storeNumber(Cell& cell, int column, int row, double value, Mark mark);
     void storeLabel8(Cell& cell, int column, int row, QByteArrayView ascii);
     void storeLabel16(Cell& cell, int column, int row, const char16_t* chars, std::size_t count);
