@@ -238,6 +238,17 @@ TEST_F(FilterEngineTest, NumbersAndDatesFollowTheLocale)
     EXPECT_THROW(store::filterTextToSql(QStringLiteral("(EarlyStart = '31.12.2003')"), us), DatabaseError);
 }
 
+TEST_F(FilterEngineTest, ANulCharacterInAValueStaysInTheValue)
+{
+    const QString value = QStringLiteral("x") + QChar(0) + QStringLiteral("y");
+    orvane::testing::insertRow({{"ActivityID", "A6"}, {"Description", value}});
+    expectRows(QStringLiteral("(Description = '") + value + QStringLiteral("')"), {"A6"});
+    expectRows(QStringLiteral("(Description LIKE 'x") + QChar(0) + QStringLiteral("%')"), {"A6"});
+    expectRows(QStringLiteral("(Description = 'x')"), {});
+    // outside a text it is not part of the grammar
+    EXPECT_THROW(store::filterTextToSql(QStringLiteral("(Flag = True)") + QChar(0)), DatabaseError);
+}
+
 // Filter texts written by the criteria, for every operator kind and column
 // kind, select the rows the condition means.
 TEST_F(FilterEngineTest, CriteriaTextsSelectTheirRows)
