@@ -59,7 +59,7 @@ TEST(FilterTextCommand, AFileThatIsNotAFilterFailsWithTheMessage)
     const Result r = runBatch({QStringLiteral("filter-text"), path});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, QString());
-    EXPECT_EQ(r.err, QStringLiteral("Stream read error\n"));
+    EXPECT_EQ(r.err, QStringLiteral("Stream read error.\n"));   // as the error box shows it
 
     EXPECT_EQ(runBatch({QStringLiteral("filter-text"), dir.filePath(QStringLiteral("none.flt"))}).exitCode, 1);
     EXPECT_EQ(runBatch({QStringLiteral("filter-text")}).exitCode, 2);
