@@ -1,0 +1,397 @@
+// The bulk-command dialogs and the multi-line log editor, driven through the
+// main window on the offscreen platform with a real pdb.mdb.
+
+#include "grid/ActivityGrid.h"
+#include "logedit/TForm2Log.h"
+#include "logedit/TFormAct2Log.h"
+#include "logedit/TFormAD2Log.h"
+#include "logedit/TMultyLogDlg.h"
+#include "shell/CommandTable.h"
+#include "shell/ErrorBox.h"
+#include "shell/TAboutForm.h"
+#include "shell/TMainForm.h"
+#include "support/TempDatabase.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTimer>
+#include <QtTest>
+
+using namespace orvane;
+using orvane::shell::Command;
+using orvane::testing::insertRow;
+using orvane::testing::readValue;
+
+namespace {
+
+// Clicks a button of the modal dialog that the next command opens.
+void clickWhenShown(QDialog* dialog, QPushButton* button)
+{
+    QTimer::singleShot(0, dialog, [dialog, button] {
+        QTRY_VERIFY(dialog->isVisible());
+        QTest::mouseClick(button, Qt::LeftButton);
+    });
+}
+
+void setBox(QSpinBox* box, int value)
+{
+    box->setFocus();
+    box->selectAll();
+    QTest::keyClicks(box, QString::number(value));
+    box->interpretText();
+    QCOMPARE(box->value(), value);
+}
+
+void saveShot(QWidget* widget, const QString& name)
+{
+    const QString dir = qEnvironmentVariable("ORVANE_SCREENSHOT_DIR");
+    if (!dir.isEmpty())
+        widget->grab().save(QDir(dir).filePath(name + QStringLiteral(".png")));
+}
+
+} // namespace
+
+class LogEditWindowsTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_settingsDir;
+    QStringList m_errors;
+    std::unique_ptr<orvane::testing::TempWorkDir> m_dir;
+    std::unique_ptr<shell::TAboutForm> m_about;
+    std::unique_ptr<shell::TMainForm> m_form;
+
+    store::ActivityTable& table() { return m_form->store().taActivities; }
+    logedit::TMultyLogDlg* editor() { return m_form->MultyLogDlg(); }
+    void run(Command command) { m_form->toolAction(command)->trigger(); }
+
+    // Rows in import order A, B, C; the grid sorts them C, B, A (EarlyFinish).
+    void makeForm(bool withRows = true)
+    {
+        m_dir = std::make_unique<orvane::testing::TempWorkDir>();
+        if (withRows) {
+            insertRow({{"ActivityID", "A"}, {"Description", "first"}, {"Log#1", "one A"}, {"Log#3", "three A"},
+                       {"Log#5", "five A"}, {"EarlyFinish", QDateTime(QDate(2024, 5, 3), QTime(0, 0))},
+                       {"ActivityCode1", "code A"}, {"CalendarID", "1"}, {"Flag", false}});
+            insertRow({{"ActivityID", "B"}, {"Description", "second"}, {"Log#1", "one B"},
+                       {"EarlyFinish", QDateTime(QDate(2024, 5, 2), QTime(0, 0))}, {"Flag", true}});
+            insertRow({{"ActivityID", "C"}, {"Description", "third"}, {"Log#1", "one C"},
+                       {"EarlyFinish", QDateTime(QDate(2024, 5, 1), QTime(0, 0))}, {"Flag", false}});
+        }
+        m_about = std::make_unique<shell::TAboutForm>();
+        m_form = std::make_unique<shell::TMainForm>(m_about.get());
+        m_form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+        table().fetchAll();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settingsDir.path());
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_settingsDir.path());
+        shell::setBoxPresenter([this](shell::BoxKind, const QString&, const QString& text) { m_errors << text; });
+    }
+
+    void cleanup()
+    {
+        if (m_form)
+            editor()->hide();
+        m_form.reset();
+        m_about.reset();
+        m_dir.reset();
+        m_errors.clear();
+    }
+
+    void commandsAreEnabled()
+    {
+        makeForm(false);
+        for (Command c : {Command::Log2Log, Command::Act2Log, Command::AD2Log, Command::MultyLog}) {
+            QVERIFY(m_form->toolAction(c)->isEnabled());
+            QVERIFY(m_form->menuAction(c)->isEnabled());
+        }
+    }
+
+    void bulkDialogsAsLaidOut()
+    {
+        makeForm(false);
+        logedit::TForm2Log* f2l = m_form->Form2Log();
+        QCOMPARE(f2l->windowTitle(), QString("Log# X => Log# Y"));
+        QVERIFY(f2l->OkBtn->isDefault());
+        QCOMPARE(f2l->SpinEdit1->minimum(), 1);
+        QCOMPARE(f2l->SpinEdit1->maximum(), 99);
+        QVERIFY(!(f2l->windowFlags() & Qt::WindowCloseButtonHint));
+        logedit::TFormAct2Log* fa = m_form->FormAct2Log();
+        QCOMPARE(fa->windowTitle(), QString("Log & Description"));
+        QCOMPARE(fa->RadioButton2->text(), QString("Log #                 to Description"));
+        QVERIFY(fa->RadioButton1->isChecked());
+        // The second number box covers the blanks of its caption.
+        QVERIFY(fa->SpinEdit2->geometry().intersects(fa->RadioButton2->geometry()));
+        logedit::TFormAD2Log* fd = m_form->FormAD2Log();
+        QCOMPARE(fd->windowTitle(), QString("Activity data => Log X"));
+        QCOMPARE(fd->ComboBox1->count(), 27);
+        QCOMPARE(fd->ComboBox1->currentText(), QString("Activity ID"));
+
+        // The first two have no cancel key; the third cancels on Esc.
+        fa->show();
+        QTest::keyClick(fa, Qt::Key_Escape);
+        QVERIFY(fa->isVisible());
+        fa->hide();
+        fd->show();
+        QTest::keyClick(fd, Qt::Key_Escape);
+        QVERIFY(!fd->isVisible());
+        QCOMPARE(fd->result(), int(QDialog::Rejected));
+        saveShot(f2l, "TForm2Log");
+    }
+
+    void log2LogRunsOnOkAndKeepsItsNumbers()
+    {
+        makeForm();
+        logedit::TForm2Log* dialog = m_form->Form2Log();
+        setBox(dialog->SpinEdit1, 1);
+        setBox(dialog->SpinEdit2, 7);
+        clickWhenShown(dialog, dialog->OkBtn);
+        run(Command::Log2Log);
+        QVERIFY(m_errors.isEmpty());
+        QCOMPARE(m_form->store().qLog2Log.sqlText(), QString("UPDATE [P3Data] SET [Log#7] = [Log#1]"));
+        QCOMPARE(readValue("B", "Log#7"), QVariant("one B"));
+        QCOMPARE(table().currentRow(), 0);
+        // The grid shows the new value.
+        QCOMPARE(table().value(2, store::logColumn(7)), QVariant("one C"));
+
+        // Cancel runs nothing and does not re-read: the current row stays.
+        table().setCurrentRow(2);
+        QSignalSpy scrolled(&table(), &store::ActivityTable::afterScroll);
+        setBox(dialog->SpinEdit1, 3);
+        clickWhenShown(dialog, dialog->CancelBtn);
+        run(Command::Log2Log);
+        QCOMPARE(scrolled.count(), 0);
+        QCOMPARE(table().currentRow(), 2);
+        QVERIFY(readValue("A", "Log#7") == QVariant("one A"));
+        // The numbers stay for the next use.
+        QCOMPARE(dialog->SpinEdit1->value(), 3);
+        QCOMPARE(dialog->SpinEdit2->value(), 7);
+    }
+
+    void descriptionAndLogFollowTheFilter()
+    {
+        makeForm();
+        table().setFilter("([Flag] = True)");
+        table().setFiltered(true);
+        logedit::TFormAct2Log* dialog = m_form->FormAct2Log();
+        dialog->RadioButton2->setChecked(true);
+        setBox(dialog->SpinEdit2, 1);
+        clickWhenShown(dialog, dialog->OkBtn);
+        run(Command::Act2Log);
+        QCOMPARE(m_form->store().qLog2Log.sqlText(),
+                 QString("UPDATE [P3Data] SET [Description] = [Log#1] WHERE ([Flag] = True)"));
+        QCOMPARE(readValue("B", "Description"), QVariant("one B"));
+        QCOMPARE(readValue("A", "Description"), QVariant("first"));
+        QCOMPARE(readValue("C", "Description"), QVariant("third"));
+    }
+
+    void refusedStatementShowsTheEngineErrorAndReReads()
+    {
+        makeForm();
+        orvane::testing::execRaw("CREATE TRIGGER refuse BEFORE UPDATE ON P3Data BEGIN "
+                                 "SELECT RAISE(ABORT, 'database is locked by the test'); END");
+        table().setCurrentRow(2);
+        logedit::TForm2Log* dialog = m_form->Form2Log();
+        clickWhenShown(dialog, dialog->OkBtn);
+        run(Command::Log2Log);
+        QCOMPARE(m_errors, QStringList({"database is locked by the test."}));
+        QCOMPARE(table().currentRow(), 0);
+        QVERIFY(m_form->isEnabled());
+    }
+
+    void dataToLogOffersTheImportedCodes()
+    {
+        makeForm();
+        store::DataFieldList& list = m_form->dataFieldList();
+        list.fill();
+        list.appendCode("Area");
+        logedit::TFormAD2Log* dialog = m_form->FormAD2Log();
+        QTimer::singleShot(0, dialog, [dialog] {
+            QTRY_VERIFY(dialog->isVisible());
+            QCOMPARE(dialog->ComboBox1->count(), 28);
+            QCOMPARE(dialog->ComboBox1->itemText(27), QString("Area"));
+            dialog->ComboBox1->setCurrentIndex(27);
+            dialog->SpinEdit->setValue(9);
+            QTest::keyClick(dialog->ComboBox1, Qt::Key_Return);
+        });
+        run(Command::AD2Log);
+        QVERIFY(m_errors.isEmpty());
+        QCOMPARE(m_form->store().qLog2Log.sqlText(), QString("UPDATE [P3Data] SET [Log#9] = [ActivityCode1]"));
+        QCOMPARE(readValue("A", "Log#9"), QVariant("code A"));
+        QCOMPARE(list.selected(), 27);
+
+        // A new import resets the list: only the fixed entries, first selected.
+        list.fill();
+        clickWhenShown(dialog, dialog->CancelBtn);
+        run(Command::AD2Log);
+        QCOMPARE(dialog->ComboBox1->count(), 27);
+        QCOMPARE(dialog->ComboBox1->currentIndex(), 0);
+    }
+
+    void editorShowsARangeWithGaps()
+    {
+        makeForm();
+        logedit::TMultyLogDlg* dlg = editor();
+        QCOMPARE(dlg->windowTitle(), QString("Edit multy logs."));
+        QVERIFY(dlg->windowFlags() & Qt::WindowStaysOnTopHint);
+        QVERIFY(dlg->CheckOnTop->isChecked());
+        run(Command::MultyLog);
+        QVERIFY(dlg->isVisible());
+        QVERIFY(!dlg->isModal());
+        QCOMPARE(dlg->lActivityID->text(), QString("A"));
+        QCOMPARE(dlg->lActivityDescription->text(), QString("first"));
+        setBox(dlg->SpinEdit2, 7);
+        setBox(dlg->SpinEdit1, 3);
+        QCOMPARE(dlg->Memo1->toPlainText(), QString("three A\n\nfive A\n\n"));
+        QCOMPARE(dlg->Memo1->document()->blockCount(), 5);
+        // First above last: nothing shown, and "Apply" changes nothing.
+        setBox(dlg->SpinEdit1, 9);
+        QCOMPARE(dlg->Memo1->toPlainText(), QString());
+        QTest::mouseClick(dlg->ApplyBtn, Qt::LeftButton);
+        QCOMPARE(readValue("A", "Log#5"), QVariant("five A"));
+
+        // "Be on top" switches the stay-on-top state.
+        QTest::mouseClick(dlg->CheckOnTop, Qt::LeftButton);
+        QVERIFY(!(dlg->windowFlags() & Qt::WindowStaysOnTopHint));
+        QVERIFY(dlg->isVisible());
+        QTest::mouseClick(dlg->CheckOnTop, Qt::LeftButton);
+        QVERIFY(dlg->windowFlags() & Qt::WindowStaysOnTopHint);
+    }
+
+    void editorRoundTripsTypedLinesRowAfterRow()
+    {
+        makeForm();
+        logedit::TMultyLogDlg* dlg = editor();
+        setBox(dlg->SpinEdit1, 1);
+        setBox(dlg->SpinEdit2, 3);
+        run(Command::MultyLog);
+        QPlainTextEdit* memo = dlg->Memo1;
+        memo->setFocus();
+        // A line far wider than the box: shown wrapped, kept whole.
+        const QString longLine = QString("long ").repeated(1000).trimmed();
+        QTest::keyClick(memo, Qt::Key_A, Qt::ControlModifier);
+        QVERIFY(memo->textCursor().hasSelection());
+        QTest::keyClicks(memo, "new one");
+        QTest::keyClick(memo, Qt::Key_Return);
+        memo->insertPlainText(longLine);
+        QVERIFY(memo->document()->findBlockByNumber(1).layout()->lineCount() > 1);
+        QTest::mouseClick(dlg->ApplyBtn, Qt::LeftButton);
+        QCOMPARE(readValue("A", "Log#1"), QVariant("new one"));
+        QCOMPARE(readValue("A", "Log#2"), QVariant(longLine));
+        QCOMPARE(readValue("A", "Log#3"), QVariant(QString()));   // fewer lines than the range
+        saveShot(dlg, "TMultyLogDlg-long-line");
+
+        // Ctrl+Down goes to the next row in import order (B), not on screen.
+        QTest::keyClick(memo, Qt::Key_Down, Qt::ControlModifier);
+        QCOMPARE(dlg->lActivityID->text(), QString("B"));
+        QCOMPARE(memo->toPlainText(), QString("one B\n\n"));
+        memo->selectAll();
+        QTest::keyClicks(memo, "typed for B");
+        QTest::mouseClick(dlg->ApplyBtn, Qt::LeftButton);
+        QCOMPARE(readValue("B", "Log#1"), QVariant("typed for B"));
+        QCOMPARE(readValue("B", "Log#2"), QVariant(QString()));
+        // More lines than the range: the surplus is ignored.
+        QTest::keyClick(memo, Qt::Key_Down, Qt::ControlModifier);
+        QCOMPARE(dlg->lActivityID->text(), QString("C"));
+        memo->setPlainText("1\n2\n3\n4\n5");
+        QTest::mouseClick(dlg->ApplyBtn, Qt::LeftButton);
+        QCOMPARE(readValue("C", "Log#3"), QVariant("3"));
+        QCOMPARE(readValue("C", "Log#4"), QVariant());
+
+        // Ctrl+Up goes back, and the long line comes back whole.
+        QTest::keyClick(memo, Qt::Key_Up, Qt::ControlModifier);
+        QTest::keyClick(memo, Qt::Key_Up, Qt::ControlModifier);
+        QCOMPARE(dlg->lActivityID->text(), QString("A"));
+        QCOMPARE(dlg->memoLines().value(1), longLine);
+        // At the first row Ctrl+Up reloads it, and "Apply" still works.
+        QTest::keyClick(memo, Qt::Key_Up, Qt::ControlModifier);
+        QCOMPARE(dlg->lActivityID->text(), QString("A"));
+        memo->setPlainText("again");
+        QTest::mouseClick(dlg->ApplyBtn, Qt::LeftButton);
+        QCOMPARE(readValue("A", "Log#1"), QVariant("again"));
+
+        // Esc closes the editor; it keeps its range.
+        QTest::keyClick(memo, Qt::Key_Escape);
+        QVERIFY(!dlg->isVisible());
+        QCOMPARE(dlg->SpinEdit2->value(), 3);
+    }
+
+    void ctrlDownAtTheEndOfTheTable()
+    {
+        makeForm();
+        logedit::TMultyLogDlg* dlg = editor();
+        setBox(dlg->SpinEdit1, 1);
+        setBox(dlg->SpinEdit2, 1);
+        table().setCurrentRow(2);
+        run(Command::MultyLog);
+        QCOMPARE(dlg->lActivityID->text(), QString("C"));
+        QPlainTextEdit* memo = dlg->Memo1;
+        memo->setPlainText("not applied");
+        QTest::keyClick(memo, Qt::Key_Down, Qt::ControlModifier);
+        // The same row is reloaded, discarding the edit; the table is at its end.
+        QCOMPARE(dlg->lActivityID->text(), QString("C"));
+        QCOMPARE(memo->toPlainText(), QString("one C"));
+        QVERIFY(table().eof());
+        memo->setPlainText("ignored");
+        QTest::mouseClick(dlg->ApplyBtn, Qt::LeftButton);
+        QCOMPARE(readValue("C", "Log#1"), QVariant("one C"));
+        // A second Ctrl+Down does nothing at all.
+        QSignalSpy scrolled(&table(), &store::ActivityTable::afterScroll);
+        QTest::keyClick(memo, Qt::Key_Down, Qt::ControlModifier);
+        QCOMPARE(scrolled.count(), 0);
+        QCOMPARE(memo->toPlainText(), QString("ignored"));
+    }
+
+    void editorFollowsTheTableAndReopensWithoutReloading()
+    {
+        makeForm();
+        logedit::TMultyLogDlg* dlg = editor();
+        setBox(dlg->SpinEdit1, 1);
+        setBox(dlg->SpinEdit2, 1);
+        run(Command::MultyLog);
+        // The grid's click on another row moves the table's current row.
+        m_form->cxGridProject()->model().setFocusedRow(0);   // C, first on screen
+        QCOMPARE(dlg->lActivityID->text(), QString("C"));
+        dlg->Memo1->setPlainText("unapplied");
+        run(Command::MultyLog);   // shown already: only brought to the front
+        QCOMPARE(dlg->Memo1->toPlainText(), QString("unapplied"));
+        // A bulk command re-reads the table: the editor lands on the first row.
+        logedit::TForm2Log* f2l = m_form->Form2Log();
+        clickWhenShown(f2l, f2l->OkBtn);
+        run(Command::Log2Log);
+        QCOMPARE(dlg->lActivityID->text(), QString("A"));
+    }
+
+    void editorOnAnEmptyTable()
+    {
+        makeForm(false);
+        logedit::TMultyLogDlg* dlg = editor();
+        setBox(dlg->SpinEdit1, 1);
+        setBox(dlg->SpinEdit2, 3);
+        run(Command::MultyLog);
+        QCOMPARE(dlg->lActivityID->text(), QString());
+        QCOMPARE(dlg->lActivityDescription->text(), QString());
+        QCOMPARE(dlg->Memo1->toPlainText(), QString("\n\n"));
+        dlg->Memo1->setPlainText("x");
+        QTest::mouseClick(dlg->ApplyBtn, Qt::LeftButton);
+        QVERIFY(m_errors.isEmpty());
+        QCOMPARE(table().rowCount(), 0);
+    }
+};
+
+QTEST_MAIN(LogEditWindowsTest)
+#include "LogEditWindowsTest.moc"
