@@ -792,6 +792,23 @@ void TcxXLSExportProvider::writeCells(FileSink& out)
                 p += 10;
                 continue;
             }
+            if (cell->kind == Kind::Label) {
+                const std::uint8_t* label = labelAt(payloads[y]);
+                const std::size_t n = std::size_t(label[0] | (label[1] << 8));
+                const std::size_t payload = 3 + (label[2] ? 2 * n : n);
+                if (std::size_t(limit - p) < 10 + payload) {
+                    out.setCursor(p);
+                    p = out.reserve(10 + payload);
+                    limit = out.limit();
+                }
+                const std::uint64_t word = std::uint64_t(biff::kLABEL) | (std::uint64_t(6 + payload) << 16)
+                    | (std::uint64_t(row) << 32) | (std::uint64_t(column) << 48);
+                std::memcpy(p, &word, 8);
+                le16(p + 8, cell->style);
+                std::memcpy(p + 10, label, payload);
+                p += 10 + payload;
+                continue;
+            }
             out.setCursor(p);
             writeValueCell(out, *cell, payloads ? payloads[y] : 0, column, row);
             p = out.cursor();
