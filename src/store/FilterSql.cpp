@@ -133,7 +133,7 @@ struct Token {
 [[noreturn]] void fail(const QString& what, int pos)
 {
     throw DatabaseError(QStringLiteral("Invalid filter text: %1 at position %2.")
-                            .arg(what).arg(pos + 1));
+                            .arg(what, QString::number(pos + 1)));
 }
 
 bool isAsciiDigit(QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }
@@ -302,6 +302,41 @@ QString sqlReal(double value, int pos)
     if (!text.contains(QLatin1Char('.')) && !text.contains(QLatin1Char('e')))
         text += QLatin1String(".0");
     return text;
+}
+
+// A GLOB pattern (GLOB compares exactly) that matches text with every letter
+// in any of its cases; with likeWildcards, % and _ become * and ?. SQLite's
+// own NOCASE and LIKE fold only the ASCII letters.
+QString caseFreeGlob(const QString& text, bool likeWildcards)
+{
+    QString glob;
+    for (const char32_t cp : text.toUcs4()) {
+        if (likeWildcards && cp == U'%') {
+            glob += QLatin1Char('*');
+            continue;
+        }
+        if (likeWildcards && cp == U'_') {
+            glob += QLatin1Char('?');
+            continue;
+        }
+        QList<char32_t> variants{cp};
+        for (const char32_t v : {QChar::toLower(cp), QChar::toUpper(cp), QChar::toTitleCase(cp),
+                                 QChar::toCaseFolded(cp), QChar::toLower(QChar::toUpper(cp))})
+            if (!variants.contains(v))
+                variants << v;
+        const QString single = QString::fromUcs4(&cp, 1);
+        if (variants.size() > 1) {
+            glob += QLatin1Char('[');
+            for (const char32_t v : variants)
+                glob += QString::fromUcs4(&v, 1);
+            glob += QLatin1Char(']');
+        } else if (cp == U'*' || cp == U'?' || cp == U'[') {
+            glob += QLatin1Char('[') + single + QLatin1Char(']');
+        } else {
+            glob += single;
+        }
+    }
+    return glob;
 }
 
 // Joins terms with AND/OR as a balanced tree so that long lists stay shallow.
@@ -646,6 +681,14 @@ private:
             if (lit.kind == Literal::Null)
                 fail(QStringLiteral("NULL can only be compared with = or <>"), lit.pos);
         }
+        // Equality of texts ignores case for every letter (GLOB of the case
+        // variants); a NUL would end the pattern, so such texts use NOCASE.
+        if (c.kind == FieldKind::Text && (op == QLatin1String("=") || op == QLatin1String("<>"))
+            && !lit.text.contains(QChar(0))) {
+            return QStringLiteral("(%1 AND %2%3 GLOB %4)")
+                .arg(nonBlank(c), op == QLatin1String("<>") ? QStringLiteral("NOT ") : QString(), ref(c),
+                     sqlText(caseFreeGlob(lit.text, false)));
+        }
         return QStringLiteral("(%1 AND %2)").arg(nonBlank(c), comparison(c, op, lit));
     }
 
@@ -666,7 +709,9 @@ private:
             subject = QStringLiteral("(CASE WHEN %1 <> 0 THEN 'True' ELSE 'False' END)").arg(ref(c));
             break;
         }
-        const QString test = subject + QStringLiteral(" LIKE ") + sqlText(pattern.text);
+        const QString test = pattern.text.contains(QChar(0))
+            ? subject + QStringLiteral(" LIKE ") + sqlText(pattern.text)
+            : subject + QStringLiteral(" GLOB ") + sqlText(caseFreeGlob(pattern.text, true));
         return QStringLiteral("(%1 AND %2%3)")
             .arg(nonBlank(c), negated ? QStringLiteral("NOT ") : QString(), test);
     }

@@ -31,8 +31,11 @@
 // - A quoted text compared with a number, date or yes/no column is read in
 //   the given locale (dates also in ISO form); one that does not read is an
 //   error, as is an unknown column.
-// - Texts compare and LIKE matches without regard to case for the ASCII
-//   letters (SQLite's NOCASE and LIKE); other letters compare exactly.
+// - Texts are equal (=, <>, IN) and LIKE matches without regard to case, for
+//   every letter with a case mapping ("Ärger" = 'ÄRGER'); the ordering
+//   comparisons (<, <=, >, >=, BETWEEN) fold only the ASCII letters
+//   (SQLite's NOCASE). Like SQLite's text functions, the matching sees a
+//   value only up to a NUL character in it.
 // - LIKE uses % for any series of characters and _ for one character. On a
 //   number column it matches the number's text in the locale, on a yes/no
 //   column "True"/"False", on a date column the stored "yyyy-MM-ddTHH:mm:ss".

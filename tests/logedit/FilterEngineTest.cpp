@@ -238,13 +238,28 @@ TEST_F(FilterEngineTest, NumbersAndDatesFollowTheLocale)
     EXPECT_THROW(store::filterTextToSql(QStringLiteral("(EarlyStart = '31.12.2003')"), us), DatabaseError);
 }
 
+TEST_F(FilterEngineTest, TextsMatchInAnyCase)
+{
+    orvane::testing::insertRow({{"ActivityID", "A6"}, {"Description", QStringLiteral("Ärger mit Straße [1]*?")}});
+    expectRows(QStringLiteral("(Description = 'ärger MIT straße [1]*?')"), {"A6"});
+    expectRows(QStringLiteral("(Description LIKE '%ÄRGER%')"), {"A6"});
+    expectRows(QStringLiteral("(Description LIKE '%[1]*?')"), {"A6"});
+    expectRows(QStringLiteral("(Description LIKE '%[1]_?')"), {"A6"});
+    expectRows(QStringLiteral("(Description LIKE '%[2]%')"), {});
+    expectRows(QStringLiteral("(Description IN ('x', 'ÄRGER MIT STRASSE [1]*?', 'ärger mit straße [1]*?'))"), {"A6"});
+    expectRows(QStringLiteral("(Description <> 'ÄRGER mit straße [1]*?') AND (Description LIKE '%r%')"), {"A1", "A4", "A5"});
+    // wildcard characters of GLOB are plain characters in a filter text
+    expectRows(QStringLiteral("(Description = '*')"), {});
+    expectRows(QStringLiteral("(Description LIKE '*%')"), {});
+}
+
+// A NUL character in a filter value neither breaks nor ends the statement.
 TEST_F(FilterEngineTest, ANulCharacterInAValueStaysInTheValue)
 {
     const QString value = QStringLiteral("x") + QChar(0) + QStringLiteral("y");
     orvane::testing::insertRow({{"ActivityID", "A6"}, {"Description", value}});
     expectRows(QStringLiteral("(Description = '") + value + QStringLiteral("')"), {"A6"});
     expectRows(QStringLiteral("(Description LIKE 'x") + QChar(0) + QStringLiteral("%')"), {"A6"});
-    expectRows(QStringLiteral("(Description = 'x')"), {});
     // outside a text it is not part of the grammar
     EXPECT_THROW(store::filterTextToSql(QStringLiteral("(Flag = True)") + QChar(0)), DatabaseError);
 }
