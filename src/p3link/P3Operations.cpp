@@ -235,6 +235,11 @@ WriteBackResult writeBackLogs(OperationContext& context, SaveTarget target)
         ScopeExit progress([&] { view.hideProgress(); });
         context.activityCount = 0;
 
+        // One lookup per activity by its ID: without an index each lookup
+        // would scan the whole table. Databases made before the index
+        // existed get it here, once.
+        context.store.ADOCon.executeRaw(QStringLiteral(
+            "CREATE INDEX IF NOT EXISTS P3Data_ActivityID ON P3Data (ActivityID)"));
         store::Query& lookup = context.store.qGetActivity;
         ScopeExit closeLookup([&] { lookup.close(); });
         const QString saveText = QStringLiteral("Save %1 Activities");
