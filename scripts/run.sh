@@ -2,6 +2,11 @@
 # Sets up, builds Orvane in Release, prepares a working folder with a
 # database and starts Orvane there. Without a display it runs Orvane under
 # Xvfb, saves a screenshot of the main window and says where it is.
+#
+# The working folder gets its own copy of the sample P3 projects, which the
+# simulated P3 server serves (P3SIM_PROJECTS); a new database is filled with
+# the sample project CLIN, so the grid shows activities at once. Sign in to
+# P3 as PLANNER with the password SCHEDULE.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
@@ -12,7 +17,20 @@ cmake --build "$build" -j "$(nproc)" --target orvane orvane-batch
 work="$root/work"
 mkdir -p "$work"
 cd "$work"
-[ -f pdb.mdb ] || "$build/tools/orvane-batch" makedb pdb.mdb
+fresh=0
+if [ ! -d projects ]; then
+  mkdir -p projects
+  cp "$root"/samples/projects/* projects/
+  fresh=1
+fi
+export P3SIM_PROJECTS="$work/projects"
+if [ ! -f pdb.mdb ]; then
+  "$build/tools/orvane-batch" makedb pdb.mdb
+  fresh=1
+fi
+if [ "$fresh" = 1 ]; then
+  "$build/tools/orvane-batch" import --p3-path "$P3SIM_PROJECTS" --project CLIN --user PLANNER --password SCHEDULE
+fi
 
 if [ -n "${DISPLAY:-}" ]; then
   exec "$build/src/shell/orvane"
