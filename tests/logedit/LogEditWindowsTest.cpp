@@ -20,6 +20,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSpinBox>
@@ -58,6 +59,16 @@ void saveShot(QWidget* widget, const QString& name)
     const QString dir = qEnvironmentVariable("ORVANE_SCREENSHOT_DIR");
     if (!dir.isEmpty())
         widget->grab().save(QDir(dir).filePath(name + QStringLiteral(".png")));
+}
+
+// The whole screen, where the platform can grab it (under Xvfb).
+void saveScreen(const QString& name)
+{
+    const QString dir = qEnvironmentVariable("ORVANE_SCREENSHOT_DIR");
+    if (dir.isEmpty() || !QGuiApplication::primaryScreen())
+        return;
+    QCoreApplication::processEvents();
+    QGuiApplication::primaryScreen()->grabWindow(0).save(QDir(dir).filePath(name + QStringLiteral(".png")));
 }
 
 } // namespace
@@ -151,6 +162,8 @@ private slots:
         QVERIFY(!fd->isVisible());
         QCOMPARE(fd->result(), int(QDialog::Rejected));
         saveShot(f2l, "TForm2Log");
+        saveShot(fa, "TFormAct2Log");
+        saveShot(fd, "TFormAD2Log");
     }
 
     void log2LogRunsOnOkAndKeepsItsNumbers()
@@ -294,6 +307,7 @@ private slots:
         QCOMPARE(readValue("A", "Log#2"), QVariant(longLine));
         QCOMPARE(readValue("A", "Log#3"), QVariant(QString()));   // fewer lines than the range
         saveShot(dlg, "TMultyLogDlg-long-line");
+        saveScreen("main-window-with-editor");
 
         // Ctrl+Down goes to the next row in import order (B), not on screen.
         QTest::keyClick(memo, Qt::Key_Down, Qt::ControlModifier);
