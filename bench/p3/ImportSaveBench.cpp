@@ -216,6 +216,13 @@ int main(int argc, char** argv)
             q.close();
         }
         m.report("lookups alone", imported);
+        m.start();
+        for (int r = 0; r < store.taActivities.rowCount(); ++r) {
+            q.setParameter(QStringLiteral("ActID"), store.taActivities.value(r, 0));
+            q.open();
+            q.close();
+        }
+        m.report("lookups, no values read", imported);
     }
     setAutomationCreator(kP3SessionProgId, {});
     return 0;
