@@ -258,13 +258,22 @@ void TcxXLSExportProvider::SetSheetSize(int columnCount, int rowCount, bool grid
     m_columnCount = std::clamp(columnCount, 0, kMaxColumns);
     m_rowCount = std::clamp(rowCount, 0, kMaxRows);
     m_gridLines = gridLines;
-    static_assert(std::is_trivially_copyable_v<Cell> && sizeof(Cell) == 4);
     m_cellCount = std::size_t(m_columnCount) * std::size_t(m_rowCount);
-    m_cellMemory = ZeroedBuffer(m_cellCount * sizeof(Cell));
-    m_cells = static_cast<Cell*>(m_cellMemory.data());
+    m_styleMemory = ZeroedBuffer(m_cellCount * sizeof(std::uint16_t));
+    m_cellStyles = static_cast<std::uint16_t*>(m_styleMemory.data());
     m_cellBytes = 10 * std::uint64_t(m_cellCount);   // all BLANK
-    m_payloads.clear();
-    m_payloads.resize(std::size_t(m_columnCount));
+    m_valueBlocks.clear();
+    m_valueBlocks.resize(std::size_t(m_columnCount));
+    for (auto& column : m_valueBlocks)
+        column.resize(std::size_t((m_rowCount + kBlockRows - 1) >> kBlockShift));
+}
+
+TcxXLSExportProvider::ValueBlock& TcxXLSExportProvider::valueBlock(int column, int row)
+{
+    auto& block = m_valueBlocks[std::size_t(column)][std::size_t(row >> kBlockShift)];
+    if (!block)
+        block = std::make_unique<ValueBlock>();
+    return *block;
 }
 
 void TcxXLSExportProvider::SetColumnPixelWidth(int column, int width)
@@ -291,24 +300,23 @@ const ExportCellStyle& TcxXLSExportProvider::StyleAt(int index) { return m_style
 
 const ExportCellStyle* TcxXLSExportProvider::CellStyleOf(int column, int row)
 {
-    const Cell* cell = cellAt(column, row);
-    if (!cell)
+    if (!validCell(column, row))
         return nullptr;
     if (m_styles->Count() == 0)
         return &defaultExportCellStyle();
-    return &m_styles->StyleAt(cell->style);
+    return &m_styles->StyleAt(styleAt(column, row));
 }
 
 void TcxXLSExportProvider::ApplyStyle(int column, int row, int styleIndex)
 {
-    Cell* cell = cellAt(column, row);
-    if (!cell)
+    if (!validCell(column, row))
         return;
     if (styleIndex < 0 || styleIndex > 0xFFFF - 16)
         throw EcxExportData(QStringLiteral("Style index %1 is not registered").arg(styleIndex));
-    cell->style = std::uint16_t(styleIndex);
-    if (cell->flags & kMergedFlag)
-        xfIndexFor(styleIndex, Mark(cell->flags & kMarkMask), true);
+    styleAt(column, row) = std::uint16_t(styleIndex);
+    const CellState state = stateAt(column, row);
+    if (state.flags & kMergedFlag)
+        xfIndexFor(styleIndex, Mark(state.flags & kMarkMask), true);
 }
 
 void TcxXLSExportProvider::ApplyColumnStyles(int column, int firstRow, int rowCount, const int* pattern,
@@ -322,23 +330,30 @@ void TcxXLSExportProvider::ApplyColumnStyles(int column, int firstRow, int rowCo
             throw EcxExportData(QStringLiteral("Style index %1 is not registered").arg(pattern[i]));
     const int first = std::max(firstRow, 0);
     const int last = std::min(firstRow + rowCount, m_rowCount);   // exclusive
-    Cell* cells = m_cells + std::size_t(column) * std::size_t(m_rowCount);
+    std::uint16_t* styles = m_cellStyles + std::size_t(column) * std::size_t(m_rowCount);
     int k = (first - firstRow) % patternLength;
     for (int y = first; y < last; ++y) {
-        Cell& cell = cells[y];
         const int s = pattern[k];
         if (++k == patternLength)
             k = 0;
-        if (cell.flags & kMergedFlag)
-            ApplyStyle(column, y, s);   // re-resolves the merged XF
-        else
-            cell.style = std::uint16_t(s);
+        styles[y] = std::uint16_t(s);
+    }
+    // Merged cells resolve their XF at once.
+    for (int y = first; y < last; ++y) {
+        const ValueBlock* block = blockAt(column, y);
+        if (!block) {
+            y |= kBlockRows - 1;
+            continue;
+        }
+        const CellState state = block->state[y & (kBlockRows - 1)];
+        if (state.flags & kMergedFlag)
+            xfIndexFor(styles[y], Mark(state.flags & kMarkMask), true);
     }
 }
 
 void TcxXLSExportProvider::CopyCellStyle(int column, int row, int exampleColumn, int exampleRow)
 {
-    if (!cellAt(column, row))
+    if (!validCell(column, row))
         return;
     const ExportCellStyle* example = CellStyleOf(exampleColumn, exampleRow);
     if (!example)
@@ -368,8 +383,7 @@ void TcxXLSExportProvider::AddMergedRange(int column, int row, int rowSpan, int 
 
 void TcxXLSExportProvider::MergeCells(int column, int row, int rowSpan, int columnSpan, int styleIndex)
 {
-    Cell* anchor = cellAt(column, row);
-    if (!anchor)
+    if (!validCell(column, row))
         return;
     const int rows = std::min(rowSpan, m_rowCount - row);
     const int cols = std::min(columnSpan, m_columnCount - column);
@@ -382,33 +396,43 @@ void TcxXLSExportProvider::MergeCells(int column, int row, int rowSpan, int colu
         throw EcxExportData(QStringLiteral("Style index %1 is not registered").arg(styleIndex));
     // The merged XF is built now, so its colours take their palette slots in
     // the order the merges come.
-    xfIndexFor(styleIndex, Mark(anchor->flags & kMarkMask), true);
-    auto mark = [&](Cell& c) {
-        c.style = std::uint16_t(styleIndex);
-        c.flags |= kMergedFlag;
+    xfIndexFor(styleIndex, Mark(stateAt(column, row).flags & kMarkMask), true);
+    auto mark = [&](int x, int y) {
+        styleAt(x, y) = std::uint16_t(styleIndex);
+        valueBlock(x, y).state[y & (kBlockRows - 1)].flags |= kMergedFlag;
     };
-    mark(*anchor);
+    mark(column, row);
     for (int x = column + 1; x < column + cols; ++x)
         for (int y = row + 1; y < row + rows; ++y)
-            mark(*cellAt(x, y));
+            mark(x, y);
 }
 
 // --- values -----------------------------------------------------------------
 
-void TcxXLSExportProvider::storeNumber(Cell& cell, int column, int row, double value, Mark mark)
+TcxXLSExportProvider::CellSlot TcxXLSExportProvider::takeCell(int column, int row, Kind kind, std::uint64_t recordSize)
 {
-    forget(cell, column, row);
-    m_cellBytes += 4 + 14;
-    cell.kind = Kind::Number;
-    payloadAt(column, row) = std::uint32_t(m_numbers.size());
+    ValueBlock& block = valueBlock(column, row);
+    CellState& state = block.state[row & (kBlockRows - 1)];
+    std::uint32_t& payload = block.payload[row & (kBlockRows - 1)];
+    m_cellBytes -= state.kind == Kind::Blank ? 10 : cellRecordSize(state.kind, payload);
+    m_cellBytes += recordSize;
+    state.kind = kind;
+    state.flags &= std::uint8_t(~kMarkMask);
+    return {state, payload};
+}
+
+void TcxXLSExportProvider::storeNumber(int column, int row, double value, Mark mark)
+{
+    auto [state, payload] = takeCell(column, row, Kind::Number, 4 + 14);
+    payload = std::uint32_t(m_numbers.size());
     m_numbers.push_back(value);
-    cell.flags = std::uint8_t((cell.flags & ~kMarkMask) | mark);
+    state.flags = std::uint8_t(state.flags | mark);
 }
 
 void TcxXLSExportProvider::PutNumber(int column, int row, double value)
 {
-    if (Cell* cell = cellAt(column, row))
-        storeNumber(*cell, column, row, value, NoMark);
+    if (validCell(column, row))
+        storeNumber(column, row, value, NoMark);
 }
 
 void TcxXLSExportProvider::PutInteger(int column, int row, qint32 value)
@@ -418,25 +442,19 @@ void TcxXLSExportProvider::PutInteger(int column, int row, qint32 value)
 
 void TcxXLSExportProvider::PutBoolean(int column, int row, bool value)
 {
-    if (Cell* cell = cellAt(column, row)) {
-        forget(*cell, column, row);
-        m_cellBytes += 4 + 8;
-        cell->kind = Kind::Boolean;
-        payloadAt(column, row) = value ? 1 : 0;
-        cell->flags &= ~kMarkMask;
-    }
+    if (validCell(column, row))
+        takeCell(column, row, Kind::Boolean, 4 + 8).payload = value ? 1 : 0;
 }
 
 void TcxXLSExportProvider::PutCurrency(int column, int row, qint64 scaledBy10000)
 {
-    if (Cell* cell = cellAt(column, row))
-        storeNumber(*cell, column, row, double(scaledBy10000) / 10000.0, CurrencyMark);
+    if (validCell(column, row))
+        storeNumber(column, row, double(scaledBy10000) / 10000.0, CurrencyMark);
 }
 
 void TcxXLSExportProvider::PutDateTime(int column, int row, double serial)
 {
-    Cell* cell = cellAt(column, row);
-    if (!cell)
+    if (!validCell(column, row))
         return;
     // Serials up to 60 move one day down onto the spreadsheet's calendar,
     // which counts a 29 February 1900.
@@ -446,7 +464,7 @@ void TcxXLSExportProvider::PutDateTime(int column, int row, double serial)
         whole = std::trunc(serial);
     }
     const Mark mark = whole == 0 ? TimeMark : (serial == whole ? DateMark : DateTimeMark);
-    storeNumber(*cell, column, row, serial, mark);
+    storeNumber(column, row, serial, mark);
 }
 
 const std::uint8_t* TcxXLSExportProvider::labelAt(std::uint32_t payload) const
@@ -455,54 +473,45 @@ const std::uint8_t* TcxXLSExportProvider::labelAt(std::uint32_t payload) const
     return static_cast<const std::uint8_t*>(m_labelChunks[offset / kChunkSize].data()) + offset % kChunkSize;
 }
 
-std::uint8_t* TcxXLSExportProvider::newLabel(Cell& cell, int column, int row, std::size_t bytes)
+std::uint8_t* TcxXLSExportProvider::newLabel(int column, int row, std::size_t bytes)
 {
     const std::size_t need = (bytes + 1) & ~std::size_t(1);
     if (m_labelUsed + need > kChunkSize) {
         m_labelChunks.emplace_back(kChunkSize);
         m_labelUsed = 0;
     }
-    forget(cell, column, row);
     std::uint8_t* p = static_cast<std::uint8_t*>(m_labelChunks.back().data()) + m_labelUsed;
-    cell.kind = Kind::Label;
-    cell.flags &= ~kMarkMask;
-    payloadAt(column, row) = std::uint32_t(((m_labelChunks.size() - 1) * kChunkSize + m_labelUsed) / 2);
+    takeCell(column, row, Kind::Label, 4 + 6 + bytes).payload =
+        std::uint32_t(((m_labelChunks.size() - 1) * kChunkSize + m_labelUsed) / 2);
     m_labelUsed += need;
     return p;
 }
 
-void TcxXLSExportProvider::storeLabel8(Cell& cell, int column, int row, QByteArrayView ascii)
+void TcxXLSExportProvider::storeLabel8(int column, int row, QByteArrayView ascii)
 {
-    std::uint8_t* p = newLabel(cell, column, row, 3 + std::size_t(ascii.size()));
-    m_cellBytes += 4 + 9 + std::uint64_t(ascii.size());
+    std::uint8_t* p = newLabel(column, row, 3 + std::size_t(ascii.size()));
     le16(p, std::uint16_t(ascii.size()));
     p[2] = 0;
     std::memcpy(p + 3, ascii.data(), std::size_t(ascii.size()));
 }
 
-void TcxXLSExportProvider::storeLabel16(Cell& cell, int column, int row, const char16_t* chars, std::size_t count)
+void TcxXLSExportProvider::storeLabel16(int column, int row, const char16_t* chars, std::size_t count)
 {
-    std::uint8_t* p = newLabel(cell, column, row, 3 + 2 * count);
-    m_cellBytes += 4 + 9 + 2 * std::uint64_t(count);
+    std::uint8_t* p = newLabel(column, row, 3 + 2 * count);
     le16(p, std::uint16_t(count));
     p[2] = 1;
     for (std::size_t i = 0; i < count; ++i)
         le16(p + 3 + 2 * i, std::uint16_t(chars[i]));
 }
 
-void TcxXLSExportProvider::storeShared(Cell& cell, int column, int row, const char16_t* chars, std::size_t count)
+void TcxXLSExportProvider::storeShared(int column, int row, const char16_t* chars, std::size_t count)
 {
-    forget(cell, column, row);
-    m_cellBytes += 4 + 10;
-    cell.kind = Kind::LabelSst;
-    payloadAt(column, row) = m_strings.Add(chars, count);
-    cell.flags &= ~kMarkMask;
+    takeCell(column, row, Kind::LabelSst, 4 + 10).payload = m_strings.Add(chars, count);
 }
 
 void TcxXLSExportProvider::PutText(int column, int row, QByteArrayView text)
 {
-    Cell* cell = cellAt(column, row);
-    if (!cell || text.isEmpty())
+    if (!validCell(column, row) || text.isEmpty())
         return;
     if (m_recognizeValues && putRecognizedValue(column, row, text))
         return;
@@ -511,31 +520,27 @@ void TcxXLSExportProvider::PutText(int column, int row, QByteArrayView text)
         any |= std::uint8_t(c);
     if (any < 0x80) {
         if (text.size() <= kMaxAnsiLabel) {
-            storeLabel8(*cell, column, row, text);
+            storeLabel8(column, row, text);
             return;
         }
         const QString wide = decodeCodePage(text, kAnsiCodePage);
-        storeShared(*cell, column, row, reinterpret_cast<const char16_t*>(wide.utf16()), std::size_t(wide.size()));
+        storeShared(column, row, reinterpret_cast<const char16_t*>(wide.utf16()), std::size_t(wide.size()));
         return;
     }
-    const int charset = m_styles->Count() ? m_styles->StyleAt(cell->style).FontCharset
+    const int charset = m_styles->Count() ? m_styles->StyleAt(styleAt(column, row)).FontCharset
                                           : defaultExportCellStyle().FontCharset;
     const QString wide = decodeCodePage(text, codePageForCharset(charset));
     const auto* chars = reinterpret_cast<const char16_t*>(wide.utf16());
     if (text.size() <= kMaxWideLabel)
-        storeLabel16(*cell, column, row, chars, std::size_t(wide.size()));
+        storeLabel16(column, row, chars, std::size_t(wide.size()));
     else
-        storeShared(*cell, column, row, chars, std::size_t(wide.size()));
+        storeShared(column, row, chars, std::size_t(wide.size()));
 }
 
 void TcxXLSExportProvider::PutDisplayText(int column, int row, QStringView text)
 {
-    Cell* cell = cellAt(column, row);
-    if (!cell || text.isEmpty() || m_recognizeValues) {
-        if (cell && !text.isEmpty())
-            IcxExportProvider::PutDisplayText(column, row, text);
+    if (!validCell(column, row) || text.isEmpty())
         return;
-    }
     // ASCII text, by far the most common, goes straight to an 8-bit LABEL;
     // the rest takes the general road.
     const auto* chars = reinterpret_cast<const char16_t*>(text.utf16());
@@ -543,22 +548,20 @@ void TcxXLSExportProvider::PutDisplayText(int column, int row, QStringView text)
     char16_t any = 0;
     for (std::size_t i = 0; i < n; ++i)
         any |= chars[i];
-    if (any >= 0x80 || n > kMaxAnsiLabel) {
+    if (any >= 0x80 || n > kMaxAnsiLabel || m_recognizeValues) {
         IcxExportProvider::PutDisplayText(column, row, text);
         return;
     }
-    std::uint8_t* p = newLabel(*cell, column, row, 3 + n);
+    std::uint8_t* p = newLabel(column, row, 3 + n);
     le16(p, std::uint16_t(n));
     p[2] = 0;
     for (std::size_t i = 0; i < n; ++i)
         p[3 + i] = std::uint8_t(chars[i]);
-    m_cellBytes += 4 + 9 + n;
 }
 
 void TcxXLSExportProvider::PutWideText(int column, int row, QStringView text)
 {
-    Cell* cell = cellAt(column, row);
-    if (!cell || text.isEmpty())
+    if (!validCell(column, row) || text.isEmpty())
         return;
     if (m_recognizeValues) {
         QByteArray ansi;
@@ -568,9 +571,9 @@ void TcxXLSExportProvider::PutWideText(int column, int row, QStringView text)
     }
     const auto* chars = reinterpret_cast<const char16_t*>(text.utf16());
     if (text.size() <= kMaxWideLabel)
-        storeLabel16(*cell, column, row, chars, std::size_t(text.size()));
+        storeLabel16(column, row, chars, std::size_t(text.size()));
     else
-        storeShared(*cell, column, row, chars, std::size_t(text.size()));
+        storeShared(column, row, chars, std::size_t(text.size()));
 }
 
 bool TcxXLSExportProvider::putRecognizedValue(int column, int row, QByteArrayView bytes)
@@ -613,7 +616,7 @@ bool TcxXLSExportProvider::putRecognizedValue(int column, int row, QByteArrayVie
 
 void TcxXLSExportProvider::PutValue(int column, int row, const QVariant& value)
 {
-    if (!cellAt(column, row))
+    if (!validCell(column, row))
         return;
     switch (value.typeId()) {
     case QMetaType::Int:
@@ -739,17 +742,9 @@ std::uint16_t TcxXLSExportProvider::xfIndexFor(int styleIndex, Mark mark, bool m
 
 // --- writing ----------------------------------------------------------------
 
-std::uint32_t& TcxXLSExportProvider::payloadAt(int column, int row)
+std::uint64_t TcxXLSExportProvider::cellRecordSize(Kind kind, std::uint32_t payload) const
 {
-    auto& payloads = m_payloads[std::size_t(column)];
-    if (!payloads)
-        payloads = std::make_unique<std::uint32_t[]>(std::size_t(m_rowCount));
-    return payloads[std::size_t(row)];
-}
-
-std::uint64_t TcxXLSExportProvider::cellRecordSize(const Cell& cell, std::uint32_t payload) const
-{
-    switch (cell.kind) {
+    switch (kind) {
     case Kind::Blank: return 4 + 6;
     case Kind::Number: return 4 + 14;
     case Kind::Boolean: return 4 + 8;
@@ -767,19 +762,23 @@ void TcxXLSExportProvider::writeCells(FileSink& out)
 {
     static_assert(std::endian::native == std::endian::little, "cell records are stored as native words");
     const int rows = std::max(m_rowCount, 0);
-    const Cell* cell = m_cells;
     for (int x = 0; x < std::max(m_columnCount, 0); ++x) {
         const auto column = std::uint16_t(x);
-        const std::uint32_t* payloads = m_payloads[std::size_t(x)].get();
+        const std::uint16_t* xfs = m_cellStyles + std::size_t(x) * std::size_t(rows);
+        const ValueBlock* block = nullptr;
         // Record type, length and column of a BLANK as one word; the row is
         // filled in per cell.
         const std::uint64_t blankWord =
             std::uint64_t(biff::kBLANK) | (std::uint64_t(6) << 16) | (std::uint64_t(column) << 48);
         std::uint8_t* p = out.cursor();
         std::uint8_t* limit = out.limit();
-        for (int y = 0; y < rows; ++y, ++cell) {
+        for (int y = 0; y < rows; ++y) {
             const auto row = std::uint16_t(y);
-            if (cell->kind == Kind::Blank) {
+            const int inBlock = y & (kBlockRows - 1);
+            if (inBlock == 0)
+                block = blockAt(x, y);
+            const Kind kind = block ? block->state[inBlock].kind : Kind::Blank;
+            if (kind == Kind::Blank) {
                 if (limit - p < 10) {
                     out.setCursor(p);
                     out.flush();
@@ -788,12 +787,12 @@ void TcxXLSExportProvider::writeCells(FileSink& out)
                 }
                 const std::uint64_t word = blankWord | (std::uint64_t(row) << 32);
                 std::memcpy(p, &word, 8);
-                le16(p + 8, cell->style);
+                le16(p + 8, xfs[y]);
                 p += 10;
                 continue;
             }
-            if (cell->kind == Kind::Label) {
-                const std::uint8_t* label = labelAt(payloads[y]);
+            if (kind == Kind::Label) {
+                const std::uint8_t* label = labelAt(block->payload[inBlock]);
                 const std::size_t n = std::size_t(label[0] | (label[1] << 8));
                 const std::size_t payload = 3 + (label[2] ? 2 * n : n);
                 if (std::size_t(limit - p) < 10 + payload) {
@@ -804,13 +803,13 @@ void TcxXLSExportProvider::writeCells(FileSink& out)
                 const std::uint64_t word = std::uint64_t(biff::kLABEL) | (std::uint64_t(6 + payload) << 16)
                     | (std::uint64_t(row) << 32) | (std::uint64_t(column) << 48);
                 std::memcpy(p, &word, 8);
-                le16(p + 8, cell->style);
+                le16(p + 8, xfs[y]);
                 std::memcpy(p + 10, label, payload);
                 p += 10 + payload;
                 continue;
             }
             out.setCursor(p);
-            writeValueCell(out, *cell, payloads ? payloads[y] : 0, column, row);
+            writeValueCell(out, kind, xfs[y], block->payload[inBlock], column, row);
             p = out.cursor();
             limit = out.limit();
         }
@@ -818,10 +817,10 @@ void TcxXLSExportProvider::writeCells(FileSink& out)
     }
 }
 
-void TcxXLSExportProvider::writeValueCell(FileSink& out, const Cell& cell, std::uint32_t payload,
+void TcxXLSExportProvider::writeValueCell(FileSink& out, Kind kind, std::uint16_t xf, std::uint32_t payload,
                                           std::uint16_t column, std::uint16_t row)
 {
-    switch (cell.kind) {
+    switch (kind) {
     case Kind::Blank:
         break;
     case Kind::Number: {
@@ -830,7 +829,7 @@ void TcxXLSExportProvider::writeValueCell(FileSink& out, const Cell& cell, std::
         le16(p + 2, 14);
         le16(p + 4, row);
         le16(p + 6, column);
-        le16(p + 8, cell.style);
+        le16(p + 8, xf);
         std::uint64_t bits;
         std::memcpy(&bits, &m_numbers[payload], 8);
         le32(p + 10, std::uint32_t(bits));
@@ -844,7 +843,7 @@ void TcxXLSExportProvider::writeValueCell(FileSink& out, const Cell& cell, std::
         le16(p + 2, 8);
         le16(p + 4, row);
         le16(p + 6, column);
-        le16(p + 8, cell.style);
+        le16(p + 8, xf);
         p[10] = std::uint8_t(payload);
         p[11] = 0;
         out.commit(12);
@@ -856,7 +855,7 @@ void TcxXLSExportProvider::writeValueCell(FileSink& out, const Cell& cell, std::
         le16(p + 2, 10);
         le16(p + 4, row);
         le16(p + 6, column);
-        le16(p + 8, cell.style);
+        le16(p + 8, xf);
         le32(p + 10, payload);
         out.commit(14);
         break;
@@ -870,7 +869,7 @@ void TcxXLSExportProvider::writeValueCell(FileSink& out, const Cell& cell, std::
         le16(p + 2, std::uint16_t(6 + payload));
         le16(p + 4, row);
         le16(p + 6, column);
-        le16(p + 8, cell.style);
+        le16(p + 8, xf);
         std::memcpy(p + 10, label, payload);
         out.commit(10 + payload);
         break;
@@ -885,15 +884,22 @@ void TcxXLSExportProvider::WriteWorkbook()
 
     // 1. Every cell gets its XF, column by column, so that fonts, XFs and
     //    palette slots are taken in that order; the cells' sizes add up.
-    std::uint32_t lastKey = ~0u;
-    std::uint16_t lastXf = 0;
-    for (Cell& cell : std::span(m_cells, m_cellCount)) {
-        const std::uint32_t key = cell.style | (std::uint32_t(cell.flags) << 16);
-        if (key != lastKey) {
-            lastKey = key;
-            lastXf = xfIndexFor(cell.style, Mark(cell.flags & kMarkMask), (cell.flags & kMergedFlag) != 0);
+    for (int x = 0; x < std::max(m_columnCount, 0); ++x) {
+        std::uint16_t* styles = m_cellStyles + std::size_t(x) * std::size_t(m_rowCount);
+        const ValueBlock* block = nullptr;
+        std::uint32_t lastKey = ~0u;
+        std::uint16_t lastXf = 0;
+        for (int y = 0; y < m_rowCount; ++y) {
+            if ((y & (kBlockRows - 1)) == 0)
+                block = blockAt(x, y);
+            const std::uint8_t flags = block ? block->state[y & (kBlockRows - 1)].flags : 0;
+            const std::uint32_t key = styles[y] | (std::uint32_t(flags) << 16);
+            if (key != lastKey) {
+                lastKey = key;
+                lastXf = xfIndexFor(styles[y], Mark(flags & kMarkMask), (flags & kMergedFlag) != 0);
+            }
+            styles[y] = lastXf;
         }
-        cell.style = lastXf;
     }
     const std::uint64_t cellsSize = m_cellBytes;
 

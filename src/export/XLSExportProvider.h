@@ -92,51 +92,72 @@ private:
     enum Mark : std::uint8_t { NoMark = 0, DateTimeMark, DateMark, TimeMark, CurrencyMark, MarkCount };
 
     // One cell of the sheet; its record is produced when written.
-    // Its payload (number slot, label pool offset / 2, string index or
-    // Boolean) lives apart, in per-column arrays made on the first value of
-    // a column: a full sheet is mostly BLANK cells.
-    struct Cell {
-        std::uint16_t style = 0;    // style registry index (XF index after resolving)
+    // A cell is its style (registry index, the XF index once resolved), kept
+    // for every cell, and its kind, marks and payload (number slot, label
+    // pool offset / 2, string index or Boolean), kept only in
+    // blocks of rows that hold a value or a merge: a full sheet is mostly
+    // BLANK cells.
+    struct CellState {
         Kind kind = Kind::Blank;
         std::uint8_t flags = 0;     // mark in bits 0-2, merged in bit 3
+    };
+    // Kinds, marks and payloads of 4096 rows of a column, made on the first
+    // value or merge among them.
+    static constexpr int kBlockShift = 12;
+    static constexpr int kBlockRows = 1 << kBlockShift;
+    struct ValueBlock {
+        CellState state[kBlockRows];
+        std::uint32_t payload[kBlockRows];
+    };
+    struct CellSlot {
+        CellState& state;
+        std::uint32_t& payload;
     };
     static constexpr std::uint8_t kMergedFlag = 0x08;
     static constexpr std::uint8_t kMarkMask = 0x07;
 
-    // nullptr outside the sheet; throws before SetSheetSize.
-    Cell* cellAt(int column, int row)
+    // False outside the sheet; throws before SetSheetSize.
+    bool validCell(int column, int row) const
     {
         if (m_columnCount < 0 || m_rowCount < 0)
             throwInvalidCellDimension();
-        if (unsigned(column) >= unsigned(m_columnCount) || unsigned(row) >= unsigned(m_rowCount))
-            return nullptr;
-        return &m_cells[std::size_t(column) * std::size_t(m_rowCount) + std::size_t(row)];
+        return unsigned(column) < unsigned(m_columnCount) && unsigned(row) < unsigned(m_rowCount);
     }
+    std::uint16_t& styleAt(int column, int row)
+    {
+        return m_cellStyles[std::size_t(column) * std::size_t(m_rowCount) + std::size_t(row)];
+    }
+    const ValueBlock* blockAt(int column, int row) const
+    {
+        return m_valueBlocks[std::size_t(column)][std::size_t(row >> kBlockShift)].get();
+    }
+    CellState stateAt(int column, int row) const
+    {
+        const ValueBlock* block = blockAt(column, row);
+        return block ? block->state[row & (kBlockRows - 1)] : CellState{};
+    }
+    ValueBlock& valueBlock(int column, int row);
     [[noreturn]] static void throwInvalidCellDimension();
     void checkSheetSize() const;
-    // Keeps the running total of the cell records' sizes up to date around a
-    // change of a cell's contents.
-    void forget(const Cell& cell, int column, int row)
-    {
-        m_cellBytes -= cell.kind == Kind::Blank ? 10 : cellRecordSize(cell, payloadAt(column, row));
-    }
-    std::uint32_t& payloadAt(int column, int row);
+    // Makes a cell of a kind whose record takes recordSize bytes, keeping
+    // the total of the cell records' sizes; returns its state and payload.
+    CellSlot takeCell(int column, int row, Kind kind, std::uint64_t recordSize);
     // Makes the cell a LABEL with room for `bytes` bytes of payload in the
     // label pool and returns where they go.
-    std::uint8_t* newLabel(Cell& cell, int column, int row, std::size_t bytes);
-    void storeNumber(Cell& cell, int column, int row, double value, Mark mark);
-    void storeLabel8(Cell& cell, int column, int row, QByteArrayView ascii);
-    void storeLabel16(Cell& cell, int column, int row, const char16_t* chars, std::size_t count);
-    void storeShared(Cell& cell, int column, int row, const char16_t* chars, std::size_t count);
+    std::uint8_t* newLabel(int column, int row, std::size_t bytes);
+    void storeNumber(int column, int row, double value, Mark mark);
+    void storeLabel8(int column, int row, QByteArrayView ascii);
+    void storeLabel16(int column, int row, const char16_t* chars, std::size_t count);
+    void storeShared(int column, int row, const char16_t* chars, std::size_t count);
     bool putRecognizedValue(int column, int row, QByteArrayView text);
 
     int fontIndexFor(const ExportCellStyle& style);
     std::uint16_t xfIndexFor(int styleIndex, Mark mark, bool merged);
     std::vector<std::uint8_t> buildXf(const ExportCellStyle& style, Mark mark, bool merged);
 
-    std::uint64_t cellRecordSize(const Cell& cell, std::uint32_t payload) const;
+    std::uint64_t cellRecordSize(Kind kind, std::uint32_t payload) const;
     void writeCells(FileSink& out);
-    void writeValueCell(FileSink& out, const Cell& cell, std::uint32_t payload, std::uint16_t column,
+    void writeValueCell(FileSink& out, Kind kind, std::uint16_t xf, std::uint32_t payload, std::uint16_t column,
                         std::uint16_t row);
 
     QString m_outputName;
@@ -148,10 +169,10 @@ private:
     bool m_gridLines = false;
     bool m_recognizeValues = false;
 
-    ZeroedBuffer m_cellMemory;   // all-zero bytes are BLANK cells of style 0
-    Cell* m_cells = nullptr;     // column by column
+    ZeroedBuffer m_styleMemory;
+    std::uint16_t* m_cellStyles = nullptr;   // column by column; zero is registry style 0
     std::size_t m_cellCount = 0;
-    std::vector<std::unique_ptr<std::uint32_t[]>> m_payloads;   // per column, or none
+    std::vector<std::vector<std::unique_ptr<ValueBlock>>> m_valueBlocks;   // [column][row / 4096]
     std::uint64_t m_cellBytes = 0;   // the cell records' sizes with their headers
     std::vector<double> m_numbers;
     // Label payloads (count, option byte, characters), each at an even offset
