@@ -55,6 +55,12 @@ TP3OpenDlg::TP3OpenDlg(QWidget* parent) : QDialog(parent)
     ShellTreeView->setRootIsDecorated(false);
     ShellTreeView->setItemsExpandable(true);
     ShellTreeView->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Folders are read in the background; keep the selected one in view as
+    // its branch fills.
+    connect(m_model, &QFileSystemModel::directoryLoaded, this, [this] {
+        if (ShellTreeView->currentIndex().isValid())
+            ShellTreeView->scrollTo(ShellTreeView->currentIndex());
+    });
     connect(ShellTreeView->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] {
         try {
             ShellTreeViewChange();
@@ -145,6 +151,9 @@ void TP3OpenDlg::moveTreeTo(const QString& path)
     const QModelIndex index = path.isEmpty() || !info.isDir() ? QModelIndex() : m_model->index(info.absoluteFilePath());
     if (!index.isValid())
         throw EP3EngineError(QStringLiteral("Error setting path: \"") + path + QLatin1Char('"'));
+    // Open the branch down to the folder, so it shows in the tree.
+    for (QModelIndex parent = index.parent(); parent.isValid(); parent = parent.parent())
+        ShellTreeView->expand(parent);
     if (ShellTreeView->currentIndex() == index) {
         // Selecting the folder again gives no change signal; the list must
         // still be rebuilt for this session.
