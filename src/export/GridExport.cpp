@@ -5,6 +5,7 @@
 #include "export/TextCodec.h"
 #include "export/XLSExportProvider.h"
 #include "grid/GridViewModel.h"
+#include "store/ActivityTable.h"
 
 #include <QLocale>
 #include <algorithm>
@@ -620,6 +621,10 @@ ExportResult ExportGridAsWorkbook(const QString& fileName, const grid::GridViewM
 {
     if (!grid)
         return {};
+    // Every row the view shows is exported, also those a requery is still
+    // fetching in the background.
+    if (store::ActivityTable* table = grid->table(); table && table->isFetching())
+        table->fetchAll();
     const GridExportSource source(*grid);
     return ExportGridWithProvider(fileName, kExportXls, &source, expandRecords, allRecords, nativeValues,
                                   {QString(), QString(), QString()});

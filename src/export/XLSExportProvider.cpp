@@ -206,6 +206,16 @@ std::unique_ptr<IcxExportProvider> TcxXLSExportProvider::Create(const QString& f
     return std::make_unique<TcxXLSExportProvider>(fileName);
 }
 
+QString TcxXLSExportProvider::OutputNameFor(const QString& fileName)
+{
+    if (fileName.endsWith(u'.'))
+        return fileName + QStringLiteral("xls");
+    const QString suffix = QFileInfo(fileName).suffix();
+    if (suffix.isEmpty())
+        return fileName + QStringLiteral(".xls");
+    return fileName.left(fileName.size() - suffix.size()) + QStringLiteral("xls");
+}
+
 QString TcxXLSExportProvider::AcceptableSheetName(const QString& name)
 {
     QString out;
@@ -229,11 +239,7 @@ QString TcxXLSExportProvider::AcceptableSheetName(const QString& name)
 TcxXLSExportProvider::TcxXLSExportProvider(const QString& fileName)
     : m_palette(systemColors().window)
 {
-    const QFileInfo info(fileName);
-    const QString suffix = info.suffix();
-    m_outputName = suffix.isEmpty() || fileName.endsWith(u'.')
-        ? (fileName.endsWith(u'.') ? fileName + QStringLiteral("xls") : fileName + QStringLiteral(".xls"))
-        : fileName.left(fileName.size() - suffix.size()) + QStringLiteral("xls");
+    m_outputName = OutputNameFor(fileName);
     m_sheetName = AcceptableSheetName(QFileInfo(m_outputName).completeBaseName());
     m_file = std::make_unique<FileSink>(m_outputName);
     m_styles = TcxExportStyleManager::GetInstance(fileName);

@@ -50,6 +50,8 @@ public:
     static int ExportType() { return kExportXls; }
     static QString ExportName() { return QStringLiteral("Export to MS Excel (*.xls)"); }
     static std::unique_ptr<IcxExportProvider> Create(const QString& fileName);
+    // The file a name is written to: its extension replaced by ".xls".
+    static QString OutputNameFor(const QString& fileName);
 
     QString OutputFileName() const { return m_outputName; }
     QString SheetName() const { return m_sheetName; }
