@@ -446,6 +446,11 @@ TEST_F(XlsWriter, DateTimeAndCurrencyFormats)
     EXPECT_EQ(f64(cellAt(all, 0, 6).data, 6), 37622.0);
     EXPECT_EQ(cellAt(all, 0, 7).type, biff::kBOOLERR);
     EXPECT_EQ(std::uint8_t(cellAt(all, 0, 7).data[6]), 1);
+    const auto r = runPythonCheck(QStringLiteral("xls_formats.py"),
+                                  {path(), QStringLiteral("0,0=21:0.5"), QStringLiteral("0,1=14:59"),
+                                   QStringLiteral("0,2=14:61"), QStringLiteral("0,3=22:40000.25"),
+                                   QStringLiteral("0,5=5:1234.5678")});
+    EXPECT_EQ(r.exitCode, 0) << r.output.toStdString();
 }
 
 TEST_F(XlsWriter, ColumnInfoAndRowRecords)
