@@ -18,7 +18,9 @@ void createActivityDatabase(const QString& path)
                              SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_EXCLUSIVE, nullptr);
     QString message;
     if (rc == SQLITE_OK) {
-        const QByteArray sql = "PRAGMA journal_mode=WAL; BEGIN; " + createTableSql().toUtf8() + "; COMMIT;";
+        // The write-back looks every activity up by its ID: index it from the start.
+        const QByteArray sql = "PRAGMA journal_mode=WAL; BEGIN; " + createTableSql().toUtf8()
+                               + "; CREATE INDEX P3Data_ActivityID ON P3Data (ActivityID); COMMIT;";
         char* error = nullptr;
         rc = sqlite3_exec(db, sql.constData(), nullptr, nullptr, &error);
         if (rc != SQLITE_OK)
