@@ -781,8 +781,31 @@ void TcxXLSExportProvider::writeCells(FileSink& out)
         for (int y = 0; y < rows; ++y) {
             const auto row = std::uint16_t(y);
             const int inBlock = y & (kBlockRows - 1);
-            if (inBlock == 0)
+            if (inBlock == 0) {
                 block = blockAt(x, y);
+                if (!block) {
+                    // A block of rows without values: BLANK records only.
+                    const int end = std::min(rows, y + kBlockRows);
+                    while (y < end) {
+                        const int room = int((limit - p) / 10);
+                        if (room == 0) {
+                            out.setCursor(p);
+                            out.flush();
+                            p = out.cursor();
+                            limit = out.limit();
+                            continue;
+                        }
+                        const int stop = std::min(end, y + room);
+                        for (; y < stop; ++y, p += 10) {
+                            const std::uint64_t word = blankWord | (std::uint64_t(y) << 32);
+                            std::memcpy(p, &word, 8);
+                            le16(p + 8, xfs[y]);
+                        }
+                    }
+                    --y;   // the loop's own step follows
+                    continue;
+                }
+            }
             const Kind kind = block ? block->state[inBlock].kind : Kind::Blank;
             if (kind == Kind::Blank) {
                 if (limit - p < 10) {
