@@ -1,6 +1,7 @@
 #include "grid/GridViewModel.h"
 
 #include "store/ActivityTable.h"
+#include "store/CopiedValueText.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -750,35 +751,8 @@ QString GridViewModel::displayText(int viewRow, int columnId) const
 
 QString GridViewModel::displayTextOf(const QVariant& value, FieldKind kind)
 {
-    if (value.isNull())
-        return QString();
-    switch (kind) {
-    case FieldKind::Text:
-        return value.toString();
-    case FieldKind::Number: {
-        bool ok = false;
-        const double d = value.toDouble(&ok);
-        if (!ok)
-            return value.toString();
-        QLocale locale;
-        locale.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator);
-        if (std::isfinite(d) && d == std::trunc(d) && std::fabs(d) < 1e15)
-            return locale.toString(qlonglong(d));
-        return locale.toString(d, 'g', QLocale::FloatingPointShortest);
-    }
-    case FieldKind::Date: {
-        const QDateTime dt = value.toDateTime();
-        if (!dt.isValid())
-            return value.toString();
-        const QLocale locale;
-        if (dt.time() == QTime(0, 0))
-            return locale.toString(dt.date(), QLocale::ShortFormat);
-        return locale.toString(dt, QLocale::ShortFormat);
-    }
-    case FieldKind::Boolean:
-        return value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
-    }
-    return value.toString();
+    // One rule for the grid and for values copied into log lines by statements.
+    return store::displayText(value, kind);
 }
 
 std::vector<std::pair<QString, QVariant>> GridViewModel::distinctValues(int columnId) const

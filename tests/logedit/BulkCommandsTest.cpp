@@ -172,29 +172,6 @@ TEST_F(BulkCommandsTest, CopiedDatesAndNumbersReadAsTheGridShowsThem)
     EXPECT_EQ(readValue("A", "Log#12"), QVariant("12,5"));
 }
 
-TEST(CopiedValueText, AgreesWithTheGridForEveryKind)
-{
-    const std::pair<QVariant, store::FieldKind> values[] = {
-        {QVariant(), store::FieldKind::Number},
-        {2.0, store::FieldKind::Number},
-        {-0.25, store::FieldKind::Number},
-        {1e20, store::FieldKind::Number},
-        {123456789.0, store::FieldKind::Number},
-        {QDateTime(QDate(1999, 12, 31), QTime(0, 0)), store::FieldKind::Date},
-        {QDateTime(QDate(2024, 2, 29), QTime(17, 5, 9)), store::FieldKind::Date},
-        {true, store::FieldKind::Boolean},
-        {QString("text"), store::FieldKind::Text},
-    };
-    for (const QLocale& locale : {QLocale::c(), QLocale(QLocale::German, QLocale::Germany),
-                                  QLocale(QLocale::French, QLocale::France)}) {
-        QLocale::setDefault(locale);
-        for (const auto& [value, kind] : values)
-            EXPECT_EQ(store::displayText(value, kind), grid::GridViewModel::displayTextOf(value, kind))
-                << value.toString().toStdString() << " in " << locale.name().toStdString();
-    }
-    QLocale::setDefault(QLocale::c());
-}
-
 TEST(CopiedValueText, OnlyNonTextSourcesIntoTextTargetsAreRewritten)
 {
     struct Case {
