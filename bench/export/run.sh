@@ -69,7 +69,7 @@ bench "read TSV only: python3"           -  "$PY" "$PEERS/xlwt_write.py" -n "$TS
 bench "read TSV only: C"                 -  "$OUT/xlsxwriter_write" -n "$TSV" -
 
 printf '\n%-32s %9s %-17s %8s %9s %11s  %s\n' writer "median s" "runs s" "cpu s" "peak MiB" "out bytes" check
-declare -A MED PEAK SIZE
+declare -A MED PEAK SIZE CPU
 for row in "${RESULTS[@]}"; do
   IFS='|' read -r name med runs peak bytes file cpu <<<"$row"
   check=-
@@ -77,16 +77,19 @@ for row in "${RESULTS[@]}"; do
     *.xls|*.xlsx) check=$("$PY" "$PEERS/validate.py" "$TSV" "$file" 2>/dev/null | tail -n1 | cut -d' ' -f1-3) || true ;;
   esac
   printf '%-32s %9s %-17s %8s %9s %11s  %s\n' "$name" "$med" "$runs" "$cpu" "$peak" "$bytes" "$check"
-  MED[$name]=$med; PEAK[$name]=$peak; SIZE[$name]=$bytes
+  MED[$name]=$med; PEAK[$name]=$peak; SIZE[$name]=$bytes; CPU[$name]=$cpu
 done
 o="Orvane export (.xls)"
 echo
 awk -v o="${MED[$o]}" -v x="${MED[xlwt (.xls)]}" -v l="${MED[libxlsxwriter (.xlsx)]}" \
-    -v c="${MED[libxlsxwriter const_mem (.xlsx)]}" -v p="${PEAK[$o]}" -v b="${SIZE[$o]}" 'BEGIN {
+    -v c="${MED[libxlsxwriter const_mem (.xlsx)]}" -v p="${PEAK[$o]}" -v b="${SIZE[$o]}" \
+    -v oc="${CPU[$o]}" -v xc="${CPU[xlwt (.xls)]}" -v lc="${CPU[libxlsxwriter (.xlsx)]}" 'BEGIN {
   if (o <= 0) o = 0.01
-  printf "xlwt / Orvane:                    %.1fx (target >= 20)\n", x / o
-  printf "libxlsxwriter / Orvane:           %.1fx (target > 1)\n", l / o
-  printf "libxlsxwriter const_mem / Orvane: %.1fx\n", c / o
+  if (oc <= 0) oc = 0.01
+  printf "                                  wall    cpu\n"
+  printf "xlwt / Orvane:                    %5.1fx %5.1fx (target >= 20)\n", x / o, xc / oc
+  printf "libxlsxwriter / Orvane:           %5.1fx %5.1fx (target > 1)\n", l / o, lc / oc
+  printf "libxlsxwriter const_mem / Orvane: %5.1fx\n", c / o
   printf "Orvane peak memory / file size:   %.2f (target < 3)\n", p * 1048576 / b
 }'
 [ "${KEEP:-0}" = 1 ] || rm -rf "$OUT"
