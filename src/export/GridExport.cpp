@@ -274,7 +274,9 @@ ExportResult TcxGridBandedTableViewExport::DoExport()
         visibleColumnCount += int(line.size());
     const int sheetColumns = int(m_map.columnWidths.size());
 
-    if (m_bands.isEmpty()) {
+    // Without bands there is no sheet to fill; with only the selected records
+    // asked for (this view selects none) and no column headers, neither.
+    if (m_bands.isEmpty() || (!AllRecords && !opt.columnHeaders)) {
         p.WriteWorkbook();
         return result;
     }
