@@ -270,6 +270,8 @@ private slots:
         table.fetchAll();
         QCOMPARE(table.rowCount(), 305);
         QCOMPARE(model.isDetached(), false);
+        QCOMPARE(model.rowCount(), 305);
+        QCOMPARE(model.viewRowOf(table.currentRow()), model.viewRowOf(0));
         QCOMPARE(form.windowTitle(), QString("Orvane - CLIN "));
         QCOMPARE(form.statusPanel(0)->text(), QString("Get 305 Activities"));
         QCOMPARE(form.statusPanel(1)->text(), m_projects);
