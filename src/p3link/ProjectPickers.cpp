@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -121,6 +122,15 @@ void TP3OpenDlg::FormCreate()
     FProjectPath.clear();
     FProjectGroup.clear();
     FSubproject.clear();
+}
+
+void TP3OpenDlg::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 int TP3OpenDlg::execPicker()

@@ -59,6 +59,10 @@ public:
     // row for -1.
     void selectProjectRow(int projectRow);
 
+protected:
+    // Esc does not close this dialog; only Cancel does.
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     void FormCreate();
     void FormShow();

@@ -205,6 +205,14 @@ private slots:
         QCOMPARE(picker.FFolderPath, second);
         QCOMPARE(Session.text(m::CurrentProjectPath), second);
 
+        // Esc leaves the picker open; Cancel closes it.
+        onNextModal([](QWidget* w) {
+            QTest::keyClick(w, Qt::Key_Escape);
+            QVERIFY(w->isVisible());
+            static_cast<TP3OpenDlg*>(w)->bCancel->click();
+        });
+        QCOMPARE(picker.execPicker(), int(QDialog::Rejected));
+
         // P3 still at the path found last time: the tree opens at P3's path.
         Session.put(m::CurrentProjectPath, m_projects);
         picker.FProjectPath = m_projects;
