@@ -14,7 +14,7 @@ import sys
 
 
 def main():
-    path, spec, work = sys.argv[1], json.load(open(sys.argv[2], encoding="utf-8")), sys.argv[3]
+    path, expected, work = sys.argv[1], json.load(open(sys.argv[2], encoding="utf-8")), sys.argv[3]
     os.makedirs(work, exist_ok=True)
     profile = "file://" + os.path.abspath(os.path.join(work, "profile"))
     cmd = ["soffice", "-env:UserInstallation=" + profile, "--headless", "--norestore",
@@ -26,7 +26,7 @@ def main():
         return 1
     with open(out, encoding="utf-8", newline="") as f:
         got = list(csv.reader(f))
-    want = spec["rows"]
+    want = expected["rows"]
     problems = []
     if len(got) != len(want):
         problems.append("%d rows, expected %d" % (len(got), len(want)))

@@ -16,15 +16,15 @@ import xlrd
 
 
 def main():
-    path, spec = sys.argv[1], json.load(open(sys.argv[2], encoding="utf-8"))
+    path, expected = sys.argv[1], json.load(open(sys.argv[2], encoding="utf-8"))
     book = xlrd.open_workbook(path, formatting_info=True)
     problems = []
     if book.biff_version != 80 or book.nsheets != 1:
         problems.append("biff %s, %d sheets" % (book.biff_version, book.nsheets))
     sh = book.sheet_by_index(0)
-    if sh.name != spec["sheet"]:
+    if sh.name != expected["sheet"]:
         problems.append("sheet name %r" % sh.name)
-    rows = spec["rows"]
+    rows = expected["rows"]
     if sh.nrows != len(rows) or sh.ncols != len(rows[0]):
         problems.append("size %dx%d, expected %dx%d" % (sh.ncols, sh.nrows, len(rows[0]), len(rows)))
     for r, row in enumerate(rows):
@@ -43,11 +43,11 @@ def main():
             elif cell.ctype not in (xlrd.XL_CELL_BLANK, xlrd.XL_CELL_EMPTY):
                 problems.append("R%dC%d should be blank: %r" % (r, c, cell.value))
     merged = sorted(list(m) for m in sh.merged_cells)
-    if merged != sorted(spec["merged"]):
-        problems.append("merged %r != %r" % (merged, spec["merged"]))
-    widths = [sh.colinfo_map[c].width if c in sh.colinfo_map else None for c in range(len(spec["colwidths"]))]
-    if widths != spec["colwidths"]:
-        problems.append("column widths %r != %r" % (widths[:10], spec["colwidths"][:10]))
+    if merged != sorted(expected["merged"]):
+        problems.append("merged %r != %r" % (merged, expected["merged"]))
+    widths = [sh.colinfo_map[c].width if c in sh.colinfo_map else None for c in range(len(expected["colwidths"]))]
+    if widths != expected["colwidths"]:
+        problems.append("column widths %r != %r" % (widths[:10], expected["colwidths"][:10]))
     if sh.show_grid_lines:
         problems.append("the sheet's own grid lines are on")
     # Band captions sit on a button-face fill.
