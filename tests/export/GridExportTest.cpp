@@ -215,6 +215,46 @@ TEST_F(GridExport, HeaderRowsBackgroundsAndLines)
     EXPECT_EQ(r2.exitCode, 0) << r2.output.toStdString();
 }
 
+// A band with two header rows: a wide column above two narrow ones. Each
+// record takes two sheet rows and the wide column is merged across both
+// sheet columns in every record.
+TEST_F(GridExport, TwoHeaderRowsPerRecord)
+{
+    TableSource src;
+    const int band = src.addBand(QStringLiteral("Band"), 60);
+    src.addColumn(band, QStringLiteral("Wide"), 60);
+    src.addColumn(band, QStringLiteral("Left"), 30);
+    src.addColumn(band, QStringLiteral("Right"), 30);
+    src.columns[1].rowIndex = 1;
+    src.columns[2].rowIndex = 1;
+    src.rows = {{"w0", "l0", "r0"}, {"w1", "l1", "r1"}};
+    const ExportResult result = ExportGridWithProvider(path(), kExportXls, &src, true, true, false, {});
+    EXPECT_EQ(result.recordsExported, 2);
+    const TcxGridExportTableMap map = [&] {
+        TcxGridBandedTableViewExport probe(path(QStringLiteral("probe.xls")), kExportXls, src);
+        probe.DoExport();
+        return probe.TableMap();
+    }();
+    EXPECT_EQ(map.columnWidths, (std::vector<int>{30, 30}));
+    ASSERT_EQ(map.headerLines.size(), 2u);
+    EXPECT_EQ(map.headerLines[0].size(), 1u);
+    EXPECT_EQ(map.headerLines[0][0].columnSpan, 2);
+    EXPECT_EQ(map.headerLines[1].size(), 2u);
+
+    const Workbook wb = readWorkbook(path());
+    const auto merged = wb.all(biff::kMERGEDCELLS);
+    ASSERT_EQ(merged.size(), 1u);
+    // Band row, the wide header, then the wide column of each record.
+    EXPECT_EQ(merged[0].data, QByteArray::fromHex("0400" "0000000000000100" "0100010000000100"
+                                                  "0300030000000100" "0500050000000100"));
+    const auto r = runPythonCheck(QStringLiteral("xls_cells.py"),
+                                  {path(), QStringLiteral("size=2x7"), QStringLiteral("0,0=Band"),
+                                   QStringLiteral("0,1=Wide"), QStringLiteral("0,2=Left"), QStringLiteral("1,2=Right"),
+                                   QStringLiteral("0,3=w0"), QStringLiteral("0,4=l0"), QStringLiteral("1,4=r0"),
+                                   QStringLiteral("0,5=w1"), QStringLiteral("0,6=l1"), QStringLiteral("1,6=r1")});
+    EXPECT_EQ(r.exitCode, 0) << r.output.toStdString();
+}
+
 // Text in any script arrives whole: Windows-1252 text as the 8-bit forms,
 // anything else as UTF-16 (no "?" in place of a character).
 TEST_F(GridExport, TextsKeepEveryCharacter)
