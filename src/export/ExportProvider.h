@@ -26,7 +26,9 @@ public:
 
     // Writes the whole file and closes it.
     virtual void WriteWorkbook() = 0;
-    // The style of a cell, or nullptr for a cell outside the sheet.
+    // The style of a cell, or nullptr for a cell outside the sheet. The
+    // pointer is valid until the next style is registered: copy the style
+    // before changing and registering it.
     virtual const ExportCellStyle* CellStyleOf(int column, int row) = 0;
     virtual const ExportCellStyle& StyleAt(int index) = 0;
     virtual int AddStyle(ExportCellStyle& style) = 0;
