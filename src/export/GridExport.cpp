@@ -2,7 +2,6 @@
 
 #include "common/Errors.h"
 #include "export/FileSink.h"
-#include "export/TextCodec.h"
 #include "export/XLSExportProvider.h"
 #include "grid/GridViewModel.h"
 #include "store/ActivityTable.h"
