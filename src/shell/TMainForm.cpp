@@ -100,11 +100,11 @@ TMainForm::TMainForm(TAboutForm* aboutForm, QWidget* parent)
     setStatusBar(bar);
 
     FormCreate();
-    // The windows that follow the main window at start: the project picker
-    // and the filter picker.
-    createPickers();
-    // Then the three bulk-command dialogs.
+    // The windows that follow the main window at start, in their order: the
+    // project picker, the three bulk-command dialogs, the filter picker.
+    m_openDlg = new p3link::TP3OpenDlg(this);
     createLogEditDialogs();
+    createPickers();
     connect(&m_store.taActivities, &store::ActivityTable::afterScroll, this, &TMainForm::taActivitiesAfterScroll);
 }
 
