@@ -363,6 +363,21 @@ private slots:
         QCOMPARE(form.store().taActivities.rowCount(), form.FActivityCount);
     }
 
+    void badP3PathEndsTheOperation()
+    {
+        orvane::testing::TempWorkDir work;
+        shell::TAboutForm about;
+        shell::TMainForm form(&about);
+        const QString missing = m_temp.filePath("no-such-folder");
+        p3sim::control().settings.projectsFolder = missing;
+        form.toolAction(Command::SaveTo)->trigger();
+        QCOMPARE(m_boxes.size(), 1);
+        QCOMPARE(std::get<2>(m_boxes[0]), "Error setting path: \"" + missing + "\"");
+        QVERIFY(Session.isNull());
+        QCOMPARE(p3sim::control().callCount("Logout"), 1);
+        QCOMPARE(p3sim::control().callCount("OpenProject"), 0);
+    }
+
     void listingErrorEndsTheImport()
     {
         orvane::testing::TempWorkDir work;
