@@ -21,6 +21,8 @@ Query::~Query() = default;
 void Query::setSql(const QStringList& lines)
 {
     close();
+    if (lines != m_lines)
+        m_prepared.reset();
     m_lines = lines;
 }
 
@@ -48,55 +50,65 @@ int Query::execSQL()
 void Query::open()
 {
     close();
-    auto statement = std::make_unique<Statement>(m_database.handle(), translateStatement(sqlText()));
-    const int count = sqlite3_bind_parameter_count(statement->get());
-    for (int i = 1; i <= count; ++i) {
-        const char* name = sqlite3_bind_parameter_name(statement->get(), i);
-        const QString key = name ? QString::fromUtf8(name + 1) : QString();
-        bindValue(statement->get(), i, m_params.value(key));
+    // A lookup is opened once per activity with the same text: the prepared
+    // statement is kept between uses and only prepared again for a new text.
+    sqlite3* db = m_database.handle();
+    if (!m_prepared || m_preparedOn != db) {
+        m_prepared = std::make_unique<Statement>(db, translateStatement(sqlText()));
+        m_preparedOn = db;
     }
-    m_eof = !statement->step();
-    m_statement = std::move(statement);
+    Statement& statement = *m_prepared;
+    statement.reset();
+    const int count = sqlite3_bind_parameter_count(statement.get());
+    for (int i = 1; i <= count; ++i) {
+        const char* name = sqlite3_bind_parameter_name(statement.get(), i);
+        const QString key = name ? QString::fromUtf8(name + 1) : QString();
+        bindValue(statement.get(), i, m_params.value(key));
+    }
+    m_open = true;
+    m_eof = !statement.step();
 }
 
 void Query::close()
 {
-    m_statement.reset();
+    if (m_prepared)
+        m_prepared->reset();
+    m_open = false;
     m_eof = true;
 }
 
 void Query::next()
 {
-    if (!m_statement)
+    if (!m_open)
         throw DatabaseError(QStringLiteral("Cannot perform this operation on a closed dataset"));
     if (!m_eof)
-        m_eof = !m_statement->step();
+        m_eof = !m_prepared->step();
 }
 
 int Query::fieldCount() const
 {
-    return m_statement ? sqlite3_column_count(m_statement->get()) : 0;
+    return m_open ? sqlite3_column_count(m_prepared->get()) : 0;
 }
 
 QVariant Query::value(int column) const
 {
-    if (!m_statement)
+    if (!m_open)
         throw DatabaseError(QStringLiteral("Cannot perform this operation on a closed dataset"));
     if (m_eof)
         throw DatabaseError(QStringLiteral("Either BOF or EOF is True, or the current record has been deleted"));
     if (column < 0 || column >= fieldCount())
         throw DatabaseError(QStringLiteral("List index out of bounds (%1)").arg(column));
     // Result columns named like a table field are typed by the table's layout.
-    const int tableColumn = fieldIndex(QString::fromUtf8(sqlite3_column_name(m_statement->get(), column)));
+    const int tableColumn = fieldIndex(QString::fromUtf8(sqlite3_column_name(m_prepared->get(), column)));
     if (tableColumn >= 0)
-        return readColumnValue(m_statement->get(), column, tableColumn);
-    switch (sqlite3_column_type(m_statement->get(), column)) {
+        return readColumnValue(m_prepared->get(), column, tableColumn);
+    switch (sqlite3_column_type(m_prepared->get(), column)) {
     case SQLITE_NULL: return QVariant();
-    case SQLITE_INTEGER: return QVariant(qlonglong(sqlite3_column_int64(m_statement->get(), column)));
-    case SQLITE_FLOAT: return sqlite3_column_double(m_statement->get(), column);
+    case SQLITE_INTEGER: return QVariant(qlonglong(sqlite3_column_int64(m_prepared->get(), column)));
+    case SQLITE_FLOAT: return sqlite3_column_double(m_prepared->get(), column);
     default:
-        return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(m_statement->get(), column)),
-                                 sqlite3_column_bytes(m_statement->get(), column));
+        return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(m_prepared->get(), column)),
+                                 sqlite3_column_bytes(m_prepared->get(), column));
     }
 }
 

@@ -11,6 +11,8 @@
 
 #include <memory>
 
+struct sqlite3;
+
 namespace orvane::store {
 
 class Database;
@@ -39,7 +41,7 @@ public:
     // table's layout.
     void open();
     void close();
-    bool isOpen() const { return m_statement != nullptr; }
+    bool isOpen() const { return m_open; }
     bool eof() const { return m_eof; }
     void next();
     int fieldCount() const;
@@ -49,7 +51,9 @@ private:
     Database& m_database;
     QStringList m_lines;
     QVariantMap m_params;
-    std::unique_ptr<Statement> m_statement;
+    std::unique_ptr<Statement> m_prepared;   // kept while the text stays the same
+    sqlite3* m_preparedOn = nullptr;
+    bool m_open = false;
     bool m_eof = true;
 };
 
