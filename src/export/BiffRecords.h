@@ -7,6 +7,8 @@
 
 #include <QByteArray>
 #include <algorithm>
+#include <bit>
+#include <cstring>
 #include <cstdint>
 #include <vector>
 
@@ -75,6 +77,60 @@ struct MergedRange {
 };
 void writeMERGEDCELLS(FileSink& out, const std::vector<MergedRange>& ranges);
 std::uint64_t mergedCellsSize(std::size_t rangeCount);
+
+// Cell records, written at p by the cell loop, which has made room for them
+// (10 bytes plus a LABEL's payload); each returns the end of its record.
+inline std::uint8_t* putCellHeader(std::uint8_t* p, std::uint16_t type, std::size_t length, std::uint16_t row,
+                                   std::uint16_t column, std::uint16_t xf)
+{
+    static_assert(std::endian::native == std::endian::little, "records are put as native words");
+    const std::uint64_t word = std::uint64_t(type) | (std::uint64_t(length) << 16) | (std::uint64_t(row) << 32)
+        | (std::uint64_t(column) << 48);
+    std::memcpy(p, &word, 8);
+    p[8] = std::uint8_t(xf);
+    p[9] = std::uint8_t(xf >> 8);
+    return p + 10;
+}
+
+inline std::uint8_t* putBLANK(std::uint8_t* p, std::uint16_t row, std::uint16_t column, std::uint16_t xf)
+{
+    return putCellHeader(p, kBLANK, 6, row, column, xf);
+}
+
+// payload: character count, option byte and characters, as kept in the
+// label pool.
+inline std::uint8_t* putLABEL(std::uint8_t* p, std::uint16_t row, std::uint16_t column, std::uint16_t xf,
+                              const std::uint8_t* payload, std::size_t payloadSize)
+{
+    p = putCellHeader(p, kLABEL, 6 + payloadSize, row, column, xf);
+    std::memcpy(p, payload, payloadSize);
+    return p + payloadSize;
+}
+
+inline std::uint8_t* putNUMBER(std::uint8_t* p, std::uint16_t row, std::uint16_t column, std::uint16_t xf,
+                               double value)
+{
+    p = putCellHeader(p, kNUMBER, 14, row, column, xf);
+    std::memcpy(p, &value, 8);
+    return p + 8;
+}
+
+inline std::uint8_t* putBOOLERR(std::uint8_t* p, std::uint16_t row, std::uint16_t column, std::uint16_t xf,
+                                bool value)
+{
+    p = putCellHeader(p, kBOOLERR, 8, row, column, xf);
+    p[0] = value ? 1 : 0;
+    p[1] = 0;   // a Boolean, not an error code
+    return p + 2;
+}
+
+inline std::uint8_t* putLABELSST(std::uint8_t* p, std::uint16_t row, std::uint16_t column, std::uint16_t xf,
+                                 std::uint32_t stringIndex)
+{
+    p = putCellHeader(p, kLABELSST, 10, row, column, xf);
+    std::memcpy(p, &stringIndex, 4);
+    return p + 4;
+}
 
 // The data of the records built from styles and sizes.
 std::vector<std::uint8_t> colInfoData(int column, int pixelWidth);

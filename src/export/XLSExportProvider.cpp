@@ -51,14 +51,6 @@ inline void le16(std::uint8_t* p, std::uint16_t v)
     p[1] = std::uint8_t(v >> 8);
 }
 
-inline void le32(std::uint8_t* p, std::uint32_t v)
-{
-    p[0] = std::uint8_t(v);
-    p[1] = std::uint8_t(v >> 8);
-    p[2] = std::uint8_t(v >> 16);
-    p[3] = std::uint8_t(v >> 24);
-}
-
 double dateTimeSerial(const QDateTime& value)
 {
     return double(kSerialDayZero.daysTo(value.date())) + value.time().msecsSinceStartOfDay() / 86400000.0;
@@ -766,143 +758,66 @@ std::uint64_t TcxXLSExportProvider::cellRecordSize(Kind kind, std::uint32_t payl
 
 void TcxXLSExportProvider::writeCells(FileSink& out)
 {
-    static_assert(std::endian::native == std::endian::little, "cell records are stored as native words");
     const int rows = std::max(m_rowCount, 0);
     for (int x = 0; x < std::max(m_columnCount, 0); ++x) {
         const auto column = std::uint16_t(x);
         const std::uint16_t* xfs = m_cellStyles + std::size_t(x) * std::size_t(rows);
-        const ValueBlock* block = nullptr;
-        // Record type, length and column of a BLANK as one word; the row is
-        // filled in per cell.
-        const std::uint64_t blankWord =
-            std::uint64_t(biff::kBLANK) | (std::uint64_t(6) << 16) | (std::uint64_t(column) << 48);
         std::uint8_t* p = out.cursor();
         std::uint8_t* limit = out.limit();
-        for (int y = 0; y < rows; ++y) {
-            const auto row = std::uint16_t(y);
-            const int inBlock = y & (kBlockRows - 1);
-            if (inBlock == 0) {
-                block = blockAt(x, y);
-                if (!block) {
-                    // A block of rows without values: BLANK records only.
-                    const int end = std::min(rows, y + kBlockRows);
-                    while (y < end) {
-                        const int room = int((limit - p) / 10);
-                        if (room == 0) {
-                            out.setCursor(p);
-                            out.flush();
-                            p = out.cursor();
-                            limit = out.limit();
-                            continue;
-                        }
-                        const int stop = std::min(end, y + room);
-                        for (; y < stop; ++y, p += 10) {
-                            const std::uint64_t word = blankWord | (std::uint64_t(y) << 32);
-                            std::memcpy(p, &word, 8);
-                            le16(p + 8, xfs[y]);
-                        }
-                    }
-                    --y;   // the loop's own step follows
-                    continue;
-                }
+        auto makeRoom = [&](std::size_t bytes) {
+            if (std::size_t(limit - p) < bytes) {
+                out.setCursor(p);
+                p = out.reserve(bytes);
+                limit = out.limit();
             }
-            const Kind kind = block ? block->state[inBlock].kind : Kind::Blank;
-            if (kind == Kind::Blank) {
-                if (limit - p < 10) {
-                    out.setCursor(p);
-                    out.flush();
-                    p = out.cursor();
-                    limit = out.limit();
+        };
+        for (int first = 0; first < rows; first += kBlockRows) {
+            const int end = std::min(rows, first + kBlockRows);
+            const ValueBlock* block = blockAt(x, first);
+            if (!block) {
+                // Rows without values: BLANK records only, as many at a
+                // time as the buffer holds.
+                for (int y = first; y < end;) {
+                    makeRoom(10);
+                    const int stop = std::min(end, y + int((limit - p) / 10));
+                    for (; y < stop; ++y)
+                        p = biff::putBLANK(p, std::uint16_t(y), column, xfs[y]);
                 }
-                const std::uint64_t word = blankWord | (std::uint64_t(row) << 32);
-                std::memcpy(p, &word, 8);
-                le16(p + 8, xfs[y]);
-                p += 10;
                 continue;
             }
-            if (kind == Kind::Label) {
-                const std::uint8_t* label = labelAt(block->payload[inBlock]);
-                const std::size_t n = std::size_t(label[0] | (label[1] << 8));
-                const std::size_t payload = 3 + (label[2] ? 2 * n : n);
-                if (std::size_t(limit - p) < 10 + payload) {
-                    out.setCursor(p);
-                    p = out.reserve(10 + payload);
-                    limit = out.limit();
+            for (int y = first; y < end; ++y) {
+                const auto row = std::uint16_t(y);
+                const int inBlock = y - first;
+                const std::uint32_t payload = block->payload[inBlock];
+                switch (block->state[inBlock].kind) {
+                case Kind::Blank:
+                    makeRoom(10);
+                    p = biff::putBLANK(p, row, column, xfs[y]);
+                    break;
+                case Kind::Label: {
+                    const std::uint8_t* label = labelAt(payload);
+                    const std::size_t n = std::size_t(label[0] | (label[1] << 8));
+                    const std::size_t size = 3 + (label[2] ? 2 * n : n);
+                    makeRoom(10 + size);
+                    p = biff::putLABEL(p, row, column, xfs[y], label, size);
+                    break;
                 }
-                const std::uint64_t word = std::uint64_t(biff::kLABEL) | (std::uint64_t(6 + payload) << 16)
-                    | (std::uint64_t(row) << 32) | (std::uint64_t(column) << 48);
-                std::memcpy(p, &word, 8);
-                le16(p + 8, xfs[y]);
-                std::memcpy(p + 10, label, payload);
-                p += 10 + payload;
-                continue;
+                case Kind::Number:
+                    makeRoom(18);
+                    p = biff::putNUMBER(p, row, column, xfs[y], m_numbers[payload]);
+                    break;
+                case Kind::Boolean:
+                    makeRoom(12);
+                    p = biff::putBOOLERR(p, row, column, xfs[y], payload != 0);
+                    break;
+                case Kind::LabelSst:
+                    makeRoom(14);
+                    p = biff::putLABELSST(p, row, column, xfs[y], payload);
+                    break;
+                }
             }
-            out.setCursor(p);
-            writeValueCell(out, kind, xfs[y], block->payload[inBlock], column, row);
-            p = out.cursor();
-            limit = out.limit();
         }
         out.setCursor(p);
-    }
-}
-
-void TcxXLSExportProvider::writeValueCell(FileSink& out, Kind kind, std::uint16_t xf, std::uint32_t payload,
-                                          std::uint16_t column, std::uint16_t row)
-{
-    switch (kind) {
-    case Kind::Blank:
-        break;
-    case Kind::Number: {
-        std::uint8_t* p = out.reserve(18);
-        le16(p, biff::kNUMBER);
-        le16(p + 2, 14);
-        le16(p + 4, row);
-        le16(p + 6, column);
-        le16(p + 8, xf);
-        std::uint64_t bits;
-        std::memcpy(&bits, &m_numbers[payload], 8);
-        le32(p + 10, std::uint32_t(bits));
-        le32(p + 14, std::uint32_t(bits >> 32));
-        out.commit(18);
-        break;
-    }
-    case Kind::Boolean: {
-        std::uint8_t* p = out.reserve(12);
-        le16(p, biff::kBOOLERR);
-        le16(p + 2, 8);
-        le16(p + 4, row);
-        le16(p + 6, column);
-        le16(p + 8, xf);
-        p[10] = std::uint8_t(payload);
-        p[11] = 0;
-        out.commit(12);
-        break;
-    }
-    case Kind::LabelSst: {
-        std::uint8_t* p = out.reserve(14);
-        le16(p, biff::kLABELSST);
-        le16(p + 2, 10);
-        le16(p + 4, row);
-        le16(p + 6, column);
-        le16(p + 8, xf);
-        le32(p + 10, payload);
-        out.commit(14);
-        break;
-    }
-    case Kind::Label: {
-        const std::uint8_t* label = labelAt(payload);
-        const std::size_t n = std::size_t(label[0] | (label[1] << 8));
-        const std::size_t payload = 3 + (label[2] ? 2 * n : n);
-        std::uint8_t* p = out.reserve(10 + payload);
-        le16(p, biff::kLABEL);
-        le16(p + 2, std::uint16_t(6 + payload));
-        le16(p + 4, row);
-        le16(p + 6, column);
-        le16(p + 8, xf);
-        std::memcpy(p + 10, label, payload);
-        out.commit(10 + payload);
-        break;
-    }
     }
 }
 

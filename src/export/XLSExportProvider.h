@@ -159,8 +159,6 @@ private:
 
     std::uint64_t cellRecordSize(Kind kind, std::uint32_t payload) const;
     void writeCells(FileSink& out);
-    void writeValueCell(FileSink& out, Kind kind, std::uint16_t xf, std::uint32_t payload, std::uint16_t column,
-                        std::uint16_t row);
 
     QString m_outputName;
     QString m_sheetName;
