@@ -735,8 +735,16 @@ bool GridView::eventFilter(QObject* watched, QEvent* event)
 void GridView::keyPressEvent(QKeyEvent* event)
 {
     if (isEditing()) {
-        // Typing that reaches the grid while its editor is open belongs to the editor.
+        // Typing that reaches the grid while its editor is open belongs to
+        // the editor. A key the editor ignores (a lone Shift, say) comes back
+        // here from the editor itself and must not be sent to it again.
+        if (m_forwardingKey) {
+            event->ignore();
+            return;
+        }
+        m_forwardingKey = true;
         QCoreApplication::sendEvent(m_editor, event);
+        m_forwardingKey = false;
         return;
     }
     const int row = m_model.focusedRow();

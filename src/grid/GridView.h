@@ -141,6 +141,7 @@ private:
     qint64 m_editRowId = 0;    // and its rowid, to find it again after a reset
     int m_editColumn = -1;
     bool m_committing = false;
+    bool m_forwardingKey = false;   // a key is being handed to the editor
 
     DragKind m_drag = DragKind::None;
     int m_dragItem = -1;
