@@ -129,8 +129,12 @@ void applyActivityLayout(GridViewModel& model)
 void applyActivityCodeNames(GridViewModel& model, const QStringList& codeNames)
 {
     const int named = std::min<int>(int(codeNames.size()), store::kCodeSlots);
-    for (int k = 1; k <= named; ++k)
+    // A captioned code column is offered in the column chooser again, also
+    // when an earlier import of a project with fewer codes had hidden it.
+    for (int k = 1; k <= named; ++k) {
         model.setColumnCaption(store::kFirstCodeColumn - 1 + k, QStringLiteral(" ") + codeNames.at(k - 1));
+        model.setColumnHidden(store::kFirstCodeColumn - 1 + k, false);
+    }
     for (int column = store::kFirstCodeColumn + named; column < store::kFirstLogColumn; ++column)
         model.setColumnHidden(column, true);
 }

@@ -15,9 +15,10 @@ inline constexpr int kFlagBand = 2;   // "C", fixed right
 // visibility, editing rights, view options and the sort by EarlyFinish.
 void applyActivityLayout(GridViewModel& model);
 
-// Captions and hides the activity-code columns after an import: the k-th
-// code name (k = 1..N, N <= 20) captions column 27 + k as " " + name; the
-// hidden flag is set on the remaining code columns. Visibility is untouched.
+// Captions the activity-code columns after an import: the k-th code name
+// (k = 1..N, N <= 20) captions column 27 + k as " " + name and clears its
+// hidden flag; the hidden flag is set on the remaining code columns.
+// Visibility is untouched.
 void applyActivityCodeNames(GridViewModel& model, const QStringList& codeNames);
 
 } // namespace orvane::grid

@@ -314,11 +314,10 @@ TEST_F(GridModelTest, CustomizationListFollowsCaptionsAndHiddenFlags)
     EXPECT_TRUE(model.column(31).hidden);
     EXPECT_FALSE(model.column(31).visible);
 
-    // A later import with more codes captions them but does not bring back
-    // the columns an earlier one hid.
+    // A later import with more codes offers all of them again.
     applyActivityCodeNames(model, {"A", "B", "C", "D"});
     EXPECT_EQ(model.columnCaption(31), " D");
-    EXPECT_EQ(captions(model, model.customizableColumns()), invisibleData + QStringList({" A", " B", " C"}));
+    EXPECT_EQ(captions(model, model.customizableColumns()), invisibleData + QStringList({" A", " B", " C", " D"}));
 
     applyActivityCodeNames(model, {});
     EXPECT_EQ(captions(model, model.customizableColumns()), invisibleData);
