@@ -7,6 +7,8 @@
 
 #include <QProcess>
 
+#include "support/RunProgram.h"
+
 #include <gtest/gtest.h>
 
 using namespace orvane::logedit;
@@ -15,19 +17,11 @@ using orvane::testing::readValue;
 
 namespace {
 
-struct Result {
-    int exitCode;
-    QString out;
-    QString err;
-};
+using Result = orvane::testing::ProgramResult;
 
 Result runBatch(const QStringList& args)
 {
-    QProcess process;
-    process.start(QStringLiteral(ORVANE_BATCH_PATH), args);
-    EXPECT_TRUE(process.waitForFinished(30000));
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
+    return orvane::testing::runProgram(QStringLiteral(ORVANE_BATCH_PATH), args);
 }
 
 class CopyCommandTest : public ::testing::Test {
