@@ -1,5 +1,7 @@
 #include "shell/TMainForm.h"
 
+#include "export/ExportCellStyle.h"
+#include "export/GridExport.h"
 #include "grid/ActivityGrid.h"
 #include "logedit/BulkCommands.h"
 #include "logedit/DialogFrame.h"
@@ -22,9 +24,11 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
+#include <QPalette>
 #include <QProgressBar>
 #include <QStatusBar>
 #include <QToolBar>
@@ -35,20 +39,6 @@
 namespace orvane::shell {
 
 namespace {
-
-// Commands whose features are not in this build yet stay disabled.
-bool availableNow(Command command)
-{
-    switch (command) {
-    case Command::Exit: case Command::Docs: case Command::Web: case Command::About:
-    case Command::Customize:
-    case Command::Open: case Command::Save: case Command::SaveTo:
-    case Command::Log2Log: case Command::Act2Log: case Command::AD2Log: case Command::MultyLog:
-        return true;
-    default:
-        return false;
-    }
-}
 
 QFont tahoma8()
 {
@@ -354,8 +344,6 @@ void TMainForm::buildCommandBars()
             button->setFixedSize(39, 38);
         m_toolActions.insert(entry.command, action);
     }
-    for (const CommandInfo& info : commandTable())
-        setCommandEnabled(info.command, availableNow(info.command));
 }
 
 void TMainForm::setCommandEnabled(Command command, bool enabled)
@@ -382,6 +370,7 @@ void TMainForm::runCommand(Command command)
         case Command::Act2Log: tbtnAct2LogClick(); break;
         case Command::AD2Log: mAD2LogClick(); break;
         case Command::MultyLog: mMultyLogClick(); break;
+        case Command::Export: m2ExcellClick(); break;
         default: break;
         }
     });
@@ -433,6 +422,51 @@ void TMainForm::mWebClick()
 void TMainForm::mAboutClick()
 {
     m_aboutForm->exec();
+}
+
+} // namespace orvane::shell
+
+namespace orvane::shell {
+
+namespace {
+
+// The workbook's colours follow the desktop's, as the grid's own do.
+exporting::ColorRef colorOf(QPalette::ColorRole role)
+{
+    const QColor c = QApplication::palette().color(role);
+    return exporting::rgbColor(c.red(), c.green(), c.blue());
+}
+
+} // namespace
+
+QString TMainForm::askExportFileNameWithDialog()
+{
+    // One dialog for the run: it remembers the last name given.
+    if (!m_saveDialog) {
+        m_saveDialog = new QFileDialog(this);
+        m_saveDialog->setObjectName(QStringLiteral("SaveDialog"));
+        m_saveDialog->setAcceptMode(QFileDialog::AcceptSave);
+        m_saveDialog->setFileMode(QFileDialog::AnyFile);
+        m_saveDialog->setNameFilter(QStringLiteral("Microsoft Excel (*.xls)"));
+        m_saveDialog->setDefaultSuffix(QStringLiteral("xls"));
+        m_saveDialog->setOption(QFileDialog::DontConfirmOverwrite, true);
+    }
+    if (m_saveDialog->exec() != QDialog::Accepted || m_saveDialog->selectedFiles().isEmpty())
+        return QString();
+    return m_saveDialog->selectedFiles().first();
+}
+
+void TMainForm::m2ExcellClick()
+{
+    const QString fileName = askExportFileName ? askExportFileName() : askExportFileNameWithDialog();
+    if (fileName.isEmpty())
+        return;
+    exporting::setSystemColors({colorOf(QPalette::Base), colorOf(QPalette::ButtonText), colorOf(QPalette::Button),
+                                colorOf(QPalette::Dark)});
+    const exporting::ExportResult result = exporting::ExportGridAsWorkbook(fileName, &cxGridProject()->model());
+    // Nothing is dropped silently: rows or columns the sheet cannot hold are reported.
+    if (!result.complete())
+        showInformation(result.notice());
 }
 
 } // namespace orvane::shell

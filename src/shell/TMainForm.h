@@ -9,11 +9,14 @@
 #include "store/DataFieldList.h"
 
 #include <QMainWindow>
+
+#include <functional>
 #include <QMap>
 
 #include <memory>
 
 class QAction;
+class QFileDialog;
 class QLabel;
 class QProgressBar;
 class QToolBar;
@@ -90,6 +93,11 @@ public:
     void tbtnAct2LogClick();
     void mAD2LogClick();
     void mMultyLogClick();
+    void m2ExcellClick();
+
+    // Asks for the workbook's file name (empty: cancelled). The save dialog
+    // by default; tests put their own answer here.
+    std::function<QString()> askExportFileName;
 
     // The bulk-command dialogs, created once after the pickers.
     logedit::TForm2Log* Form2Log() const { return m_form2Log; }
@@ -116,6 +124,7 @@ protected:
 
 private:
     void FormCreate();
+    QString askExportFileNameWithDialog();
     void FormClose();
     void buildCommandBars();
     QWidget* createGridArea();
@@ -123,6 +132,7 @@ private:
 
     store::ActivityStore m_store;
     TAboutForm* m_aboutForm;
+    QFileDialog* m_saveDialog = nullptr;
     QToolBar* m_tbarMenu = nullptr;
     QToolBar* m_tbarMain = nullptr;
     QProgressBar* m_progressBar = nullptr;

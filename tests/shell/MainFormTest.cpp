@@ -7,6 +7,7 @@
 #include "shell/TAboutForm.h"
 #include "shell/TMainForm.h"
 #include "shell/UserSetting.h"
+#include "support/RunProgram.h"
 #include "support/TempDatabase.h"
 
 #include <QAction>
@@ -165,6 +166,38 @@ private slots:
             QCOMPARE(rawSettings().value("P3User").typeId(), int(QMetaType::QString));
             QCOMPARE(readP3User(), QString("PLANNER"));
         }
+    }
+
+    void exportCommandWritesTheGridAsShown()
+    {
+        orvane::testing::TempWorkDir dir;
+        orvane::testing::insertRow({{"ActivityID", "A10"}, {"Log#1", "pour east wing"}, {"Flag", false}});
+        TAboutForm about;
+        TMainForm form(&about);
+        QVERIFY(form.toolAction(Command::Export)->isEnabled());
+        QVERIFY(form.menuAction(Command::Export)->isEnabled());
+
+        int asked = 0;
+        form.askExportFileName = [&] { ++asked; return QString(); };   // Cancel
+        form.toolAction(Command::Export)->trigger();
+        QCOMPARE(asked, 1);
+        QVERIFY(QDir(dir.path()).entryList({"*.xls"}).isEmpty());
+
+        const QString path = dir.file("grid.xls");
+        form.askExportFileName = [&] { return path; };
+        form.menuAction(Command::Export)->trigger();
+        QVERIFY2(m_boxes.isEmpty(), m_boxes.isEmpty() ? "" : qPrintable(std::get<2>(m_boxes[0])));
+        const auto read = orvane::testing::runProgram(
+            "/usr/bin/python3", {"-c",
+                                 "import os, sys, xlrd\n"
+                                 "s = xlrd.open_workbook(sys.argv[1], logfile=open(os.devnull, 'w')).sheet_by_index(0)\n"
+                                 "print(s.cell_value(0, 0)); print(s.cell_value(1, 0)); print(s.cell_value(2, 0))\n"
+                                 "print([c for c in s.row_values(1)].index('Log#1'))\n"
+                                 "print(s.cell_value(2, [c for c in s.row_values(1)].index('Log#1')))",
+                                 path});
+        QCOMPARE(read.exitCode, 0);
+        QCOMPARE(read.out.split('\n').mid(0, 3), (QStringList{"Activity Info", "ActivityID", "A10"}));
+        QCOMPARE(read.out.split('\n').value(4), QString("pour east wing"));
     }
 
     void commandErrorsReachTheCommonBox()
