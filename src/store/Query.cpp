@@ -56,6 +56,11 @@ void Query::open()
     if (!m_prepared || m_preparedOn != db) {
         m_prepared = std::make_unique<Statement>(db, translateStatement(sqlText()));
         m_preparedOn = db;
+        // Result columns named like a table field are typed by the table's
+        // layout; the names are looked up once per prepared statement.
+        m_columnFields.clear();
+        for (int i = 0; i < sqlite3_column_count(m_prepared->get()); ++i)
+            m_columnFields.push_back(fieldIndex(QString::fromUtf8(sqlite3_column_name(m_prepared->get(), i))));
     }
     Statement& statement = *m_prepared;
     statement.reset();
@@ -98,8 +103,7 @@ QVariant Query::value(int column) const
         throw DatabaseError(QStringLiteral("Either BOF or EOF is True, or the current record has been deleted"));
     if (column < 0 || column >= fieldCount())
         throw DatabaseError(QStringLiteral("List index out of bounds (%1)").arg(column));
-    // Result columns named like a table field are typed by the table's layout.
-    const int tableColumn = fieldIndex(QString::fromUtf8(sqlite3_column_name(m_prepared->get(), column)));
+    const int tableColumn = m_columnFields[size_t(column)];
     if (tableColumn >= 0)
         return readColumnValue(m_prepared->get(), column, tableColumn);
     switch (sqlite3_column_type(m_prepared->get(), column)) {

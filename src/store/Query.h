@@ -10,6 +10,7 @@
 #include <QVariantMap>
 
 #include <memory>
+#include <vector>
 
 struct sqlite3;
 
@@ -53,6 +54,7 @@ private:
     QVariantMap m_params;
     std::unique_ptr<Statement> m_prepared;   // kept while the text stays the same
     sqlite3* m_preparedOn = nullptr;
+    std::vector<int> m_columnFields;         // table field of each result column, or -1
     bool m_open = false;
     bool m_eof = true;
 };
