@@ -5,6 +5,7 @@
 #include "grid/ActivityGrid.h"
 #include "logedit/BulkCommands.h"
 #include "logedit/DialogFrame.h"
+#include "logedit/GridFilter.h"
 #include "logedit/MultiLogLines.h"
 #include "logedit/TForm2Log.h"
 #include "logedit/TFormAct2Log.h"
@@ -270,6 +271,10 @@ void TMainForm::taActivitiesAfterScroll()
 QWidget* TMainForm::createGridArea()
 {
     m_grid = new grid::ActivityGrid(m_store.taActivities, this);
+    // The grid's row filter: its criteria, header drop-downs, dialogs and panel.
+    m_gridFilter = new logedit::GridFilterLink(m_grid->model(), m_store.taActivities, m_grid);
+    m_gridFilter->setGuard([](const std::function<void()>& action) { runGuarded(action); });
+    m_gridFilter->attach(*m_grid);
     return m_grid;
 }
 

@@ -31,6 +31,7 @@ class TP3OpenDlg;
 }
 
 namespace orvane::logedit {
+class GridFilterLink;
 class TForm2Log;
 class TFormAct2Log;
 class TFormAD2Log;
@@ -116,6 +117,8 @@ public:
 
     // The activity grid (cxGridProject) and its view model.
     grid::ActivityGrid* cxGridProject() const { return m_grid; }
+    // The grid's row filter (criteria, drop-downs, dialogs, panel).
+    logedit::GridFilterLink* gridFilter() const { return m_gridFilter; }
 
     static QString homePageAddress();
 
@@ -137,6 +140,7 @@ private:
     QToolBar* m_tbarMain = nullptr;
     QProgressBar* m_progressBar = nullptr;
     grid::ActivityGrid* m_grid = nullptr;
+    logedit::GridFilterLink* m_gridFilter = nullptr;
     QLabel* m_statusPanel0 = nullptr;
     QLabel* m_statusPanel1 = nullptr;
     QMap<Command, QAction*> m_menuActions;

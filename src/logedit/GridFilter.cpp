@@ -1,0 +1,348 @@
+#include "logedit/GridFilter.h"
+
+#include "common/ErrorText.h"
+#include "common/Errors.h"
+#include "grid/ActivityGrid.h"
+#include "grid/GridView.h"
+#include "logedit/FilterDropDown.h"
+#include "logedit/FilterPanel.h"
+#include "logedit/TcxFilterDialog.h"
+#include "logedit/TfmFilterControlDialog.h"
+#include "store/ActivityTable.h"
+
+#include <QDateTime>
+#include <QMessageBox>
+#include <QSet>
+
+namespace orvane::logedit {
+
+std::optional<FilterColumn> GridFilterColumns::columnById(int id) const
+{
+    const grid::GridColumn* c = m_model.columnById(id);
+    if (!c)
+        return std::nullopt;
+    const store::FieldKind kind = c->fieldIndex >= 0 ? store::fieldKind(c->fieldIndex) : store::FieldKind::Text;
+    return FilterColumn{id, c->fieldIndex >= 0 ? c->fieldName : QString(), kind, m_model.columnCaption(id)};
+}
+
+namespace {
+
+// The table side of the grid's criteria: the record-set reactions of
+// DataSetFilterTable, with the view holding its rows still while a push
+// changes text and switch, and the table left alone while the view's rows
+// are refreshed in place (smart refresh).
+class GridFilterTable final : public FilterTable {
+public:
+    GridFilterTable(grid::GridViewModel& model, store::ActivityTable& table) : m_model(model), m_table(table) {}
+    QString className() const override { return m_table.className(); }
+    QString filter() const override { return m_table.filter(); }
+    void setFilter(const QString& text) override
+    {
+        if (!m_model.smartRefresh())
+            m_table.setFilter(text);
+    }
+    bool filtered() const override { return m_table.filtered(); }
+    void setFiltered(bool on) override
+    {
+        if (!m_model.smartRefresh())
+            m_table.setFiltered(on);
+    }
+    void setCaseInsensitiveFilter(bool on) override { m_table.setCaseInsensitiveFilter(on); }
+    void disableControls() override { m_model.beginUpdate(); }
+    void enableControls() override { m_model.endUpdate(); }
+
+private:
+    grid::GridViewModel& m_model;
+    DataSetFilterTable<store::ActivityTable> m_table;
+};
+
+// What the model keeps: the criteria together with the column source and the
+// table adapter they point to, so all three go together.
+struct GridCriteriaHolder final : grid::GridFilterCriteria {
+    std::unique_ptr<GridFilterColumns> columns;
+    std::unique_ptr<GridFilterTable> table;
+    std::unique_ptr<TcxDBDataFilterCriteria> criteria;
+    ~GridCriteriaHolder() override
+    {
+        criteria->SetDestroying(true);
+        criteria.reset();
+    }
+};
+
+} // namespace
+
+QString displayOperatorText(int number)
+{
+    static const char* const texts[] = {
+        "", "equals", "does not equal", "is less than", "is less than or equal to", "is greater than",
+        "is greater than or equal to", "like", "not like", "is blank", "is not blank", "between",
+        "not between", "in", "not in", "is yesterday", "is today", "is tomorrow", "is last week",
+        "is last month", "is last year", "is this week", "is this month", "is this year", "is next week",
+        "is next month", "is next year"};
+    if (number < 1 || number > 26)
+        return QString();
+    return QString::fromLatin1(texts[number]);
+}
+
+QList<int> offeredDisplayOperators(store::FieldKind kind, bool builder)
+{
+    QList<int> list;
+    auto range = [&list](int first, int last) {
+        for (int n = first; n <= last; ++n)
+            list << n;
+    };
+    switch (kind) {
+    case store::FieldKind::Text:
+    case store::FieldKind::Number:
+        // mask box without a mask
+        range(1, builder ? 14 : 10);
+        break;
+    case store::FieldKind::Boolean:
+        list << 1 << 2 << 9 << 10;
+        break;
+    case store::FieldKind::Date:
+        range(1, 6);
+        range(9, builder ? 26 : 10);
+        break;
+    }
+    return list;
+}
+
+TcxFilterOperatorKind kindOfDisplayOperator(int number)
+{
+    if (number <= 8)
+        return TcxFilterOperatorKind(number - 1);
+    if (number == 9)
+        return foEqual;
+    if (number == 10)
+        return foNotEqual;
+    return TcxFilterOperatorKind(number - 3);
+}
+
+int displayOperatorOf(const TcxFilterCriteriaItem& condition)
+{
+    const int kind = condition.OperatorKind();
+    if ((kind == foEqual || kind == foNotEqual) && isNullValue(condition.Value()))
+        return kind == foEqual ? 9 : 10;
+    if (kind <= foNotLike)
+        return kind + 1;
+    return kind + 3;
+}
+
+bool convertsToFieldKind(const QVariant& value, store::FieldKind kind)
+{
+    if (isNullValue(value))
+        return true;
+    switch (kind) {
+    case store::FieldKind::Text:
+        return true;
+    case store::FieldKind::Number: {
+        if (value.metaType().id() != QMetaType::QString)
+            return value.canConvert<double>();
+        bool ok = false;
+        QLocale().toDouble(value.toString().trimmed(), &ok);
+        if (!ok)
+            QLocale::c().toDouble(value.toString().trimmed(), &ok);
+        return ok;
+    }
+    case store::FieldKind::Date:
+        return isDateValue(value);
+    case store::FieldKind::Boolean:
+        return value.metaType().id() == QMetaType::Bool;
+    }
+    return false;
+}
+
+GridFilterLink::GridFilterLink(grid::GridViewModel& model, store::ActivityTable& table, QObject* parent)
+    : QObject(parent), m_model(model)
+{
+    auto holder = std::make_unique<GridCriteriaHolder>();
+    holder->columns = std::make_unique<GridFilterColumns>(model);
+    holder->table = std::make_unique<GridFilterTable>(model, table);
+    holder->criteria = std::make_unique<TcxDBDataFilterCriteria>(holder->columns.get());
+    holder->criteria->SetTable(holder->table.get());
+    m_criteria = holder->criteria.get();
+    connect(m_criteria, &TcxDBDataFilterCriteria::filterChanged, this, &GridFilterLink::filterChanged);
+    model.setFilterCriteria(std::move(holder));
+}
+
+GridFilterLink::~GridFilterLink() = default;
+
+void GridFilterLink::run(const std::function<void()>& action) const
+{
+    if (m_guard) {
+        m_guard(action);
+        return;
+    }
+    try {
+        action();
+    } catch (const OrvaneError& e) {
+        QMessageBox::critical(dialogParent(), QStringLiteral("Orvane"), errorBoxText(e.message()));
+    } catch (const std::exception& e) {
+        QMessageBox::critical(dialogParent(), QStringLiteral("Orvane"), errorBoxText(QString::fromUtf8(e.what())));
+    }
+}
+
+void GridFilterLink::reportError(const QString& message) const
+{
+    run([&message] { throw OrvaneError(message); });
+}
+
+void GridFilterLink::setVisible(TcxGridTableFilterVisible visible)
+{
+    m_visible = visible;
+    emit filterChanged();
+}
+
+bool GridFilterLink::panelShown() const
+{
+    return m_visible == fvAlways || (m_visible == fvNonEmpty && !m_criteria->IsEmptyFilter());
+}
+
+QList<TcxFilterValueItem> GridFilterLink::valueList(int columnId) const
+{
+    using Item = TcxFilterValueItem;
+    QList<Item> list{{Item::fviAll, QVariant(), QStringLiteral("(All)")},
+                     {Item::fviCustom, QVariant(), QStringLiteral("(Custom...)")}};
+    bool anyNull = false;
+    for (int row = 0; row < m_model.rowCount() && !anyNull; ++row)
+        anyNull = m_criteria->IsValueNull(m_model.value(row, columnId));
+    const int max = m_criteria->MaxValueListCount();
+    QList<Item> values;
+    for (auto& [text, value] : m_model.distinctValues(columnId)) {
+        if (m_criteria->IsValueNull(value))
+            continue;
+        if (max > 0 && list.size() + values.size() >= max)
+            break;
+        values.append({Item::fviValue, value, text});
+    }
+    if (anyNull) {
+        list.append({Item::fviBlanks, QVariant(), QStringLiteral("(Blanks)")});
+        list.append({Item::fviNonBlanks, QVariant(), QStringLiteral("(NonBlanks)")});
+    }
+    return list + values;
+}
+
+int GridFilterLink::highlightedEntry(int columnId, const QList<TcxFilterValueItem>& list) const
+{
+    const TcxFilterCriteriaItem* condition = m_criteria->FindColumnCondition(columnId);
+    if (!condition)
+        return -1;
+    auto indexOfKind = [&list](quint8 kind) {
+        for (int i = 0; i < list.size(); ++i)
+            if (list[i].kind == kind)
+                return i;
+        return -1;
+    };
+    const int kind = condition->OperatorKind();
+    if ((kind == foEqual || kind == foNotEqual) && isNullValue(condition->Value()))
+        return indexOfKind(kind == foEqual ? TcxFilterValueItem::fviBlanks : TcxFilterValueItem::fviNonBlanks);
+    if (condition->Parent() != m_criteria->Root() || kind != foEqual)
+        return indexOfKind(TcxFilterValueItem::fviCustom);
+    for (int i = 0; i < list.size(); ++i)
+        if (list[i].kind == TcxFilterValueItem::fviValue && list[i].value == condition->Value())
+            return i;
+    return indexOfKind(TcxFilterValueItem::fviAll);
+}
+
+void GridFilterLink::pick(int columnId, const TcxFilterValueItem& item)
+{
+    TcxDBDataFilterCriteria& c = *m_criteria;
+    FilterChangeLock lock(c);
+    switch (item.kind) {
+    case TcxFilterValueItem::fviAll:
+        if (c.FindColumnCondition(columnId))
+            c.RemoveColumnConditions(columnId);
+        break;
+    case TcxFilterValueItem::fviCustom:
+        openCustomDialog(columnId);
+        break;
+    case TcxFilterValueItem::fviBlanks:
+    case TcxFilterValueItem::fviNonBlanks:
+        c.SetActive(true);
+        c.RemoveColumnConditions(columnId);
+        c.AddCondition(nullptr, columnId, item.kind == TcxFilterValueItem::fviBlanks ? foEqual : foNotEqual,
+                       QStringLiteral("blank"), QVariant());
+        break;
+    default: {
+        c.SetActive(true);
+        c.RemoveColumnConditions(columnId);
+        QString text = item.displayText;
+        if (text.isEmpty() && !isNullValue(item.value))
+            text = item.value.toString();
+        c.AddCondition(nullptr, columnId, foEqual, text, item.value);
+        break;
+    }
+    }
+}
+
+bool GridFilterLink::isSimpleCriteria() const
+{
+    const TcxFilterCriteriaItemList* root = m_criteria->Root();
+    if (root->BoolOperatorKind() != fboAnd)
+        return false;
+    QSet<int> used;
+    auto simpleCondition = [](const TcxCustomFilterCriteriaItem* item) {
+        return !item->IsItemList()
+               && static_cast<const TcxFilterCriteriaItem*>(item)->OperatorKind() <= foNotLike;
+    };
+    for (int i = 0; i < root->Count(); ++i) {
+        const TcxCustomFilterCriteriaItem* item = root->Items(i);
+        int column = -1;
+        if (!item->IsItemList()) {
+            if (!simpleCondition(item))
+                return false;
+            column = static_cast<const TcxFilterCriteriaItem*>(item)->ColumnId();
+        } else {
+            const auto* group = static_cast<const TcxFilterCriteriaItemList*>(item);
+            if (group->BoolOperatorKind() > fboOr || group->Count() != 2 || !simpleCondition(group->Items(0))
+                || !simpleCondition(group->Items(1)))
+                return false;
+            column = static_cast<const TcxFilterCriteriaItem*>(group->Items(0))->ColumnId();
+            if (static_cast<const TcxFilterCriteriaItem*>(group->Items(1))->ColumnId() != column)
+                return false;
+        }
+        if (used.contains(column))
+            return false;
+        used.insert(column);
+    }
+    return true;
+}
+
+void GridFilterLink::attach(grid::ActivityGrid& grid)
+{
+    m_view = &grid.view();
+    m_view->setFilterButtonsVisible(true);
+    connect(m_view, &grid::GridView::filterButtonClicked, this,
+            [this](int columnId, const QPoint&) { openDropDown(columnId); });
+    m_panel = new FilterPanel(*this, &grid);
+    grid.setFilterPanel(m_panel);
+}
+
+void GridFilterLink::openDropDown(int columnId)
+{
+    if (!m_view)
+        return;
+    auto* dropDown = new FilterDropDown(*this, columnId, m_view);
+    dropDown->popup();
+}
+
+void GridFilterLink::openCustomDialog(int columnId)
+{
+    if (isSimpleCriteria())
+        TcxFilterDialog::Execute(*this, columnId);
+    else
+        TfmFilterControlDialog::Execute(*this);
+}
+
+void GridFilterLink::openBuilder()
+{
+    TfmFilterControlDialog::Execute(*this);
+}
+
+QWidget* GridFilterLink::dialogParent() const
+{
+    return m_view ? m_view->window() : nullptr;
+}
+
+} // namespace orvane::logedit

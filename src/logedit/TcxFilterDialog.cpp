@@ -1,0 +1,319 @@
+#include "logedit/TcxFilterDialog.h"
+
+#include "grid/GridViewModel.h"
+#include "logedit/GridFilter.h"
+
+#include <QComboBox>
+#include <QDateTime>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpressionValidator>
+#include <QScreen>
+#include <QVBoxLayout>
+
+namespace orvane::logedit {
+
+namespace {
+
+bool isLikeOperator(int number)
+{
+    return number == 7 || number == 8;
+}
+
+// A date typed in the user's short form (or ISO); an invalid date gives null.
+QVariant dateFromText(const QString& text)
+{
+    const QString t = text.trimmed();
+    if (t.isEmpty())
+        return QVariant();
+    const QLocale locale;
+    QDateTime dt = locale.toDateTime(t, QLocale::ShortFormat);
+    if (!dt.isValid()) {
+        const QDate d = locale.toDate(t, QLocale::ShortFormat);
+        if (d.isValid())
+            dt = QDateTime(d, QTime(0, 0));
+    }
+    if (!dt.isValid())
+        dt = QDateTime::fromString(t, Qt::ISODate);
+    return dt.isValid() ? QVariant(dt) : QVariant();
+}
+
+} // namespace
+
+TcxFilterDialog::TcxFilterDialog(GridFilterLink& link, int columnId, QWidget* parent)
+    : QDialog(parent), m_link(link), m_columnId(columnId)
+{
+    setObjectName(QStringLiteral("TcxFilterDialog"));
+    setWindowTitle(QStringLiteral("Custom Filter"));
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    const auto column = link.criteria().Columns() ? link.criteria().Columns()->columnById(columnId) : std::nullopt;
+    m_kind = int(column ? column->kind : store::FieldKind::Text);
+    const auto kind = store::FieldKind(m_kind);
+
+    lblTitle = new QLabel(QStringLiteral("Show rows where:"), this);
+    lblTitle->setObjectName(QStringLiteral("lblTitle"));
+    lblColumnCaption = new QLabel((column ? column->caption : QString()) + QLatin1Char(' '), this);
+    lblColumnCaption->setObjectName(QStringLiteral("lblColumnCaption"));
+    auto* line = new QFrame(this);
+    line->setFrameShape(QFrame::HLine);
+
+    cbOperator1 = new QComboBox(this);
+    cbOperator1->setObjectName(QStringLiteral("cbOperator1"));
+    cbOperator2 = new QComboBox(this);
+    cbOperator2->setObjectName(QStringLiteral("cbOperator2"));
+    cbOperator2->addItem(QString(), 0);
+    const QList<int> offered = offeredDisplayOperators(kind, false);
+    for (int n : offered) {
+        cbOperator1->addItem(displayOperatorText(n), n);
+        cbOperator2->addItem(displayOperatorText(n), n);
+    }
+    cbOperator1->setMaxVisibleItems(cbOperator1->count());
+    cbOperator2->setMaxVisibleItems(cbOperator2->count());
+    edValue1 = newValueBox(QStringLiteral("edValue1"));
+    edValue2 = newValueBox(QStringLiteral("edValue2"));
+    rbAnd = new QRadioButton(QStringLiteral("AND"), this);
+    rbAnd->setObjectName(QStringLiteral("rbAnd"));
+    rbOr = new QRadioButton(QStringLiteral("OR"), this);
+    rbOr->setObjectName(QStringLiteral("rbOr"));
+    rbAnd->setChecked(true);
+    const TcxDBDataFilterCriteria& c = link.criteria();
+    lblSingle = new QLabel(QStringLiteral("Use ") + c.UnderscoreWildcard() + QStringLiteral(" to represent any single character"), this);
+    lblSingle->setObjectName(QStringLiteral("lblSingle"));
+    lblSeries = new QLabel(QStringLiteral("Use ") + c.PercentWildcard() + QStringLiteral(" to represent any series of characters"), this);
+    lblSeries->setObjectName(QStringLiteral("lblSeries"));
+    btnOK = new QPushButton(QStringLiteral("Ok"), this);
+    btnOK->setObjectName(QStringLiteral("btnOK"));
+    btnOK->setDefault(true);
+    btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    btnCancel->setObjectName(QStringLiteral("btnCancel"));
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(lblTitle);
+    auto* captionRow = new QHBoxLayout;
+    captionRow->addWidget(lblColumnCaption);
+    captionRow->addWidget(line, 1);
+    layout->addLayout(captionRow);
+    auto* grid = new QGridLayout;
+    grid->addWidget(cbOperator1, 0, 0);
+    grid->addWidget(edValue1, 0, 1);
+    auto* radios = new QHBoxLayout;
+    radios->addWidget(rbAnd);
+    radios->addWidget(rbOr);
+    radios->addStretch(1);
+    grid->addLayout(radios, 1, 0, 1, 2);
+    grid->addWidget(cbOperator2, 2, 0);
+    grid->addWidget(edValue2, 2, 1);
+    grid->setColumnMinimumWidth(0, 180);
+    grid->setColumnMinimumWidth(1, 180);
+    layout->addLayout(grid);
+    layout->addWidget(lblSingle);
+    layout->addWidget(lblSeries);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(btnOK);
+    buttons->addWidget(btnCancel);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    setTabOrder(cbOperator1, edValue1);
+    setTabOrder(edValue1, rbAnd);
+    setTabOrder(rbAnd, rbOr);
+    setTabOrder(rbOr, cbOperator2);
+    setTabOrder(cbOperator2, edValue2);
+    setTabOrder(edValue2, btnOK);
+    setTabOrder(btnOK, btnCancel);
+
+    connect(btnOK, &QPushButton::clicked, this, &TcxFilterDialog::accept);
+    connect(btnCancel, &QPushButton::clicked, this, &TcxFilterDialog::reject);
+
+    // The first operator: "like" for text columns that offer it, else
+    // "equals", else the first offered entry.
+    int first = offered.value(0);
+    if (kind == store::FieldKind::Text && offered.contains(7))
+        first = 7;
+    else if (offered.contains(1))
+        first = 1;
+    setOperator(1, first);
+    setOperator(2, 0);
+
+    if (const TcxFilterCriteriaItem* condition = c.FindColumnCondition(columnId)) {
+        setOperator(1, displayOperatorOf(*condition));
+        setBoxValue(edValue1, condition->Value());
+        const TcxFilterCriteriaItemList* group = condition->Parent();
+        if (group && group != c.Root() && group->Count() > 1 && !group->Items(1)->IsItemList()) {
+            const auto* second = static_cast<const TcxFilterCriteriaItem*>(group->Items(1));
+            setOperator(2, displayOperatorOf(*second));
+            setBoxValue(edValue2, second->Value());
+            (group->BoolOperatorKind() == fboAnd ? rbAnd : rbOr)->setChecked(true);
+        }
+    }
+    connect(cbOperator1, &QComboBox::currentIndexChanged, this, &TcxFilterDialog::operatorChanged);
+    connect(cbOperator2, &QComboBox::currentIndexChanged, this, &TcxFilterDialog::operatorChanged);
+    operatorChanged();
+
+    adjustSize();
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+void TcxFilterDialog::Execute(GridFilterLink& link, int columnId)
+{
+    TcxFilterDialog dialog(link, columnId, link.dialogParent());
+    dialog.exec();
+    if (dialog.error())
+        std::rethrow_exception(dialog.error());
+}
+
+QWidget* TcxFilterDialog::newValueBox(const QString& name)
+{
+    QWidget* box;
+    if (store::FieldKind(m_kind) == store::FieldKind::Boolean) {
+        auto* combo = new QComboBox(this);
+        combo->addItem(grid::GridViewModel::displayTextOf(true, store::FieldKind::Boolean), true);
+        combo->addItem(grid::GridViewModel::displayTextOf(false, store::FieldKind::Boolean), false);
+        combo->setCurrentIndex(-1);
+        box = combo;
+    } else {
+        auto* edit = new QLineEdit(this);
+        edit->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        box = edit;
+    }
+    box->setObjectName(name);
+    return box;
+}
+
+void TcxFilterDialog::setOperator(int row, int number)
+{
+    QComboBox* combo = row == 1 ? cbOperator1 : cbOperator2;
+    const int index = combo->findData(number);
+    combo->setCurrentIndex(index >= 0 ? index : 0);
+}
+
+int TcxFilterDialog::operatorOf(int row) const
+{
+    return (row == 1 ? cbOperator1 : cbOperator2)->currentData().toInt();
+}
+
+void TcxFilterDialog::setValueText(int row, const QString& text)
+{
+    QWidget* box = row == 1 ? edValue1 : edValue2;
+    if (auto* edit = qobject_cast<QLineEdit*>(box))
+        edit->setText(text);
+    else if (auto* combo = qobject_cast<QComboBox*>(box))
+        combo->setCurrentIndex(combo->findText(text));
+}
+
+void TcxFilterDialog::setBoxValue(QWidget* box, const QVariant& value)
+{
+    if (auto* combo = qobject_cast<QComboBox*>(box)) {
+        combo->setCurrentIndex(isNullValue(value) ? -1 : (value.toBool() ? 0 : 1));
+        return;
+    }
+    auto* edit = qobject_cast<QLineEdit*>(box);
+    if (isNullValue(value) || isEmptyValue(value) || isArray(value))
+        edit->clear();
+    else if (isDateValue(value))
+        edit->setText(grid::GridViewModel::displayTextOf(dateValue(value), store::FieldKind::Date));
+    else
+        edit->setText(value.toString());
+}
+
+// The wildcard labels show while either operator is "like" or "not like";
+// a row with another operator loses its wildcard characters.
+void TcxFilterDialog::operatorChanged()
+{
+    const TcxDBDataFilterCriteria& c = m_link.criteria();
+    const QString wildcards = QString(c.UnderscoreWildcard()) + c.PercentWildcard();
+    const bool anyLike = isLikeOperator(operatorOf(1)) || isLikeOperator(operatorOf(2));
+    lblSingle->setVisible(anyLike);
+    lblSeries->setVisible(anyLike);
+    for (int row = 1; row <= 2; ++row) {
+        auto* edit = qobject_cast<QLineEdit*>(row == 1 ? edValue1 : edValue2);
+        if (!edit)
+            continue;
+        if (isLikeOperator(operatorOf(row))) {
+            edit->setValidator(nullptr);
+        } else {
+            QString text = edit->text();
+            for (QChar w : wildcards)
+                text.remove(w);
+            edit->setText(text);
+            const QString pattern = QStringLiteral("[^") + QRegularExpression::escape(wildcards) + QStringLiteral("]*");
+            edit->setValidator(new QRegularExpressionValidator(QRegularExpression(pattern), edit));
+        }
+    }
+}
+
+QVariant TcxFilterDialog::valueOf(int row) const
+{
+    QWidget* box = row == 1 ? edValue1 : edValue2;
+    if (auto* combo = qobject_cast<QComboBox*>(box))
+        return combo->currentIndex() < 0 ? QVariant() : combo->currentData();
+    const QString text = qobject_cast<QLineEdit*>(box)->text();
+    if (store::FieldKind(m_kind) == store::FieldKind::Date)
+        return dateFromText(text);
+    return text;
+}
+
+void TcxFilterDialog::accept()
+{
+    const auto kind = store::FieldKind(m_kind);
+    btnOK->setFocus();
+    QVariant values[2];
+    QString texts[2];
+    for (int row = 1; row <= 2; ++row) {
+        QVariant v = valueOf(row);
+        if (v.metaType().id() == QMetaType::QString && v.toString().isEmpty() && kind != store::FieldKind::Text)
+            v = QVariant();
+        if (!isNullValue(v) && !isLikeOperator(operatorOf(row)) && !convertsToFieldKind(v, kind)) {
+            QWidget* box = row == 1 ? edValue1 : edValue2;
+            box->setFocus();
+            m_link.reportError(QStringLiteral("Invalid value"));
+            return;
+        }
+        values[row - 1] = v;
+        QWidget* box = row == 1 ? edValue1 : edValue2;
+        if (auto* combo = qobject_cast<QComboBox*>(box))
+            texts[row - 1] = combo->currentText();
+        else
+            texts[row - 1] = qobject_cast<QLineEdit*>(box)->text();
+    }
+
+    TcxDBDataFilterCriteria& c = m_link.criteria();
+    auto add = [&](TcxFilterCriteriaItemList* group, int row) {
+        const int op = operatorOf(row);
+        if (op == 0)
+            return;
+        const QVariant& v = values[row - 1];
+        if (op == 9 || op == 10) {
+            c.AddCondition(group, m_columnId, op == 9 ? foEqual : foNotEqual, QStringLiteral("blank"), QVariant());
+            return;
+        }
+        const bool blank = isNullValue(v) || (v.metaType().id() == QMetaType::QString && v.toString().isEmpty());
+        c.AddCondition(group, m_columnId, kindOfDisplayOperator(op), blank ? QStringLiteral("blank") : texts[row - 1], v);
+    };
+    try {
+        FilterChangeLock lock(c);
+        c.Root()->SetBoolOperatorKind(fboAnd);
+        c.RemoveColumnConditions(m_columnId);
+        if (operatorOf(2) != 0) {
+            TcxFilterCriteriaItemList* group = c.AddGroup(nullptr, rbOr->isChecked() ? fboOr : fboAnd);
+            add(group, 1);
+            add(group, 2);
+        } else {
+            add(nullptr, 1);
+        }
+        c.SetActive(true);
+    } catch (...) {
+        m_error = std::current_exception();
+    }
+    QDialog::accept();
+}
+
+} // namespace orvane::logedit
