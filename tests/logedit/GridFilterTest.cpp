@@ -1,0 +1,298 @@
+// The grid's row filter without windows: the criteria owned by the grid's
+// view model, the value list of a column, the effect of a picked entry on the
+// table over a real pdb.mdb, and the bulk statement that follows the filter.
+
+#include "common/Errors.h"
+#include "grid/ActivityGridLayout.h"
+#include "grid/GridViewModel.h"
+#include "logedit/BulkCommands.h"
+#include "logedit/GridFilter.h"
+#include "store/ActivityStore.h"
+#include "support/TempDatabase.h"
+#include "QtPrinters.h"
+
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+using namespace orvane;
+using logedit::TcxFilterValueItem;
+using orvane::testing::insertRow;
+using orvane::testing::readValue;
+
+namespace {
+
+int col(const char* name)
+{
+    return store::fieldIndex(QString::fromLatin1(name));
+}
+
+class GridFilterTest : public ::testing::Test {
+protected:
+    orvane::testing::TempWorkDir dir;
+    std::unique_ptr<store::ActivityStore> st;
+    std::unique_ptr<grid::GridViewModel> model;
+    std::unique_ptr<logedit::GridFilterLink> link;
+
+    void SetUp() override
+    {
+        insertRow({{"ActivityID", "A"}, {"Log#1", "one A"}, {"OriginalDuration", 5.0}, {"Flag", false}});
+        insertRow({{"ActivityID", "B"}, {"Log#1", "one B"}, {"Log#2", "x"}, {"OriginalDuration", 3.0}, {"Flag", true}});
+        insertRow({{"ActivityID", "C"}, {"Log#1", "one C"}, {"Log#2", "x"}, {"OriginalDuration", 5.0}, {"Flag", false}});
+        insertRow({{"ActivityID", "D"}, {"Log#1", "one D"}, {"Log#2", "y"}, {"OriginalDuration", 7.0}, {"Flag", false}});
+        st = std::make_unique<store::ActivityStore>();
+        st->ADOCon.open();
+        st->taActivities.open();
+        st->taActivities.fetchAll();
+        model = std::make_unique<grid::GridViewModel>();
+        grid::applyActivityLayout(*model);
+        model->setTable(&st->taActivities);
+        link = std::make_unique<logedit::GridFilterLink>(*model, st->taActivities);
+    }
+    void TearDown() override
+    {
+        link.reset();
+        model.reset();
+    }
+
+    logedit::TcxDBDataFilterCriteria& criteria() { return link->criteria(); }
+
+    // The activity IDs the grid shows, sorted.
+    QStringList shown() const
+    {
+        QStringList ids;
+        for (int row = 0; row < model->rowCount(); ++row)
+            ids << model->value(row, col("ActivityID")).toString();
+        ids.sort();
+        return ids;
+    }
+
+    QStringList texts(const QList<TcxFilterValueItem>& list) const
+    {
+        QStringList out;
+        for (const auto& item : list)
+            out << item.displayText;
+        return out;
+    }
+
+    TcxFilterValueItem entry(int columnId, const QString& text) const
+    {
+        for (const auto& item : link->valueList(columnId))
+            if (item.displayText == text)
+                return item;
+        ADD_FAILURE() << "no entry " << text.toStdString();
+        return {};
+    }
+};
+
+TEST_F(GridFilterTest, PickedValueFiltersTheTableAndTheBulkStatementChangesExactlyTheShownRows)
+{
+    QSignalSpy announced(&criteria(), &logedit::TcxDBDataFilterCriteria::filterChanged);
+    link->pick(col("Log#2"), entry(col("Log#2"), "x"));
+    EXPECT_EQ(announced.count(), 1);
+    EXPECT_TRUE(criteria().Active());
+    EXPECT_EQ(st->taActivities.filter(), QString("([Log#2] = 'x')"));
+    EXPECT_TRUE(st->taActivities.filtered());
+    EXPECT_EQ(shown(), QStringList({"B", "C"}));
+
+    const int changed = logedit::runBulkStatement(*st, logedit::log2LogStatement("1", "4"));
+    EXPECT_EQ(st->qLog2Log.sqlText(), QString("UPDATE [P3Data] SET [Log#4] = [Log#1] WHERE ([Log#2] = 'x')"));
+    EXPECT_EQ(changed, 2);
+    for (const QString id : {"A", "B", "C", "D"}) {
+        const bool inGrid = id == "B" || id == "C";
+        EXPECT_EQ(readValue(id, "Log#4"), inGrid ? QVariant("one " + id) : QVariant()) << id.toStdString();
+    }
+    EXPECT_EQ(shown(), QStringList({"B", "C"}));   // the re-read keeps the filter
+}
+
+TEST_F(GridFilterTest, PickedNumberIsTheRowsValueAndReplacesTheColumnsCondition)
+{
+    const int duration = col("OriginalDuration");
+    link->pick(duration, entry(duration, "7"));
+    link->pick(duration, entry(duration, "7"));   // the column's list now holds only 7
+    EXPECT_EQ(texts(link->valueList(duration)), QStringList({"(All)", "(Custom...)", "7"}));
+
+    link->pick(duration, entry(duration, "(All)"));
+    link->pick(duration, entry(duration, "5"));
+    EXPECT_EQ(st->taActivities.filter(), QString("(OriginalDuration = 5)"));
+    EXPECT_EQ(shown(), QStringList({"A", "C"}));
+    EXPECT_EQ(criteria().Root()->Count(), 1);
+}
+
+TEST_F(GridFilterTest, ValueListOrderAndBlankEntries)
+{
+    // Log#2 holds a null (row A): blanks entries, in front of the values.
+    EXPECT_EQ(texts(link->valueList(col("Log#2"))),
+              QStringList({"(All)", "(Custom...)", "(Blanks)", "(NonBlanks)", "x", "y"}));
+    // ActivityID has no null: no blanks entries.
+    EXPECT_EQ(texts(link->valueList(col("ActivityID"))), QStringList({"(All)", "(Custom...)", "A", "B", "C", "D"}));
+
+    // Only values of the rows that pass the filter.
+    link->pick(col("Log#2"), entry(col("Log#2"), "x"));
+    EXPECT_EQ(texts(link->valueList(col("ActivityID"))), QStringList({"(All)", "(Custom...)", "B", "C"}));
+
+    criteria().SetMaxValueListCount(4);
+    EXPECT_EQ(texts(link->valueList(col("ActivityID"))), QStringList({"(All)", "(Custom...)", "B", "C"}));
+    criteria().SetMaxValueListCount(3);
+    EXPECT_EQ(texts(link->valueList(col("ActivityID"))), QStringList({"(All)", "(Custom...)", "B"}));
+}
+
+TEST_F(GridFilterTest, HighlightedEntryFollowsTheColumnsFirstCondition)
+{
+    const int log2 = col("Log#2");
+    auto highlighted = [&] {
+        const auto list = link->valueList(log2);
+        const int i = link->highlightedEntry(log2, list);
+        return i < 0 ? QString() : list[i].displayText;
+    };
+    EXPECT_EQ(highlighted(), QString());
+    link->pick(log2, entry(log2, "y"));
+    EXPECT_EQ(highlighted(), QString("y"));
+    link->pick(log2, entry(log2, "(All)"));
+    link->pick(log2, entry(log2, "(Blanks)"));
+    EXPECT_EQ(highlighted(), QString("(Blanks)"));
+    {
+        logedit::FilterChangeLock lock(criteria());
+        criteria().ClearConditions();
+        criteria().AddCondition(nullptr, log2, logedit::foLike, "x%", "x%");
+    }
+    EXPECT_EQ(highlighted(), QString("(Custom...)"));
+    {
+        logedit::FilterChangeLock lock(criteria());
+        criteria().ClearConditions();
+        criteria().AddCondition(nullptr, log2, logedit::foEqual, "z", "z");
+    }
+    EXPECT_EQ(highlighted(), QString("(All)"));
+}
+
+TEST_F(GridFilterTest, BlanksAndNonBlanks)
+{
+    const int log2 = col("Log#2");
+    link->pick(log2, entry(log2, "(Blanks)"));
+    EXPECT_EQ(shown(), QStringList({"A"}));
+    EXPECT_EQ(criteria().BuildDisplayText(), QString("(Log#2 = blank)"));
+    link->pick(log2, entry(log2, "(All)"));
+    EXPECT_EQ(shown(), QStringList({"A", "B", "C", "D"}));
+    link->pick(log2, entry(log2, "(NonBlanks)"));
+    EXPECT_EQ(shown(), QStringList({"B", "C", "D"}));
+}
+
+TEST_F(GridFilterTest, AllOnAColumnWithoutConditionAnnouncesOnceAndChangesNothing)
+{
+    link->pick(col("Log#2"), entry(col("Log#2"), "x"));
+    criteria().SetActive(false);
+    EXPECT_FALSE(st->taActivities.filtered());
+    QSignalSpy announced(&criteria(), &logedit::TcxDBDataFilterCriteria::filterChanged);
+    link->pick(col("ActivityID"), entry(col("ActivityID"), "(All)"));
+    EXPECT_EQ(announced.count(), 1);
+    EXPECT_FALSE(criteria().Active());   // "(All)" never switches the filter
+    EXPECT_EQ(st->taActivities.filter(), QString("([Log#2] = 'x')"));
+    EXPECT_EQ(criteria().Root()->Count(), 1);
+    // A picked value switches the filter on again.
+    link->pick(col("ActivityID"), entry(col("ActivityID"), "B"));
+    EXPECT_TRUE(criteria().Active());
+    EXPECT_EQ(shown(), QStringList({"B"}));
+}
+
+TEST_F(GridFilterTest, UnreadableFilterIsReportedAndTheTableKeepsItsFilter)
+{
+    link->pick(col("Log#2"), entry(col("Log#2"), "x"));
+    QStringList errors;
+    link->setGuard([&errors](const std::function<void()>& action) {
+        try {
+            action();
+        } catch (const OrvaneError& e) {
+            errors << e.message();
+        }
+    });
+    // A condition on a column the view does not have writes no field name.
+    link->run([&] {
+        logedit::FilterChangeLock lock(criteria());
+        criteria().AddCondition(nullptr, 9999, logedit::foEqual, "q", "q");
+    });
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_FALSE(errors[0].isEmpty());
+    EXPECT_EQ(st->taActivities.filter(), QString("([Log#2] = 'x')"));
+    EXPECT_TRUE(st->taActivities.filtered());
+    EXPECT_EQ(shown(), QStringList({"B", "C"}));
+    EXPECT_EQ(criteria().Root()->Count(), 2);   // the criteria keep the change
+}
+
+TEST_F(GridFilterTest, SmartRefreshLeavesTheTableAlone)
+{
+    model->setSmartRefresh(true);
+    link->pick(col("Log#2"), entry(col("Log#2"), "x"));
+    EXPECT_TRUE(st->taActivities.filter().isEmpty());
+    EXPECT_EQ(shown(), QStringList({"A", "B", "C", "D"}));
+    model->setSmartRefresh(false);
+    link->pick(col("Log#2"), entry(col("Log#2"), "x"));
+    EXPECT_EQ(shown(), QStringList({"B", "C"}));
+}
+
+TEST_F(GridFilterTest, ViewGoingAwayStopsPushes)
+{
+    link->pick(col("Log#2"), entry(col("Log#2"), "x"));
+    logedit::TcxDBDataFilterCriteria* c = &criteria();
+    QSignalSpy destroyed(c, &QObject::destroyed);
+    link.reset();
+    model.reset();   // frees the criteria it owns without touching the table
+    EXPECT_EQ(destroyed.count(), 1);
+    EXPECT_EQ(st->taActivities.filter(), QString("([Log#2] = 'x')"));
+}
+
+TEST_F(GridFilterTest, SimpleCriteriaForTheCustomDialog)
+{
+    using namespace logedit;
+    const int a = col("ActivityID"), l = col("Log#2");
+    struct Case {
+        const char* name;
+        std::function<void(TcxDBDataFilterCriteria&)> build;
+        bool simple;
+    };
+    const Case cases[] = {
+        {"empty", [](auto&) {}, true},
+        {"two columns", [&](auto& c) {
+             c.AddCondition(nullptr, a, foEqual, "A", "A");
+             c.AddCondition(nullptr, l, foLike, "x", "x");
+         }, true},
+        {"or root", [&](auto& c) {
+             c.Root()->SetBoolOperatorKind(fboOr);
+             c.AddCondition(nullptr, a, foEqual, "A", "A");
+         }, false},
+        {"column twice", [&](auto& c) {
+             c.AddCondition(nullptr, a, foEqual, "A", "A");
+             c.AddCondition(nullptr, a, foEqual, "B", "B");
+         }, false},
+        {"between", [&](auto& c) { c.AddCondition(nullptr, a, foBetween, "A;B", QVariantList{"A", "B"}); }, false},
+        {"or group of two", [&](auto& c) {
+             auto* g = c.AddGroup(nullptr, fboOr);
+             c.AddCondition(g, a, foEqual, "A", "A");
+             c.AddCondition(g, a, foEqual, "B", "B");
+         }, true},
+        {"group of two columns", [&](auto& c) {
+             auto* g = c.AddGroup(nullptr, fboAnd);
+             c.AddCondition(g, a, foEqual, "A", "A");
+             c.AddCondition(g, l, foEqual, "x", "x");
+         }, false},
+        {"not group", [&](auto& c) {
+             auto* g = c.AddGroup(nullptr, fboNotAnd);
+             c.AddCondition(g, a, foEqual, "A", "A");
+             c.AddCondition(g, a, foEqual, "B", "B");
+         }, false},
+        {"group of three", [&](auto& c) {
+             auto* g = c.AddGroup(nullptr, fboOr);
+             for (const char* v : {"A", "B", "C"})
+                 c.AddCondition(g, a, foEqual, v, v);
+         }, false},
+    };
+    for (const Case& k : cases) {
+        {
+            FilterChangeLock lock(criteria());
+            criteria().ClearConditions();
+            k.build(criteria());
+        }
+        EXPECT_EQ(link->isSimpleCriteria(), k.simple) << k.name;
+    }
+}
+
+} // namespace
