@@ -21,6 +21,9 @@ FilterDropDown::FilterDropDown(GridFilterLink& link, int columnId, QWidget* pare
     m_list = new QListWidget(this);
     m_list->setFrameShape(QFrame::NoFrame);
     m_list->setMouseTracking(true);
+    // The frame keeps the focus, so opening highlights nothing by itself.
+    m_list->setFocusPolicy(Qt::NoFocus);
+    setFocusPolicy(Qt::StrongFocus);
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     for (const TcxFilterValueItem& entry : m_entries)
         m_list->addItem(entry.displayText);
@@ -61,7 +64,7 @@ void FilterDropDown::popup()
         move(bottomRight.x() - width(), bottomRight.y());
     }
     show();
-    m_list->setFocus();
+    setFocus();
 }
 
 void FilterDropDown::pickEntry(int index)
@@ -81,6 +84,13 @@ void FilterDropDown::keyPressEvent(QKeyEvent* event)
     case Qt::Key_Escape:
         close();
         return;
+    case Qt::Key_Up:
+    case Qt::Key_Down: {
+        const int step = event->key() == Qt::Key_Up ? -1 : 1;
+        const int row = std::clamp(m_list->currentRow() + step, 0, m_list->count() - 1);
+        m_list->setCurrentRow(row);
+        return;
+    }
     case Qt::Key_Return:
     case Qt::Key_Enter:
         pickEntry(m_list->currentRow());

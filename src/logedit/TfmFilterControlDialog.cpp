@@ -94,6 +94,7 @@ TfmFilterControlDialog::TfmFilterControlDialog(GridFilterLink& link, QWidget* pa
     setObjectName(QStringLiteral("TfmFilterControlDialog"));
     setSizeGripEnabled(true);
     setMinimumSize(520, 165);
+    m_root.group = true;
     const TcxDBDataFilterCriteria& view = link.criteria();
     m_editor = std::make_unique<TcxDBDataFilterCriteria>(view.Columns());
     m_editor->SetOptions(view.Options());

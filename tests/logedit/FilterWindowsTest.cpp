@@ -1,0 +1,503 @@
+// The filter windows of the activity grid, driven through the main window on
+// the offscreen platform with a real pdb.mdb: the header drop-down, the
+// custom filter dialog, the filter builder with its ".flt" files, and the
+// filter panel.
+
+#include "grid/ActivityGrid.h"
+#include "grid/GridView.h"
+#include "logedit/FilterDropDown.h"
+#include "logedit/FilterPanel.h"
+#include "logedit/FilterStream.h"
+#include "logedit/GridFilter.h"
+#include "logedit/TcxFilterDialog.h"
+#include "logedit/TfmFilterControlDialog.h"
+#include "shell/ErrorBox.h"
+#include "shell/TAboutForm.h"
+#include "shell/TMainForm.h"
+#include "store/ActivityLayout.h"
+#include "support/TempDatabase.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+
+using namespace orvane;
+using logedit::TcxFilterDialog;
+using logedit::TfmFilterControlDialog;
+using orvane::testing::insertRow;
+
+namespace {
+
+int col(const char* name)
+{
+    return store::fieldIndex(QString::fromLatin1(name));
+}
+
+logedit::FilterDropDown* openDropDown()
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* d = qobject_cast<logedit::FilterDropDown*>(w); d && d->isVisible())
+            return d;
+    return nullptr;
+}
+
+} // namespace
+
+class FilterWindowsTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_settingsDir;
+    QStringList m_errors;
+    std::unique_ptr<orvane::testing::TempWorkDir> m_dir;
+    std::unique_ptr<shell::TAboutForm> m_about;
+    std::unique_ptr<shell::TMainForm> m_form;
+
+    logedit::GridFilterLink& link() { return *m_form->gridFilter(); }
+    logedit::TcxDBDataFilterCriteria& criteria() { return link().criteria(); }
+    store::ActivityTable& table() { return m_form->store().taActivities; }
+    logedit::FilterPanel& panel() { return *link().panel(); }
+
+    QStringList shown()
+    {
+        grid::GridViewModel& model = m_form->cxGridProject()->model();
+        QStringList ids;
+        for (int row = 0; row < model.rowCount(); ++row)
+            ids << model.value(row, col("ActivityID")).toString();
+        ids.sort();
+        return ids;
+    }
+
+    void pickText(int columnId, const QString& text)
+    {
+        for (const auto& item : link().valueList(columnId))
+            if (item.displayText == text) {
+                link().run([&] { link().pick(columnId, item); });
+                return;
+            }
+        QFAIL(qPrintable("no entry " + text));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settingsDir.path());
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_settingsDir.path());
+        shell::setBoxPresenter([this](shell::BoxKind, const QString&, const QString& text) { m_errors << text; });
+    }
+
+    void init()
+    {
+        m_dir = std::make_unique<orvane::testing::TempWorkDir>();
+        insertRow({{"ActivityID", "A"}, {"Log#1", "one A"}, {"OriginalDuration", 5.0},
+                   {"EarlyFinish", QDateTime(QDate(2024, 5, 3), QTime(0, 0))}, {"Flag", false}});
+        insertRow({{"ActivityID", "B"}, {"Log#1", "one B"}, {"Log#2", "x"}, {"OriginalDuration", 3.0},
+                   {"EarlyFinish", QDateTime(QDate(2024, 5, 2), QTime(0, 0))}, {"Flag", true}});
+        insertRow({{"ActivityID", "C"}, {"Log#1", "one C"}, {"Log#2", "x"}, {"OriginalDuration", 10.0},
+                   {"EarlyFinish", QDateTime(QDate(2024, 5, 1), QTime(0, 0))}, {"Flag", false}});
+        m_about = std::make_unique<shell::TAboutForm>();
+        m_form = std::make_unique<shell::TMainForm>(m_about.get());
+        m_form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+        table().fetchAll();
+        QVERIFY(m_form->gridFilter());
+    }
+
+    void cleanup()
+    {
+        m_form.reset();
+        m_about.reset();
+        m_dir.reset();
+        m_errors.clear();
+    }
+
+    void headerButtonOpensTheValueDropDownAndAPickFilters()
+    {
+        grid::GridView& view = m_form->cxGridProject()->view();
+        QVERIFY(view.filterButtonsVisible());
+        QVERIFY(panel().isHidden());   // fvNonEmpty and no conditions
+
+        const int id = col("ActivityID");
+        view.ensureVisible(0, id);
+        QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, view.filterButtonRect(id).center());
+        logedit::FilterDropDown* dropDown = openDropDown();
+        QVERIFY(dropDown);
+        QStringList entries;
+        for (int i = 0; i < dropDown->list()->count(); ++i)
+            entries << dropDown->list()->item(i)->text();
+        QCOMPARE(entries, QStringList({"(All)", "(Custom...)", "A", "B", "C"}));
+        QCOMPARE(dropDown->list()->currentRow(), -1);
+
+        // Esc closes without change.
+        QTest::keyClick(dropDown->list(), Qt::Key_Escape);
+        QTRY_VERIFY(!openDropDown());
+        QVERIFY(criteria().IsEmptyFilter());
+
+        link().openDropDown(id);
+        dropDown = openDropDown();
+        QVERIFY(dropDown);
+        QListWidget* list = dropDown->list();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(3)).center());
+        QTRY_VERIFY(!openDropDown());
+        QCOMPARE(shown(), QStringList({"B"}));
+        QCOMPARE(table().filter(), QString("(ActivityID = 'B')"));
+        QVERIFY(!panel().isHidden());
+        QCOMPARE(panel().textLabel()->text(), QString("(ActivityID = B)"));
+        QVERIFY(panel().activeBox()->isChecked());
+
+        // Reopened, the value of the condition is highlighted; Enter picks
+        // the highlighted entry.
+        link().openDropDown(id);
+        dropDown = openDropDown();
+        QVERIFY(dropDown);
+        QCOMPARE(dropDown->list()->currentItem()->text(), QString("B"));
+        dropDown->list()->setCurrentRow(0);   // "(All)"
+        QTest::keyClick(dropDown->list(), Qt::Key_Return);
+        QTRY_VERIFY(!openDropDown());
+        QVERIFY(criteria().IsEmptyFilter());
+        QCOMPARE(shown(), QStringList({"A", "B", "C"}));
+        QVERIFY(panel().isHidden());
+    }
+
+    void dropDownSizeFollowsTheOptions()
+    {
+        link().setMaxDropDownCount(-3);
+        QCOMPARE(link().maxDropDownCount(), 0);
+        link().setMaxDropDownCount(3);
+        logedit::FilterDropDown few(link(), col("ActivityID"), nullptr);
+        QCOMPARE(few.list()->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+        link().setMaxDropDownCount(0);
+        link().DropDownWidth = 250;
+        logedit::FilterDropDown all(link(), col("ActivityID"), nullptr);
+        QCOMPARE(all.list()->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+        QCOMPARE(all.width(), 252);
+        QVERIFY(all.height() > few.height());
+    }
+
+    void customDialogTwoConditionsJoinedByOr()
+    {
+        const int log1 = col("Log#1");
+        {
+            TcxFilterDialog dialog(link(), log1);
+            QCOMPARE(dialog.windowTitle(), QString("Custom Filter"));
+            QCOMPARE(dialog.lblTitle->text(), QString("Show rows where:"));
+            QCOMPARE(dialog.lblColumnCaption->text(), QString("Log#1 "));
+            QCOMPARE(dialog.cbOperator1->currentText(), QString("like"));
+            QCOMPARE(dialog.cbOperator2->currentText(), QString());
+            QStringList ops;
+            for (int i = 0; i < dialog.cbOperator1->count(); ++i)
+                ops << dialog.cbOperator1->itemText(i);
+            QCOMPARE(ops, QStringList({"equals", "does not equal", "is less than", "is less than or equal to",
+                                       "is greater than", "is greater than or equal to", "like", "not like",
+                                       "is blank", "is not blank"}));
+            QCOMPARE(dialog.cbOperator2->count(), 11);
+            QVERIFY(dialog.rbAnd->isChecked());
+            QCOMPARE(dialog.lblSingle->text(), QString("Use _ to represent any single character"));
+            QCOMPARE(dialog.lblSeries->text(), QString("Use % to represent any series of characters"));
+            QVERIFY(!dialog.lblSingle->isHidden());
+            QCOMPARE(dialog.btnOK->text(), QString("Ok"));
+            QVERIFY(dialog.btnOK->isDefault());
+
+            dialog.setOperator(1, 1);
+            dialog.setValueText(1, "one A");
+            dialog.setOperator(2, 1);
+            dialog.setValueText(2, "one C");
+            dialog.rbOr->setChecked(true);
+            QVERIFY(dialog.lblSingle->isHidden());
+            dialog.accept();
+            QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        }
+        QCOMPARE(criteria().Root()->BoolOperatorKind(), logedit::fboAnd);
+        QCOMPARE(criteria().Root()->Count(), 1);
+        QVERIFY(criteria().Active());
+        QCOMPARE(table().filter(), QString("(([Log#1] = 'one A') OR ([Log#1] = 'one C'))"));
+        QCOMPARE(shown(), QStringList({"A", "C"}));
+
+        // Reopened it shows both with OR; OK replaces them and resets the root.
+        {
+            logedit::FilterChangeLock lock(criteria());
+            criteria().Root()->SetBoolOperatorKind(logedit::fboOr);
+        }
+        TcxFilterDialog again(link(), log1);
+        QCOMPARE(again.cbOperator1->currentText(), QString("equals"));
+        QCOMPARE(qobject_cast<QLineEdit*>(again.edValue1)->text(), QString("one A"));
+        QCOMPARE(again.cbOperator2->currentText(), QString("equals"));
+        QCOMPARE(qobject_cast<QLineEdit*>(again.edValue2)->text(), QString("one C"));
+        QVERIFY(again.rbOr->isChecked());
+        again.setOperator(2, 0);
+        again.accept();
+        QCOMPARE(criteria().Root()->BoolOperatorKind(), logedit::fboAnd);
+        QCOMPARE(table().filter(), QString("([Log#1] = 'one A')"));
+        QCOMPARE(shown(), QStringList({"A"}));
+    }
+
+    void customDialogRefusesValuesOfTheWrongType()
+    {
+        const int duration = col("OriginalDuration");
+        TcxFilterDialog dialog(link(), duration);
+        QCOMPARE(dialog.cbOperator1->currentText(), QString("equals"));
+        dialog.setValueText(1, "abc");
+        dialog.accept();
+        QCOMPARE(m_errors, QStringList({"Invalid value."}));
+        QVERIFY(dialog.result() != QDialog::Accepted);
+        QVERIFY(criteria().IsEmptyFilter());
+
+        // The second value counts even with the empty second operator.
+        m_errors.clear();
+        dialog.setValueText(1, "5");
+        dialog.setValueText(2, "zz");
+        dialog.accept();
+        QCOMPARE(m_errors, QStringList({"Invalid value."}));
+        QVERIFY(criteria().IsEmptyFilter());
+
+        m_errors.clear();
+        dialog.setValueText(2, "");
+        dialog.accept();
+        QVERIFY(m_errors.isEmpty());
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        // The typed number stays text, so the filter text quotes it.
+        QCOMPARE(table().filter(), QString("(OriginalDuration = '5')"));
+        QCOMPARE(shown(), QStringList({"A"}));
+    }
+
+    void customDialogWildcardsOnlyWithLike()
+    {
+        TcxFilterDialog dialog(link(), col("Log#1"));
+        auto* edit = qobject_cast<QLineEdit*>(dialog.edValue1);
+        dialog.setValueText(1, "one%");
+        QVERIFY(!dialog.lblSeries->isHidden());
+        dialog.setOperator(1, 1);
+        QCOMPARE(edit->text(), QString("one"));
+        QVERIFY(dialog.lblSeries->isHidden());
+        dialog.setOperator(2, 8);   // "not like" in the second row shows them again
+        QVERIFY(!dialog.lblSeries->isHidden());
+    }
+
+    void builderEditsTheTreeAndAppliesIt()
+    {
+        TfmFilterControlDialog builder(link());
+        QCOMPARE(builder.windowTitle(), QString("Filter builder - [untitled.flt]"));
+        QCOMPARE(builder.btOpen->text(), QString("&Open..."));
+        QCOMPARE(builder.btSave->text(), QString("Save &As..."));
+        QCOMPARE(builder.btApply->text(), QString("&Apply"));
+        QVERIFY(builder.minimumWidth() >= 520 && builder.minimumHeight() >= 165);
+
+        auto* root = &builder.root();
+        auto* between = builder.addCondition(root);
+        builder.setColumn(between, col("OriginalDuration"));
+        QCOMPARE(between->op, 1);
+        builder.setOperator(between, 11);
+        builder.setValue(between, 0, "10");
+        builder.setValue(between, 1, "5");
+        auto* group = builder.addGroup(root);
+        builder.setBoolKind(group, logedit::fboOr);
+        auto* first = group->children.front().get();
+        builder.setColumn(first, col("ActivityID"));
+        builder.setValue(first, 0, "A");
+        auto* second = builder.addCondition(first);
+        builder.setColumn(second, col("ActivityID"));
+        builder.setValue(second, 0, "C");
+        QCOMPARE(builder.rowTexts(),
+                 QStringList({"Filter AND <root>", "  OriginalDuration between 10 and 5",
+                              "  OR applies to the following conditions", "    ActivityID equals A",
+                              "    ActivityID equals C"}));
+
+        builder.apply();
+        QVERIFY(criteria().Active());
+        QCOMPARE(table().filter(),
+                 QString("(OriginalDuration BETWEEN '5' AND '10') AND ((ActivityID = 'A') OR (ActivityID = 'C'))"));
+        QCOMPARE(shown(), QStringList({"A", "C"}));
+        // The rows come back from the grid's criteria: between stored smaller first.
+        QCOMPARE(builder.rowTexts().at(1), QString("  OriginalDuration between 5 and 10"));
+
+        // Removing the last condition of a group removes the group.
+        auto* g = builder.root().children.back().get();
+        builder.removeRow(g->children.back().get());
+        builder.removeRow(g->children.back().get());
+        QCOMPARE(builder.root().children.size(), size_t(1));
+        builder.clearAll();
+        QCOMPARE(builder.rowTexts(), QStringList({"Filter AND <root>"}));
+        // Cancel after Apply keeps what Apply did.
+        builder.reject();
+        QCOMPARE(shown(), QStringList({"A", "C"}));
+    }
+
+    void builderSavesAndOpensFltFiles()
+    {
+        const QString path = m_dir->file("two.flt");
+        QStringList saved;
+        {
+            TfmFilterControlDialog builder(link());
+            auto* c1 = builder.addCondition(&builder.root());
+            builder.setColumn(c1, col("Log#2"));
+            builder.setOperator(c1, 10);
+            auto* g = builder.addGroup(&builder.root());
+            builder.setBoolKind(g, logedit::fboNotOr);
+            auto* c2 = g->children.front().get();
+            builder.setColumn(c2, col("Log#1"));
+            builder.setOperator(c2, 13);
+            builder.setValue(c2, 0, "one A");
+            builder.setValue(c2, 1, "one B");
+            saved = builder.rowTexts();
+            builder.saveFile(path);
+            QCOMPARE(builder.windowTitle(), "Filter builder - [" + path + "]");
+        }
+        QVERIFY(QFile::exists(path));
+        QVERIFY(criteria().IsEmptyFilter());   // saving changes nothing in the grid
+
+        TfmFilterControlDialog opened(link());
+        opened.openFile(path);
+        QCOMPARE(opened.rowTexts(), saved);
+        QCOMPARE(saved.at(1), QString("  Log#2 is not blank"));
+        QCOMPARE(saved.at(3), QString("    Log#1 in (one A, one B)"));
+        QVERIFY(criteria().IsEmptyFilter());   // until Apply or Ok
+        opened.apply();
+        QCOMPARE(shown(), QStringList({"C"}));
+
+        // A malformed file and a file with a column the grid lacks.
+        QFile bad(m_dir->file("bad.flt"));
+        QVERIFY(bad.open(QIODevice::WriteOnly));
+        bad.write("\xff\xff\xff\xff\x00\x05");
+        bad.close();
+        const QStringList before = opened.rowTexts();
+        link().run([&] { opened.openFile(m_dir->file("bad.flt")); });
+        QCOMPARE(m_errors, QStringList({"Stream read error."}));
+        QCOMPARE(opened.rowTexts(), before);
+
+        m_errors.clear();
+        logedit::TcxDBDataFilterCriteria foreign;
+        foreign.AddCondition(nullptr, 9999, logedit::foEqual, "q", "q");
+        logedit::saveCriteriaFile(foreign, m_dir->file("foreign.flt"));
+        link().run([&] { opened.openFile(m_dir->file("foreign.flt")); });
+        QCOMPARE(m_errors, QStringList({"Can't build filter from source."}));
+    }
+
+    void builderOpenedFromCustomAppliesWhenItCloses()
+    {
+        // A root of kind OR is too complex for the custom filter dialog.
+        {
+            logedit::FilterChangeLock lock(criteria());
+            criteria().Root()->SetBoolOperatorKind(logedit::fboOr);
+            criteria().AddCondition(nullptr, col("ActivityID"), logedit::foEqual, "A", "A");
+            criteria().SetActive(true);
+        }
+        QCOMPARE(shown(), QStringList({"A"}));
+        QString filterDuringApply;
+        bool sawBuilder = false;
+        QTimer::singleShot(0, this, [&] {
+            auto* builder = qobject_cast<TfmFilterControlDialog*>(QApplication::activeModalWidget());
+            QVERIFY(builder);
+            sawBuilder = true;
+            auto* c = builder->addCondition(&builder->root());
+            builder->setColumn(c, col("ActivityID"));
+            builder->setValue(c, 0, "B");
+            builder->apply();
+            filterDuringApply = table().filter();
+            QTest::mouseClick(builder->btOk, Qt::LeftButton);
+        });
+        pickText(col("ActivityID"), "(Custom...)");
+        QVERIFY(sawBuilder);
+        QCOMPARE(filterDuringApply, QString("(ActivityID = 'A')"));
+        QCOMPARE(table().filter(), QString("(ActivityID = 'A') OR (ActivityID = 'B')"));
+        QCOMPARE(shown(), QStringList({"A", "B"}));
+        // A later pick joins the column's condition with the root's OR.
+        pickText(col("Log#2"), "(Blanks)");
+        QCOMPARE(table().filter(), QString("(ActivityID = 'A') OR (ActivityID = 'B') OR ([Log#2] = NULL)"));
+    }
+
+    void customOpensTheDialogWhenTheCriteriaAreSimple()
+    {
+        bool sawDialog = false;
+        QTimer::singleShot(0, this, [&] {
+            auto* dialog = qobject_cast<TcxFilterDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            sawDialog = true;
+            dialog->setOperator(1, 5);
+            dialog->setValueText(1, "one A");
+            QTest::mouseClick(dialog->btnOK, Qt::LeftButton);
+        });
+        pickText(col("Log#1"), "(Custom...)");
+        QVERIFY(sawDialog);
+        QCOMPARE(table().filter(), QString("([Log#1] > 'one A')"));
+        QCOMPARE(shown(), QStringList({"B", "C"}));
+    }
+
+    void panelButtons()
+    {
+        pickText(col("Log#2"), "x");
+        QVERIFY(!panel().isHidden());
+        QCOMPARE(panel().customizeButton()->text(), QString("Customize..."));
+
+        QTest::mouseClick(panel().activeBox(), Qt::LeftButton);
+        QVERIFY(!criteria().Active());
+        QVERIFY(!table().filtered());
+        QCOMPARE(shown(), QStringList({"A", "B", "C"}));
+        QVERIFY(!panel().isHidden());
+        QTest::mouseClick(panel().activeBox(), Qt::LeftButton);
+        QCOMPARE(shown(), QStringList({"B", "C"}));
+
+        QTest::mouseClick(panel().closeButton(), Qt::LeftButton);
+        QVERIFY(criteria().IsEmptyFilter());
+        QVERIFY(criteria().Active());   // the close button leaves Active alone
+        QCOMPARE(shown(), QStringList({"A", "B", "C"}));
+        QVERIFY(panel().isHidden());
+
+        link().setVisible(logedit::fvAlways);
+        QVERIFY(!panel().isHidden());
+        QCOMPARE(panel().textLabel()->text(), QString("<Filter is Empty>"));
+        link().CustomizeDialog = false;
+        panel().refresh();
+        QVERIFY(panel().customizeButton()->isHidden());
+        link().setVisible(logedit::fvNever);
+        pickText(col("Log#2"), "x");
+        QVERIFY(panel().isHidden());
+
+        // The builder button opens the builder; Apply there changes the rows at once.
+        link().setVisible(logedit::fvNonEmpty);
+        link().CustomizeDialog = true;
+        panel().refresh();
+        QStringList rowsAfterApply;
+        QTimer::singleShot(0, this, [&] {
+            auto* builder = qobject_cast<TfmFilterControlDialog*>(QApplication::activeModalWidget());
+            QVERIFY(builder);
+            builder->clearAll();
+            builder->apply();
+            rowsAfterApply = shown();
+            QTest::keyClick(builder, Qt::Key_Escape);
+        });
+        QTest::mouseClick(panel().customizeButton(), Qt::LeftButton);
+        QCOMPARE(rowsAfterApply, QStringList({"A", "B", "C"}));
+        QVERIFY(criteria().IsEmptyFilter());
+    }
+
+    void unreadableFilterReachesTheErrorBoxAfterTheDialog()
+    {
+        pickText(col("Log#2"), "x");
+        // A builder tree naming a column the grid does not have cannot be
+        // shown; the criteria of the grid then refuse to hand it over.
+        QTimer::singleShot(0, this, [&] {
+            auto* dialog = qobject_cast<TcxFilterDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            {
+                logedit::FilterChangeLock lock(criteria());
+                criteria().AddCondition(nullptr, 9999, logedit::foEqual, "q", "q");
+            }
+            QTest::mouseClick(dialog->btnCancel, Qt::LeftButton);
+        });
+        pickText(col("Log#1"), "(Custom...)");
+        QCOMPARE(m_errors.size(), 1);
+        QCOMPARE(table().filter(), QString("([Log#2] = 'x')"));
+        QCOMPARE(shown(), QStringList({"B", "C"}));
+    }
+};
+
+QTEST_MAIN(FilterWindowsTest)
+#include "FilterWindowsTest.moc"
