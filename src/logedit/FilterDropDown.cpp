@@ -25,6 +25,7 @@ FilterDropDown::FilterDropDown(GridFilterLink& link, int columnId, QWidget* pare
     m_list->setFocusPolicy(Qt::NoFocus);
     setFocusPolicy(Qt::StrongFocus);
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_list->setTextElideMode(Qt::ElideNone);
     for (const TcxFilterValueItem& entry : m_entries)
         m_list->addItem(entry.displayText);
     const int rowHeight = QFontMetrics(font()).height();   // the height of "Qq"
@@ -48,12 +49,16 @@ FilterDropDown::FilterDropDown(GridFilterLink& link, int columnId, QWidget* pare
         const QFontMetrics fm(font());
         for (const TcxFilterValueItem& entry : m_entries)
             width = std::max(width, fm.horizontalAdvance(entry.displayText));
-        width += 4;
+        // The entry text plus 4 pixels, plus the item view's own text margins.
+        width += 4 + 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_list) + 1);
         if (shown < count)
             width += style()->pixelMetric(QStyle::PM_ScrollBarExtent);
     }
     m_list->setVerticalScrollBarPolicy(shown < count ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
-    resize(width + 2, shown * rowHeight + 2);
+    // The list takes exactly the rows shown, not its own preferred size.
+    m_list->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+    m_list->setMinimumSize(1, 1);
+    setFixedSize(width + 2, shown * rowHeight + 2);
 }
 
 void FilterDropDown::popup()
