@@ -129,6 +129,27 @@ int displayOperatorOf(const TcxFilterCriteriaItem& condition)
     return kind + 3;
 }
 
+QVariant dateFromText(const QString& text)
+{
+    const QString t = text.trimmed();
+    if (t.isEmpty())
+        return QVariant();
+    const QLocale locale;
+    QDateTime dt = locale.toDateTime(t, QLocale::ShortFormat);
+    QString format = locale.dateTimeFormat(QLocale::ShortFormat);
+    if (!dt.isValid()) {
+        const QDate d = locale.toDate(t, QLocale::ShortFormat);
+        if (d.isValid())
+            dt = QDateTime(d, QTime(0, 0));
+        format = locale.dateFormat(QLocale::ShortFormat);
+    }
+    if (dt.isValid() && !format.contains(QLatin1String("yyyy")) && dt.date().year() < 1950)
+        dt = dt.addYears(100);
+    if (!dt.isValid())
+        dt = QDateTime::fromString(t, Qt::ISODate);
+    return dt.isValid() ? QVariant(dt) : QVariant();
+}
+
 bool convertsToFieldKind(const QVariant& value, store::FieldKind kind)
 {
     if (isNullValue(value))

@@ -67,6 +67,9 @@ QList<int> offeredDisplayOperators(store::FieldKind kind, bool builder);
 TcxFilterOperatorKind kindOfDisplayOperator(int number);
 // The display operator that shows a condition.
 int displayOperatorOf(const TcxFilterCriteriaItem& condition);
+// A date typed in the user's short date form (with or without the time), or
+// ISO 8601; null when it is not a date. Two-digit years fall in 1950..2049.
+QVariant dateFromText(const QString& text);
 // Whether a typed value converts to the column's value type.
 bool convertsToFieldKind(const QVariant& value, store::FieldKind kind);
 

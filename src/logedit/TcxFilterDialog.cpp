@@ -26,24 +26,6 @@ bool isLikeOperator(int number)
     return number == 7 || number == 8;
 }
 
-// A date typed in the user's short form (or ISO); an invalid date gives null.
-QVariant dateFromText(const QString& text)
-{
-    const QString t = text.trimmed();
-    if (t.isEmpty())
-        return QVariant();
-    const QLocale locale;
-    QDateTime dt = locale.toDateTime(t, QLocale::ShortFormat);
-    if (!dt.isValid()) {
-        const QDate d = locale.toDate(t, QLocale::ShortFormat);
-        if (d.isValid())
-            dt = QDateTime(d, QTime(0, 0));
-    }
-    if (!dt.isValid())
-        dt = QDateTime::fromString(t, Qt::ISODate);
-    return dt.isValid() ? QVariant(dt) : QVariant();
-}
-
 } // namespace
 
 TcxFilterDialog::TcxFilterDialog(GridFilterLink& link, int columnId, QWidget* parent)

@@ -50,18 +50,8 @@ QVariant valueOfText(const QString& text, store::FieldKind kind)
     if (text.isEmpty())
         return QVariant();
     switch (kind) {
-    case store::FieldKind::Date: {
-        const QLocale locale;
-        QDateTime dt = locale.toDateTime(text.trimmed(), QLocale::ShortFormat);
-        if (!dt.isValid()) {
-            const QDate d = locale.toDate(text.trimmed(), QLocale::ShortFormat);
-            if (d.isValid())
-                dt = QDateTime(d, QTime(0, 0));
-        }
-        if (!dt.isValid())
-            dt = QDateTime::fromString(text.trimmed(), Qt::ISODate);
-        return dt.isValid() ? QVariant(dt) : QVariant();
-    }
+    case store::FieldKind::Date:
+        return dateFromText(text);
     case store::FieldKind::Boolean:
         return text == grid::GridViewModel::displayTextOf(true, store::FieldKind::Boolean);
     default:
@@ -409,8 +399,6 @@ void TfmFilterControlDialog::buildConditions()
                     texts << textOfValue(values.last(), kind);
                 }
                 c.AddCondition(group, child->columnId, opKind, texts.join(QLatin1Char(';')), values);
-            } else if (op >= 15) {
-                c.AddCondition(group, child->columnId, opKind, QString(), QVariant());
             } else {
                 const QVariant v = valueOfText(child->values.value(0), kind);
                 const QString text = textOfValue(v, kind);

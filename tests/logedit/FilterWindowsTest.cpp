@@ -330,6 +330,27 @@ private slots:
         QCOMPARE(shown(), QStringList({"A", "C"}));
     }
 
+    void builderKeepsDateConditions()
+    {
+        const int finish = col("EarlyFinish");
+        {
+            logedit::FilterChangeLock lock(criteria());
+            criteria().AddCondition(nullptr, finish, logedit::foGreaterEqual, "x",
+                                    QDateTime(QDate(2024, 5, 2), QTime(0, 0)));
+            criteria().SetActive(true);
+        }
+        const QString before = table().filter();
+        QCOMPARE(shown(), QStringList({"A", "B"}));
+        TfmFilterControlDialog builder(link());
+        auto* relative = builder.addCondition(&builder.root());
+        builder.setColumn(relative, finish);
+        builder.setOperator(relative, 23);   // "is this year"
+        builder.apply();
+        QCOMPARE(table().filter().left(before.size()), before);
+        QCOMPARE(criteria().BuildDisplayText().count("blank"), 0);
+        QCOMPARE(builder.rowTexts().at(2), QString("  EarlyFinish is this year"));
+    }
+
     void builderSavesAndOpensFltFiles()
     {
         const QString path = m_dir->file("two.flt");

@@ -11,6 +11,7 @@
 #include "support/TempDatabase.h"
 #include "QtPrinters.h"
 
+#include <QMap>
 #include <QSignalSpy>
 
 #include <gtest/gtest.h>
@@ -103,6 +104,35 @@ TEST_F(GridFilterTest, PickedValueFiltersTheTableAndTheBulkStatementChangesExact
         EXPECT_EQ(readValue(id, "Log#4"), inGrid ? QVariant("one " + id) : QVariant()) << id.toStdString();
     }
     EXPECT_EQ(shown(), QStringList({"B", "C"}));   // the re-read keeps the filter
+}
+
+TEST_F(GridFilterTest, EveryValueEntryShowsExactlyTheRowsWithThatText)
+{
+    // Dates with times, numbers, true/false and texts: the rows shown after a
+    // pick are the rows whose cell shows the picked text.
+    insertRow({{"ActivityID", "E"}, {"EarlyFinish", QDateTime(QDate(2024, 3, 6), QTime(8, 30))}, {"Flag", true}});
+    insertRow({{"ActivityID", "F"}, {"EarlyFinish", QDateTime(QDate(2024, 3, 7), QTime(0, 0))}, {"OriginalDuration", 2.5}});
+    st->taActivities.requery();
+    st->taActivities.fetchAll();
+    for (const char* name : {"EarlyFinish", "Flag", "OriginalDuration", "Log#2", "ActivityID"}) {
+        const int id = col(name);
+        QStringList all;
+        QMap<QString, QStringList> byText;
+        for (int row = 0; row < model->rowCount(); ++row)
+            byText[model->displayText(row, id)] << model->value(row, col("ActivityID")).toString();
+        int picks = 0;
+        for (const auto& item : link->valueList(id)) {
+            if (item.kind != TcxFilterValueItem::fviValue)
+                continue;
+            ++picks;
+            link->pick(id, item);
+            QStringList expected = byText.value(item.displayText);
+            expected.sort();
+            EXPECT_EQ(shown(), expected) << name << " = " << item.displayText.toStdString();
+            link->pick(id, entry(id, "(All)"));
+        }
+        EXPECT_GE(picks, 2) << name;
+    }
 }
 
 TEST_F(GridFilterTest, PickedNumberIsTheRowsValueAndReplacesTheColumnsCondition)
@@ -293,6 +323,34 @@ TEST_F(GridFilterTest, SimpleCriteriaForTheCustomDialog)
         }
         EXPECT_EQ(link->isSimpleCriteria(), k.simple) << k.name;
     }
+}
+
+} // namespace
+
+namespace {
+
+TEST(FilterDateText, TypedDatesReadBackAsTheGridShowsThem)
+{
+    struct Case {
+        const char* locale;
+        QDateTime value;
+    };
+    const Case cases[] = {
+        {"C", QDateTime(QDate(2024, 3, 5), QTime(0, 0))},
+        {"C", QDateTime(QDate(2024, 3, 6), QTime(8, 30))},
+        {"en_US", QDateTime(QDate(2024, 3, 5), QTime(0, 0))},   // "3/5/24": two-digit year
+        {"en_US", QDateTime(QDate(1999, 12, 31), QTime(0, 0))},
+        {"de_DE", QDateTime(QDate(2031, 11, 2), QTime(17, 45))},
+    };
+    for (const Case& c : cases) {
+        QLocale::setDefault(QLocale(QString::fromLatin1(c.locale)));
+        const QString shown = grid::GridViewModel::displayTextOf(c.value, store::FieldKind::Date);
+        EXPECT_EQ(logedit::dateFromText(shown), QVariant(c.value)) << c.locale << " " << shown.toStdString();
+    }
+    QLocale::setDefault(QLocale::c());
+    EXPECT_EQ(logedit::dateFromText("2024-05-02"), QVariant(QDateTime(QDate(2024, 5, 2), QTime(0, 0))));
+    EXPECT_FALSE(logedit::dateFromText("not a date").isValid());
+    EXPECT_FALSE(logedit::dateFromText("  ").isValid());
 }
 
 } // namespace
