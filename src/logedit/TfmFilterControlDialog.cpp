@@ -53,7 +53,11 @@ QVariant valueOfText(const QString& text, store::FieldKind kind)
     case store::FieldKind::Date:
         return dateFromText(text);
     case store::FieldKind::Boolean:
-        return text == grid::GridViewModel::displayTextOf(true, store::FieldKind::Boolean);
+        if (text == grid::GridViewModel::displayTextOf(true, store::FieldKind::Boolean))
+            return true;
+        if (text == grid::GridViewModel::displayTextOf(false, store::FieldKind::Boolean))
+            return false;
+        return QVariant();
     default:
         return text;
     }
@@ -549,6 +553,20 @@ QWidget* TfmFilterControlDialog::rowWidget(Row& row)
     for (int i = 0; i < row.values.size(); ++i) {
         if (i > 0)
             layout->addWidget(new QLabel(isRangeOp(row.op) ? QStringLiteral("and") : QStringLiteral(", "), w));
+        if (info && info->kind == store::FieldKind::Boolean) {
+            // A true/false column chooses between its two display texts.
+            auto* box = new QComboBox(w);
+            box->addItem(QStringLiteral("<empty>"), QString());
+            for (bool b : {true, false}) {
+                const QString text = grid::GridViewModel::displayTextOf(b, store::FieldKind::Boolean);
+                box->addItem(text, text);
+            }
+            box->setCurrentIndex(std::max(0, box->findData(row.values[i])));
+            connect(box, &QComboBox::currentIndexChanged, this,
+                    [this, r, i, box](int) { setValue(r, i, box->currentData().toString()); });
+            layout->addWidget(box);
+            continue;
+        }
         auto* edit = new QLineEdit(row.values[i], w);
         edit->setPlaceholderText(QStringLiteral("<empty>"));
         connect(edit, &QLineEdit::textEdited, this, [this, r, i](const QString& t) { setValue(r, i, t); });

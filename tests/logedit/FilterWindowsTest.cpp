@@ -333,6 +333,7 @@ private slots:
     void builderKeepsDateConditions()
     {
         const int finish = col("EarlyFinish");
+        criteria().SetCurrentDateSource([] { return QDate(2024, 6, 1); });
         {
             logedit::FilterChangeLock lock(criteria());
             criteria().AddCondition(nullptr, finish, logedit::foGreaterEqual, "x",
@@ -345,8 +346,13 @@ private slots:
         auto* relative = builder.addCondition(&builder.root());
         builder.setColumn(relative, finish);
         builder.setOperator(relative, 23);   // "is this year"
+        auto* flag = builder.addCondition(&builder.root());
+        builder.setColumn(flag, col("Flag"));
+        builder.setValue(flag, 0, "True");
         builder.apply();
         QCOMPARE(table().filter().left(before.size()), before);
+        QVERIFY(table().filter().endsWith("AND (Flag = True)"));
+        QCOMPARE(shown(), QStringList({"B"}));
         QCOMPARE(criteria().BuildDisplayText().count("blank"), 0);
         QCOMPARE(builder.rowTexts().at(2), QString("  EarlyFinish is this year"));
     }
