@@ -315,6 +315,8 @@ void GridView::scrollContentsBy(int dx, int)
 
 bool GridView::viewportEvent(QEvent* event)
 {
+    if (event->type() == QEvent::Leave)
+        setHoverHeaderColumn(-1);
     if (event->type() == QEvent::ToolTip) {
         // Full caption or cell text where the column is too narrow for it.
         auto* help = static_cast<QHelpEvent*>(event);
@@ -408,7 +410,9 @@ void GridView::paintHeaders(QPainter& p)
                 opt.state = QStyle::State_Enabled | QStyle::State_Raised | QStyle::State_Horizontal;
                 if (m_drag == DragKind::MoveColumn && m_dragItem == g.id)
                     opt.state |= QStyle::State_Sunken;
-                const QRect button = filterButtonRect(g.id);
+                // The filter button shows on the header under the pointer
+                // only, so narrow columns keep their caption readable.
+                const QRect button = g.id == m_hoverHeaderColumn ? filterButtonRect(g.id) : QRect();
                 if (!button.isEmpty())
                     opt.rect.setRight(button.left() - 1);
                 style()->drawControl(QStyle::CE_Header, &opt, &p, this);
@@ -568,6 +572,14 @@ void GridView::paintCell(QPainter& p, const ColumnGeometry& g, int viewRow, cons
         p.drawText(textRect, Qt::AlignVCenter | Qt::AlignLeft, fm.elidedText(s, Qt::ElideRight, textRect.width()));
     else
         p.drawText(textRect, Qt::AlignVCenter | toQt(c.contentAlignment), s);
+}
+
+void GridView::setHoverHeaderColumn(int columnId)
+{
+    if (columnId == m_hoverHeaderColumn)
+        return;
+    m_hoverHeaderColumn = columnId;
+    viewport()->update(0, 0, viewport()->width(), headerHeight());
 }
 
 void GridView::setFilterButtonsVisible(bool visible)
@@ -889,6 +901,9 @@ void GridView::mouseMoveEvent(QMouseEvent* event)
     switch (m_drag) {
     case DragKind::None:
         viewport()->setCursor(pos.y() < headerHeight() && resizeHandleAt(pos) >= 0 ? Qt::SplitHCursor : Qt::ArrowCursor);
+        setHoverHeaderColumn(pos.y() < headerHeight()
+                                     && pos.y() >= (m_model.options().bandHeaders ? m_headerRowHeight : 0)
+                                 ? columnAt(pos) : -1);
         return;
     case DragKind::ResizeColumn:
         m_model.resizeColumn(m_dragItem, m_resizeStartWidth + pos.x() - m_dragStart.x());

@@ -93,6 +93,7 @@ protected:
     bool viewportEvent(QEvent* event) override;
 
 private:
+    void setHoverHeaderColumn(int columnId);
     enum class Region { LeftFixed, Scrolling, RightFixed };
     struct ColumnGeometry {
         int id;
@@ -142,6 +143,7 @@ private:
     int m_editColumn = -1;
     bool m_committing = false;
     bool m_forwardingKey = false;   // a key is being handed to the editor
+    int m_hoverHeaderColumn = -1;   // the column header under the pointer
 
     DragKind m_drag = DragKind::None;
     int m_dragItem = -1;
