@@ -13,6 +13,12 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Marbolt"));
     QApplication::setApplicationName(QStringLiteral("Orvane"));
+    // The window's fonts are the desktop's classic small ones; where they
+    // are missing, fonts of close metrics stand in so the fixed column
+    // widths still hold their texts.
+    for (const QString& family : {QStringLiteral("MS Sans Serif"), QStringLiteral("Tahoma")})
+        QFont::insertSubstitutions(family, {QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Liberation Sans"),
+                                            QStringLiteral("DejaVu Sans Condensed")});
     QFont font(QStringLiteral("MS Sans Serif"));
     font.setPointSize(8);
     QApplication::setFont(font);
