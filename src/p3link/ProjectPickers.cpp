@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTreeView>
 
@@ -58,10 +59,19 @@ TP3OpenDlg::TP3OpenDlg(QWidget* parent) : QDialog(parent)
     ShellTreeView->setSelectionMode(QAbstractItemView::SingleSelection);
     // Folders are read in the background; keep the selected one in view as
     // its branch fills.
-    connect(m_model, &QFileSystemModel::directoryLoaded, this, [this] {
-        if (ShellTreeView->currentIndex().isValid())
-            ShellTreeView->scrollTo(ShellTreeView->currentIndex());
-    });
+    // The model lists a folder's entries in the background, after the path
+    // to the selected folder exists: entries arriving above it push it out
+    // of view. Keep it in view until the user scrolls or clicks the tree.
+    const auto keepSelectedInView = [this] {
+        if (m_followSelection && ShellTreeView->currentIndex().isValid())
+            ShellTreeView->scrollTo(ShellTreeView->currentIndex(), QAbstractItemView::PositionAtCenter);
+    };
+    connect(m_model, &QFileSystemModel::directoryLoaded, this, keepSelectedInView);
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, keepSelectedInView, Qt::QueuedConnection);
+    connect(m_model, &QAbstractItemModel::layoutChanged, this, keepSelectedInView, Qt::QueuedConnection);
+    connect(ShellTreeView->verticalScrollBar(), &QAbstractSlider::actionTriggered, this,
+            [this] { m_followSelection = false; });
+    connect(ShellTreeView, &QAbstractItemView::pressed, this, [this] { m_followSelection = false; });
     connect(ShellTreeView->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] {
         try {
             ShellTreeViewChange();
@@ -161,6 +171,7 @@ void TP3OpenDlg::moveTreeTo(const QString& path)
     const QModelIndex index = path.isEmpty() || !info.isDir() ? QModelIndex() : m_model->index(info.absoluteFilePath());
     if (!index.isValid())
         throw EP3EngineError(QStringLiteral("Error setting path: \"") + path + QLatin1Char('"'));
+    m_followSelection = true;
     // Open the branch down to the folder, so it shows in the tree.
     for (QModelIndex parent = index.parent(); parent.isValid(); parent = parent.parent())
         ShellTreeView->expand(parent);

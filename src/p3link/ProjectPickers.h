@@ -64,6 +64,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    bool m_followSelection = false;   // keep the selected folder in view while the tree fills
     void FormCreate();
     void FormShow();
     QString selectedFolder() const;
