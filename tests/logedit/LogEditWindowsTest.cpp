@@ -108,8 +108,7 @@ class LogEditWindowsTest : public QObject {
 private slots:
     void initTestCase()
     {
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settingsDir.path());
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_settingsDir.path());
+        orvane::testing::isolateUserSettings(m_settingsDir.path());
         shell::setBoxPresenter([this](shell::BoxKind, const QString&, const QString& text) { m_errors << text; });
     }
 

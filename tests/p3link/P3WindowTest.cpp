@@ -107,7 +107,7 @@ class P3WindowTest : public QObject {
 private slots:
     void initTestCase()
     {
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_temp.filePath("settings"));
+        orvane::testing::isolateUserSettings(m_temp.filePath("settings"));
         shell::setBoxPresenter([this](shell::BoxKind kind, const QString& caption, const QString& text) {
             m_boxes.append({kind, caption, text});
         });

@@ -35,8 +35,7 @@ class MainFormTest : public QObject {
 private slots:
     void initTestCase()
     {
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settingsDir.path());
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_settingsDir.path());
+        orvane::testing::isolateUserSettings(m_settingsDir.path());
         setBoxPresenter([this](BoxKind kind, const QString& caption, const QString& text) {
             m_boxes.append({kind, caption, text});
         });

@@ -6,6 +6,7 @@
 #include "store/Statement.h"
 
 #include <QDir>
+#include <QSettings>
 #include <QStringList>
 #include <sqlite3.h>
 #include <stdexcept>
@@ -36,6 +37,12 @@ TempWorkDir::TempWorkDir(bool withDatabase) : m_previous(QDir::currentPath())
 TempWorkDir::~TempWorkDir()
 {
     QDir::setCurrent(m_previous);
+}
+
+void isolateUserSettings(const QString& folder)
+{
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder);
 }
 
 qint64 insertRow(const QVariantMap& values)

@@ -22,6 +22,10 @@ private:
     QString m_previous;
 };
 
+// Points the user's settings (the remembered P3 user) at `folder`, so tests
+// never read or write the real ones.
+void isolateUserSettings(const QString& folder);
+
 // Inserts a row straight into pdb.mdb of the current directory, bypassing
 // the table cache; values by field name. Returns the rowid.
 qint64 insertRow(const QVariantMap& values);
