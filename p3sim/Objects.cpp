@@ -155,12 +155,16 @@ protected:
 
 // ------------------------------------------------------------ collections
 
-class ListCursor : public SimObject {
+// A cursor over elements 0 .. count - 1: GetFirst starts again, GetNext goes
+// on, and both yield nothing after the last element.
+class IndexCursor : public SimObject {
 public:
-    explicit ListCursor(std::vector<ObjectRef> items) : m_items(std::move(items)) {}
     QString typeName() const override { return QStringLiteral("Cursor"); }
 
 protected:
+    virtual size_t elementCount() const = 0;
+    virtual QVariant element(size_t index) = 0;
+
     QVariant call(const QString& member, const QVariantList& args) override
     {
         expectArgs(args, 0, 0);
@@ -168,14 +172,25 @@ protected:
             m_next = 0;
         else if (!is(member, QLatin1String("GetNext")))
             unknownName();
-        if (m_next >= m_items.size())
+        if (m_next >= elementCount())
             return nothing();
-        return objectVariant(m_items[m_next++]);
+        return element(m_next++);
     }
 
 private:
-    std::vector<ObjectRef> m_items;
     size_t m_next = 0;
+};
+
+class ListCursor : public IndexCursor {
+public:
+    explicit ListCursor(std::vector<ObjectRef> items) : m_items(std::move(items)) {}
+
+protected:
+    size_t elementCount() const override { return m_items.size(); }
+    QVariant element(size_t index) override { return objectVariant(m_items[index]); }
+
+private:
+    std::vector<ObjectRef> m_items;
 };
 
 // A fixed collection: project abstracts, filters, activity codes, an
@@ -437,24 +452,16 @@ protected:
     }
 };
 
-class ActivitiesCursor : public SimObject {
+class ActivitiesCursor : public IndexCursor {
 public:
     ActivitiesCursor(std::shared_ptr<ProjectState> project, int limit)
-        : m_project(std::move(project)), m_selection(m_project->selection), m_limit(limit) {}
-    QString typeName() const override { return QStringLiteral("Cursor"); }
+        : m_project(std::move(project)), m_selection(m_project->selection), m_limit(std::max(limit, 0)) {}
 
 protected:
-    QVariant call(const QString& member, const QVariantList& args) override
+    size_t elementCount() const override { return size_t(m_limit); }
+    QVariant element(size_t position) override
     {
-        expectArgs(args, 0, 0);
-        if (is(member, QLatin1String("GetFirst")))
-            m_next = 0;
-        else if (!is(member, QLatin1String("GetNext")))
-            unknownName();
-        if (m_next >= m_limit)
-            return nothing();
-        const int index = m_selection ? (*m_selection)[size_t(m_next)] : m_next;
-        ++m_next;
+        const int index = m_selection ? (*m_selection)[position] : int(position);
         const auto [file, line] = m_project->locate(index);
         return objectVariant(std::make_shared<ActivityObject>(m_project, index, file->activity(line)));
     }
@@ -463,7 +470,6 @@ private:
     std::shared_ptr<ProjectState> m_project;
     std::shared_ptr<const std::vector<int>> m_selection;
     int m_limit;
-    int m_next = 0;
 };
 
 class ActivitiesObject : public SimObject {
