@@ -20,6 +20,8 @@
 // 100,000 activities. Write-back 21,000/s wall-clock (22,700/s of CPU
 // time), 56% of it inside P3 calls; the local lookups alone 65,000/s.
 
+#include "BenchProject.h"
+
 #include "p3link/AutomationFactory.h"
 #include "p3link/FixedProjectChooser.h"
 #include "p3link/P3Operations.h"
@@ -33,7 +35,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <chrono>
@@ -126,37 +127,21 @@ struct Measure {
 
 class NoView : public OperationView {};
 
-bool generate(const QString& folder, const QString& group, int activities)
-{
-    if (QFileInfo::exists(folder + QLatin1Char('/') + group + QStringLiteral("dir.p3")))
-        return true;
-    return QProcess::execute(QStringLiteral("/usr/bin/python3"),
-                             {QStringLiteral(ORVANE_GENERATOR), folder, QStringLiteral("--group"), group,
-                              QStringLiteral("--activities"), QString::number(activities),
-                              QStringLiteral("--max-logs"), QStringLiteral("20"), QStringLiteral("--codes"),
-                              QStringLiteral("6")})
-           == 0;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments().mid(1);
-    int activities = 100000;
-    QString keep;
-    for (int i = 0; i + 1 < args.size(); i += 2) {
-        if (args[i] == QLatin1String("--activities"))
-            activities = args[i + 1].toInt();
-        else if (args[i] == QLatin1String("--keep"))
-            keep = args[i + 1];
-    }
+    const orvane::bench::BenchOptions options = orvane::bench::parseBenchOptions(app.arguments().mid(1));
+    const int activities = options.activities;
     QTemporaryDir temp;
-    const QString folder = keep.isEmpty() ? temp.filePath(QStringLiteral("projects")) : keep;
+    const QString folder = options.keep.isEmpty() ? temp.filePath(QStringLiteral("projects")) : options.keep;
     QDir().mkpath(folder);
     const int small = std::max(activities / 10, 1);
-    if (!generate(folder, QStringLiteral("SMAL"), small) || !generate(folder, QStringLiteral("BIGP"), activities)) {
+    const QStringList shape = {QStringLiteral("--max-logs"), QStringLiteral("20"), QStringLiteral("--codes"),
+                               QStringLiteral("6")};
+    if (!orvane::bench::generateProject(folder, QStringLiteral("SMAL"), small, shape)
+        || !orvane::bench::generateProject(folder, QStringLiteral("BIGP"), activities, shape)) {
         std::fprintf(stderr, "generator failed\n");
         return 1;
     }

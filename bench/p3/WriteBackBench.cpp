@@ -13,6 +13,8 @@
 // Prints the time of each phase and the activities per second. Target:
 // 5,000 activities per second for the whole write-back, Logout included.
 
+#include "BenchProject.h"
+
 #include "p3link/P3Object.h"
 #include "p3sim/Server.h"
 
@@ -20,7 +22,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -33,30 +34,17 @@ namespace m = orvane::p3link::member;
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    QStringList args = app.arguments().mid(1);
-    int activities = 100000;
-    QString keep;
-    for (int i = 0; i + 1 < args.size(); i += 2) {
-        if (args[i] == QLatin1String("--activities"))
-            activities = args[i + 1].toInt();
-        else if (args[i] == QLatin1String("--keep"))
-            keep = args[i + 1];
-    }
+    const orvane::bench::BenchOptions options = orvane::bench::parseBenchOptions(app.arguments().mid(1));
+    const int activities = options.activities;
     QTemporaryDir temp;
-    const QString folder = keep.isEmpty() ? temp.path() : keep;
+    const QString folder = options.keep.isEmpty() ? temp.path() : options.keep;
     QDir().mkpath(folder);
 
     QElapsedTimer clock;
     clock.start();
-    // A kept folder that already holds the project is used again as it is.
-    if (!QFileInfo::exists(QDir(folder).filePath(QStringLiteral("BIGPdir.p3")))) {
-        const int rc = QProcess::execute(QStringLiteral("/usr/bin/python3"),
-                                         {QStringLiteral(ORVANE_GENERATOR), folder, QStringLiteral("--activities"),
-                                          QString::number(activities)});
-        if (rc != 0) {
-            std::fprintf(stderr, "generator failed (%d)\n", rc);
-            return 1;
-        }
+    if (!orvane::bench::generateProject(folder, QStringLiteral("BIGP"), activities)) {
+        std::fprintf(stderr, "generator failed\n");
+        return 1;
     }
     const qint64 dataSize = QFileInfo(QDir(folder).filePath(QStringLiteral("BIGP.activities.jsonl"))).size();
     std::printf("project of %d activities, %.1f MB, in %.1f s\n", activities, dataSize / 1e6,
