@@ -1,6 +1,9 @@
 #include "store/ActivityStore.h"
 
 #include "common/Errors.h"
+#include "store/Statement.h"
+
+#include <sqlite3.h>
 
 namespace orvane::store {
 
@@ -32,6 +35,16 @@ void ActivityStore::ClearTable()
 {
     qDelete.execSQL();
     taActivities.requery();
+}
+
+QSet<QString> ActivityStore::repeatedActivityIds()
+{
+    QSet<QString> ids;
+    Statement select(ADOCon.handle(), QStringLiteral(
+        "SELECT [ActivityID] FROM [P3Data] GROUP BY [ActivityID] HAVING count(*) > 1"));
+    while (select.step())
+        ids.insert(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(select.get(), 0))));
+    return ids;
 }
 
 } // namespace orvane::store

@@ -6,6 +6,8 @@
 #include "store/Database.h"
 #include "store/Query.h"
 
+#include <QSet>
+
 #include <functional>
 
 namespace orvane::store {
@@ -21,6 +23,9 @@ public:
 
     // Removes every row (whatever the filter) and re-reads the table.
     void ClearTable();
+
+    // The activity IDs that more than one row holds.
+    QSet<QString> repeatedActivityIds();
 
     Database ADOCon;
     ActivityTable taActivities;

@@ -81,34 +81,6 @@ QString insertSql()
            + QStringLiteral(") VALUES (") + params.join(QLatin1Char(',')) + QLatin1Char(')');
 }
 
-// Checks that P3Data exists with exactly the layout Orvane addresses by
-// position; a table of another shape would put values into wrong columns.
-void checkLayout(sqlite3* db)
-{
-    Statement info(db, QStringLiteral("PRAGMA table_info([P3Data])"));
-    QStringList actual;
-    while (info.step())
-        actual << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(info.get(), 1)));
-    if (actual.isEmpty())
-        throw DatabaseError(QStringLiteral("The table 'P3Data' does not exist in the database"));
-    const QStringList& expected = fieldNames();
-    const qsizetype common = std::min(actual.size(), expected.size());
-    for (qsizetype i = 0; i < common; ++i) {
-        if (actual.at(i) != expected.at(i))
-            throw DatabaseError(
-                QStringLiteral("The table 'P3Data' does not have the expected layout: column %1 is '%2' where '%3' is expected")
-                    .arg(i).arg(actual.at(i), expected.at(i)));
-    }
-    if (actual.size() < expected.size())
-        throw DatabaseError(
-            QStringLiteral("The table 'P3Data' does not have the expected layout: it has %1 columns and lacks '%2' (column %3) and the columns after it")
-                .arg(actual.size()).arg(expected.at(actual.size())).arg(actual.size()));
-    if (actual.size() > expected.size())
-        throw DatabaseError(
-            QStringLiteral("The table 'P3Data' does not have the expected layout: it has %1 columns; '%2' (column %3) is not expected")
-                .arg(actual.size()).arg(actual.at(expected.size())).arg(expected.size()));
-}
-
 } // namespace
 
 struct ActivityTable::Impl {
@@ -174,7 +146,8 @@ void ActivityTable::open()
 {
     if (isActive())
         return;
-    checkLayout(m_database.handle());
+    // The connection refuses a table of another layout (see Database).
+    m_database.handle();
     m_state = State::Browse;
     try {
         requery();
@@ -316,6 +289,8 @@ void ActivityTable::edit()
         return;
     if (m_current < 0)
         throw DatabaseError(QStringLiteral("There is no current row to edit"));
+    // Refused at the start of an edit, so nothing is typed in vain.
+    m_database.writableHandle();
     d->pending.clear();
     m_state = State::Edit;
 }
@@ -325,6 +300,7 @@ void ActivityTable::append()
     requireActive(*this);
     if (m_state != State::Browse)
         post();
+    m_database.writableHandle();
     // A new row gets a rowid above every cached one; the cache must hold
     // them all first so the fetch cannot deliver the new row a second time.
     fetchAll();
@@ -347,7 +323,7 @@ void ActivityTable::post()
     requireActive(*this);
     if (m_state == State::Browse)
         return;
-    sqlite3* db = m_database.handle();
+    sqlite3* db = m_database.writableHandle();
     if (m_state == State::Insert) {
         if (!d->insert)
             d->insert = std::make_unique<Statement>(db, insertSql());

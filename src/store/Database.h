@@ -1,7 +1,19 @@
 #pragma once
 // The connection to the local database ("pdb.mdb", SQLite underneath).
-// Orvane never creates the file: opening a missing file fails with a clear
-// message. Every statement is durable when it returns (WAL journal).
+//
+// What Orvane guarantees about the file:
+// - It is never created here, and never changed until its P3Data table has
+//   been found with exactly the layout Orvane addresses by position. A file
+//   that is empty, is not a database, or holds another layout is refused:
+//   every use of the connection then fails with that message, before any
+//   statement runs, so no command reads or writes through a refused table.
+// - A file that cannot be written (the file or its folder is read-only) is
+//   opened read-only: reading works, and every change is refused with a
+//   message that says so, before anything is changed.
+// - Every change (a posted row, a DELETE or UPDATE, a committed
+//   Transaction) is on the disk when the call returns, across a killed
+//   process and a power loss alike: WAL journal with full synchronous
+//   commits. A change is applied whole or not at all.
 
 #include <QString>
 #include <QVariant>
@@ -19,19 +31,30 @@ public:
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
 
-    // Opens the file if it is not open yet. Throws DatabaseError with the
-    // engine's message when the file is missing or unreadable.
+    // Opens the file if it is not open yet and checks the table's layout.
+    // Throws DatabaseError with the engine's message when the file is
+    // missing, unreadable, empty or not a database. A refused layout does
+    // not fail here: it is remembered and reported by handle().
     void open();
     bool isOpen() const { return m_db != nullptr; }
     void close();
     const QString& fileName() const { return m_fileName; }
 
-    // The open handle; reconnects first when the connection is closed
-    // (so a command issued after a failed start-up reports the engine's error).
+    // The open handle; reconnects first when the connection is closed (so a
+    // command issued after a failed start-up reports the engine's error).
+    // Throws the layout message when the table's layout was refused.
     sqlite3* handle();
+
+    // True when the file is open read-only (see above).
+    bool isReadOnly() const { return m_readOnly; }
+    // handle(), and the read-only message when the file cannot be written.
+    sqlite3* writableHandle();
+    // The message of a change refused because the file is read-only.
+    QString readOnlyMessage() const;
 
     // Runs one statement in Orvane's dialect (see Dialect.h), binding named
     // parameters (":name") from params. Returns the number of rows changed.
+    // A statement that would write is refused on a read-only file.
     int execute(const QString& statementText, const QVariantMap& params = {});
 
     // Runs raw SQLite SQL (no dialect translation), for internal use.
@@ -41,8 +64,35 @@ public:
     QString lastErrorMessage() const;
 
 private:
+    friend class Transaction;
+    void acceptFile(sqlite3* db);
+
     QString m_fileName;
     sqlite3* m_db = nullptr;
+    bool m_readOnly = false;
+    QString m_layoutError;
+};
+
+// One write transaction: nothing it changed is visible to other programs or
+// kept on the disk until commit(); leaving the scope without commit() (an
+// error, a cancel) rolls every change back. It takes the file's write lock at
+// once, so a second program changing the same file meanwhile waits for it or
+// stops with a clear message, never interleaving its rows.
+class Transaction {
+public:
+    explicit Transaction(Database& database);
+    ~Transaction();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+
+    void commit();
+    // Undoes everything since the start; does nothing after commit().
+    void rollback() noexcept;
+    bool isActive() const { return m_active; }
+
+private:
+    Database& m_database;
+    bool m_active = false;
 };
 
 } // namespace orvane::store

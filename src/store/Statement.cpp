@@ -6,10 +6,18 @@
 
 namespace orvane::store {
 
+QString engineMessage(sqlite3* db, int rc)
+{
+    if ((rc & 0xff) == SQLITE_BUSY)
+        return QStringLiteral("Another program is changing the database at this moment, so nothing was changed. "
+                              "Try again when it has finished");
+    return QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
+}
+
 void throwIfFailed(sqlite3* db, int rc)
 {
     if (rc != SQLITE_OK && rc != SQLITE_ROW && rc != SQLITE_DONE)
-        throw DatabaseError(QString::fromUtf8(sqlite3_errmsg(db)));
+        throw DatabaseError(engineMessage(db, rc));
 }
 
 Statement::Statement(sqlite3* db, const QString& sql) : m_db(db)
@@ -32,7 +40,7 @@ bool Statement::step()
         return true;
     if (rc == SQLITE_DONE)
         return false;
-    const QString message = QString::fromUtf8(sqlite3_errmsg(m_db));
+    const QString message = engineMessage(m_db, rc);
     sqlite3_reset(m_stmt);
     throw DatabaseError(message);
 }

@@ -32,4 +32,8 @@ private:
 // Throws DatabaseError with the connection's message when rc signals failure.
 void throwIfFailed(sqlite3* db, int rc);
 
+// The message for a failure rc on db: the engine's own, except for a file
+// that another program holds locked, which gets a message a user can act on.
+QString engineMessage(sqlite3* db, int rc);
+
 } // namespace orvane::store

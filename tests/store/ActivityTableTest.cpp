@@ -237,6 +237,54 @@ TEST(ActivityStoreStartup, FileThatIsNotADatabaseIsRefused)
     EXPECT_FALSE(store.taActivities.isActive());
 }
 
+// Changes in a transaction are all kept or all gone, and a second
+// connection cannot start changing the file meanwhile.
+TEST_F(ActivityTableTest, TransactionKeepsAllOrNothingAndHoldsOffOtherWriters)
+{
+    insertRow(activity("A1", {{"Log#1", "old"}}));
+    ActivityStore store;
+    store.openAtStartup([](const QString& m) { FAIL() << m.toStdString(); });
+    {
+        Transaction transaction(store.ADOCon);
+        store.ClearTable();
+        store.taActivities.append();
+        store.taActivities.setFieldValue(0, "B1");
+        store.taActivities.post();
+
+        ActivityStore other;
+        other.openAtStartup([](const QString& m) { FAIL() << m.toStdString(); });
+        EXPECT_EQ(other.taActivities.rowCount(), 1);   // readers see the old table
+        try {
+            other.ADOCon.execute("UPDATE [P3Data] SET [Log#2] = [Log#1]");
+            ADD_FAILURE() << "a second writer was let in";
+        } catch (const DatabaseError& e) {
+            EXPECT_TRUE(e.message().startsWith("Another program is changing the database")) << e.message().toStdString();
+        }
+    }   // not committed: rolled back
+    EXPECT_EQ(readValue("A1", "Log#1").toString(), "old");
+    EXPECT_FALSE(readValue("B1", "ActivityID").isValid());
+    {
+        Transaction transaction(store.ADOCon);
+        store.ADOCon.execute("UPDATE [P3Data] SET [Log#1] = 'new'");
+        transaction.commit();
+    }
+    EXPECT_EQ(readValue("A1", "Log#1").toString(), "new");
+}
+
+// Every change is on the disk when it returns: WAL with full synchronous
+// commits, set only once the file was accepted.
+TEST_F(ActivityTableTest, AcceptedFileCommitsSynchronously)
+{
+    ActivityStore store;
+    store.openAtStartup([](const QString& m) { FAIL() << m.toStdString(); });
+    Query pragma(store.ADOCon, {QStringLiteral("PRAGMA synchronous")});
+    pragma.open();
+    EXPECT_EQ(pragma.value(0).toInt(), 2);
+    pragma.setSql(QStringLiteral("PRAGMA journal_mode"));
+    pragma.open();
+    EXPECT_EQ(pragma.value(0).toString(), "wal");
+}
+
 struct LayoutCase {
     const char* name;
     const char* setupSql;
@@ -256,6 +304,16 @@ TEST_P(WrongLayout, IsRefusedNamingTheFirstDifference)
     EXPECT_TRUE(reported[0].contains(GetParam().expectedInMessage)) << reported[0].toStdString();
     EXPECT_FALSE(store.taActivities.isActive());
     EXPECT_THROW(store.taActivities.requery(), DatabaseError);
+    // Nothing reads or writes through a refused table, not even a statement.
+    for (const char* statement : {"DELETE * FROM P3Data", "SELECT count(*) FROM P3Data"}) {
+        try {
+            store.ADOCon.execute(QString::fromLatin1(statement));
+            ADD_FAILURE() << statement;
+        } catch (const DatabaseError& e) {
+            EXPECT_EQ(e.message(), reported[0]);
+        }
+    }
+    EXPECT_THROW(Transaction transaction(store.ADOCon), DatabaseError);
 }
 
 INSTANTIATE_TEST_SUITE_P(
