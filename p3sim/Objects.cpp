@@ -10,6 +10,7 @@
 #include <QJsonDocument>
 
 #include <algorithm>
+#include <cmath>
 
 #include <optional>
 
@@ -276,10 +277,17 @@ struct ProjectState {
 
 class LogObject : public SimObject {
 public:
-    LogObject(int sequence, QString text) : sequence(sequence), text(std::move(text)) {}
+    LogObject(double sequence, QString text) : sequence(sequence), text(std::move(text)) {}
     QString typeName() const override { return QStringLiteral("Log"); }
 
-    int sequence = 0;   // 0: not set yet
+    // A project file may hold any number, also one that is not whole; it is
+    // delivered and stored back as it is.
+    double sequence = 0;   // 0: not set yet
+    bool wholeSequence() const { return std::floor(sequence) == sequence && std::abs(sequence) < 1e9; }
+    QByteArray sequenceText() const
+    {
+        return wholeSequence() ? QByteArray::number(qint64(sequence)) : QByteArray::number(sequence, 'g', 17);
+    }
     QString text;
     bool attached = false;
 
@@ -288,7 +296,7 @@ protected:
     {
         expectArgs(args, 0, 0);
         if (is(member, QLatin1String("SequenceNumber")))
-            return sequence;
+            return wholeSequence() ? QVariant(int(sequence)) : QVariant(sequence);
         if (is(member, QLatin1String("Text")))
             return text;
         unknownName();
@@ -398,7 +406,7 @@ public:
             if (!first)
                 line.append(',');
             first = false;
-            line.append('[').append(QByteArray::number(log->sequence)).append(',');
+            line.append('[').append(log->sequenceText()).append(',');
             appendJsonString(line, log->text);
             line.append(']');
         }
@@ -434,7 +442,7 @@ protected:
                 logs = std::make_shared<LogList>();
                 for (const QJsonValue& v : data.value(QLatin1String("logs")).toArray()) {
                     const QJsonArray pair = v.toArray();
-                    auto log = std::make_shared<LogObject>(pair.at(0).toInt(), pair.at(1).toString());
+                    auto log = std::make_shared<LogObject>(pair.at(0).toDouble(), pair.at(1).toString());
                     log->attached = true;
                     logs->items.push_back(std::move(log));
                 }

@@ -64,6 +64,8 @@ public:
     // message. member is "Name" or "Kind.Name"; an assignment is named with
     // a trailing "=" ("Text=", "Log.SequenceNumber=").
     void failOn(const QString& member, int nth, const QString& message);
+    // Drops every fault set with failOn or addFaults' fail entries.
+    void clearFaults() { m_rules.clear(); }
     // OpenProject returns an empty variant instead of the project.
     bool openProjectReturnsEmpty = false;
     // Activities cursors stop this many activities before Count.
