@@ -1,6 +1,15 @@
 #include "p3link/P3Operations.h"
 
+#include "common/ErrorText.h"
 #include "store/ActivityLayout.h"
+#include "store/Database.h"
+
+#include <QHash>
+#include <QSet>
+
+#include <array>
+#include <bitset>
+#include <cmath>
 
 namespace orvane::p3link {
 
@@ -60,8 +69,20 @@ void chooseAndApplyFilter(const P3Object& project, ProjectChooser& chooser)
         project.call(m::ApplyFilter, lines.at(*chosen).left(2).leftJustified(2, QLatin1Char(' ')), 1);
 }
 
-// Reads one activity into the table's open insert buffer.
-void readActivity(const P3Object& activity, store::ActivityTable& table)
+// The number of a log as the table can hold it: a whole number from 1 to
+// 99. Other numbers (0, 100, negative, fractional) have no column.
+std::optional<int> tableLogNumber(const QVariant& sequence)
+{
+    bool ok = false;
+    const double number = sequence.toDouble(&ok);
+    if (!ok || number < 1 || number > store::kLogCount || number != std::floor(number))
+        return std::nullopt;
+    return int(number);
+}
+
+// Reads one activity into the table's open insert buffer, noting in
+// `result` what of it the table cannot show as P3 holds it.
+void readActivity(const P3Object& activity, store::ActivityTable& table, ImportResult& result)
 {
     const auto& dataMembers = activityDataMembers();
     for (int column = 0; column < kActivityDataMemberCount; ++column)
@@ -77,17 +98,122 @@ void readActivity(const P3Object& activity, store::ActivityTable& table)
             table.setFieldValue(column, code.get(m::Value));
     }
 
-    // Logs by their sequence number; numbers outside 1 to 99 have no column.
+    // Logs by their number; of two logs with one number the later wins.
+    std::bitset<store::kLogCount + 1> seen;
+    bool repeated = false;
+    bool unshown = false;
     forEachElement(activity.object(m::ActivityLogs), [&](const P3Object& log) {
-        const int number = log.integer(m::SequenceNumber);
-        if (number >= 1 && number <= store::kLogCount)
-            table.setFieldValue(store::logColumn(number), log.get(m::Text));
+        const std::optional<int> number = tableLogNumber(log.get(m::SequenceNumber));
+        if (!number) {
+            unshown = true;
+            return;
+        }
+        repeated = repeated || seen.test(size_t(*number));
+        seen.set(size_t(*number));
+        table.setFieldValue(store::logColumn(*number), log.get(m::Text));
     });
+    const QString id = table.fieldValue(store::kActivityIdColumn).toString();
+    if (repeated)
+        result.repeatedLogNumbers << id;
+    if (unshown)
+        result.unshownLogs << id;
 
     table.setFieldValue(store::kFlagColumn, false);
 }
 
+QStringList readCodeNames(const P3Object& project)
+{
+    QStringList names;
+    forEachElement(project.object(m::ActivityCodes), [&](const P3Object& code) { names << code.text(m::Name); });
+    return names;
+}
+
+// Captions the grid's code columns with the project's code names (hiding
+// the slots left over) and offers the names to the data-field list.
+void showCodeNames(const QStringList& names, OperationView& view, store::DataFieldList* dataFields)
+{
+    if (dataFields)
+        dataFields->fill();
+    int column = store::kFirstCodeColumn;
+    for (const QString& name : names) {
+        if (column >= store::kFirstLogColumn)
+            break;   // codes after the last slot have no column
+        if (dataFields)
+            dataFields->appendCode(name);
+        view.showCodeColumn(column, name);
+        ++column;
+    }
+    for (; column < store::kFirstLogColumn; ++column)
+        view.hideCodeColumn(column);
+}
+
+// Empties the table and appends one row per activity the cursor yields, at
+// most `count`, in one transaction that only a complete walk commits. On
+// any error the table is rolled back and re-read, so the grid shows the
+// previous rows again.
+void replaceTableRows(const P3Object& activities, int count, OperationContext& context, ImportResult& result)
+{
+    store::ActivityStore& store = context.store;
+    store::ActivityTable& table = store.taActivities;
+    store::Transaction transaction(store.ADOCon);
+    ScopeExit restore([&] {
+        if (table.state() == store::ActivityTable::State::Insert)
+            table.cancel();
+        transaction.rollback();
+        if (table.isActive())
+            table.requery();
+    });
+    store.ClearTable();
+
+    QHash<QString, int> idCount;
+    QStringList idOrder;
+    const P3Cursor cursor(activities);
+    P3Object activity = count > 0 ? cursor.first() : P3Object();
+    for (int k = 1; k <= count; ++k) {
+        if (activity.isNull())
+            break;   // the cursor ran out before Count: keep what came
+        table.append();
+        readActivity(activity, table, result);
+        const QString id = table.fieldValue(store::kActivityIdColumn).toString();
+        if (++idCount[id] == 2)
+            idOrder << id;
+        table.post();
+        ++context.activityCount;
+        if (k < count)
+            activity = cursor.next();
+        context.view.setProgress(k);
+    }
+    transaction.commit();
+    restore.dismiss();
+    result.imported = context.activityCount;
+    result.repeatedIds = idOrder;
+}
+
+QString listed(const QString& heading, const QStringList& ids)
+{
+    return ids.isEmpty() ? QString() : heading + QLatin1Char('\n') + ids.join(QLatin1Char('\n'));
+}
+
 } // namespace
+
+QString ImportResult::notice() const
+{
+    QStringList parts;
+    for (const QString& part :
+         {listed(QStringLiteral("These activity IDs belong to more than one P3 activity; Save leaves those "
+                                "activities unchanged in P3:"),
+                 repeatedIds),
+          listed(QStringLiteral("These activities have two logs with the same number; the grid shows the later one, "
+                                "and Save keeps only that one when the activity is changed:"),
+                 repeatedLogNumbers),
+          listed(QStringLiteral("These activities have logs numbered other than 1 to 99, which the grid cannot "
+                                "show; Save leaves those logs in P3 untouched:"),
+                 unshownLogs)}) {
+        if (!part.isEmpty())
+            parts << part;
+    }
+    return parts.join(QStringLiteral("\n\n"));
+}
 
 QString shortCursorMessage(int announced, int delivered)
 {
@@ -96,14 +222,31 @@ QString shortCursorMessage(int announced, int delivered)
         .arg(delivered);
 }
 
+QString shortSaveCursorMessage(int announced, int delivered)
+{
+    return QStringLiteral("P3 announced %1 activities but delivered %2. Only the %2 activities delivered were "
+                          "saved; the other %3 were not written.")
+        .arg(announced)
+        .arg(delivered)
+        .arg(announced - delivered);
+}
+
 ImportResult importProject(OperationContext& context)
 {
     ImportResult result;
     OperationView& view = context.view;
+    // A table that cannot be changed is refused before P3 is asked anything.
+    context.store.ADOCon.writableHandle();
+    store::ActivityTable& table = context.store.taActivities;
+    // An edit still open belongs to the previous table, not to the import.
+    if (table.state() != store::ActivityTable::State::Browse)
+        table.post();
     runWithSession(SignInVariant::DialogCancelSkips, context.credentials, context.prompt, [&] {
         const std::optional<ProjectChoice> choice = context.chooser.chooseProject();
         if (!choice)
             throw EP3EngineError(QStringLiteral("Project loading canceled by user."));
+        const QString previousGroup = CurrentProjectGroup;
+        const QString previousName = CurrentProjectName;
         takeProjectIdentity(*choice);
 
         P3Object project;
@@ -117,6 +260,15 @@ ImportResult importProject(OperationContext& context)
         if (project.isNull())
             throw EP3EngineError(QStringLiteral("Loading project failed!"));
 
+        // From here on the import completes or leaves everything as it was:
+        // the previous table goes with the previous project identity, so
+        // "Save" never writes one project's rows into another.
+        ScopeExit restoreIdentity([&] {
+            CurrentProjectGroup = previousGroup;
+            CurrentProjectName = previousName;
+            view.restoreProject();
+        });
+
         if (choice->useFilter)
             chooseAndApplyFilter(project, context.chooser);
 
@@ -126,58 +278,23 @@ ImportResult importProject(OperationContext& context)
         view.beginBusy();
         ScopeExit busy([&] { view.endBusy(); });
 
-        store::ActivityTable& table = context.store.taActivities;
-        context.store.ClearTable();
-
-        if (context.dataFields)
-            context.dataFields->fill();
-        {
-            int column = store::kFirstCodeColumn;
-            forEachElement(project.object(m::ActivityCodes), [&](const P3Object& code) {
-                const QString name = code.text(m::Name);
-                if (column < store::kFirstLogColumn) {
-                    if (context.dataFields)
-                        context.dataFields->appendCode(name);
-                    view.showCodeColumn(column, name);
-                }
-                ++column;
-            });
-            for (; column < store::kFirstLogColumn; ++column)
-                view.hideCodeColumn(column);
-        }
-
+        const QStringList codeNames = readCodeNames(project);
         const P3Object activities = project.object(m::Activities);
         const int count = activities.integer(m::Count);
         result.announced = std::max(count, 0);
         view.showProgress(result.announced);
         view.detachGrid();
         context.activityCount = 0;
-        ScopeExit rows([&] {
-            if (table.state() == store::ActivityTable::State::Insert)
-                table.cancel();
-            view.reattachGrid();
-            view.hideProgress();
-        });
-
-        const P3Cursor cursor(activities);
-        P3Object activity = count > 0 ? cursor.first() : P3Object();
-        for (int k = 1; k <= count; ++k) {
-            if (activity.isNull())
-                break;   // the cursor ran out before Count: keep what came
-            table.append();
-            readActivity(activity, table);
-            table.post();
-            ++context.activityCount;
-            if (k < count)
-                activity = cursor.next();
-            view.setProgress(k);
+        {
+            ScopeExit rows([&] {
+                view.reattachGrid();
+                view.hideProgress();
+            });
+            replaceTableRows(activities, count, context, result);
         }
-        result.imported = context.activityCount;
-
-        rows.dismiss();
-        view.reattachGrid();
+        restoreIdentity.dismiss();
+        showCodeNames(codeNames, view, context.dataFields);
         table.first();
-        view.hideProgress();
         view.setStatus(QStringLiteral("Get %1 Activities").arg(context.activityCount));
         busy.dismiss();
         view.endBusy();
@@ -191,7 +308,94 @@ ImportResult importProject(OperationContext& context)
     });
     if (result.shortCursor())
         view.showInformation(shortCursorMessage(result.announced, result.imported));
+    const QString notice = result.notice();
+    if (!notice.isEmpty())
+        view.showInformation(notice);
     return result;
+}
+
+namespace {
+
+// The local row of an activity as the write-back compares and writes it:
+// a null description or log reads as the empty text.
+struct LocalActivity {
+    QString description;
+    std::array<QString, store::kLogCount> logs;
+};
+
+LocalActivity readLocalActivity(const store::Query& lookup)
+{
+    LocalActivity local;
+    local.description = lookup.value(store::kDescriptionColumn).toString();
+    for (int n = 1; n <= store::kLogCount; ++n)
+        local.logs[size_t(n - 1)] = lookup.value(store::logColumn(n)).toString();
+    return local;
+}
+
+// Makes an activity's description and logs 1 to 99 in P3 equal to the
+// local row, and returns true, unless they already are (then nothing is
+// called that changes P3). Logs numbered other than 1 to 99 are kept. An
+// empty local description leaves P3's as it is.
+bool writeActivity(const P3Object& activities, const P3Object& activity, const LocalActivity& local)
+{
+    const P3Object logs = activity.object(m::ActivityLogs);
+    // What the grid showed of P3's logs (the later of two with one number),
+    // and every log it stands for.
+    std::array<QString, store::kLogCount> shown;
+    std::vector<P3Object> replaced;
+    forEachElement(logs, [&](const P3Object& log) {
+        const std::optional<int> number = tableLogNumber(log.get(m::SequenceNumber));
+        if (!number)
+            return;
+        shown[size_t(*number - 1)] = log.text(m::Text);
+        replaced.push_back(log);
+    });
+    const bool newDescription = !local.description.isEmpty() && local.description != activity.text(m::Description);
+    if (!newDescription && shown == local.logs)
+        return false;
+
+    if (newDescription)
+        activity.put(m::Description, local.description);
+    for (const P3Object& log : replaced)
+        logs.call(m::Remove, log);
+    for (int n = 1; n <= store::kLogCount; ++n) {
+        const QString& line = local.logs[size_t(n - 1)];
+        if (line.isEmpty())
+            continue;
+        const P3Object log = logs.object(m::NewItem);
+        log.put(m::Text, line);
+        log.put(m::SequenceNumber, n);
+        logs.call(m::Add, log);
+    }
+    activities.call(m::Update, activity);
+    return true;
+}
+
+// How often each activity ID occurs in the project.
+QHash<QString, int> countP3Ids(const P3Object& activities)
+{
+    QHash<QString, int> count;
+    forEachElement(activities, [&](const P3Object& activity) { ++count[activity.text(m::ActivityID)]; });
+    return count;
+}
+
+QString alreadyWritten(int written)
+{
+    if (written == 0)
+        return QStringLiteral("No activity had been written to P3 yet.");
+    if (written == 1)
+        return QStringLiteral("1 activity had already been written to P3; the others are as they were.");
+    return QStringLiteral("%1 activities had already been written to P3; the others are as they were.").arg(written);
+}
+
+} // namespace
+
+QStringList WriteBackResult::problems() const
+{
+    QStringList lines;
+    if (shortCursor())
+        lines << shortSaveCursorMessage(announced, delivered);
+    return lines + unwritten;
 }
 
 WriteBackResult writeBackLogs(OperationContext& context, SaveTarget target)
@@ -203,6 +407,9 @@ WriteBackResult writeBackLogs(OperationContext& context, SaveTarget target)
         view.showInformation(QStringLiteral("No project to quick save."));
         return result;
     }
+    // A table that cannot be read as Orvane lays it out is refused before
+    // P3 is asked anything.
+    const QSet<QString> repeatedLocalIds = context.store.repeatedActivityIds();
     result.started = true;
 
     runWithSession(quickSave ? SignInVariant::NoDialog : SignInVariant::DialogCancelSignsIn, context.credentials,
@@ -231,49 +438,49 @@ WriteBackResult writeBackLogs(OperationContext& context, SaveTarget target)
             throw EP3EngineError(quickSave ? openFailed : QStringLiteral("Can't open project! Save failed!"));
 
         const P3Object activities = project.object(m::Activities);
-        view.showProgress(activities.integer(m::Count));
+        result.announced = activities.integer(m::Count);
+        view.showProgress(result.announced);
         ScopeExit progress([&] { view.hideProgress(); });
         context.activityCount = 0;
 
-        // One lookup per activity by its ID: without an index each lookup
-        // would scan the whole table. Databases made before the index
-        // existed get it here, once.
-        context.store.ADOCon.executeRaw(QStringLiteral(
-            "CREATE INDEX IF NOT EXISTS P3Data_ActivityID ON P3Data (ActivityID)"));
         store::Query& lookup = context.store.qGetActivity;
         ScopeExit closeLookup([&] { lookup.close(); });
         const QString saveText = QStringLiteral("Save %1 Activities");
 
-        const P3Cursor cursor(activities);
-        for (P3Object activity = cursor.first(); !activity.isNull(); activity = cursor.next()) {
-            const QString id = activity.text(m::ActivityID);
-            lookup.setParameter(QStringLiteral("ActID"), id);
-            lookup.open();
-            if (lookup.eof()) {
-                result.missing << id + QStringLiteral(" is not found in local table.");
-            } else {
-                const QVariant description = lookup.value(store::kDescriptionColumn);
-                if (!description.isNull() && !description.toString().isEmpty())
-                    activity.put(m::Description, description);
-
-                const P3Object logs = activity.object(m::ActivityLogs);
-                forEachElement(logs, [&](const P3Object& log) { logs.call(m::Remove, log); });
-                const int fields = lookup.fieldCount();
-                for (int n = 1; n <= store::kLogCount; ++n) {
-                    const QVariant line = lookup.value(fields - 101 + n);
-                    if (line.isNull() || line.toString().isEmpty())
-                        continue;
-                    const P3Object log = logs.object(m::NewItem);
-                    log.put(m::Text, line);
-                    log.put(m::SequenceNumber, n);
-                    logs.call(m::Add, log);
+        try {
+            // An ID that two activities share cannot tell which local row is
+            // whose: those activities are left alone.
+            const QHash<QString, int> p3Ids = countP3Ids(activities);
+            const P3Cursor cursor(activities);
+            for (P3Object activity = cursor.first(); !activity.isNull(); activity = cursor.next()) {
+                ++result.delivered;
+                const QString id = activity.text(m::ActivityID);
+                if (repeatedLocalIds.contains(id)) {
+                    result.notUnique << id + QStringLiteral(" is found in more than one row of local table; "
+                                                            "the activity was left unchanged.");
+                    result.unwritten << result.notUnique.last();
+                } else if (p3Ids.value(id) > 1) {
+                    result.notUnique << id + QStringLiteral(" is the ID of more than one activity in P3; "
+                                                            "the activity was left unchanged.");
+                    result.unwritten << result.notUnique.last();
+                } else {
+                    lookup.setParameter(QStringLiteral("ActID"), id);
+                    lookup.open();
+                    if (lookup.eof()) {
+                        result.missing << id + QStringLiteral(" is not found in local table.");
+                        result.unwritten << result.missing.last();
+                    } else {
+                        if (writeActivity(activities, activity, readLocalActivity(lookup)))
+                            ++result.rewritten;
+                        ++context.activityCount;
+                        view.setStatus(saveText.arg(context.activityCount));
+                    }
+                    lookup.close();
                 }
-                activities.call(m::Update, activity);
-                ++context.activityCount;
-                view.setStatus(saveText.arg(context.activityCount));
+                view.setProgress(context.activityCount);
             }
-            lookup.close();
-            view.setProgress(context.activityCount);
+        } catch (const OrvaneError& e) {
+            throw EP3EngineError(errorBoxText(e.message()) + QLatin1Char('\n') + alreadyWritten(result.rewritten));
         }
         result.written = context.activityCount;
 
@@ -283,8 +490,9 @@ WriteBackResult writeBackLogs(OperationContext& context, SaveTarget target)
         busy.dismiss();
         view.endBusy();
 
-        if (!result.missing.isEmpty())
-            view.showErrorList(result.missing);
+        const QStringList problems = result.problems();
+        if (!problems.isEmpty())
+            view.showErrorList(problems);
     });
     return result;
 }

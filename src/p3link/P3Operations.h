@@ -42,8 +42,10 @@ public:
 class OperationView {
 public:
     virtual ~OperationView() = default;
-    // The window caption and the folder status panel (import).
+    // The window caption and the folder status panel (import); and both back
+    // as they were before showProject, when the import did not complete.
     virtual void showProject(const QString& /*caption*/, const QString& /*folder*/) {}
+    virtual void restoreProject() {}
     // Busy cursor on, with one pass over pending window messages; and off.
     virtual void beginBusy() {}
     virtual void endBusy() {}
@@ -83,17 +85,29 @@ struct ImportResult {
     int announced = 0;   // the project's activity Count
     int imported = 0;    // rows posted
     bool shortCursor() const { return imported < announced; }
+    // What the table cannot show as P3 holds it, by activity ID in P3's
+    // order: IDs held by more than one activity, activities with two logs of
+    // one number, activities with logs numbered other than 1 to 99.
+    QStringList repeatedIds;
+    QStringList repeatedLogNumbers;
+    QStringList unshownLogs;
+    // Those lists as the text the user is told, empty when all are empty.
+    QString notice() const;
 };
 
 // The import: session with the login dialog (Cancel skips the sign-in),
 // picker, opening, optional filter, then the table is emptied and refilled
-// with one row per activity. Throws the error that ended it; rows posted
-// before an error stay. When P3 delivers fewer activities than it
-// announced, the rows read are kept and the user is told both numbers.
+// with one row per activity, all in one transaction: an import that fails
+// or is killed leaves the previous table exactly as it was, and the
+// current project identity, caption and folder panel as well. Throws the
+// error that ended it. When P3 delivers fewer activities than it announced,
+// the rows read are kept and the user is told both numbers.
 ImportResult importProject(OperationContext& context);
 
-// The message shown when the activity cursor ran out early.
+// The message shown when the activity cursor of an import ran out early.
 QString shortCursorMessage(int announced, int delivered);
+// The same for a write-back.
+QString shortSaveCursorMessage(int announced, int delivered);
 
 enum class SaveTarget {
     CurrentProject,   // "Save": the project last imported or chosen
@@ -102,11 +116,24 @@ enum class SaveTarget {
 
 struct WriteBackResult {
     bool started = false;     // false: "No project to quick save."
-    int written = 0;
+    int written = 0;          // activities whose P3 logs now equal the local row (FActivityCount)
+    int rewritten = 0;        // of those, the ones that differed and were rewritten
+    int announced = 0;        // the project's activity Count
+    int delivered = 0;        // activities the cursor yielded
     QStringList missing;      // "<id> is not found in local table." lines
+    QStringList notUnique;    // activities left alone because their ID is not unique
+    QStringList unwritten;    // the lines of both lists above, in P3's order
+    bool shortCursor() const { return delivered < announced; }
+    // Every line of the error box: the short cursor first, then `unwritten`.
+    QStringList problems() const;
 };
 
-// The log write-back. Throws the error that ended it.
+// The log write-back. The local table is only read. Only activities whose
+// description or logs 1 to 99 differ from the local row are rewritten; logs
+// the table cannot hold (numbered other than 1 to 99) stay in P3 untouched.
+// An activity whose ID matches several local rows or several P3 activities
+// is left alone and listed. Throws the error that ended it, saying how many
+// activities were already written.
 WriteBackResult writeBackLogs(OperationContext& context, SaveTarget target);
 
 } // namespace orvane::p3link

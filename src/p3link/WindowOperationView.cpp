@@ -19,6 +19,21 @@ WindowOperationView::~WindowOperationView()
 
 void WindowOperationView::showProject(const QString& caption, const QString& folder)
 {
+    if (!m_previousProject)
+        m_previousProject.emplace(m_parts.window ? m_parts.window->windowTitle() : QString(),
+                                  m_parts.statusPanel1 ? m_parts.statusPanel1->text() : QString());
+    if (m_parts.window)
+        m_parts.window->setWindowTitle(caption);
+    if (m_parts.statusPanel1)
+        m_parts.statusPanel1->setText(folder);
+}
+
+void WindowOperationView::restoreProject()
+{
+    if (!m_previousProject)
+        return;
+    const auto [caption, folder] = *m_previousProject;
+    m_previousProject.reset();
     if (m_parts.window)
         m_parts.window->setWindowTitle(caption);
     if (m_parts.statusPanel1)

@@ -6,6 +6,8 @@
 #include "p3link/P3Operations.h"
 
 #include <functional>
+#include <optional>
+#include <utility>
 
 class QLabel;
 class QProgressBar;
@@ -34,6 +36,7 @@ public:
     ~WindowOperationView() override;
 
     void showProject(const QString& caption, const QString& folder) override;
+    void restoreProject() override;
     void beginBusy() override;
     void endBusy() override;
     void showCodeColumn(int column, const QString& name) override;
@@ -50,6 +53,8 @@ public:
 private:
     WindowParts m_parts;
     int m_busy = 0;
+    // Caption and folder panel before showProject, while it can be undone.
+    std::optional<std::pair<QString, QString>> m_previousProject;
     bool m_detached = false;
 };
 

@@ -130,12 +130,15 @@ void runP3Operation(TMainForm& form, Operation&& operation)
 
 } // namespace
 
+// An edit still open in the grid or the table belongs to the table as it is now.
+static void postPendingEdit(grid::ActivityGrid* grid, store::ActivityTable& table);
+
 void TMainForm::tbtnOpenClick()
 {
+    postPendingEdit(m_grid, m_store.taActivities);
     runP3Operation(*this, [](p3link::OperationContext& c) { p3link::importProject(c); });
 }
 
-// An edit still open in the grid or the table belongs to what is saved.
 static void postPendingEdit(grid::ActivityGrid* grid, store::ActivityTable& table)
 {
     if (grid->view().isEditing())
@@ -246,6 +249,8 @@ void TMainForm::LoadMultiLogRow()
 
 void TMainForm::ApplyMultiLog()
 {
+    // A refused or read-only table says so, even without a row to write.
+    m_store.ADOCon.writableHandle();
     store::ActivityTable& table = m_store.taActivities;
     // No rows, or the last move forward found none: nothing to write into.
     if (table.eof())
@@ -463,6 +468,8 @@ QString TMainForm::askExportFileNameWithDialog()
 
 void TMainForm::m2ExcellClick()
 {
+    // A refused table says so before a file is asked for or written.
+    m_store.ADOCon.handle();
     const QString fileName = askExportFileName ? askExportFileName() : askExportFileNameWithDialog();
     if (fileName.isEmpty())
         return;

@@ -8,6 +8,10 @@
 #include "p3link/P3Operations.h"
 #include "store/ActivityLayout.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include <memory>
 
 using namespace orvane;
@@ -288,19 +292,62 @@ TEST_F(P3OperationsTest, FilterChoice)
     EXPECT_TRUE(lastChooser.filterLinesShown.isEmpty());
 }
 
-TEST_F(P3OperationsTest, ErrorInTheLoopKeepsPostedRowsAndRestoresTheWindow)
+// A failed import leaves the previous table exactly as it was (a local edit
+// included), with the previous project identity and the window restored.
+TEST_F(P3OperationsTest, FailedImportLeavesThePreviousTable)
 {
-    p3sim::control().failOn(QStringLiteral("Activity.ActivityLogs"), 50, QStringLiteral("Disk on fire"));
-    EXPECT_EQ(import(ScriptedChooser::project("CLIN")), "Disk on fire");
-    EXPECT_EQ(activityCount, 49);
-    EXPECT_EQ(localRows(), 49);
-    EXPECT_EQ(store->taActivities.state(), store::ActivityTable::State::Browse);
-    EXPECT_FALSE(view.progressVisible);
-    EXPECT_EQ(view.busy, 0);
-    EXPECT_EQ(view.detached, 0);
-    EXPECT_TRUE(view.status.isEmpty());
-    EXPECT_EQ(p3sim::control().callCount(QStringLiteral("CloseProject")), 0);
-    expectSessionEnded();
+    ASSERT_EQ(import(ScriptedChooser::project("DEPO")), QString());
+    store::ActivityTable& table = store->taActivities;
+    table.first();
+    table.edit();
+    table.setFieldValue(store::logColumn(7), QStringLiteral("edited, not yet saved"));
+    table.post();
+    const QString depoId = table.fieldValue(0).toString();
+    const int depoRows = localRows();
+
+    struct Case {
+        const char* name;
+        QString member;
+        int call;
+    };
+    const std::vector<Case> cases = {
+        {"first activity's logs", "Activity.ActivityLogs", 1},
+        {"midway", "Activity.ActivityLogs", 150},
+        {"last activity's text", "Log.Text", 0},   // 0: the last Text call of a full import
+        {"cursor", "Cursor.GetNext", 305},
+        {"code names", "ActivityCode.Name", 1},
+    };
+    // Counts the Text calls of a whole import once, for the "last" case.
+    p3sim::control().clearCalls();
+    ASSERT_EQ(import(ScriptedChooser::project("CLIN")), QString());
+    const int textCalls = p3sim::control().callCount(QStringLiteral("Log.Text"));
+    ASSERT_EQ(import(ScriptedChooser::project("DEPO")), QString());
+    table.first();
+    table.edit();
+    table.setFieldValue(store::logColumn(7), QStringLiteral("edited, not yet saved"));
+    table.post();
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        view = RecordingView();
+        p3sim::control().clearCalls();
+        p3sim::control().failOn(c.member, c.call ? c.call : textCalls, QStringLiteral("Disk on fire"));
+        EXPECT_EQ(import(ScriptedChooser::project("CLIN")), "Disk on fire");
+        EXPECT_EQ(localRows(), depoRows);
+        EXPECT_EQ(orvane::testing::readValue(depoId, "Log#7").toString(), "edited, not yet saved");
+        EXPECT_FALSE(local("A1000", 0).isValid());
+        EXPECT_EQ(table.state(), store::ActivityTable::State::Browse);
+        EXPECT_EQ(table.fieldValue(0).toString(), depoId);
+        EXPECT_EQ(CurrentProjectGroup, "DEPO");
+        EXPECT_FALSE(view.progressVisible);
+        EXPECT_EQ(view.busy, 0);
+        EXPECT_EQ(view.detached, 0);
+        EXPECT_TRUE(view.status.isEmpty());
+        EXPECT_TRUE(view.events.contains("restore") || !view.events.contains("project"));
+        EXPECT_EQ(p3sim::control().callCount(QStringLiteral("CloseProject")), 0);
+        expectSessionEnded();
+        p3sim::control().clearFaults();
+    }
 }
 
 TEST_F(P3OperationsTest, ShortCursorKeepsWhatCame)
@@ -385,7 +432,9 @@ TEST_F(P3OperationsTest, SaveReplacesLogsKeepsGapsAndSkipsEmptyDescriptions)
     EXPECT_EQ(view.busy, 0);
     EXPECT_EQ(p3sim::control().callCount(QStringLiteral("Session.Login")), 0);
     EXPECT_EQ(p3sim::control().callCount(QStringLiteral("CurrentProjectPath=")), 1);
-    EXPECT_EQ(p3sim::control().callCount(QStringLiteral("Update")), 305);
+    // Only the two activities that differ from P3 are rewritten.
+    EXPECT_EQ(p3sim::control().callCount(QStringLiteral("Update")), 2);
+    EXPECT_EQ(result.rewritten, 2);
     expectSessionEnded();
 
     const P3Activity a = p3Activity("CLIN", "A1000");
@@ -447,11 +496,13 @@ TEST_F(P3OperationsTest, SaveFailuresAndTheirMessages)
 TEST_F(P3OperationsTest, ErrorInTheSaveLoopClosesTheLookup)
 {
     ASSERT_EQ(import(ScriptedChooser::project("CLIN")), QString());
-    orvane::testing::execRaw("UPDATE P3Data SET [Log#1] = 'after retry' WHERE ActivityID = 'A1000'");
+    orvane::testing::execRaw("UPDATE P3Data SET [Log#1] = 'after retry'");
     p3sim::control().clearCalls();
     p3sim::control().failOn(QStringLiteral("Activities.Update"), 10, QStringLiteral("Update refused"));
     view = RecordingView();
-    EXPECT_EQ(save(SaveTarget::ChosenProject, ScriptedChooser::project("CLIN")), "Update refused");
+    // The message says how much of P3 was already written.
+    EXPECT_EQ(save(SaveTarget::ChosenProject, ScriptedChooser::project("CLIN")),
+              "Update refused.\n9 activities had already been written to P3; the others are as they were.");
     EXPECT_EQ(activityCount, 9);
     EXPECT_FALSE(view.progressVisible);
     EXPECT_EQ(view.busy, 0);
@@ -498,6 +549,228 @@ TEST_F(P3OperationsTest, RoundTripShowsTheEdit)
     orvane::testing::execRaw("DELETE FROM P3Data");
     ASSERT_EQ(import(ScriptedChooser::project("CAMP", "LIBR")), QString());
     EXPECT_EQ(local(id, store::logColumn(4)).toString(), "Edited in the grid");
+}
+
+// --- what the round trip must not lose -------------------------------------
+
+// Activity lines of every log shape a project file can hold. The table
+// shows logs 1 to 99 only, one per number.
+QList<QByteArray> logShapeLines()
+{
+    QByteArray many = R"({"ActivityID":"MANY","Description":"ten thousand","logs":[)";
+    for (int n = 1; n <= 10000; ++n)
+        many += (n > 1 ? "," : "") + QByteArray("[") + QByteArray::number(n) + ",\"log " + QByteArray::number(n) + "\"]";
+    many += "]}";
+    return {
+        R"({"ActivityID":"PLAIN","Description":"plain","logs":[[1,"one"],[3,"three"]]})",
+        R"({"ActivityID":"ODD","Description":"odd numbers","logs":[[0,"zero"],[100,"hundred"],[-1,"neg"],[2.5,"half"],[3,"three"]]})",
+        R"({"ActivityID":"DUPN","Description":"two fives","logs":[[5,"first five"],[5,"second five"],[6,"six"]]})",
+        many,
+        R"({"ActivityID":"TWIN","Description":"twin one","logs":[[1,"first twin"]]})",
+        R"({"ActivityID":"TWIN","Description":"twin two","logs":[[1,"second twin"]]})",
+        R"({"ActivityID":"EMPTY","Description":"","logs":[[4,""]]})",
+    };
+}
+
+class RoundTripTest : public P3OperationsTest {
+protected:
+    void SetUp() override
+    {
+        P3OperationsTest::SetUp();
+        orvane::testing::writeProjectLines(projects, "SHAP", {}, logShapeLines());
+        activitiesFile = projects + QStringLiteral("/SHAP.activities.jsonl");
+        before = orvane::testing::fileBytes(activitiesFile);
+        ASSERT_EQ(import(ScriptedChooser::project("SHAP"), &imported), QString());
+    }
+    // The project's activity lines as P3 holds them now.
+    QList<QJsonObject> p3Lines()
+    {
+        p3sim::flushAll();
+        QList<QJsonObject> out;
+        for (const QByteArray& line : orvane::testing::fileBytes(activitiesFile).split('\n'))
+            if (!line.isEmpty())
+                out << QJsonDocument::fromJson(line).object();
+        return out;
+    }
+    QString activitiesFile;
+    QByteArray before;
+    ImportResult imported;
+};
+
+TEST_F(RoundTripTest, UneditedImportAndSaveLeaveP3AsItWas)
+{
+    EXPECT_EQ(imported.repeatedIds, QStringList{"TWIN"});
+    EXPECT_EQ(imported.repeatedLogNumbers, QStringList{"DUPN"});
+    EXPECT_EQ(imported.unshownLogs, (QStringList{"ODD", "MANY"}));
+    ASSERT_EQ(view.informations.size(), 1);
+    EXPECT_TRUE(view.informations[0].contains("TWIN"));
+    EXPECT_EQ(local("DUPN", store::logColumn(5)).toString(), "second five");
+
+    view = RecordingView();
+    p3sim::control().clearCalls();
+    WriteBackResult result;
+    ASSERT_EQ(save(SaveTarget::ChosenProject, ScriptedChooser::project("SHAP"), &result), QString());
+    EXPECT_EQ(result.rewritten, 0);
+    EXPECT_EQ(result.written, 5);
+    for (const char* member : {"Update", "Remove", "Add", "NewItem", "Description="})
+        EXPECT_EQ(p3sim::control().callCount(QString::fromLatin1(member)), 0) << member;
+    p3sim::flushAll();
+    EXPECT_EQ(orvane::testing::fileBytes(activitiesFile), before);
+    // Twins are named, never guessed at.
+    ASSERT_EQ(view.errorLists.size(), 1u);
+    EXPECT_EQ(view.errorLists[0].size(), 2);
+    EXPECT_TRUE(view.errorLists[0][0].startsWith("TWIN "));
+}
+
+TEST_F(RoundTripTest, ChangedActivitiesKeepTheLogsTheTableCannotHold)
+{
+    orvane::testing::execRaw("UPDATE P3Data SET [Log#7] = 'new seven' WHERE ActivityID IN ('ODD', 'DUPN', 'MANY')");
+    orvane::testing::execRaw("UPDATE P3Data SET [Log#1] = 'edited twin' WHERE ActivityID = 'TWIN'");
+    WriteBackResult result;
+    ASSERT_EQ(save(SaveTarget::ChosenProject, ScriptedChooser::project("SHAP"), &result), QString());
+    EXPECT_EQ(result.rewritten, 3);
+
+    const QList<QJsonObject> lines = p3Lines();
+    ASSERT_EQ(lines.size(), 7);
+    auto logsOf = [&](int line) { return QJsonDocument(lines[line].value("logs").toArray()).toJson(QJsonDocument::Compact); };
+    EXPECT_EQ(logsOf(0), R"([[1,"one"],[3,"three"]])");
+    // The numbers the table has no column for stay, whole or not.
+    EXPECT_EQ(logsOf(1), R"([[0,"zero"],[100,"hundred"],[-1,"neg"],[2.5,"half"],[3,"three"],[7,"new seven"]])");
+    // Of two logs with one number the one the user saw is kept.
+    EXPECT_EQ(logsOf(2), R"([[5,"second five"],[6,"six"],[7,"new seven"]])");
+    const QJsonArray many = lines[3].value("logs").toArray();
+    // 100 to 10,000 kept as they were, then 1 to 99 as the table holds them.
+    ASSERT_EQ(many.size(), 10000);
+    EXPECT_EQ(many.first().toArray().at(0).toInt(), 100);
+    EXPECT_EQ(many.at(9901 + 6).toArray().at(1).toString(), "new seven");
+    // Twins stay exactly as they were, both.
+    EXPECT_EQ(logsOf(4), R"([[1,"first twin"]])");
+    EXPECT_EQ(logsOf(5), R"([[1,"second twin"]])");
+}
+
+TEST_F(RoundTripTest, IdsThatAreNotUniqueAreLeftAloneAndListed)
+{
+    // A second local row for PLAIN: which one is PLAIN's cannot be told.
+    // TWIN keeps one local row, but two P3 activities bear its ID.
+    orvane::testing::insertRow({{"ActivityID", "PLAIN"}, {"Log#1", "other"}});
+    orvane::testing::execRaw("DELETE FROM P3Data WHERE rowid = (SELECT max(rowid) FROM P3Data WHERE ActivityID = 'TWIN')");
+    orvane::testing::execRaw("UPDATE P3Data SET [Log#2] = 'changed' WHERE ActivityID IN ('PLAIN', 'TWIN')");
+    WriteBackResult result;
+    ASSERT_EQ(save(SaveTarget::ChosenProject, ScriptedChooser::project("SHAP"), &result), QString());
+    EXPECT_EQ(result.notUnique.size(), 3);
+    ASSERT_EQ(view.errorLists.size(), 1u);
+    const QStringList& lines = view.errorLists[0];
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_TRUE(lines[0].startsWith("PLAIN is found in more than one row of local table"));
+    EXPECT_TRUE(lines[1].startsWith("TWIN is the ID of more than one activity in P3"));
+    EXPECT_EQ(lines[2], lines[1]);
+    p3sim::flushAll();
+    EXPECT_EQ(orvane::testing::fileBytes(activitiesFile), before);
+}
+
+TEST_F(RoundTripTest, ShortCursorOnSaveGivesBothCounts)
+{
+    orvane::testing::execRaw("UPDATE P3Data SET [Log#9] = 'nine'");
+    p3sim::control().activitiesCursorShortBy = 2;
+    WriteBackResult result;
+    ASSERT_EQ(save(SaveTarget::ChosenProject, ScriptedChooser::project("SHAP"), &result), QString());
+    EXPECT_TRUE(result.shortCursor());
+    EXPECT_EQ(result.announced, 7);
+    EXPECT_EQ(result.delivered, 5);
+    ASSERT_EQ(view.errorLists.size(), 1u);
+    EXPECT_EQ(view.errorLists[0].first(), shortSaveCursorMessage(7, 5));
+    EXPECT_TRUE(view.errorLists[0].first().contains("7") && view.errorLists[0].first().contains("5"));
+}
+
+// A fault at every kind of P3 call of a write-back: every activity ends up
+// wholly as it was or wholly as the local row, and the session ends once.
+TEST_F(P3OperationsTest, SaveFaultLeavesEachActivityWhollyOldOrNew)
+{
+    const std::vector<TestActivity> original = {
+        {"F1", "one", {}, {{1, "old 1a"}, {2, "old 1b"}}},
+        {"F2", "two", {}, {{1, "old 2a"}}},
+        {"F3", "three", {}, {{3, "old 3a"}, {4, "old 3b"}}},
+    };
+    struct Case {
+        const char* member;
+        int call;
+        bool sessionError;   // the failure is in the sign-out, after every write
+    };
+    const std::vector<Case> cases = {
+        {"ActivityLogs.Remove", 3, false}, {"NewItem", 2, false},  {"Text=", 4, false},
+        {"SequenceNumber=", 5, false},     {"ActivityLogs.Add", 6, false}, {"Activities.Update", 1, false},
+        {"Activities.Update", 3, false},   {"Logout", 1, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.member) + " #" + std::to_string(c.call));
+        orvane::testing::writeProject(projects, "FLT", {}, original);
+        p3sim::flushAll();
+        ASSERT_EQ(import(ScriptedChooser::project("FLT")), QString());
+        orvane::testing::execRaw("UPDATE P3Data SET Description = 'new ' || ActivityID, [Log#1] = 'new a', "
+                                 "[Log#2] = NULL, [Log#3] = NULL, [Log#4] = NULL, [Log#5] = 'new b'");
+        p3sim::control().clearCalls();
+        if (c.sessionError)
+            p3sim::control().logoutFailure = QStringLiteral("Logout refused");
+        else
+            p3sim::control().failOn(QString::fromLatin1(c.member), c.call, QStringLiteral("P3 refused"));
+        view = RecordingView();
+        const QString message = save(SaveTarget::ChosenProject, ScriptedChooser::project("FLT"));
+        if (!c.sessionError) {
+            EXPECT_TRUE(message.startsWith("P3 refused.\n")) << message.toStdString();
+        }
+        EXPECT_EQ(p3sim::control().callCount(QStringLiteral("Session.Logout")), 1);
+        p3sim::control().clearFaults();
+        p3sim::control().logoutFailure.clear();
+        Session.reset();
+
+        for (const TestActivity& a : original) {
+            const P3Activity now = p3Activity("FLT", a.id);
+            const bool wholeOld = now.description == a.description && now.logs == a.logs;
+            const bool wholeNew = now.description == "new " + a.id
+                                  && now.logs == std::vector<std::pair<int, QString>>{{1, "new a"}, {5, "new b"}};
+            EXPECT_TRUE(wholeOld || wholeNew) << a.id.toStdString() << " " << now.description.toStdString();
+        }
+    }
+}
+
+// With a table of another layout, neither P3 nor the file is touched.
+TEST(P3OperationsRefusedTable, ImportAndSaveStopBeforeP3)
+{
+    for (const char* extra : {"ALTER TABLE P3Data ADD COLUMN Extra TEXT", "ALTER TABLE P3Data DROP COLUMN Flag"}) {
+        SCOPED_TRACE(extra);
+        orvane::testing::TempWorkDir dir;
+        orvane::testing::execRaw(QString::fromLatin1(extra));
+        const QByteArray bytes = orvane::testing::fileBytes(dir.file("pdb.mdb"));
+        p3sim::control().reset();
+        p3sim::control().recordCalls = true;
+        store::ActivityStore st;
+        QStringList reported;
+        st.openAtStartup([&](const QString& m) { reported << m; });
+        ASSERT_EQ(reported.size(), 1);
+        EXPECT_TRUE(reported[0].contains("expected layout"));
+        P3Credentials credentials;
+        ScriptedChooser chooser = ScriptedChooser::project("CLIN");
+        RecordingView view;
+        int count = 0;
+        OperationContext context{st, credentials, nullptr, chooser, view, count, nullptr};
+        CurrentProjectGroup = QStringLiteral("CLIN");
+        for (int k = 0; k < 3; ++k) {
+            try {
+                if (k == 0)
+                    importProject(context);
+                else
+                    writeBackLogs(context, k == 1 ? SaveTarget::CurrentProject : SaveTarget::ChosenProject);
+                ADD_FAILURE() << "not refused: " << k;
+            } catch (const OrvaneError& e) {
+                EXPECT_EQ(e.message(), reported[0]);
+            }
+        }
+        EXPECT_TRUE(p3sim::control().calls().empty());
+        EXPECT_EQ(chooser.projectAsked, 0);
+        CurrentProjectGroup.clear();
+        st.ADOCon.close();
+        EXPECT_EQ(orvane::testing::fileBytes(dir.file("pdb.mdb")), bytes);
+    }
 }
 
 } // namespace

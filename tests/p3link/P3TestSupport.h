@@ -62,6 +62,7 @@ public:
     int progress = -1;
 
     void showProject(const QString& c, const QString& f) override { caption = c; folder = f; events << "project"; }
+    void restoreProject() override { caption.clear(); folder.clear(); events << "restore"; }
     void beginBusy() override { ++busy; events << "busy"; }
     void endBusy() override { --busy; events << "idle"; }
     void showCodeColumn(int column, const QString& name) override { shownCodes.emplace_back(column, name); }
@@ -85,9 +86,10 @@ struct TestActivity {
     std::vector<std::pair<int, QString>> logs;
 };
 
-// Writes <group>dir.p3 and its activities file into folder.
-inline void writeProject(const QString& folder, const QString& group, const QStringList& codeNames,
-                         const std::vector<TestActivity>& activities)
+// Writes <group>dir.p3 and its activities file, one JSON line per
+// activity, into folder.
+inline void writeProjectLines(const QString& folder, const QString& group, const QStringList& codeNames,
+                              const QList<QByteArray>& lines)
 {
     QJsonArray codes;
     for (const QString& name : codeNames)
@@ -100,14 +102,30 @@ inline void writeProject(const QString& folder, const QString& group, const QStr
     h.write(QJsonDocument(header).toJson());
     QFile a(folder + QLatin1Char('/') + activitiesFile);
     a.open(QIODevice::WriteOnly);
+    for (const QByteArray& line : lines)
+        a.write(line + "\n");
+}
+
+inline void writeProject(const QString& folder, const QString& group, const QStringList& codeNames,
+                         const std::vector<TestActivity>& activities)
+{
+    QList<QByteArray> lines;
     for (const TestActivity& t : activities) {
         QJsonArray logs;
         for (const auto& [n, text] : t.logs)
             logs.append(QJsonArray{n, text});
         const QJsonObject line{{"ActivityID", t.id}, {"Description", t.description}, {"codes", t.codes},
                                {"logs", logs}};
-        a.write(QJsonDocument(line).toJson(QJsonDocument::Compact) + "\n");
+        lines << QJsonDocument(line).toJson(QJsonDocument::Compact);
     }
+    writeProjectLines(folder, group, codeNames, lines);
+}
+
+// The bytes of a file, empty when it cannot be read.
+inline QByteArray fileBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 } // namespace orvane::testing

@@ -2,6 +2,8 @@
 // start-up failures and the remembered user name.
 
 #include "common/Errors.h"
+#include "logedit/BulkCommands.h"
+#include "p3link/P3Session.h"
 #include "shell/CommandTable.h"
 #include "shell/ErrorBox.h"
 #include "shell/TAboutForm.h"
@@ -197,6 +199,50 @@ private slots:
         QCOMPARE(read.exitCode, 0);
         QCOMPARE(read.out.split('\n').mid(0, 3), (QStringList{"Activity Info", "ActivityID", "A10"}));
         QCOMPARE(read.out.split('\n').value(4), QString("pour east wing"));
+    }
+
+    // A table of another layout is refused by every command that reads or
+    // writes it, before P3 or the file is touched.
+    void refusedTableRefusesEveryCommand()
+    {
+        orvane::testing::TempWorkDir dir;
+        orvane::testing::insertRow({{"ActivityID", "A10"}, {"Log#1", "kept"}});
+        orvane::testing::execRaw("ALTER TABLE P3Data ADD COLUMN Extra TEXT");
+        auto bytes = [&] {
+            QFile f(dir.file("pdb.mdb"));
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        };
+        const QByteArray before = bytes();
+        TAboutForm about;
+        {
+            TMainForm form(&about);
+            QCOMPARE(m_boxes.size(), 1);
+            const QString refusal = std::get<2>(m_boxes[0]);
+            QVERIFY(refusal.contains("expected layout"));
+            orvane::p3link::CurrentProjectGroup = "CLIN";
+            int asked = 0;
+            form.askExportFileName = [&] { ++asked; return dir.file("grid.xls"); };
+            const std::vector<std::pair<const char*, std::function<void()>>> commands = {
+                {"Save", [&] { form.toolAction(Command::Save)->trigger(); }},
+                {"Save to Primavera", [&] { form.toolAction(Command::SaveTo)->trigger(); }},
+                {"Get logs from P3", [&] { form.toolAction(Command::Open)->trigger(); }},
+                {"Export", [&] { form.toolAction(Command::Export)->trigger(); }},
+                {"Apply", [&] { runGuarded([&] { form.ApplyMultiLog(); }); }},
+                {"bulk copy", [&] { runGuarded([&] {
+                     orvane::logedit::runBulkStatement(form.store(), orvane::logedit::log2LogStatement("1", "2"));
+                 }); }},
+            };
+            for (const auto& [name, run] : commands) {
+                m_boxes.clear();
+                run();
+                QVERIFY2(m_boxes.size() == 1, name);
+                QCOMPARE(std::get<2>(m_boxes[0]), errorBoxText(refusal));
+            }
+            QCOMPARE(asked, 0);
+            orvane::p3link::CurrentProjectGroup.clear();
+        }
+        QVERIFY(!QFile::exists(dir.file("grid.xls")));
+        QCOMPARE(bytes(), before);
     }
 
     void commandErrorsReachTheCommonBox()

@@ -1,8 +1,10 @@
 // orvane-batch save --p3-path DIR --project GROUP[/SUBPROJECT]
 // [--user NAME --password PW]: the "Save to Primavera" write-back of the log
 // lines of "pdb.mdb" in the current directory into a P3 project. Activities
-// of the project without a local row are printed one per line, and the exit
-// status is then 3.
+// of the project without a local row, or left alone because their ID is not
+// unique, are printed one per line, and the exit status is then 3. When P3
+// delivered fewer activities than it announced, that is said on standard
+// error and the exit status is 1.
 
 #include "P3BatchSupport.h"
 
@@ -37,9 +39,13 @@ int runSave(const QStringList& given)
     p3link::OperationContext context{store, remembered, &prompt, chooser, view, activityCount, nullptr};
     const p3link::WriteBackResult result = p3link::writeBackLogs(context, p3link::SaveTarget::ChosenProject);
     printLine(view.status);
-    for (const QString& line : result.missing)
+    for (const QString& line : result.unwritten)
         printLine(line);
-    return result.missing.isEmpty() ? kExitOk : kExitMissing;
+    if (result.shortCursor()) {
+        printError(p3link::shortSaveCursorMessage(result.announced, result.delivered));
+        return kExitError;
+    }
+    return result.missing.isEmpty() && result.notUnique.isEmpty() ? kExitOk : kExitMissing;
 }
 
 const BatchCommand save("save",
