@@ -11,8 +11,10 @@ import subprocess
 import sys
 import tempfile
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from outcome import expect, finish  # noqa: E402
+
 batch, samples = sys.argv[1], sys.argv[2]
-passed = failed = 0
 CREDS = ["--user", "planner", "--password", "schedule"]
 
 
@@ -23,28 +25,12 @@ def run(args, cwd, env_extra=None):
 
 
 def check(name, result, code, out_lines=None, err=None):
-    global passed, failed
     ok = result.returncode == code
     if out_lines is not None:
         ok = ok and result.stdout.splitlines() == out_lines
     if err is not None:
         ok = ok and err in result.stderr
-    if ok:
-        passed += 1
-        print("ok   %s" % name)
-    else:
-        failed += 1
-        print("FAIL %s: exit %d\nstdout: %r\nstderr: %r" % (name, result.returncode, result.stdout, result.stderr))
-
-
-def expect(name, condition, detail=""):
-    global passed, failed
-    if condition:
-        passed += 1
-        print("ok   %s" % name)
-    else:
-        failed += 1
-        print("FAIL %s %s" % (name, detail))
+    expect(name, ok, ": exit %d\nstdout: %r\nstderr: %r" % (result.returncode, result.stdout, result.stderr))
 
 
 def rows(db, sql):
@@ -124,5 +110,4 @@ with tempfile.TemporaryDirectory() as tmp:
           err="Can't open project! Save failed!")
     check("import, usage error", run(["import"] + p3, work, server), 2)
 
-print("%d passed, %d failed" % (passed, failed))
-sys.exit(1 if failed else 0)
+finish()
