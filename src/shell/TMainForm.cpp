@@ -3,6 +3,7 @@
 #include "export/ExportCellStyle.h"
 #include "export/GridExport.h"
 #include "grid/ActivityGrid.h"
+#include "grid/GridView.h"
 #include "logedit/BulkCommands.h"
 #include "logedit/DialogFrame.h"
 #include "logedit/GridFilter.h"
@@ -178,6 +179,7 @@ void TMainForm::createLogEditDialogs()
 // however the statement ends. Cancel changes and re-reads nothing.
 void TMainForm::tbtnLog2LogClick()
 {
+    m_store.ADOCon.writableHandle();   // refused before any number is asked for
     createLogEditDialogs();
     logedit::centreOn(m_form2Log, this);
     if (m_form2Log->exec() != QDialog::Accepted)
@@ -187,6 +189,7 @@ void TMainForm::tbtnLog2LogClick()
 
 void TMainForm::tbtnAct2LogClick()
 {
+    m_store.ADOCon.writableHandle();   // refused before any number is asked for
     createLogEditDialogs();
     logedit::centreOn(m_formAct2Log, this);
     if (m_formAct2Log->exec() != QDialog::Accepted)
@@ -196,6 +199,7 @@ void TMainForm::tbtnAct2LogClick()
 
 void TMainForm::mAD2LogClick()
 {
+    m_store.ADOCon.writableHandle();   // refused before any number is asked for
     createLogEditDialogs();
     logedit::centreOn(m_formAD2Log, this);
     if (m_formAD2Log->exec() != QDialog::Accepted)
@@ -276,6 +280,9 @@ void TMainForm::taActivitiesAfterScroll()
 QWidget* TMainForm::createGridArea()
 {
     m_grid = new grid::ActivityGrid(m_store.taActivities, this);
+    // A refused cell edit (a read-only file, a value that does not fit) is
+    // shown in the common error box like every other error.
+    connect(&m_grid->view(), &grid::GridView::editError, this, [](const QString& message) { showErrorBox(message); });
     // The grid's row filter: its criteria, header drop-downs, dialogs and panel.
     m_gridFilter = new logedit::GridFilterLink(m_grid->model(), m_store.taActivities, m_grid);
     m_gridFilter->setGuard([](const std::function<void()>& action) { runGuarded(action); });
