@@ -17,6 +17,7 @@
 #include "p3link/ProjectPickers.h"
 #include "p3link/WindowOperationView.h"
 #include "shell/ErrorBox.h"
+#include "shell/HelpDocument.h"
 #include "shell/TAboutForm.h"
 #include "shell/ToolBarPictures.h"
 #include "shell/UserSetting.h"
@@ -25,9 +26,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
-#include <QDir>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QPalette>
@@ -419,11 +418,11 @@ void TMainForm::mExitClick()
 
 void TMainForm::mDocsClick()
 {
-    // The help file sits beside the program, not in the working folder; a
-    // missing file is silently ignored.
-    const QString help = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("orvane.chm"));
-    if (QFileInfo::exists(help))
-        QDesktopServices::openUrl(QUrl::fromLocalFile(help));
+    // The help file or the guide beside the program, not in the working
+    // folder; without either, Help silently does nothing.
+    const QString document = helpDocument(QCoreApplication::applicationDirPath());
+    if (!document.isEmpty())
+        QDesktopServices::openUrl(QUrl::fromLocalFile(document));
 }
 
 QString TMainForm::homePageAddress()

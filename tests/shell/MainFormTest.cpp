@@ -1,11 +1,12 @@
 // The main window on the offscreen platform: layout, command table,
-// start-up failures and the remembered user name.
+// start-up failures, the remembered user name and Help.
 
 #include "common/Errors.h"
 #include "logedit/BulkCommands.h"
 #include "p3link/P3Session.h"
 #include "shell/CommandTable.h"
 #include "shell/ErrorBox.h"
+#include "shell/HelpDocument.h"
 #include "shell/TAboutForm.h"
 #include "shell/TMainForm.h"
 #include "shell/UserSetting.h"
@@ -13,9 +14,11 @@
 #include "support/TempDatabase.h"
 
 #include <QAction>
+#include <QDesktopServices>
 #include <QLabel>
 #include <QMenu>
 #include <QProgressBar>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QToolBar>
@@ -23,6 +26,28 @@
 #include <QtTest>
 
 using namespace orvane::shell;
+
+// Stands in for the desktop's handler of file addresses: records what Help
+// asks to open instead of starting a browser.
+class OpenedUrls : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl& url) { urls.append(url); }
+};
+
+namespace {
+
+void writeFile(const QString& path)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("<html></html>");
+}
+
+} // namespace
 
 class MainFormTest : public QObject {
     Q_OBJECT
@@ -243,6 +268,79 @@ private slots:
         }
         QVERIFY(!QFile::exists(dir.file("grid.xls")));
         QCOMPARE(bytes(), before);
+    }
+
+    void helpDocumentCases()
+    {
+        struct Case {
+            const char* name;
+            QStringList files;      // relative to the program's folder "bin"
+            QStringList folders;
+            QString expected;       // empty: nothing to open
+        };
+        const QList<Case> cases{
+            {"nothing beside the program", {}, {}, {}},
+            {"help file", {"bin/orvane.chm", "bin/guide/index.html"}, {}, "bin/orvane.chm"},
+            {"guide beside the program", {"bin/guide/index.html", "share/orvane/guide/index.html"}, {},
+             "bin/guide/index.html"},
+            {"installed guide", {"share/orvane/guide/index.html"}, {}, "share/orvane/guide/index.html"},
+            {"a folder is no help file", {"bin/guide/index.html"}, {"bin/orvane.chm"}, "bin/guide/index.html"},
+            {"a guide folder without its first page", {"bin/guide/importing.html"}, {"bin/guide"}, {}},
+        };
+        for (const Case& c : cases) {
+            QTemporaryDir root;
+            QDir().mkpath(root.filePath("bin"));
+            for (const QString& folder : c.folders)
+                QDir().mkpath(root.filePath(folder));
+            for (const QString& file : c.files)
+                writeFile(root.filePath(file));
+            const QString expected = c.expected.isEmpty() ? QString() : root.filePath(c.expected);
+            QVERIFY2(helpDocument(root.filePath("bin")) == expected, c.name);
+        }
+    }
+
+    void helpWithoutADocumentDoesNothing()
+    {
+        // This test program has neither a help file nor a guide beside it;
+        // a help file in the working folder is not the program's.
+        QVERIFY(helpDocument(QCoreApplication::applicationDirPath()).isEmpty());
+        orvane::testing::TempWorkDir dir;
+        writeFile(dir.file("orvane.chm"));
+        writeFile(dir.file("guide/index.html"));
+        OpenedUrls opened;
+        QDesktopServices::setUrlHandler("file", &opened, "open");
+        auto unset = qScopeGuard([] { QDesktopServices::unsetUrlHandler("file"); });
+        TAboutForm about;
+        TMainForm form(&about);
+        form.menuAction(Command::Docs)->trigger();
+        form.menuAction(Command::Docs)->trigger();
+        QVERIFY(opened.urls.isEmpty());
+        QVERIFY(m_boxes.isEmpty());
+        QVERIFY(form.store().taActivities.isActive());
+    }
+
+    void helpOpensTheDocumentBesideTheProgram()
+    {
+        const QDir program(QCoreApplication::applicationDirPath());
+        QVERIFY(!program.exists("orvane.chm") && !program.exists("guide"));
+        auto remove = qScopeGuard([&] {
+            QFile::remove(program.filePath("orvane.chm"));
+            QDir(program.filePath("guide")).removeRecursively();
+        });
+        orvane::testing::TempWorkDir dir;
+        OpenedUrls opened;
+        QDesktopServices::setUrlHandler("file", &opened, "open");
+        auto unset = qScopeGuard([] { QDesktopServices::unsetUrlHandler("file"); });
+        TAboutForm about;
+        TMainForm form(&about);
+
+        writeFile(program.filePath("guide/index.html"));
+        form.menuAction(Command::Docs)->trigger();
+        writeFile(program.filePath("orvane.chm"));
+        form.menuAction(Command::Docs)->trigger();
+        QCOMPARE(opened.urls, (QList<QUrl>{QUrl::fromLocalFile(program.filePath("guide/index.html")),
+                                           QUrl::fromLocalFile(program.filePath("orvane.chm"))}));
+        QVERIFY(m_boxes.isEmpty());
     }
 
     void commandErrorsReachTheCommonBox()
