@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QStringList>
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -337,6 +338,30 @@ QString caseFreeGlob(const QString& text, bool likeWildcards)
         }
     }
     return glob;
+}
+
+// A test that a text column equals text in every letter's case. SQLite
+// refuses GLOB patterns beyond a length limit (50,000 bytes by default), so a
+// long text is compared piece by piece, each piece well inside the limit,
+// together with its length in characters (a letter's case variants are
+// single characters, so the lengths agree).
+QString caseFreeEquals(const QString& column, const QString& text)
+{
+    constexpr qsizetype kPiece = 1024;   // characters; at most ~30 bytes of pattern each
+    const QList<uint> characters = text.toUcs4();
+    if (characters.size() <= kPiece)
+        return column + QStringLiteral(" GLOB ") + sqlText(caseFreeGlob(text, false));
+    QString sql = QStringLiteral("(length(%1) = %2").arg(column).arg(characters.size());
+    for (qsizetype start = 0; start < characters.size(); start += kPiece) {
+        const qsizetype n = std::min(kPiece, characters.size() - start);
+        const QString piece = QString::fromUcs4(reinterpret_cast<const char32_t*>(characters.constData() + start), n);
+        sql += QStringLiteral(" AND substr(%1, %2, %3) GLOB %4")
+                   .arg(column)
+                   .arg(start + 1)
+                   .arg(n)
+                   .arg(sqlText(caseFreeGlob(piece, false)));
+    }
+    return sql + QLatin1Char(')');
 }
 
 // Joins terms with AND/OR as a balanced tree so that long lists stay shallow.
@@ -685,9 +710,9 @@ private:
         // variants); a NUL would end the pattern, so such texts use NOCASE.
         if (c.kind == FieldKind::Text && (op == QLatin1String("=") || op == QLatin1String("<>"))
             && !lit.text.contains(QChar(0))) {
-            return QStringLiteral("(%1 AND %2%3 GLOB %4)")
-                .arg(nonBlank(c), op == QLatin1String("<>") ? QStringLiteral("NOT ") : QString(), ref(c),
-                     sqlText(caseFreeGlob(lit.text, false)));
+            return QStringLiteral("(%1 AND %2%3)")
+                .arg(nonBlank(c), op == QLatin1String("<>") ? QStringLiteral("NOT ") : QString(),
+                     caseFreeEquals(ref(c), lit.text));
         }
         return QStringLiteral("(%1 AND %2)").arg(nonBlank(c), comparison(c, op, lit));
     }
