@@ -49,8 +49,8 @@ const QColor kGridLine(0xD4, 0xD4, 0xD4);
 // arrow that the header draws beside it.
 void drawFilterFunnel(QPainter& p, const QRect& button)
 {
-    const QRectF area = QRectF(button).adjusted(2, 0, -2, 0);
-    const qreal side = std::min(area.width(), area.height() - 8);
+    const QRectF area = QRectF(button).adjusted(1, 0, -1, 0);
+    const qreal side = std::min({area.width(), area.height() - 6, qreal(9)});
     if (side <= 0)
         return;
     const QRectF box(area.center().x() - side / 2, area.center().y() - side / 2, side, side);
@@ -623,12 +623,12 @@ QRect GridView::filterButtonRect(int columnId) const
     const int right = header.right() - clear;
     if (header.width() >= 28)
         return QRect(right - 13, header.top(), 14, header.height());
-    // A narrow column: the right half of what the handles leave, so the left
-    // half still sorts; a very narrow one is all button (a press on it wins
+    // A narrow column (its caption hardly shows): all that the handles
+    // leave is button; a very narrow one is all button (a press on it wins
     // over the handles).
     const int room = header.width() - 2 * clear;
-    if (room >= 8)
-        return QRect(right - room / 2 + 1, header.top(), room / 2, header.height());
+    if (room >= 6)
+        return QRect(header.left() + clear, header.top(), room, header.height());
     return header.adjusted(std::min(1, header.width() - 1), 0, -std::min(1, header.width() - 1), 0);
 }
 
