@@ -19,6 +19,7 @@
 #include <QToolTip>
 
 #include <algorithm>
+#include <iterator>
 
 namespace orvane::grid {
 
@@ -43,6 +44,29 @@ Qt::Alignment toQt(Alignment a)
 }
 
 const QColor kGridLine(0xD4, 0xD4, 0xD4);
+
+// The filter button's picture: a funnel, so it is not taken for the sort
+// arrow that the header draws beside it.
+void drawFilterFunnel(QPainter& p, const QRect& button)
+{
+    const QRectF area = QRectF(button).adjusted(1, 0, -1, 0);
+    const qreal side = std::min({area.width(), area.height() - 6, qreal(9)});
+    if (side <= 0)
+        return;
+    const QRectF box(area.center().x() - side / 2, area.center().y() - side / 2, side, side);
+    const qreal stem = std::max<qreal>(side / 5, 1);
+    const QPointF points[] = {
+        box.topLeft(), box.topRight(), {box.center().x() + stem, box.top() + side * 0.5},
+        {box.center().x() + stem, box.bottom()}, {box.center().x() - stem, box.bottom() - stem},
+        {box.center().x() - stem, box.top() + side * 0.5},
+    };
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QApplication::palette().color(QPalette::ButtonText));
+    p.drawPolygon(points, int(std::size(points)));
+    p.restore();
+}
 const QColor kSeparator(0xB8, 0xB8, 0xB8);
 const QColor kFocusedRow(0xDC, 0xE8, 0xF8);
 
@@ -418,14 +442,12 @@ void GridView::paintHeaders(QPainter& p)
                 style()->drawControl(QStyle::CE_Header, &opt, &p, this);
                 if (!button.isEmpty()) {
                     QStyleOptionHeader back = opt;
-                    back.rect = button;
+                    back.rect = QRect(button.left(), button.top(), columnHeaderRect(g.id).right() - button.left() + 1,
+                                      button.height());
                     back.text.clear();
                     back.sortIndicator = QStyleOptionHeader::None;
                     style()->drawControl(QStyle::CE_Header, &back, &p, this);
-                    QStyleOption arrow;
-                    arrow.initFrom(this);
-                    arrow.rect = button.adjusted(2, 4, -2, -4);
-                    style()->drawPrimitive(QStyle::PE_IndicatorArrowDown, &arrow, &p, this);
+                    drawFilterFunnel(p, button);
                 }
             }
         }
@@ -594,9 +616,20 @@ QRect GridView::filterButtonRect(int columnId) const
     if (!m_filterButtons || !c || !c->filtering)
         return QRect();
     const QRect header = columnHeaderRect(columnId);
-    if (header.width() < 28)
-        return QRect();   // too narrow: the caption keeps the room
-    return QRect(header.right() - 13, header.top(), 14, header.height());
+    if (header.width() <= 0)
+        return QRect();
+    // The button keeps clear of the resize handles at the header's edges.
+    const int clear = kResizeMargin + 1;
+    const int right = header.right() - clear;
+    if (header.width() >= 28)
+        return QRect(right - 13, header.top(), 14, header.height());
+    // A narrow column (its caption hardly shows): all that the handles
+    // leave is button; a very narrow one is all button (a press on it wins
+    // over the handles).
+    const int room = header.width() - 2 * clear;
+    if (room >= 6)
+        return QRect(header.left() + clear, header.top(), room, header.height());
+    return header.adjusted(std::min(1, header.width() - 1), 0, -std::min(1, header.width() - 1), 0);
 }
 
 // --- focus, editing ---------------------------------------------------------
@@ -839,6 +872,12 @@ void GridView::mousePressEvent(QMouseEvent* event)
     m_dragStart = m_dragPos = pos;
     setFocus();
     if (pos.y() < headerHeight()) {
+        const int buttonColumn = columnAt(pos);
+        if (buttonColumn >= 0 && filterButtonRect(buttonColumn).contains(pos)) {
+            const QRect header = columnHeaderRect(buttonColumn);
+            emit filterButtonClicked(buttonColumn, viewport()->mapToGlobal(header.bottomLeft() + QPoint(0, 1)));
+            return;
+        }
         const int handle = resizeHandleAt(pos);
         if (handle >= 0) {
             m_drag = DragKind::ResizeColumn;
@@ -857,11 +896,6 @@ void GridView::mousePressEvent(QMouseEvent* event)
             return;
         }
         const int column = columnAt(pos);
-        if (column >= 0 && filterButtonRect(column).contains(pos)) {
-            const QRect header = columnHeaderRect(column);
-            emit filterButtonClicked(column, viewport()->mapToGlobal(header.bottomLeft() + QPoint(0, 1)));
-            return;
-        }
         if (column >= 0) {
             m_drag = DragKind::PendingColumn;
             m_dragItem = column;

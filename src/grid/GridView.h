@@ -57,6 +57,8 @@ public:
     // off until the filter drop-down is connected to filterButtonClicked.
     void setFilterButtonsVisible(bool visible);
     bool filterButtonsVisible() const { return m_filterButtons; }
+    // Where a column's filter button is (drawn while the pointer is over the
+    // header): every column has one, however narrow.
     QRect filterButtonRect(int columnId) const;
 
     // Geometry, for tests and the customization drop logic.

@@ -1,5 +1,7 @@
 #include "logedit/BulkCommands.h"
 
+#include "common/Errors.h"
+#include "logedit/MultiLogLines.h"
 #include "store/ActivityStore.h"
 
 #include <exception>
@@ -24,6 +26,39 @@ QString logToDescriptionStatement(const QString& n)
 QString dataToLogStatement(const QString& field, const QString& n)
 {
     return QStringLiteral("UPDATE [P3Data] SET [Log#") + n + QStringLiteral("] = [") + field + QStringLiteral("]");
+}
+
+int logNumberFromText(const QString& text, const QLocale& locale)
+{
+    const QString t = text.trimmed();
+    bool ok = false;
+    int number = locale.toInt(t, &ok);
+    if (!ok)
+        number = QLocale::c().toInt(t, &ok);
+    if (!ok || number < 1 || number > kMultiLogCount)
+        throw OrvaneError(QStringLiteral("There is no log column \"Log#%1\": log numbers run from 1 to 99")
+                              .arg(text.left(40)));
+    return number;
+}
+
+QString log2LogStatement(int x, int y)
+{
+    return log2LogStatement(QString::number(x), QString::number(y));
+}
+
+QString descriptionToLogStatement(int n)
+{
+    return descriptionToLogStatement(QString::number(n));
+}
+
+QString logToDescriptionStatement(int n)
+{
+    return logToDescriptionStatement(QString::number(n));
+}
+
+QString dataToLogStatement(const QString& field, int n)
+{
+    return dataToLogStatement(field, QString::number(n));
 }
 
 QString withRowFilter(const QString& statement, const store::ActivityTable& table)

@@ -258,6 +258,10 @@ void TMainForm::ApplyMultiLog()
     // No rows, or the last move forward found none: nothing to write into.
     if (table.eof())
         return;
+    // A box that names no log number stops here, before anything changes.
+    logedit::TMultyLogDlg* dialog = MultyLogDlg();
+    const int first = dialog->rangeFirst();
+    const int last = dialog->rangeLast();
     // The posted row refreshes only itself in the grid; smart refresh is
     // switched off again however the post ends.
     grid::GridViewModel& model = m_grid->model();
@@ -266,8 +270,7 @@ void TMainForm::ApplyMultiLog()
         grid::GridViewModel& model;
         ~SmartRefreshOff() { model.setSmartRefresh(false); }
     } smartRefreshOff{model};
-    logedit::TMultyLogDlg* dialog = MultyLogDlg();
-    logedit::writeLogLines(table, dialog->memoLines(), dialog->rangeFirst(), dialog->rangeLast());
+    logedit::writeLogLines(table, dialog->memoLines(), first, last, dialog->FLogValues);
 }
 
 void TMainForm::taActivitiesAfterScroll()

@@ -41,6 +41,50 @@ TEST(BulkStatements, TextsAreBuiltByPlainConcatenation)
         EXPECT_EQ(c.built, c.expected);
 }
 
+TEST(BulkStatements, OnlyTextsThatNameALogNumberAreAccepted)
+{
+    const QLocale c = QLocale::c();
+    struct Case {
+        QString text;
+        int number;   // 0: refused
+    };
+    const Case cases[] = {
+        {"1", 1}, {"99", 99}, {" 7 ", 7}, {"0", 0}, {"100", 0}, {"-1", 0}, {"", 0}, {"abc", 0},
+        {"7a", 0}, {"2,5", 0}, {"1]=[Log#2", 0},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.text.toStdString());
+        if (k.number > 0) {
+            EXPECT_EQ(logedit::logNumberFromText(k.text, c), k.number);
+            continue;
+        }
+        try {
+            logedit::logNumberFromText(k.text, c);
+            ADD_FAILURE() << "accepted";
+        } catch (const OrvaneError& e) {
+            EXPECT_TRUE(e.message().contains("\"Log#" + k.text.left(40) + "\"")) << e.message().toStdString();
+        }
+    }
+}
+
+TEST(BulkStatements, NumbersShownInAnyLocaleGiveAsciiStatements)
+{
+    // Locales whose digits are not ASCII, and ones that are.
+    for (const char* name : {"ar_EG", "fa_IR", "bn_BD", "hi_IN", "de_DE", "en_US", "C"}) {
+        const QLocale locale(QString::fromLatin1(name));
+        SCOPED_TRACE(name);
+        const QString shownX = locale.toString(7), shownY = locale.toString(42);
+        const int x = logedit::logNumberFromText(shownX, locale);
+        const int y = logedit::logNumberFromText(shownY, locale);
+        EXPECT_EQ(logedit::log2LogStatement(x, y), QString("UPDATE [P3Data] SET [Log#42] = [Log#7]"));
+        EXPECT_EQ(logedit::dataToLogStatement("ActivityID", y), QString("UPDATE [P3Data] SET [Log#42] = [ActivityID]"));
+        // ASCII digits are read in every locale.
+        EXPECT_EQ(logedit::logNumberFromText("13", locale), 13);
+    }
+    // The digits really differ where the test claims they do.
+    EXPECT_NE(QLocale("ar_EG").toString(7), QString("7"));
+}
+
 // Three rows in import order; B is the one a filter on Flag picks.
 class BulkCommandsTest : public ::testing::Test {
 protected:
