@@ -7,12 +7,12 @@ usage: lo_xlsx.py FILE.xls WORKDIR [--filter A2:DD24] [--frozen N]
 AutoFilter at all). --frozen N: the first N rows are frozen and the rows
 below start at row N + 1. Uses a private profile under WORKDIR.
 """
-import os
-import re
-import subprocess
 import sys
 import zipfile
 import xml.etree.ElementTree as ET
+
+sys.dont_write_bytecode = True   # keep the source folder clean
+from lo_convert import convert  # noqa: E402
 
 NS = {"m": "http://schemas.openxmlformats.org/spreadsheetml/2006/main"}
 
@@ -20,14 +20,9 @@ NS = {"m": "http://schemas.openxmlformats.org/spreadsheetml/2006/main"}
 def main():
     path, work, opts = sys.argv[1], sys.argv[2], sys.argv[3:]
     want = dict(zip(opts[::2], opts[1::2]))
-    os.makedirs(work, exist_ok=True)
-    profile = "file://" + os.path.abspath(os.path.join(work, "profile"))
-    cmd = ["soffice", "-env:UserInstallation=" + profile, "--headless", "--norestore",
-           "--convert-to", "xlsx:Calc MS Excel 2007 XML", "--outdir", work, path]
-    run = subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=240)
-    out = os.path.join(work, os.path.splitext(os.path.basename(path))[0] + ".xlsx")
-    if run.returncode != 0 or not os.path.exists(out):
-        print("soffice failed: %s" % run.stdout.decode(errors="replace"))
+    out, failure = convert(path, work, "xlsx:Calc MS Excel 2007 XML", ".xlsx")
+    if out is None:
+        print("soffice failed: %s" % failure)
         return 1
     with zipfile.ZipFile(out) as z:
         sheet = ET.fromstring(z.read("xl/worksheets/sheet1.xml"))
