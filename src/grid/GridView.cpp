@@ -777,6 +777,13 @@ bool GridView::eventFilter(QObject* watched, QEvent* event)
     return QAbstractScrollArea::eventFilter(watched, event);
 }
 
+bool GridView::focusNextPrevChild(bool next)
+{
+    if (!m_model.visibleColumnsInOrder().isEmpty())
+        return false;   // keyPressEvent moves the cell
+    return QAbstractScrollArea::focusNextPrevChild(next);
+}
+
 void GridView::keyPressEvent(QKeyEvent* event)
 {
     if (isEditing()) {

@@ -4,6 +4,8 @@
 #include "logedit/MultiLogLines.h"
 #include "store/ActivityStore.h"
 
+#include <QRegularExpression>
+
 #include <exception>
 
 namespace orvane::logedit {
@@ -104,6 +106,14 @@ int runBulkStatement(store::ActivityStore& store, const QString& statement)
     RequeryOnExit requery(store.taActivities);
     store.qLog2Log.setSql(text);
     return store.qLog2Log.execSQL();
+}
+
+QString bulkFeedback(const QString& statement, int rowsChanged)
+{
+    static const QRegularExpression assignment(QStringLiteral(R"(SET \[([^\]]+)\] = \[([^\]]+)\])"));
+    const QRegularExpressionMatch match = assignment.match(statement);
+    const QString what = match.hasMatch() ? match.captured(2) + QStringLiteral(" => ") + match.captured(1) : statement;
+    return what + (rowsChanged == 1 ? QStringLiteral(": 1 row") : QStringLiteral(": %1 rows").arg(rowsChanged));
 }
 
 } // namespace orvane::logedit

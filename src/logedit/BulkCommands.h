@@ -45,4 +45,8 @@ QString withRowFilter(const QString& statement, const store::ActivityTable& tabl
 // is passed on after the re-read. Returns the number of rows changed.
 int runBulkStatement(store::ActivityStore& store, const QString& statement);
 
+// What a bulk statement did, for the user: "Log#3 => Log#10: 16 rows" for
+// "UPDATE [P3Data] SET [Log#10] = [Log#3]" that changed 16 rows.
+QString bulkFeedback(const QString& statement, int rowsChanged);
+
 } // namespace orvane::logedit

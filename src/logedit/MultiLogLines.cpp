@@ -147,14 +147,16 @@ QStringList readLogValues(const store::ActivityTable& table)
     return values;
 }
 
-void writeLogLines(store::ActivityTable& table, const QStringList& typed, int first, int last,
-                   const QStringList& loaded)
+int writeLogLines(store::ActivityTable& table, const QStringList& typed, int first, int last,
+                  const QStringList& loaded)
 {
     table.edit();
     try {
-        for (const LogLineText& line : linesToApply(typed, first, last, loaded))
+        const QVector<LogLineText> lines = linesToApply(typed, first, last, loaded);
+        for (const LogLineText& line : lines)
             table.setFieldValue(logFieldIndex(line.number), line.text);
         table.post();
+        return int(lines.size());
     } catch (...) {
         table.cancel();
         throw;

@@ -69,10 +69,10 @@ QStringList typedLines(const QString& plainText);
 // F - 101 + n of the F fields.
 QStringList readLogValues(const store::ActivityTable& table);
 
-// Edits the current row, sets the log lines of linesToApply() and posts it.
-// When the post fails the edit is dropped (so the table does not stay in
+// Edits the current row, sets the log lines of linesToApply() and posts it;
+// returns how many log lines it wrote. When the post fails the edit is dropped (so the table does not stay in
 // edit mode and fail again at every move) and the error is passed on.
-void writeLogLines(store::ActivityTable& table, const QStringList& typed, int first, int last,
-                   const QStringList& loaded = {});
+int writeLogLines(store::ActivityTable& table, const QStringList& typed, int first, int last,
+                  const QStringList& loaded = {});
 
 } // namespace orvane::logedit

@@ -2,7 +2,9 @@
 
 #include "export/ExportCellStyle.h"
 #include "export/GridExport.h"
+#include "export/XLSExportProvider.h"
 #include "grid/ActivityGrid.h"
+#include "grid/BusyCursor.h"
 #include "grid/GridView.h"
 #include "logedit/BulkCommands.h"
 #include "logedit/DialogFrame.h"
@@ -86,8 +88,13 @@ TMainForm::TMainForm(TAboutForm* aboutForm, QWidget* parent)
     m_statusPanel0->setFixedWidth(150);
     m_statusPanel1 = new QLabel(bar);
     m_statusPanel1->setObjectName(QStringLiteral("StatusPanel1"));
+    // A third panel tells what the last bulk command, Apply or export did;
+    // panels 0 and 1 keep their meaning (the P3 operation, the folder).
+    m_statusPanel2 = new QLabel(bar);
+    m_statusPanel2->setObjectName(QStringLiteral("StatusPanel2"));
     bar->addWidget(m_statusPanel0);
     bar->addWidget(m_statusPanel1, 1);
+    bar->addPermanentWidget(m_statusPanel2);
     setStatusBar(bar);
 
     FormCreate();
@@ -175,35 +182,43 @@ void TMainForm::createLogEditDialogs()
 
 // The bulk commands: a modal dialog gives the numbers, one statement
 // rewrites the column in every (filtered) row, and the table is re-read
-// however the statement ends. Cancel changes and re-reads nothing.
-void TMainForm::tbtnLog2LogClick()
+// however the statement ends. Cancel changes and re-reads nothing. The user
+// is told what the statement did and to how many rows.
+void TMainForm::runBulkDialog(QDialog* dialog, const std::function<QString()>& statement)
 {
     m_store.ADOCon.writableHandle();   // refused before any number is asked for
     createLogEditDialogs();
-    logedit::centreOn(m_form2Log, this);
-    if (m_form2Log->exec() != QDialog::Accepted)
+    logedit::centreOn(dialog, this);
+    if (dialog->exec() != QDialog::Accepted)
         return;
-    logedit::runBulkStatement(m_store, m_form2Log->statement());
+    const QString text = statement();
+    grid::BusyCursor busy;
+    const int rows = logedit::runBulkStatement(m_store, text);
+    showCommandResult(logedit::bulkFeedback(text, rows));
+}
+
+void TMainForm::tbtnLog2LogClick()
+{
+    createLogEditDialogs();
+    runBulkDialog(m_form2Log, [this] { return m_form2Log->statement(); });
 }
 
 void TMainForm::tbtnAct2LogClick()
 {
-    m_store.ADOCon.writableHandle();   // refused before any number is asked for
     createLogEditDialogs();
-    logedit::centreOn(m_formAct2Log, this);
-    if (m_formAct2Log->exec() != QDialog::Accepted)
-        return;
-    logedit::runBulkStatement(m_store, m_formAct2Log->statement());
+    runBulkDialog(m_formAct2Log, [this] { return m_formAct2Log->statement(); });
 }
 
 void TMainForm::mAD2LogClick()
 {
-    m_store.ADOCon.writableHandle();   // refused before any number is asked for
     createLogEditDialogs();
-    logedit::centreOn(m_formAD2Log, this);
-    if (m_formAD2Log->exec() != QDialog::Accepted)
-        return;
-    logedit::runBulkStatement(m_store, m_formAD2Log->statement());
+    runBulkDialog(m_formAD2Log, [this] { return m_formAD2Log->statement(); });
+}
+
+void TMainForm::showCommandResult(const QString& text)
+{
+    m_statusPanel2->setText(text);
+    m_statusPanel2->setToolTip(text);
 }
 
 void TMainForm::setMultyLogDlg(logedit::TMultyLogDlg* dialog)
@@ -270,7 +285,14 @@ void TMainForm::ApplyMultiLog()
         grid::GridViewModel& model;
         ~SmartRefreshOff() { model.setSmartRefresh(false); }
     } smartRefreshOff{model};
-    logedit::writeLogLines(table, dialog->memoLines(), first, last, dialog->FLogValues);
+    grid::BusyCursor busy;
+    const QString id = table.fieldValue(store::kActivityIdColumn).toString();
+    const int written = logedit::writeLogLines(table, dialog->memoLines(), first, last, dialog->FLogValues);
+    showCommandResult(QStringLiteral("%1: Log#%2 to Log#%3 applied, %4 changed")
+                          .arg(id)
+                          .arg(first)
+                          .arg(last)
+                          .arg(written == 1 ? QStringLiteral("1 log") : QStringLiteral("%1 logs").arg(written)));
 }
 
 void TMainForm::taActivitiesAfterScroll()
@@ -484,7 +506,11 @@ void TMainForm::m2ExcellClick()
         return;
     exporting::setSystemColors({colorOf(QPalette::Base), colorOf(QPalette::ButtonText), colorOf(QPalette::Button),
                                 colorOf(QPalette::Dark)});
+    grid::BusyCursor busy;
     const exporting::ExportResult result = exporting::ExportGridAsWorkbook(fileName, &cxGridProject()->model());
+    showCommandResult(QStringLiteral("Exported %1 rows to %2")
+                          .arg(result.recordsExported)
+                          .arg(QFileInfo(exporting::TcxXLSExportProvider::OutputNameFor(fileName)).fileName()));
     // Nothing is dropped silently: rows or columns the sheet cannot hold are reported.
     if (!result.complete())
         showInformation(result.notice());

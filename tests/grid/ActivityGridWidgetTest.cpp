@@ -33,6 +33,7 @@ private slots:
     void paintsBandsHeadersAndRows();
     void typingIntoALogCellPostsToTheFile();
     void readOnlyColumnsRefuseTyping();
+    void tabMovesBetweenCells();
     void checkBoxClickTogglesFlagInTheFile();
     void headerClickSortsAndRowKeysInsertNothing();
     void headerDragMovesWithinItsBandAndAwayHides();
@@ -142,6 +143,29 @@ void ActivityGridWidgetTest::typingIntoALogCellPostsToTheFile()
     QTest::keyClicks(&grid->view(), "Pour slab");
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
     QCOMPARE(readValue("A100", "Description").toString(), QStringLiteral("Pour slab"));
+}
+
+// Tab and Shift+Tab move between cells, also out of an open editor (posting
+// it), as in spreadsheet grids; they never leave the grid.
+void ActivityGridWidgetTest::tabMovesBetweenCells()
+{
+    auto* neighbour = new QLineEdit(grid.get());   // a next widget Tab could jump to
+    neighbour->show();
+    const int row = viewRowOf("A100");
+    QTest::mouseClick(viewport(), Qt::LeftButton, {}, cellCenter(row, logColumn(1)));
+    QCOMPARE(grid->view().focusedColumn(), logColumn(1));
+    QTest::keyClick(&grid->view(), Qt::Key_Tab);
+    QCOMPARE(grid->view().focusedColumn(), logColumn(2));
+    QCOMPARE(QApplication::focusWidget(), &grid->view());
+    QTest::keyClick(&grid->view(), Qt::Key_Backtab, Qt::ShiftModifier);
+    QCOMPARE(grid->view().focusedColumn(), logColumn(1));
+
+    QTest::keyClicks(&grid->view(), "typed");
+    QVERIFY(grid->view().isEditing());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QVERIFY(!grid->view().isEditing());
+    QCOMPARE(grid->view().focusedColumn(), logColumn(2));
+    QCOMPARE(readValue("A100", "Log#1").toString(), QStringLiteral("typed"));
 }
 
 void ActivityGridWidgetTest::readOnlyColumnsRefuseTyping()

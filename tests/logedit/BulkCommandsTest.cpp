@@ -253,4 +253,20 @@ TEST_F(BulkCommandsTest, DataFieldEntryOfTheFirstCodeCopiesActivityCode1)
     EXPECT_NE(readValue("A", "Log#6"), QVariant("cal"));
 }
 
+TEST(BulkFeedback, NamesTheCopyAndTheRowsItChanged)
+{
+    const struct {
+        QString statement;
+        int rows;
+        const char* shown;
+    } cases[] = {
+        {logedit::log2LogStatement("3", "10"), 16, "Log#3 => Log#10: 16 rows"},
+        {logedit::descriptionToLogStatement("5") + " WHERE ([Flag] = True)", 1, "Description => Log#5: 1 row"},
+        {logedit::logToDescriptionStatement("99"), 0, "Log#99 => Description: 0 rows"},
+        {logedit::dataToLogStatement("EarlyStart", "20"), 305, "EarlyStart => Log#20: 305 rows"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(logedit::bulkFeedback(c.statement, c.rows), QString::fromLatin1(c.shown)) << c.statement.toStdString();
+}
+
 } // namespace

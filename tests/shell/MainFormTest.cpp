@@ -23,6 +23,11 @@
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <QToolButton>
+#include <QDialogButtonBox>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
 #include <QtTest>
 
 using namespace orvane::shell;
@@ -341,6 +346,46 @@ private slots:
         QCOMPARE(opened.urls, (QList<QUrl>{QUrl::fromLocalFile(program.filePath("guide/index.html")),
                                            QUrl::fromLocalFile(program.filePath("orvane.chm"))}));
         QVERIFY(m_boxes.isEmpty());
+    }
+
+    // A long list (the activities a save could not write) scrolls inside a
+    // 1024 x 768 screen, OK in reach and the text selectable; a short
+    // message stays a plain message box.
+    void longListsFitTheScreen()
+    {
+        QStringList lines;
+        for (int i = 0; i < 300; ++i)
+            lines << QStringLiteral("A%1 is not found in local table.").arg(1000 + 10 * i);
+        std::unique_ptr<QDialog> box(createMessageBox(BoxKind::ErrorList, "Error", lines.join('\n'), nullptr));
+        box->show();
+        QVERIFY(QTest::qWaitForWindowExposed(box.get()));
+        QCOMPARE(box->windowTitle(), QString("Error"));
+        QVERIFY(box->frameGeometry().width() <= 1024 && box->frameGeometry().height() <= 768);
+        QVERIFY(box->screen()->availableGeometry().contains(box->frameGeometry()));
+        auto* buttons = box->findChild<QDialogButtonBox*>();
+        QVERIFY(buttons);
+        QPushButton* ok = buttons->button(QDialogButtonBox::Ok);
+        QVERIFY(ok && ok->isVisible());
+        QVERIFY(box->rect().contains(QRect(ok->mapTo(box.get(), QPoint(0, 0)), ok->size())));
+        auto* text = box->findChild<QPlainTextEdit*>("MessageText");
+        QVERIFY(text);
+        QCOMPARE(text->toPlainText(), lines.join('\n'));
+        QVERIFY(text->textInteractionFlags() & Qt::TextSelectableByMouse);
+
+        std::unique_ptr<QDialog> plain(createMessageBox(BoxKind::Error, "Orvane", "One line.", nullptr));
+        QVERIFY(qobject_cast<QMessageBox*>(plain.get()));
+    }
+
+    // The platform adds the application's display name to window titles
+    // when one is set: none is, so every title is exactly the window's own.
+    void windowTitlesHaveNothingAdded()
+    {
+        orvane::testing::TempWorkDir dir;
+        TAboutForm about;
+        TMainForm form(&about);
+        QCOMPARE(applicationTitle(), QString("Orvane"));
+        QCOMPARE(QGuiApplication::applicationDisplayName(), QCoreApplication::applicationName());
+        QVERIFY(QCoreApplication::applicationName() != "Orvane");
     }
 
     void commandErrorsReachTheCommonBox()
