@@ -356,9 +356,13 @@ bool GridView::viewportEvent(QEvent* event)
         } else if (rowAt(pos) >= 0 && columnAt(pos) >= 0) {
             area = cellRect(rowAt(pos), columnAt(pos));
             if (m_model.editorKind(columnAt(pos)) != EditorKind::CheckBox)
-                text = m_model.displayText(rowAt(pos), columnAt(pos));
+                text = m_model.toolTipText(rowAt(pos), columnAt(pos));
         }
-        if (!text.isEmpty() && fontMetrics().horizontalAdvance(text) + 2 * kCellPadding + 12 > area.width())
+        // A cell that shows less than its whole value (a shortened text, a
+        // date without its time of day) tells the rest on hovering.
+        if (!text.isEmpty()
+            && (fontMetrics().horizontalAdvance(text) + 2 * kCellPadding + 12 > area.width()
+                || (rowAt(pos) >= 0 && text != m_model.displayText(rowAt(pos), columnAt(pos)))))
             QToolTip::showText(help->globalPos(), text, viewport(), area);
         else
             QToolTip::hideText();
@@ -590,9 +594,18 @@ void GridView::paintCell(QPainter& p, const ColumnGeometry& g, int viewRow, cons
     const QRect textRect = rect.adjusted(kCellPadding, 0, -kCellPadding - 1, 0);
     const QFontMetrics& fm = p.fontMetrics();
     p.setPen(text);
-    if (fm.horizontalAdvance(s) > textRect.width())
-        p.drawText(textRect, Qt::AlignVCenter | Qt::AlignLeft, fm.elidedText(s, Qt::ElideRight, textRect.width()));
-    else
+    if (fm.horizontalAdvance(s) > textRect.width()) {
+        if (textRect.width() >= fm.horizontalAdvance(QStringLiteral("\u2026")) + 2) {
+            p.drawText(textRect, Qt::AlignVCenter | Qt::AlignLeft, fm.elidedText(s, Qt::ElideRight, textRect.width()));
+        } else {
+            // Too narrow even for the mark: a blank would read as "no
+            // value", so the cell shows "#" as spreadsheets do, cut at its edge.
+            p.save();
+            p.setClipRect(rect.adjusted(0, 0, -1, 0), Qt::IntersectClip);
+            p.drawText(rect.adjusted(1, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft, QStringLiteral("###"));
+            p.restore();
+        }
+    } else
         p.drawText(textRect, Qt::AlignVCenter | toQt(c.contentAlignment), s);
 }
 
@@ -775,6 +788,23 @@ bool GridView::eventFilter(QObject* watched, QEvent* event)
         }
     }
     return QAbstractScrollArea::eventFilter(watched, event);
+}
+
+int GridView::contentWidth(int columnId) const
+{
+    // Only the longest texts can be the widest: measure those.
+    const QFontMetrics metrics = fontMetrics();
+    const int rows = m_model.rowCount();
+    qsizetype longest = 0;
+    for (int row = 0; row < rows; ++row)
+        longest = std::max(longest, m_model.displayText(row, columnId).size());
+    int width = 0;
+    for (int row = 0; row < rows; ++row) {
+        const QString text = m_model.displayText(row, columnId);
+        if (text.size() + 2 >= longest)
+            width = std::max(width, metrics.horizontalAdvance(text) + 2 * kCellPadding + 2);
+    }
+    return width;
 }
 
 bool GridView::focusNextPrevChild(bool next)

@@ -91,6 +91,12 @@ protected:
     // Tab and Shift+Tab move between cells, as in spreadsheet grids, rather
     // than to the next widget of the window.
     bool focusNextPrevChild(bool next) override;
+
+public:
+    // The width a column needs to show the whole text of every row.
+    int contentWidth(int columnId) const;
+
+protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;

@@ -1,8 +1,8 @@
 #include "logedit/FilterDateEdit.h"
 
-#include "grid/GridViewModel.h"
 #include "logedit/FilterValues.h"
 #include "logedit/GridFilter.h"
+#include "store/CopiedValueText.h"
 
 #include <QCalendarWidget>
 #include <QDateTime>
@@ -50,7 +50,8 @@ void FilterDateEdit::setValue(const QVariant& value)
     }
     const QDateTime dt = dateValue(value);
     m_time = dt.time().isValid() ? dt.time() : QTime(0, 0);
-    m_edit->setText(grid::GridViewModel::displayTextOf(dt, store::FieldKind::Date));
+    // The whole value, time of day included, so it reads back unchanged.
+    m_edit->setText(store::copiedText(dt, store::FieldKind::Date));
 }
 
 void FilterDateEdit::pickDate(const QDate& date)

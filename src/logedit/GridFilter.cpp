@@ -8,6 +8,7 @@
 #include "logedit/FilterPanel.h"
 #include "logedit/TcxFilterDialog.h"
 #include "logedit/TfmFilterControlDialog.h"
+#include "store/CopiedValueText.h"
 #include "store/ActivityTable.h"
 
 #include <QDateTime>
@@ -135,7 +136,18 @@ QVariant dateFromText(const QString& text)
     if (t.isEmpty())
         return QVariant();
     const QLocale locale;
-    QDateTime dt = locale.toDateTime(t, QLocale::ShortFormat);
+    // The forms the grid and copied logs write first: the short date with a
+    // four-digit year, with or without the short time.
+    const QString fullYear = store::fullYearDateFormat(locale);
+    QDateTime dt = locale.toDateTime(t, fullYear + QLatin1Char(' ') + locale.timeFormat(QLocale::ShortFormat));
+    if (!dt.isValid()) {
+        const QDate d = locale.toDate(t, fullYear);
+        if (d.isValid())
+            dt = QDateTime(d, QTime(0, 0));
+    }
+    if (dt.isValid())
+        return dt;
+    dt = locale.toDateTime(t, QLocale::ShortFormat);
     QString format = locale.dateTimeFormat(QLocale::ShortFormat);
     if (!dt.isValid()) {
         const QDate d = locale.toDate(t, QLocale::ShortFormat);

@@ -304,6 +304,7 @@ void TMainForm::taActivitiesAfterScroll()
 QWidget* TMainForm::createGridArea()
 {
     m_grid = new grid::ActivityGrid(m_store.taActivities, this);
+    m_grid->fitStartColumnsOnFirstRows();
     // A refused cell edit (a read-only file, a value that does not fit) is
     // shown in the common error box like every other error.
     connect(&m_grid->view(), &grid::GridView::editError, this, [](const QString& message) { showErrorBox(message); });

@@ -190,7 +190,8 @@ TEST_F(BulkCommandsTest, PendingEditIsPostedAfterTheStatement)
     EXPECT_EQ(readValue("B", "Log#2"), QVariant("one B"));
 }
 
-// A copied date or number arrives as the text the grid shows for it.
+// A copied number arrives as the text the grid shows for it; a copied date
+// as the grid's date with its time of day, always with a four-digit year.
 TEST_F(BulkCommandsTest, CopiedDatesAndNumbersReadAsTheGridShowsThem)
 {
     for (const QLocale& locale : {QLocale::c(), QLocale(QLocale::German, QLocale::Germany),
@@ -205,7 +206,15 @@ TEST_F(BulkCommandsTest, CopiedDatesAndNumbersReadAsTheGridShowsThem)
                 return grid::GridViewModel::displayTextOf(st->taActivities.value(row, column),
                                                           store::fieldKind(column));
             };
-            EXPECT_EQ(st->taActivities.value(row, store::logColumn(10)).toString(), shown(7));
+            const QDateTime start = st->taActivities.value(row, 7).toDateTime();
+            const QString copied = st->taActivities.value(row, store::logColumn(10)).toString();
+            if (start.isValid()) {
+                EXPECT_TRUE(copied.startsWith(shown(7))) << copied.toStdString();
+                EXPECT_TRUE(copied.contains(QString::number(start.date().year()))) << copied.toStdString();
+                if (start.time() != QTime(0, 0))
+                    EXPECT_TRUE(copied.endsWith(locale.toString(start.time(), QLocale::ShortFormat)))
+                        << copied.toStdString();
+            }
             EXPECT_EQ(st->taActivities.value(row, store::logColumn(11)).toString(), shown(2));
             EXPECT_EQ(st->taActivities.value(row, store::logColumn(12)).toString(), shown(6));
         }
