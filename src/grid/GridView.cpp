@@ -1,6 +1,7 @@
 #include "grid/GridView.h"
 
 #include "common/Errors.h"
+#include "grid/BusyCursor.h"
 #include "grid/CustomizationWindow.h"
 #include "store/ActivityTable.h"
 
@@ -1038,6 +1039,7 @@ void GridView::mouseReleaseEvent(QMouseEvent* event)
     switch (drag) {
     case DragKind::PendingColumn: {
         // A click on a header sorts by that column.
+        const BusyCursor busy;
         const GridColumn& c = m_model.column(m_dragItem);
         const SortOrder next = c.sortOrder == SortOrder::Ascending ? SortOrder::Descending : SortOrder::Ascending;
         if (event->modifiers() & Qt::ControlModifier)

@@ -11,6 +11,7 @@
 #include "store/CopiedValueText.h"
 #include "store/ActivityTable.h"
 
+#include <QApplication>
 #include <QDateTime>
 #include <QMessageBox>
 #include <QSet>
@@ -49,8 +50,18 @@ public:
             m_table.setFiltered(on);
     }
     void setCaseInsensitiveFilter(bool on) override { m_table.setCaseInsensitiveFilter(on); }
-    void disableControls() override { m_model.beginUpdate(); }
-    void enableControls() override { m_model.endUpdate(); }
+    // A filter over many rows takes a moment: the busy cursor shows
+    // while the rows are held still.
+    void disableControls() override
+    {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        m_model.beginUpdate();
+    }
+    void enableControls() override
+    {
+        m_model.endUpdate();
+        QApplication::restoreOverrideCursor();
+    }
 
 private:
     grid::GridViewModel& m_model;
