@@ -3,6 +3,7 @@
 #include "common/ErrorText.h"
 #include "common/Errors.h"
 #include "grid/ActivityGrid.h"
+#include "grid/BusyCursor.h"
 #include "grid/GridView.h"
 #include "logedit/FilterDropDown.h"
 #include "logedit/FilterPanel.h"
@@ -11,7 +12,6 @@
 #include "store/CopiedValueText.h"
 #include "store/ActivityTable.h"
 
-#include <QApplication>
 #include <QDateTime>
 #include <QMessageBox>
 #include <QSet>
@@ -54,18 +54,20 @@ public:
     // while the rows are held still.
     void disableControls() override
     {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
+        m_busy.push_back(std::make_unique<grid::BusyCursor>());
         m_model.beginUpdate();
     }
     void enableControls() override
     {
         m_model.endUpdate();
-        QApplication::restoreOverrideCursor();
+        if (!m_busy.empty())
+            m_busy.pop_back();
     }
 
 private:
     grid::GridViewModel& m_model;
     DataSetFilterTable<store::ActivityTable> m_table;
+    std::vector<std::unique_ptr<grid::BusyCursor>> m_busy;   // one per push under way
 };
 
 // What the model keeps: the criteria together with the column source and the
