@@ -104,8 +104,11 @@ int runBulkStatement(store::ActivityStore& store, const QString& statement)
 {
     const QString text = withRowFilter(statement, store.taActivities);
     RequeryOnExit requery(store.taActivities);
+    store::UndoRecording recording(store.undo, QStringLiteral("bulk command"));
     store.qLog2Log.setSql(text);
-    return store.qLog2Log.execSQL();
+    const int changed = store.qLog2Log.execSQL();
+    recording.finish();
+    return changed;
 }
 
 QString bulkFeedback(const QString& statement, int rowsChanged)

@@ -42,7 +42,8 @@ QString withRowFilter(const QString& statement, const store::ActivityTable& tabl
 // Runs one bulk statement (with the row filter, as above) through qLog2Log
 // and re-reads the table however the statement ends, so the grid and an
 // open multi-line editor land on the first row. An error of the statement
-// is passed on after the re-read. Returns the number of rows changed.
+// is passed on after the re-read. The cells it changes are kept in the
+// store's undo history. Returns the number of rows changed.
 int runBulkStatement(store::ActivityStore& store, const QString& statement);
 
 // What a bulk statement did, for the user: "Log#3 => Log#10: 16 rows" for

@@ -23,6 +23,7 @@
 #include "shell/TAboutForm.h"
 #include "shell/ToolBarPictures.h"
 #include "shell/UserSetting.h"
+#include "shell/WorkbookCommands.h"
 
 #include <QAction>
 #include <QApplication>
@@ -104,6 +105,7 @@ TMainForm::TMainForm(TAboutForm* aboutForm, QWidget* parent)
     createLogEditDialogs();
     createPickers();
     connect(&m_store.taActivities, &store::ActivityTable::afterScroll, this, &TMainForm::taActivitiesAfterScroll);
+    enableUndo();
 }
 
 TMainForm::~TMainForm() = default;
@@ -287,7 +289,10 @@ void TMainForm::ApplyMultiLog()
     } smartRefreshOff{model};
     grid::BusyCursor busy;
     const QString id = table.fieldValue(store::kActivityIdColumn).toString();
+    store::UndoRecording recording(m_store.undo, QStringLiteral("multi-line edit"));
     const int written = logedit::writeLogLines(table, dialog->memoLines(), first, last, dialog->FLogValues);
+    recording.finish();
+    m_menuActions.value(Command::Undo)->setEnabled(m_store.undo.canUndo());
     showCommandResult(QStringLiteral("%1: Log#%2 to Log#%3 applied, %4 changed")
                           .arg(id)
                           .arg(first)
@@ -413,6 +418,8 @@ void TMainForm::runCommand(Command command)
         case Command::AD2Log: mAD2LogClick(); break;
         case Command::MultyLog: mMultyLogClick(); break;
         case Command::Export: m2ExcellClick(); break;
+        case Command::FromWorkbook: mFromWorkbookClick(); break;
+        case Command::Undo: mUndoClick(); break;
         default: break;
         }
     });
@@ -515,6 +522,51 @@ void TMainForm::m2ExcellClick()
     // Nothing is dropped silently: rows or columns the sheet cannot hold are reported.
     if (!result.complete())
         showInformation(result.notice());
+}
+
+void TMainForm::enableUndo()
+{
+    // Every change to many cells ends in a re-read or a posted row; the
+    // Undo item follows the history then. Ctrl+Z works from the whole
+    // window, the menu being a pop-up of the cool bar.
+    m_store.undo.setEnabled(true);
+    QAction* undo = m_menuActions.value(Command::Undo);
+    undo->setShortcut(QKeySequence::Undo);
+    addAction(undo);
+    const auto follow = [this, undo] { undo->setEnabled(m_store.undo.canUndo()); };
+    connect(&m_store.taActivities, &store::ActivityTable::rowsReset, this, follow);
+    connect(&m_store.taActivities, &store::ActivityTable::rowPosted, this, follow);
+    follow();
+}
+
+void TMainForm::mFromWorkbookClick()
+{
+    m_store.ADOCon.writableHandle();   // refused before a file is asked for
+    const QString fileName = askWorkbookFileName
+                                 ? askWorkbookFileName()
+                                 : QFileDialog::getOpenFileName(this, QStringLiteral("Get logs from workbook"), QString(),
+                                                                QStringLiteral("Workbooks (*.xls *.xlsx)"));
+    if (fileName.isEmpty())
+        return;
+    postPendingEdit(m_grid, m_store.taActivities);
+    QStringList codeCaptions;
+    for (int column = store::kFirstCodeColumn; column < store::kFirstLogColumn; ++column)
+        codeCaptions << m_grid->model().columnCaption(column);
+    const QString status = updateFromWorkbook(
+        m_store, fileName, codeCaptions, [this](const QStringList& preview, bool anyChange) {
+            return confirmWorkbookUpdate ? confirmWorkbookUpdate(preview, anyChange)
+                                         : confirmWorkbookUpdateWithDialog(this, preview, anyChange);
+        });
+    if (!status.isEmpty())
+        showCommandResult(status);
+}
+
+void TMainForm::mUndoClick()
+{
+    postPendingEdit(m_grid, m_store.taActivities);
+    if (!m_store.undo.canUndo())
+        return;
+    showCommandResult(undoLastChange(m_store));
 }
 
 } // namespace orvane::shell

@@ -104,6 +104,14 @@ public:
     // by default; tests put their own answer here.
     std::function<QString()> askExportFileName;
 
+    // "Get logs from workbook..." and Edit > Undo.
+    void mFromWorkbookClick();
+    void mUndoClick();
+    // The workbook to read (empty: cancelled) and the answer to its preview;
+    // an open dialog and a message box by default, tests answer here.
+    std::function<QString()> askWorkbookFileName;
+    std::function<bool(const QStringList& preview, bool anyChange)> confirmWorkbookUpdate;
+
     // The bulk-command dialogs, created once after the pickers.
     logedit::TForm2Log* Form2Log() const { return m_form2Log; }
     logedit::TFormAct2Log* FormAct2Log() const { return m_formAct2Log; }
@@ -134,6 +142,7 @@ private:
     QString askExportFileNameWithDialog();
     void FormClose();
     void buildCommandBars();
+    void enableUndo();
     QWidget* createGridArea();
     void runCommand(Command command);
     // Runs one bulk-command dialog and, on OK, its statement.

@@ -115,12 +115,13 @@ private slots:
                 entries << (item->isSeparator() ? QString("-") : item->text());
             items << entries;
         }
-        QCOMPARE(tops, (QStringList{"File", "Actions", "Help"}));
+        QCOMPARE(tops, (QStringList{"File", "Edit", "Actions", "Help"}));
         QCOMPARE(items[0], (QStringList{"Get logs from P3...", "Set logs to P3...", "-", "Exit"}));
-        QCOMPARE(items[1], (QStringList{"Log # X => Log # Y...", "Description && Log...", "Activity data => Log...",
+        QCOMPARE(items[1], (QStringList{"Undo (import and saves to P3 end the undo history)"}));
+        QCOMPARE(items[2], (QStringList{"Log # X => Log # Y...", "Description && Log...", "Activity data => Log...",
                                         "-", "Logs multy edit...", "Customize fields...", "-",
-                                        "Export to MS Excell..."}));
-        QCOMPARE(items[2], (QStringList{"Orvane Help", "-", "Marbolt ltd. Home Page", "-", "About..."}));
+                                        "Export to MS Excell...", "Get logs from workbook..."}));
+        QCOMPARE(items[3], (QStringList{"Orvane Help", "-", "Marbolt ltd. Home Page", "-", "About..."}));
         // No accelerator letters: every "&" is doubled, so none is a mnemonic.
         for (const QStringList& entries : items)
             for (const QString& text : entries)
@@ -142,7 +143,7 @@ private slots:
         }
         QCOMPARE(captions, (QStringList{"Open project", "Save", "Save to Primavera", "-", "Log# X => Log# Y",
                                         "Description & Log", "Data => Log", "-", "Multy edit logs",
-                                        "Customize fields", "-", "Export to Excell", "-"}));
+                                        "Customize fields", "-", "Export to Excell", "Logs from workbook", "-"}));
         // Menu item and tool button of one command share one handler.
         QCOMPARE(form.menuAction(Command::Open)->objectName(), QString("tbtnOpenClick_menu"));
         QCOMPARE(form.toolAction(Command::Open)->objectName(), QString("tbtnOpenClick"));
@@ -252,11 +253,13 @@ private slots:
             orvane::p3link::CurrentProjectGroup = "CLIN";
             int asked = 0;
             form.askExportFileName = [&] { ++asked; return dir.file("grid.xls"); };
+            form.askWorkbookFileName = [&] { ++asked; return dir.file("grid.xls"); };
             const std::vector<std::pair<const char*, std::function<void()>>> commands = {
                 {"Save", [&] { form.toolAction(Command::Save)->trigger(); }},
                 {"Save to Primavera", [&] { form.toolAction(Command::SaveTo)->trigger(); }},
                 {"Get logs from P3", [&] { form.toolAction(Command::Open)->trigger(); }},
                 {"Export", [&] { form.toolAction(Command::Export)->trigger(); }},
+                {"Logs from workbook", [&] { form.toolAction(Command::FromWorkbook)->trigger(); }},
                 {"Apply", [&] { runGuarded([&] { form.ApplyMultiLog(); }); }},
                 {"bulk copy", [&] { runGuarded([&] {
                      orvane::logedit::runBulkStatement(form.store(), orvane::logedit::log2LogStatement("1", "2"));
