@@ -19,7 +19,10 @@ src=$(find "$src_root" -mindepth 1 -maxdepth 1 -type d -name 'qt6-base-*' | head
 [ -n "$src" ] || { echo "qt6-base source not found in $src_root" >&2; exit 1; }
 
 build="$ORVANE_WIN_CACHE/build/qt6-base"
-rm -rf "$build" "$QT_WIN_PREFIX"
+rm -rf "$QT_WIN_PREFIX"
+# A build that was stopped part-way goes on where it stopped.
+if [ ! -f "$build/build.ninja" ]; then
+rm -rf "$build"
 mkdir -p "$build"
 
 # Host side: Debian's own Qt tools (moc, uic, rcc) of the same version.
@@ -50,6 +53,7 @@ cmake -S "$src" -B "$build" -G Ninja \
     -DFEATURE_printsupport=OFF \
     -DFEATURE_static_runtime=ON \
     >&2
+fi
 
 nice -n 19 cmake --build "$build" --parallel "$WIN_JOBS" >&2
 cmake --install "$build" >&2
