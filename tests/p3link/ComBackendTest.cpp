@@ -8,6 +8,7 @@
 #include "p3link/com/ComAutomation.h"
 #include "p3link/com/ComVariant.h"
 #include "p3sim/Server.h"
+#include "support/ErrorOf.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -23,15 +24,7 @@ namespace {
 namespace m = member;
 using com::Variant;
 
-QString errorOf(const std::function<void()>& call)
-{
-    try {
-        call();
-    } catch (const OrvaneError& e) {
-        return e.message();
-    }
-    return QStringLiteral("<no error>");
-}
+using testing::errorOf;
 
 const com::DispatchBridge& noObjects()
 {
