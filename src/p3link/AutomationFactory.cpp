@@ -1,35 +1,40 @@
 #include "p3link/AutomationFactory.h"
 
-#include "p3sim/Server.h"
-
 #include <map>
 
 namespace orvane::p3link {
 
 namespace {
 
-ObjectCreator defaultCreator(const QString& progId)
+using CreatorTable = std::map<QString, ObjectCreator>;
+
+// Function-local statics: backends register from static constructors of
+// other translation units, whose order is not defined.
+CreatorTable& backends()
 {
-    if (progId == kP3SessionProgId)
-        return [] { return p3sim::createSession(); };
-    return {};
+    static CreatorTable creators;
+    return creators;
 }
 
-std::map<QString, ObjectCreator>& overrides()
+CreatorTable& overrides()
 {
-    static std::map<QString, ObjectCreator> creators;
+    static CreatorTable creators;
     return creators;
+}
+
+ObjectCreator lookup(const CreatorTable& table, const QString& progId)
+{
+    const auto it = table.find(progId);
+    return it != table.end() ? it->second : ObjectCreator();
 }
 
 } // namespace
 
 P3Object createAutomationObject(const QString& progId)
 {
-    ObjectCreator creator;
-    if (auto it = overrides().find(progId); it != overrides().end())
-        creator = it->second;
-    else
-        creator = defaultCreator(progId);
+    ObjectCreator creator = lookup(overrides(), progId);
+    if (!creator)
+        creator = lookup(backends(), progId);
     if (!creator)
         throw AutomationError(QStringLiteral("Invalid class string"));
     ObjectRef object = creator();
@@ -38,11 +43,14 @@ P3Object createAutomationObject(const QString& progId)
     return P3Object(std::move(object));
 }
 
+void registerAutomationBackend(const QString& progId, ObjectCreator creator)
+{
+    backends()[progId] = std::move(creator);
+}
+
 ObjectCreator setAutomationCreator(const QString& progId, ObjectCreator creator)
 {
-    ObjectCreator previous;
-    if (auto it = overrides().find(progId); it != overrides().end())
-        previous = it->second;
+    ObjectCreator previous = lookup(overrides(), progId);
     if (creator)
         overrides()[progId] = std::move(creator);
     else

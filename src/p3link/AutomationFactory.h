@@ -1,6 +1,8 @@
 #pragma once
-// Creation of automation objects by ProgID. On this platform "P3Session" is
-// served by the simulated P3 server; a COM backend plugs in here on Windows.
+// Creation of automation objects by ProgID. Backends register the ProgIDs
+// they serve: the simulated P3 server (p3sim_backend) on Linux and in the
+// tests, the COM backend (orvane_p3link_com) on Windows. A program links the
+// one it uses; p3link itself knows none of them.
 
 #include "p3link/P3Object.h"
 
@@ -19,8 +21,21 @@ using ObjectCreator = std::function<ObjectRef()>;
 // a ProgID nobody serves.
 P3Object createAutomationObject(const QString& progId);
 
-// Replaces the creator of a ProgID (an empty creator restores the default);
-// returns the one it replaced. For tests and alternative backends.
+// Makes creator the backend's way to create progId. Called by a backend
+// once, at start-up; a later registration replaces an earlier one.
+void registerAutomationBackend(const QString& progId, ObjectCreator creator);
+
+// Registers a backend while static objects are constructed:
+//   const AutomationBackendRegistration reg(kP3SessionProgId, [] { ... });
+struct AutomationBackendRegistration {
+    AutomationBackendRegistration(const QString& progId, ObjectCreator creator)
+    {
+        registerAutomationBackend(progId, std::move(creator));
+    }
+};
+
+// Puts creator in front of the registered backend for progId (an empty
+// creator removes it again); returns the one it replaced. For tests.
 ObjectCreator setAutomationCreator(const QString& progId, ObjectCreator creator);
 
 } // namespace orvane::p3link

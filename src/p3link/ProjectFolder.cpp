@@ -27,6 +27,24 @@ QString shortPathName(const QString& path)
 #endif
 }
 
+QString longPathName(const QString& path)
+{
+#ifdef Q_OS_WIN
+    const std::wstring wide = QDir::toNativeSeparators(path).toStdWString();
+    const DWORD needed = GetLongPathNameW(wide.c_str(), nullptr, 0);
+    if (needed == 0)
+        return path;
+    std::wstring buffer(needed, L'\0');
+    const DWORD written = GetLongPathNameW(wide.c_str(), buffer.data(), needed);
+    if (written == 0 || written >= needed)
+        return path;
+    buffer.resize(written);
+    return QString::fromStdWString(buffer);
+#else
+    return path;
+#endif
+}
+
 QString findProjectDirectory(const QString& folder)
 {
     if (folder.isEmpty())

@@ -16,6 +16,9 @@ inline constexpr char kProjectDirectoryPattern[] = "*dir.p3";
 // The short (8.3) form of a path. On systems without short names it is the
 // path itself; empty when the system gives no short form.
 QString shortPathName(const QString& path);
+// The long form of a path that may hold short (8.3) names, as the folder
+// tree shows it; the path itself elsewhere or when the system has none.
+QString longPathName(const QString& path);
 
 // When folder holds a file (not a directory) matching "*dir.p3", compared
 // case-insensitively, returns the short form of the folder; empty otherwise.

@@ -167,7 +167,9 @@ void TP3OpenDlg::FormShow()
 
 void TP3OpenDlg::moveTreeTo(const QString& path)
 {
-    const QFileInfo info(path);
+    // P3 names its folder by the short path Orvane gave it; the tree knows
+    // folders by their long names.
+    const QFileInfo info(longPathName(path));
     const QModelIndex index = path.isEmpty() || !info.isDir() ? QModelIndex() : m_model->index(info.absoluteFilePath());
     if (!index.isValid())
         throw EP3EngineError(QStringLiteral("Error setting path: \"") + path + QLatin1Char('"'));

@@ -4,6 +4,7 @@
 #include "store/ActivityTable.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QLabel>
 #include <QProgressBar>
 #include <QWidget>
@@ -31,7 +32,7 @@ void WindowOperationView::showProject(const QString& caption, const QString& fol
     if (m_parts.window)
         m_parts.window->setWindowTitle(caption);
     if (m_parts.statusPanel1)
-        m_parts.statusPanel1->setText(folder);
+        m_parts.statusPanel1->setText(QDir::toNativeSeparators(folder));
 }
 
 void WindowOperationView::restoreProject()

@@ -6,6 +6,7 @@
 
 #include "p3link/P3Members.h"
 #include "p3sim/ProjectStore.h"
+#include "support/ErrorOf.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -64,15 +65,7 @@ P3Object findActivity(const P3Object& project, const QString& id)
     return found;
 }
 
-QString errorOf(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const AutomationError& e) {
-        return e.message();
-    }
-    return QStringLiteral("<no error>");
-}
+using orvane::testing::errorOf;
 
 void writeFile(const QString& path, const QByteArray& data)
 {

@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Builds Orvane for Windows x86-64 on Debian 12 with the MinGW-w64 cross
+# compiler, runs its tests under Wine and packs orvane-windows.zip.
+#
+#   scripts/build-windows.sh            build, test under Wine, pack the zip
+#   scripts/build-windows.sh --no-test  build and pack only
+#
+# Qt (static, from Debian's qt6-base source), the SQLite amalgamation (from
+# Debian's sqlite3 source) and GoogleTest's sources are prepared once under
+# $ORVANE_WIN_CACHE (default /opt/orvane-cache) and reused by later runs.
+# The build goes to build/windows, the zip to build/windows/orvane-windows.zip.
+set -euo pipefail
+. "$(dirname "$0")/windows/common.sh"
+
+run_tests=1
+[ "${1:-}" = "--no-test" ] && run_tests=0
+
+apt_install dpkg-dev tcl g++-mingw-w64-x86-64-posix cmake ninja-build qt6-base-dev qt6-base-dev-tools \
+    wine wine64 xvfb xauth imagemagick zip python3 python3-xlrd
+ensure_deb_src
+
+start=$(date +%s)
+nice -n 19 "$ORVANE_ROOT/scripts/windows/build-qt.sh"
+log "Qt ready after $(( $(date +%s) - start )) s"
+
+# SQLite: the amalgamation generated from Debian's source package.
+sqlite_dir="$ORVANE_WIN_CACHE/sqlite3-amalgamation"
+if [ ! -f "$sqlite_dir/sqlite3.c" ]; then
+    fetch_source sqlite3 "$ORVANE_WIN_CACHE/src/sqlite3"
+    src=$(find "$ORVANE_WIN_CACHE/src/sqlite3" -mindepth 1 -maxdepth 1 -type d -name 'sqlite3-*' | head -n1)
+    work="$ORVANE_WIN_CACHE/build/sqlite3"
+    rm -rf "$work"; mkdir -p "$work"
+    (cd "$work" && "$src/configure" >/dev/null && make sqlite3.c >/dev/null)
+    mkdir -p "$sqlite_dir"
+    cp "$work/sqlite3.c" "$work/sqlite3.h" "$sqlite_dir/"
+    rm -rf "$work"
+fi
+
+# GoogleTest: Debian's sources, built with the project.
+fetch_source googletest "$ORVANE_WIN_CACHE/src/googletest"
+gtest_src=$(find "$ORVANE_WIN_CACHE/src/googletest" -mindepth 1 -maxdepth 1 -type d -name 'googletest-*' | head -n1)
+
+build="$ORVANE_ROOT/build/windows"
+"$QT_WIN_PREFIX/bin/qt-cmake" -S "$ORVANE_ROOT" -B "$build" -G Ninja \
+    -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_SYSTEM_NAME=Windows \
+    -DCMAKE_C_COMPILER=$MINGW_TRIPLE-gcc-posix \
+    -DCMAKE_CXX_COMPILER=$MINGW_TRIPLE-g++-posix \
+    -DCMAKE_RC_COMPILER=$MINGW_TRIPLE-windres \
+    -DORVANE_BUILD_TESTS=ON \
+    -DORVANE_SQLITE_SOURCE="$sqlite_dir" \
+    -DORVANE_GTEST_SOURCE="$gtest_src" >&2
+start=$(date +%s)
+nice -n 10 cmake --build "$build" --parallel "$WIN_JOBS" >&2
+log "Orvane for Windows built in $(( $(date +%s) - start )) s"
+
+# The zip a planner unpacks beside P3.
+stage="$build/package/Orvane"
+rm -rf "$build/package"; mkdir -p "$stage"
+cp "$build/src/shell/orvane.exe" "$build/tools/orvane-batch.exe" "$stage/"
+cp "$ORVANE_ROOT/scripts/windows/README-Windows.txt" "$stage/README.txt"
+sed -i 's/$/\r/' "$stage/README.txt"
+rm -f "$build/orvane-windows.zip"
+(cd "$build/package" && zip -qr "$build/orvane-windows.zip" Orvane)
+log "packed $build/orvane-windows.zip"
+
+if [ "$run_tests" = 1 ]; then
+    "$ORVANE_ROOT/scripts/windows/test-wine.sh" "$build"
+fi
