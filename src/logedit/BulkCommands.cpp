@@ -2,6 +2,7 @@
 
 #include "common/Errors.h"
 #include "logedit/MultiLogLines.h"
+#include "store/ActivityLayout.h"
 #include "store/ActivityStore.h"
 
 #include <QRegularExpression>
@@ -32,15 +33,12 @@ QString dataToLogStatement(const QString& field, const QString& n)
 
 int logNumberFromText(const QString& text, const QLocale& locale)
 {
-    const QString t = text.trimmed();
-    bool ok = false;
-    int number = locale.toInt(t, &ok);
-    if (!ok)
-        number = QLocale::c().toInt(t, &ok);
-    if (!ok || number < 1 || number > kMultiLogCount)
-        throw OrvaneError(QStringLiteral("There is no log column \"Log#%1\": log numbers run from 1 to 99")
-                              .arg(text.left(40)));
-    return number;
+    const std::optional<int> number = numberBoxValue(text, locale);
+    if (!number || *number < 1 || *number > store::kLogCount)
+        throw OrvaneError(QStringLiteral("There is no log column \"Log#%1\": log numbers run from 1 to %2")
+                              .arg(text.left(40))
+                              .arg(store::kLogCount));
+    return *number;
 }
 
 QString log2LogStatement(int x, int y)

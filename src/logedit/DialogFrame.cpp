@@ -1,6 +1,7 @@
 #include "logedit/DialogFrame.h"
 
 #include "logedit/BulkCommands.h"
+#include "store/ActivityLayout.h"
 
 #include <QCoreApplication>
 #include <QFocusEvent>
@@ -61,7 +62,7 @@ protected:
 QSpinBox* newLogNumberBox(QWidget* parent)
 {
     auto* box = new LogNumberBox(parent);
-    box->setRange(1, 99);
+    box->setRange(1, store::kLogCount);
     box->setValue(1);
     box->setButtonSymbols(QAbstractSpinBox::UpDownArrows);
     box->setAccelerated(true);

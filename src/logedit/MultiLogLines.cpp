@@ -9,15 +9,9 @@ namespace orvane::logedit {
 
 namespace {
 
-int logFieldIndex(int number)
-{
-    // The log block sits just before the last field (the mark).
-    return store::kColumnCount - 101 + number;
-}
-
 int clampToRange(int value)
 {
-    return std::clamp(value, 1, kMultiLogCount);
+    return std::clamp(value, 1, store::kLogCount);
 }
 
 // Whether a line break starts at text[i]; *length is its length.
@@ -35,13 +29,19 @@ bool isBreakAt(const QString& text, qsizetype i, qsizetype* length)
 
 } // namespace
 
+std::optional<int> numberBoxValue(const QString& text, const QLocale& locale)
+{
+    const QString t = text.trimmed();
+    bool ok = false;
+    int value = locale.toInt(t, &ok);
+    if (!ok)
+        value = QLocale::c().toInt(t, &ok);
+    return ok ? std::optional<int>(value) : std::nullopt;
+}
+
 int rangeBoxValue(const QString& text, const QLocale& locale)
 {
-    bool ok = false;
-    int value = locale.toInt(text.trimmed(), &ok);
-    if (!ok)
-        value = QLocale::c().toInt(text.trimmed(), &ok);
-    return ok ? value : 1;
+    return numberBoxValue(text, locale).value_or(1);
 }
 
 QString shownLogLine(const QString& stored)
@@ -87,7 +87,7 @@ QStringList rangeLines(const QStringList& logValues, int first, int last, bool* 
     QStringList lines;
     bool stopped = false;
     for (int n = first; n <= last; ++n) {
-        if (n < 1 || n > kMultiLogCount) {
+        if (n < 1 || n > store::kLogCount) {
             stopped = true;
             break;
         }
@@ -139,9 +139,9 @@ QStringList typedLines(const QString& plainText)
 QStringList readLogValues(const store::ActivityTable& table)
 {
     QStringList values;
-    values.reserve(kMultiLogCount);
-    for (int n = 1; n <= kMultiLogCount; ++n) {
-        const QVariant v = table.currentRow() >= 0 ? table.fieldValue(logFieldIndex(n)) : QVariant();
+    values.reserve(store::kLogCount);
+    for (int n = 1; n <= store::kLogCount; ++n) {
+        const QVariant v = table.currentRow() >= 0 ? table.fieldValue(store::logColumn(n)) : QVariant();
         values << (v.isNull() ? QString() : v.toString());
     }
     return values;
@@ -154,7 +154,7 @@ int writeLogLines(store::ActivityTable& table, const QStringList& typed, int fir
     try {
         const QVector<LogLineText> lines = linesToApply(typed, first, last, loaded);
         for (const LogLineText& line : lines)
-            table.setFieldValue(logFieldIndex(line.number), line.text);
+            table.setFieldValue(store::logColumn(line.number), line.text);
         table.post();
         return int(lines.size());
     } catch (...) {

@@ -8,13 +8,17 @@
 #include <QStringList>
 #include <QVector>
 
+#include <optional>
+
 namespace orvane::store {
 class ActivityTable;
 }
 
 namespace orvane::logedit {
 
-inline constexpr int kMultiLogCount = 99;
+// A whole number read from a number box's text (digits of the box's locale
+// or ASCII digits, blanks around it ignored), or nullopt.
+std::optional<int> numberBoxValue(const QString& text, const QLocale& locale);
 
 // The value of a range box read from its text (digits of the box's locale
 // or ASCII digits): a whole number, or 1 when the text is not one (the box
@@ -65,8 +69,7 @@ QVector<LogLineText> linesToApply(const QStringList& typed, int first, int last,
 QStringList typedLines(const QString& plainText);
 
 // The 99 log lines of the table's current row (a null value gives the
-// empty text; no current row gives 99 empty texts). Log line n is field
-// F - 101 + n of the F fields.
+// empty text; no current row gives 99 empty texts).
 QStringList readLogValues(const store::ActivityTable& table);
 
 // Edits the current row, sets the log lines of linesToApply() and posts it;

@@ -2,6 +2,7 @@
 
 #include "logedit/DialogFrame.h"
 #include "logedit/MultiLogLines.h"
+#include "store/ActivityLayout.h"
 
 #include <QCheckBox>
 #include <QFrame>
@@ -118,7 +119,7 @@ TMultyLogDlg::~TMultyLogDlg() = default;
 void TMultyLogDlg::FormCreate()
 {
     FLogValues = QStringList();
-    for (int n = 0; n < kMultiLogCount; ++n)
+    for (int n = 0; n < store::kLogCount; ++n)
         FLogValues << QString();
     CheckOnTop->setChecked(true);
     setWindowFlag(Qt::WindowStaysOnTopHint, true);

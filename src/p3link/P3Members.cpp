@@ -1,25 +1,18 @@
 #include "p3link/P3Members.h"
 
+#include "store/ActivityLayout.h"
+
 namespace orvane::p3link {
 
 const std::array<Member, kActivityDataMemberCount>& activityDataMembers()
 {
-    static const std::array<Member, kActivityDataMemberCount> members = {{
-        member::ActivityID, member::Description,
-        {QStringLiteral("OriginalDuration")}, {QStringLiteral("RemainingDuration")},
-        {QStringLiteral("TotalFloat")}, {QStringLiteral("FreeFloat")},
-        {QStringLiteral("PercentComplete")}, {QStringLiteral("EarlyStart")},
-        {QStringLiteral("LateStart")}, {QStringLiteral("EarlyFinish")},
-        {QStringLiteral("LateFinish")}, {QStringLiteral("ActualStart")},
-        {QStringLiteral("ActualFinish")}, {QStringLiteral("ActualDuration")},
-        {QStringLiteral("SuspendDate")}, {QStringLiteral("ResumeDate")},
-        {QStringLiteral("ActivityType")}, {QStringLiteral("EarlyConstraintType")},
-        {QStringLiteral("EarlyConstraintDate")}, {QStringLiteral("LateConstraintType")},
-        {QStringLiteral("LateConstraintDate")}, {QStringLiteral("MandatoryConstraintType")},
-        {QStringLiteral("MandatoryConstraintDate")}, {QStringLiteral("ExpectedFinishDate")},
-        {QStringLiteral("WBSCodeWithSeparators")}, {QStringLiteral("FloatConstraintType")},
-        {QStringLiteral("WBSCode")}, {QStringLiteral("CalendarID")},
-    }};
+    // The table's data columns bear the names of the members they hold.
+    static const std::array<Member, kActivityDataMemberCount> members = [] {
+        std::array<Member, kActivityDataMemberCount> m;
+        for (int column = 0; column < kActivityDataMemberCount; ++column)
+            m[size_t(column)] = {store::fieldName(column)};
+        return m;
+    }();
     return members;
 }
 

@@ -3,6 +3,8 @@
 // names members only through these constants, so a member's spelling lives in
 // one place and the list below says exactly what Orvane needs from a server.
 
+#include "store/ActivityLayout.h"
+
 #include <QString>
 
 #include <array>
@@ -59,10 +61,10 @@ inline const Member SequenceNumber{QStringLiteral("SequenceNumber")};
 inline const Member Text{QStringLiteral("Text")};
 } // namespace member
 
-inline constexpr int kActivityDataMemberCount = 28;
+inline constexpr int kActivityDataMemberCount = store::kDataColumnCount;
 
-// The 28 activity members the import reads, in the order of the local
-// table's data columns 0 to 27.
+// The activity members the import reads: the local table's data columns,
+// in their order, each named as its column.
 const std::array<Member, kActivityDataMemberCount>& activityDataMembers();
 
 // How Orvane uses a member.

@@ -76,6 +76,18 @@ int fieldIndex(const QString& name)
     return index.value(name, -1);
 }
 
+int fieldIndexIgnoringCase(const QString& name)
+{
+    // The names are ASCII, so upper-casing matches them as SQLite does.
+    static const QHash<QString, int> index = [] {
+        QHash<QString, int> h;
+        for (int i = 0; i < kColumnCount; ++i)
+            h.insert(fieldNames().at(i).toUpper(), i);
+        return h;
+    }();
+    return index.value(name.toUpper(), -1);
+}
+
 QString logFieldName(int lineNumber)
 {
     return QStringLiteral("Log#") + QString::number(lineNumber);

@@ -24,7 +24,6 @@ inline constexpr int kLogCount = 99;          // columns 48..146
 inline constexpr int kFlagColumn = 147;       // the last column
 inline constexpr int kActivityIdColumn = 0;
 inline constexpr int kDescriptionColumn = 1;
-inline constexpr int kActivityIdMaxLength = 10;
 
 // All 148 column names, in table order.
 const QStringList& fieldNames();
@@ -32,6 +31,8 @@ QString fieldName(int column);
 FieldKind fieldKind(int column);
 // Column index of a field name (exact match), or -1.
 int fieldIndex(const QString& name);
+// Column index of a field name as SQLite matches names (case ignored), or -1.
+int fieldIndexIgnoringCase(const QString& name);
 
 // Column of log line n (1..99): 47 + n.
 constexpr int logColumn(int lineNumber) { return kFirstLogColumn - 1 + lineNumber; }

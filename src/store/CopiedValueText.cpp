@@ -1,5 +1,6 @@
 #include "store/CopiedValueText.h"
 
+#include "store/Dialect.h"
 #include "store/SqlValues.h"
 
 #include <QByteArray>
@@ -150,37 +151,18 @@ QString unbracketed(const QString& name)
     return name;
 }
 
-// Column of P3Data by name, as SQLite matches names (ASCII case ignored).
-int columnByName(const QString& name)
-{
-    const QStringList& names = fieldNames();
-    for (int i = 0; i < names.size(); ++i)
-        if (names.at(i).compare(name, Qt::CaseInsensitive) == 0)
-            return i;
-    return -1;
-}
-
 // Splits at commas outside quotes, brackets and parentheses.
 QStringList splitTopLevel(const QString& text)
 {
     QStringList parts;
-    QChar quote;
-    bool inBracket = false;
+    TopLevelScanner scanner;
     int depth = 0;
     int start = 0;
     for (int i = 0; i < text.size(); ++i) {
         const QChar c = text.at(i);
-        if (!quote.isNull()) {
-            if (c == quote)
-                quote = QChar();
-        } else if (inBracket) {
-            if (c == QLatin1Char(']'))
-                inBracket = false;
-        } else if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
-            quote = c;
-        } else if (c == QLatin1Char('[')) {
-            inBracket = true;
-        } else if (c == QLatin1Char('(')) {
+        if (!scanner.atTopLevel(c))
+            continue;
+        if (c == QLatin1Char('(')) {
             ++depth;
         } else if (c == QLatin1Char(')')) {
             --depth;
@@ -217,8 +199,8 @@ QString wrapCopiedValues(const QString& updateText)
         const QRegularExpressionMatch a = assignment.match(part);
         if (!a.hasMatch())
             continue;
-        const int target = columnByName(unbracketed(a.captured(2)));
-        const int source = columnByName(unbracketed(a.captured(4)));
+        const int target = fieldIndexIgnoringCase(unbracketed(a.captured(2)));
+        const int source = fieldIndexIgnoringCase(unbracketed(a.captured(4)));
         if (target < 0 || source < 0 || fieldKind(target) != FieldKind::Text
             || fieldKind(source) == FieldKind::Text)
             continue;

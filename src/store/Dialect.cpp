@@ -10,25 +10,11 @@ namespace orvane::store {
 int findTopLevelWhere(const QString& text)
 {
     static const QString kWhere = QStringLiteral(" WHERE ");
-    QChar quote;          // the quote character we are inside, or null
-    bool inBracket = false;
+    TopLevelScanner scanner;
     for (int i = 0; i < text.size(); ++i) {
         const QChar c = text.at(i);
-        if (!quote.isNull()) {
-            if (c == quote)
-                quote = QChar();   // a doubled quote re-enters at the next char
-            continue;
-        }
-        if (inBracket) {
-            if (c == QLatin1Char(']'))
-                inBracket = false;
-            continue;
-        }
-        if (c == QLatin1Char('\'') || c == QLatin1Char('"'))
-            quote = c;
-        else if (c == QLatin1Char('['))
-            inBracket = true;
-        else if (c.isSpace() && text.mid(i, kWhere.size()).compare(kWhere, Qt::CaseInsensitive) == 0)
+        if (scanner.atTopLevel(c) && c.isSpace()
+            && text.mid(i, kWhere.size()).compare(kWhere, Qt::CaseInsensitive) == 0)
             return i;
     }
     return -1;

@@ -505,13 +505,7 @@ private:
 
     Column resolveColumn(const Token& t) const
     {
-        static const QHash<QString, int> byName = [] {
-            QHash<QString, int> h;
-            for (int i = 0; i < kColumnCount; ++i)
-                h.insert(fieldName(i).toUpper(), i);
-            return h;
-        }();
-        const int index = byName.value(t.text.toUpper(), -1);
+        const int index = fieldIndexIgnoringCase(t.text);
         if (index < 0)
             fail(QStringLiteral("unknown column \"%1\"").arg(t.text.left(64)), t.pos);
         return Column{index, fieldName(index), fieldKind(index)};
