@@ -36,7 +36,6 @@ namespace {
 class GridFilterTable final : public FilterTable {
 public:
     GridFilterTable(grid::GridViewModel& model, store::ActivityTable& table) : m_model(model), m_table(table) {}
-    QString className() const override { return m_table.className(); }
     QString filter() const override { return m_table.filter(); }
     void setFilter(const QString& text) override
     {
@@ -85,7 +84,7 @@ struct GridCriteriaHolder final : grid::GridFilterCriteria {
 
 } // namespace
 
-QString displayOperatorText(int number)
+QString displayOperatorText(DisplayOperator op)
 {
     static const char* const texts[] = {
         "", "equals", "does not equal", "is less than", "is less than or equal to", "is greater than",
@@ -93,54 +92,58 @@ QString displayOperatorText(int number)
         "not between", "in", "not in", "is yesterday", "is today", "is tomorrow", "is last week",
         "is last month", "is last year", "is this week", "is this month", "is this year", "is next week",
         "is next month", "is next year"};
-    if (number < 1 || number > 26)
+    const int number = int(op);
+    if (number < int(DisplayOperator::Equals) || number > int(DisplayOperator::NextYear))
         return QString();
     return QString::fromLatin1(texts[number]);
 }
 
-QList<int> offeredDisplayOperators(store::FieldKind kind, bool builder)
+QList<DisplayOperator> offeredDisplayOperators(store::FieldKind kind, bool builder)
 {
-    QList<int> list;
-    auto range = [&list](int first, int last) {
-        for (int n = first; n <= last; ++n)
-            list << n;
+    using D = DisplayOperator;
+    QList<DisplayOperator> list;
+    auto range = [&list](D first, D last) {
+        for (int n = int(first); n <= int(last); ++n)
+            list << D(n);
     };
     switch (kind) {
     case store::FieldKind::Text:
     case store::FieldKind::Number:
         // mask box without a mask
-        range(1, builder ? 14 : 10);
+        range(D::Equals, builder ? D::NotInList : D::IsNotBlank);
         break;
     case store::FieldKind::Boolean:
-        list << 1 << 2 << 9 << 10;
+        list << D::Equals << D::NotEquals << D::IsBlank << D::IsNotBlank;
         break;
     case store::FieldKind::Date:
-        range(1, 6);
-        range(9, builder ? 26 : 10);
+        range(D::Equals, D::GreaterOrEqual);
+        range(D::IsBlank, builder ? D::NextYear : D::IsNotBlank);
         break;
     }
     return list;
 }
 
-TcxFilterOperatorKind kindOfDisplayOperator(int number)
+TcxFilterOperatorKind kindOfDisplayOperator(DisplayOperator op)
 {
-    if (number <= 8)
-        return TcxFilterOperatorKind(number - 1);
-    if (number == 9)
-        return foEqual;
-    if (number == 10)
-        return foNotEqual;
-    return TcxFilterOperatorKind(number - 3);
+    switch (op) {
+    case DisplayOperator::IsBlank: return foEqual;
+    case DisplayOperator::IsNotBlank: return foNotEqual;
+    default: break;
+    }
+    // Up to "not like" the kinds run one behind; after the blank tests,
+    // three behind.
+    const int number = int(op);
+    return TcxFilterOperatorKind(op <= DisplayOperator::NotLike ? number - 1 : number - 3);
 }
 
-int displayOperatorOf(const TcxFilterCriteriaItem& condition)
+DisplayOperator displayOperatorOf(const TcxFilterCriteriaItem& condition)
 {
     const int kind = condition.OperatorKind();
     if ((kind == foEqual || kind == foNotEqual) && isNullValue(condition.Value()))
-        return kind == foEqual ? 9 : 10;
+        return kind == foEqual ? DisplayOperator::IsBlank : DisplayOperator::IsNotBlank;
     if (kind <= foNotLike)
-        return kind + 1;
-    return kind + 3;
+        return DisplayOperator(kind + 1);
+    return DisplayOperator(kind + 3);
 }
 
 QVariant dateFromText(const QString& text)

@@ -20,15 +20,6 @@
 
 namespace orvane::logedit {
 
-namespace {
-
-bool isLikeOperator(int number)
-{
-    return number == 7 || number == 8;
-}
-
-} // namespace
-
 TcxFilterDialog::TcxFilterDialog(GridFilterLink& link, int columnId, QWidget* parent)
     : QDialog(parent), m_link(link), m_columnId(columnId)
 {
@@ -50,11 +41,11 @@ TcxFilterDialog::TcxFilterDialog(GridFilterLink& link, int columnId, QWidget* pa
     cbOperator1->setObjectName(QStringLiteral("cbOperator1"));
     cbOperator2 = new QComboBox(this);
     cbOperator2->setObjectName(QStringLiteral("cbOperator2"));
-    cbOperator2->addItem(QString(), 0);
-    const QList<int> offered = offeredDisplayOperators(kind, false);
-    for (int n : offered) {
-        cbOperator1->addItem(displayOperatorText(n), n);
-        cbOperator2->addItem(displayOperatorText(n), n);
+    cbOperator2->addItem(QString(), int(DisplayOperator::None));
+    const QList<DisplayOperator> offered = offeredDisplayOperators(kind, false);
+    for (DisplayOperator op : offered) {
+        cbOperator1->addItem(displayOperatorText(op), int(op));
+        cbOperator2->addItem(displayOperatorText(op), int(op));
     }
     cbOperator1->setMaxVisibleItems(cbOperator1->count());
     cbOperator2->setMaxVisibleItems(cbOperator2->count());
@@ -117,13 +108,13 @@ TcxFilterDialog::TcxFilterDialog(GridFilterLink& link, int columnId, QWidget* pa
 
     // The first operator: "like" for text columns that offer it, else
     // "equals", else the first offered entry.
-    int first = offered.value(0);
-    if (kind == store::FieldKind::Text && offered.contains(7))
-        first = 7;
-    else if (offered.contains(1))
-        first = 1;
+    DisplayOperator first = offered.value(0);
+    if (kind == store::FieldKind::Text && offered.contains(DisplayOperator::Like))
+        first = DisplayOperator::Like;
+    else if (offered.contains(DisplayOperator::Equals))
+        first = DisplayOperator::Equals;
     setOperator(1, first);
-    setOperator(2, 0);
+    setOperator(2, DisplayOperator::None);
 
     if (const TcxFilterCriteriaItem* condition = c.FindColumnCondition(columnId)) {
         setOperator(1, displayOperatorOf(*condition));
@@ -173,16 +164,16 @@ QWidget* TcxFilterDialog::newValueBox(const QString& name)
     return box;
 }
 
-void TcxFilterDialog::setOperator(int row, int number)
+void TcxFilterDialog::setOperator(int row, DisplayOperator op)
 {
     QComboBox* combo = row == 1 ? cbOperator1 : cbOperator2;
-    const int index = combo->findData(number);
+    const int index = combo->findData(int(op));
     combo->setCurrentIndex(index >= 0 ? index : 0);
 }
 
-int TcxFilterDialog::operatorOf(int row) const
+DisplayOperator TcxFilterDialog::operatorOf(int row) const
 {
-    return (row == 1 ? cbOperator1 : cbOperator2)->currentData().toInt();
+    return DisplayOperator((row == 1 ? cbOperator1 : cbOperator2)->currentData().toInt());
 }
 
 void TcxFilterDialog::setValueText(int row, const QString& text)
@@ -271,12 +262,12 @@ void TcxFilterDialog::accept()
         QVariant v = valueOf(row);
         if (v.metaType().id() == QMetaType::QString && v.toString().isEmpty() && kind != store::FieldKind::Text)
             v = QVariant();
-        const int op = operatorOf(row);
+        const DisplayOperator op = operatorOf(row);
         // A value that does not fit the column, and a blank value that only
         // equality can test ("> NULL" selects nothing the engine can read),
         // are refused here, while the criteria are still as they were.
         const bool misfit = !isNullValue(v) && !isLikeOperator(op) && !convertsToFieldKind(v, kind);
-        const bool blankOrdering = isNullValue(v) && op >= 3 && op <= 6;
+        const bool blankOrdering = isNullValue(v) && isOrderingOperator(op);
         if (misfit || blankOrdering) {
             QWidget* box = row == 1 ? edValue1 : edValue2;
             box->setFocus();
@@ -289,12 +280,12 @@ void TcxFilterDialog::accept()
 
     TcxDBDataFilterCriteria& c = m_link.criteria();
     auto add = [&](TcxFilterCriteriaItemList* group, int row) {
-        const int op = operatorOf(row);
-        if (op == 0)
+        const DisplayOperator op = operatorOf(row);
+        if (op == DisplayOperator::None)
             return;
         const QVariant& v = values[row - 1];
-        if (op == 9 || op == 10) {
-            c.AddCondition(group, m_columnId, op == 9 ? foEqual : foNotEqual, QStringLiteral("blank"), QVariant());
+        if (isBlankTest(op)) {
+            c.AddCondition(group, m_columnId, kindOfDisplayOperator(op), QStringLiteral("blank"), QVariant());
             return;
         }
         const bool blank = isNullValue(v) || (v.metaType().id() == QMetaType::QString && v.toString().isEmpty());
@@ -304,7 +295,7 @@ void TcxFilterDialog::accept()
         FilterChangeLock lock(c);
         c.Root()->SetBoolOperatorKind(fboAnd);
         c.RemoveColumnConditions(m_columnId);
-        if (operatorOf(2) != 0) {
+        if (operatorOf(2) != DisplayOperator::None) {
             TcxFilterCriteriaItemList* group = c.AddGroup(nullptr, rbOr->isChecked() ? fboOr : fboAnd);
             add(group, 1);
             add(group, 2);

@@ -3,6 +3,8 @@
 // AND or OR. Created for one use; OK replaces the column's conditions inside
 // one change lock and switches the filter on.
 
+#include "logedit/GridFilter.h"
+
 #include <QDialog>
 
 #include <exception>
@@ -42,9 +44,9 @@ public:
     QPushButton* btnOK;
     QPushButton* btnCancel;
 
-    // Selects a display operator in a row's list (0: the empty entry).
-    void setOperator(int row, int number);
-    int operatorOf(int row) const;
+    // Selects a display operator in a row's list (None: the empty entry).
+    void setOperator(int row, DisplayOperator op);
+    DisplayOperator operatorOf(int row) const;
     // Sets a row's value box text (a true/false list chooses the entry).
     void setValueText(int row, const QString& text);
 

@@ -29,9 +29,6 @@ QRect g_lastGeometry;
 
 const char* const kBoolWords[] = {"AND", "OR", "NOT AND", "NOT OR"};
 
-bool isRangeOp(int op) { return op == 11 || op == 12; }
-bool isListOp(int op) { return op == 13 || op == 14; }
-bool hasNoValue(int op) { return op == 9 || op == 10 || op >= 15; }
 
 QString textOfValue(const QVariant& v, store::FieldKind kind)
 {
@@ -211,7 +208,7 @@ TfmFilterControlDialog::Row* TfmFilterControlDialog::addCondition(Row* row)
             break;
         }
     }
-    condition->op = 0;
+    condition->op = DisplayOperator::None;
     setColumn(condition.get(), condition->columnId);
     Row* result = condition.get();
     group->children.push_back(std::move(condition));
@@ -255,27 +252,28 @@ void TfmFilterControlDialog::setColumn(Row* condition, int columnId)
 {
     condition->columnId = columnId;
     const auto column = m_editor->Columns() ? m_editor->Columns()->columnById(columnId) : std::nullopt;
-    const QList<int> offered = offeredDisplayOperators(column ? column->kind : store::FieldKind::Text, true);
-    condition->op = offered.value(0, 1);
+    const QList<DisplayOperator> offered =
+        offeredDisplayOperators(column ? column->kind : store::FieldKind::Text, true);
+    condition->op = offered.value(0, DisplayOperator::Equals);
     condition->values = QStringList(QString());
-    if (hasNoValue(condition->op))
+    if (takesNoValue(condition->op))
         condition->values.clear();
     scheduleRefresh();
 }
 
-void TfmFilterControlDialog::setOperator(Row* condition, int op)
+void TfmFilterControlDialog::setOperator(Row* condition, DisplayOperator op)
 {
-    const bool wasList = isListOp(condition->op);
+    const bool wasList = isListOperator(condition->op);
     condition->op = op;
-    if (hasNoValue(op)) {
+    if (takesNoValue(op)) {
         condition->values.clear();
     } else {
         QStringList kept = condition->values.mid(0, 1);
-        if (wasList && isListOp(op))
+        if (wasList && isListOperator(op))
             kept = condition->values;
         if (kept.isEmpty())
             kept << QString();
-        if (isRangeOp(op))
+        if (isRangeOperator(op))
             kept << QString();
         condition->values = kept;
     }
@@ -311,15 +309,15 @@ QStringList TfmFilterControlDialog::rowTexts() const
             QString line = indent + (column ? column->caption : QString()) + QLatin1Char(' ')
                            + displayOperatorText(child->op);
             auto shown = [](const QString& v) { return v.isEmpty() ? QStringLiteral("<empty>") : v; };
-            if (isRangeOp(child->op))
+            if (isRangeOperator(child->op))
                 line += QLatin1Char(' ') + shown(child->values.value(0)) + QStringLiteral(" and ")
                         + shown(child->values.value(1));
-            else if (isListOp(child->op)) {
+            else if (isListOperator(child->op)) {
                 QStringList items;
                 for (const QString& v : child->values)
                     items << shown(v);
                 line += QStringLiteral(" (") + items.join(QStringLiteral(", ")) + QLatin1Char(')');
-            } else if (!hasNoValue(child->op))
+            } else if (!takesNoValue(child->op))
                 line += QLatin1Char(' ') + shown(child->values.value(0));
             lines << line;
         }
@@ -351,7 +349,7 @@ void TfmFilterControlDialog::loadRows()
                 child->columnId = condition.ColumnId();
                 child->op = displayOperatorOf(condition);
                 const QVariant& v = condition.Value();
-                if (hasNoValue(child->op)) {
+                if (takesNoValue(child->op)) {
                 } else if (isArray(v)) {
                     for (const QVariant& e : v.toList())
                         child->values << textOfValue(e, column->kind);
@@ -384,18 +382,18 @@ void TfmFilterControlDialog::buildConditions()
             }
             const auto column = c.Columns() ? c.Columns()->columnById(child->columnId) : std::nullopt;
             const store::FieldKind kind = column ? column->kind : store::FieldKind::Text;
-            const int op = child->op;
+            const DisplayOperator op = child->op;
             const TcxFilterOperatorKind opKind = kindOfDisplayOperator(op);
-            if (op == 9 || op == 10) {
+            if (isBlankTest(op)) {
                 c.AddCondition(group, child->columnId, opKind, QStringLiteral("blank"), QVariant());
-            } else if (isRangeOp(op)) {
+            } else if (isRangeOperator(op)) {
                 QVariant a = valueOfText(child->values.value(0), kind);
                 QVariant b = valueOfText(child->values.value(1), kind);
                 if (!smaller(a, b, kind))
                     std::swap(a, b);
                 const QString text = textOfValue(a, kind) + QLatin1Char(';') + textOfValue(b, kind);
                 c.AddCondition(group, child->columnId, opKind, text, QVariantList{a, b});
-            } else if (isListOp(op)) {
+            } else if (isListOperator(op)) {
                 QVariantList values;
                 QStringList texts;
                 for (const QString& t : child->values) {
@@ -543,16 +541,17 @@ QWidget* TfmFilterControlDialog::rowWidget(Row& row)
     layout->addWidget(column);
     const auto info = m_editor->Columns() ? m_editor->Columns()->columnById(row.columnId) : std::nullopt;
     auto* op = new QComboBox(w);
-    for (int n : offeredDisplayOperators(info ? info->kind : store::FieldKind::Text, true))
-        op->addItem(displayOperatorText(n), n);
-    op->setCurrentIndex(op->findData(row.op));
-    connect(op, &QComboBox::currentIndexChanged, this, [this, r, op](int) { setOperator(r, op->currentData().toInt()); });
+    for (DisplayOperator offered : offeredDisplayOperators(info ? info->kind : store::FieldKind::Text, true))
+        op->addItem(displayOperatorText(offered), int(offered));
+    op->setCurrentIndex(op->findData(int(row.op)));
+    connect(op, &QComboBox::currentIndexChanged, this,
+            [this, r, op](int) { setOperator(r, DisplayOperator(op->currentData().toInt())); });
     layout->addWidget(op);
-    if (isListOp(row.op))
+    if (isListOperator(row.op))
         layout->addWidget(new QLabel(QStringLiteral("("), w));
     for (int i = 0; i < row.values.size(); ++i) {
         if (i > 0)
-            layout->addWidget(new QLabel(isRangeOp(row.op) ? QStringLiteral("and") : QStringLiteral(", "), w));
+            layout->addWidget(new QLabel(isRangeOperator(row.op) ? QStringLiteral("and") : QStringLiteral(", "), w));
         if (info && info->kind == store::FieldKind::Boolean) {
             // A true/false column chooses between its two display texts.
             auto* box = new QComboBox(w);
@@ -572,7 +571,7 @@ QWidget* TfmFilterControlDialog::rowWidget(Row& row)
         connect(edit, &QLineEdit::textEdited, this, [this, r, i](const QString& t) { setValue(r, i, t); });
         layout->addWidget(edit);
     }
-    if (isListOp(row.op)) {
+    if (isListOperator(row.op)) {
         layout->addWidget(new QLabel(QStringLiteral(")"), w));
         auto* more = new QToolButton(w);
         more->setText(QStringLiteral("+"));

@@ -5,6 +5,7 @@
 // criteria on Apply and Ok. Its position and size are kept for the run.
 
 #include "logedit/FilterCriteria.h"
+#include "logedit/GridFilter.h"
 
 #include <QDialog>
 #include <QStringList>
@@ -30,7 +31,7 @@ public:
         bool group = false;
         int boolKind = fboAnd;
         int columnId = -1;
-        int op = 1;            // display operator number
+        DisplayOperator op = DisplayOperator::Equals;
         QStringList values;
         Row* parent = nullptr;
         std::vector<std::unique_ptr<Row>> children;
@@ -55,7 +56,7 @@ public:
     // "Clear All" of the root row.
     void clearAll();
     void setColumn(Row* condition, int columnId);
-    void setOperator(Row* condition, int op);
+    void setOperator(Row* condition, DisplayOperator op);
     void setBoolKind(Row* group, int kind);
     void setValue(Row* condition, int index, const QString& text);
     // The display texts of the rows, one line per row, indented by depth
@@ -71,7 +72,6 @@ public:
     void saveFile(const QString& path);
     void openFile(const QString& path);
     QString fileName() const { return m_fileName; }
-    TcxDBDataFilterCriteria& editorCriteria() { return *m_editor; }
 
     QTreeWidget* tree;
     QPushButton* btOpen;

@@ -35,6 +35,7 @@
 #include <QtTest>
 
 using namespace orvane;
+using logedit::DisplayOperator;
 using logedit::TcxFilterDialog;
 using logedit::TfmFilterControlDialog;
 using orvane::testing::insertRow;
@@ -302,9 +303,13 @@ private slots:
         auto* date = qobject_cast<logedit::FilterDateEdit*>(dialog.edValue1);
         QVERIFY(date);
         struct Case {
-            int op;
+            DisplayOperator op;
             const char* text;
-        } refused[] = {{1, "abc"}, {5, "abc"}, {3, "32.13.2024"}, {5, ""}, {4, " "}};
+        } refused[] = {{DisplayOperator::Equals, "abc"},
+                       {DisplayOperator::Greater, "abc"},
+                       {DisplayOperator::Less, "32.13.2024"},
+                       {DisplayOperator::Greater, ""},
+                       {DisplayOperator::LessOrEqual, " "}};
         for (const Case& c : refused) {
             m_errors.clear();
             dialog.setOperator(1, c.op);
@@ -318,7 +323,7 @@ private slots:
         // The number column refuses letters the same way.
         TcxFilterDialog number(link(), col("OriginalDuration"));
         m_errors.clear();
-        number.setOperator(1, 5);
+        number.setOperator(1, DisplayOperator::Greater);
         number.setValueText(1, "five");
         number.accept();
         QCOMPARE(m_errors, QStringList({"Invalid value."}));
@@ -326,7 +331,7 @@ private slots:
 
         // A date that reads is taken.
         m_errors.clear();
-        dialog.setOperator(1, 5);
+        dialog.setOperator(1, DisplayOperator::Greater);
         date->setValue(QDateTime(QDate(2024, 5, 1), QTime(0, 0)));
         dialog.accept();
         QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('|')));
@@ -391,9 +396,9 @@ private slots:
             QCOMPARE(dialog.btnOK->text(), QString("Ok"));
             QVERIFY(dialog.btnOK->isDefault());
 
-            dialog.setOperator(1, 1);
+            dialog.setOperator(1, DisplayOperator::Equals);
             dialog.setValueText(1, "one A");
-            dialog.setOperator(2, 1);
+            dialog.setOperator(2, DisplayOperator::Equals);
             dialog.setValueText(2, "one C");
             dialog.rbOr->setChecked(true);
             QVERIFY(dialog.lblSingle->isHidden());
@@ -417,7 +422,7 @@ private slots:
         QCOMPARE(again.cbOperator2->currentText(), QString("equals"));
         QCOMPARE(qobject_cast<QLineEdit*>(again.edValue2)->text(), QString("one C"));
         QVERIFY(again.rbOr->isChecked());
-        again.setOperator(2, 0);
+        again.setOperator(2, DisplayOperator::None);
         again.accept();
         QCOMPARE(criteria().Root()->BoolOperatorKind(), logedit::fboAnd);
         QCOMPARE(table().filter(), QString("([Log#1] = 'one A')"));
@@ -459,10 +464,10 @@ private slots:
         auto* edit = qobject_cast<QLineEdit*>(dialog.edValue1);
         dialog.setValueText(1, "one%");
         QVERIFY(!dialog.lblSeries->isHidden());
-        dialog.setOperator(1, 1);
+        dialog.setOperator(1, DisplayOperator::Equals);
         QCOMPARE(edit->text(), QString("one"));
         QVERIFY(dialog.lblSeries->isHidden());
-        dialog.setOperator(2, 8);   // "not like" in the second row shows them again
+        dialog.setOperator(2, DisplayOperator::NotLike);   // "not like" in the second row shows them again
         QVERIFY(!dialog.lblSeries->isHidden());
     }
 
@@ -478,8 +483,8 @@ private slots:
         auto* root = &builder.root();
         auto* between = builder.addCondition(root);
         builder.setColumn(between, col("OriginalDuration"));
-        QCOMPARE(between->op, 1);
-        builder.setOperator(between, 11);
+        QCOMPARE(between->op, DisplayOperator::Equals);
+        builder.setOperator(between, DisplayOperator::Between);
         builder.setValue(between, 0, "10");
         builder.setValue(between, 1, "5");
         auto* group = builder.addGroup(root);
@@ -530,7 +535,7 @@ private slots:
         TfmFilterControlDialog builder(link());
         auto* relative = builder.addCondition(&builder.root());
         builder.setColumn(relative, finish);
-        builder.setOperator(relative, 23);   // "is this year"
+        builder.setOperator(relative, DisplayOperator::ThisYear);   // "is this year"
         auto* flag = builder.addCondition(&builder.root());
         builder.setColumn(flag, col("Flag"));
         builder.setValue(flag, 0, "True");
@@ -550,12 +555,12 @@ private slots:
             TfmFilterControlDialog builder(link());
             auto* c1 = builder.addCondition(&builder.root());
             builder.setColumn(c1, col("Log#2"));
-            builder.setOperator(c1, 10);
+            builder.setOperator(c1, DisplayOperator::IsNotBlank);
             auto* g = builder.addGroup(&builder.root());
             builder.setBoolKind(g, logedit::fboNotOr);
             auto* c2 = g->children.front().get();
             builder.setColumn(c2, col("Log#1"));
-            builder.setOperator(c2, 13);
+            builder.setOperator(c2, DisplayOperator::InList);
             builder.setValue(c2, 0, "one A");
             builder.setValue(c2, 1, "one B");
             saved = builder.rowTexts();
@@ -632,7 +637,7 @@ private slots:
             auto* dialog = qobject_cast<TcxFilterDialog*>(QApplication::activeModalWidget());
             QVERIFY(dialog);
             sawDialog = true;
-            dialog->setOperator(1, 5);
+            dialog->setOperator(1, DisplayOperator::Greater);
             dialog->setValueText(1, "one A");
             QTest::mouseClick(dialog->btnOK, Qt::LeftButton);
         });

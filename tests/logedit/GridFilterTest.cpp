@@ -366,3 +366,64 @@ TEST(FilterDateText, TypedDatesReadBackAsTheGridShowsThem)
 }
 
 } // namespace
+
+namespace {
+
+// The dialogs' operators and the criteria's operator kinds are numbered
+// differently (the blank tests stand between "not like" and "between" in the
+// lists only). Each dialog operator makes a condition of the kind its words
+// say, and the condition shows as that operator again.
+TEST_F(GridFilterTest, DialogOperatorsMakeTheirOwnKindAndShowAgain)
+{
+    using D = logedit::DisplayOperator;
+    using namespace logedit;
+    const struct {
+        D op;
+        const char* words;
+        TcxFilterOperatorKind kind;
+    } table[] = {
+        {D::Equals, "equals", foEqual},
+        {D::NotEquals, "does not equal", foNotEqual},
+        {D::Less, "is less than", foLess},
+        {D::GreaterOrEqual, "is greater than or equal to", foGreaterEqual},
+        {D::Like, "like", foLike},
+        {D::NotLike, "not like", foNotLike},
+        {D::IsBlank, "is blank", foEqual},
+        {D::IsNotBlank, "is not blank", foNotEqual},
+        {D::Between, "between", foBetween},
+        {D::NotBetween, "not between", foNotBetween},
+        {D::InList, "in", foInList},
+        {D::NotInList, "not in", foNotInList},
+        {D::Yesterday, "is yesterday", foYesterday},
+        {D::ThisWeek, "is this week", foThisWeek},
+        {D::NextYear, "is next year", foNextYear},
+    };
+    const int start = col("EarlyStart");
+    const QDateTime day(QDate(2024, 5, 2), QTime(0, 0));
+    for (const auto& c : table) {
+        SCOPED_TRACE(c.words);
+        EXPECT_EQ(displayOperatorText(c.op), QString::fromLatin1(c.words));
+        EXPECT_EQ(kindOfDisplayOperator(c.op), c.kind);
+        QVariant value = day;
+        if (isBlankTest(c.op) || takesNoValue(c.op))
+            value = QVariant();
+        else if (isRangeOperator(c.op) || isListOperator(c.op))
+            value = QVariantList{day, day.addDays(3)};
+        criteria().ClearConditions();
+        const TcxFilterCriteriaItem* condition =
+            criteria().AddCondition(nullptr, start, kindOfDisplayOperator(c.op), QStringLiteral("v"), value);
+        ASSERT_NE(condition, nullptr);
+        EXPECT_EQ(displayOperatorOf(*condition), c.op);
+    }
+    // Every operator a date column offers in the builder comes back as itself.
+    for (D op : offeredDisplayOperators(store::FieldKind::Date, true)) {
+        criteria().ClearConditions();
+        const QVariant value = takesNoValue(op) ? QVariant()
+                               : isRangeOperator(op) || isListOperator(op) ? QVariant(QVariantList{day, day})
+                                                                           : QVariant(day);
+        const auto* condition = criteria().AddCondition(nullptr, start, kindOfDisplayOperator(op), "v", value);
+        EXPECT_EQ(displayOperatorOf(*condition), op) << int(op);
+    }
+}
+
+} // namespace
