@@ -23,7 +23,6 @@ public:
     std::uint16_t indexOf(ColorRef color, ColorUse use);
 
     ColorRef slot(int i) const { return m_slots[std::size_t(i)]; }
-    int nextFree() const { return m_nextFree; }
 
     static const std::array<ColorRef, kSlots>& defaultColors();
 

@@ -83,28 +83,11 @@ std::optional<FilterColumn> TcxFilterCriteriaItem::Column() const
     return columns->columnById(m_columnId);
 }
 
-void TcxFilterCriteriaItem::SetOperatorKind(TcxFilterOperatorKind kind)
-{
-    if (kind == m_kind)
-        return;
-    m_kind = kind;
-    rebuildOperator();
-    Criteria().Changed();
-}
-
 void TcxFilterCriteriaItem::SetValue(const QVariant& value, const QString& displayText)
 {
     m_value = value;
     m_displayText = displayText;
     rebuildOperator();
-    Criteria().Changed();
-}
-
-void TcxFilterCriteriaItem::SetColumnId(int columnId)
-{
-    if (columnId == m_columnId)
-        return;
-    m_columnId = columnId;
     Criteria().Changed();
 }
 
@@ -129,8 +112,8 @@ QString TcxFilterCriteriaItem::FieldText() const
     const auto column = Column();
     if (!column || column->fieldName.isEmpty())
         return {};
-    // Columns are named by their field name (IgnoreOrigin); the view's
-    // fields carry no other origin.
+    // Columns are named by their field name alone; the view's fields carry
+    // no other origin.
     if (isPlainIdentifier(column->fieldName))
         return column->fieldName;
     return QLatin1Char('[') + column->fieldName + QLatin1Char(']');
@@ -187,15 +170,9 @@ std::unique_ptr<TcxFilterOperator> TcxDBDataFilterCriteria::CreateOperator(TcxFi
     const TcxFilterOperatorKind kind = c.OperatorKind();
     const bool null = IsValueNull(c.Value());
     if (null && (kind == foEqual || kind == foLike || kind == foNotEqual || kind == foNotLike)) {
-        const bool positive = kind == foEqual || kind == foLike;
-        // The query rule: data sets whose class name says "Query" get the
-        // IS / IS NOT forms.
-        const bool query = m_table && m_table->className().toUpper().contains(QLatin1String("QUERY"));
-        if (positive)
-            return query ? std::unique_ptr<TcxFilterOperator>(new TcxFilterSQLNullOperator(c))
-                         : std::unique_ptr<TcxFilterOperator>(new TcxFilterNullOperator(c));
-        return query ? std::unique_ptr<TcxFilterOperator>(new TcxFilterSQLNotNullOperator(c))
-                     : std::unique_ptr<TcxFilterOperator>(new TcxFilterNotNullOperator(c));
+        if (kind == foEqual || kind == foLike)
+            return std::make_unique<TcxFilterNullOperator>(c);
+        return std::make_unique<TcxFilterNotNullOperator>(c);
     }
     switch (kind) {
     case foEqual: return std::make_unique<TcxFilterEqualOperator>(c);
@@ -386,7 +363,7 @@ void TcxDBDataFilterCriteria::PushFilter()
         TcxDBDataFilterCriteria& criteria;
         ~Announce() { emit criteria.filterChanged(); }
     } announce{*this};
-    if (m_autoDataSetFilter && !m_smartRefresh && m_table) {
+    if (m_table) {
         struct ControlsGuard {
             FilterTable& table;
             ~ControlsGuard() { table.enableControls(); }
@@ -406,22 +383,6 @@ void TcxDBDataFilterCriteria::SetActive(bool on)
     if (on == m_active)
         return;
     m_active = on;
-    Changed();
-}
-
-void TcxDBDataFilterCriteria::SetAutoDataSetFilter(bool on)
-{
-    if (on == m_autoDataSetFilter)
-        return;
-    m_autoDataSetFilter = on;
-    Changed();
-}
-
-void TcxDBDataFilterCriteria::SetIgnoreOrigin(bool on)
-{
-    if (on == m_ignoreOrigin)
-        return;
-    m_ignoreOrigin = on;
     Changed();
 }
 

@@ -49,7 +49,6 @@ public:
 class FilterTable {
 public:
     virtual ~FilterTable() = default;
-    virtual QString className() const = 0;
     virtual QString filter() const = 0;
     virtual void setFilter(const QString& text) = 0;
     virtual bool filtered() const = 0;
@@ -122,9 +121,7 @@ public:
     const QVariant& Value() const { return m_value; }
     TcxFilterOperator& Operator() const { return *m_operator; }
 
-    void SetOperatorKind(TcxFilterOperatorKind kind);
     void SetValue(const QVariant& value, const QString& displayText);
-    void SetColumnId(int columnId);
 
     // The field text F: the field name, in brackets unless it is a plain
     // identifier; empty without a column.
@@ -183,7 +180,6 @@ public:
 
     void BeginChange();
     void EndChange();
-    int ChangeLockCount() const { return m_lockCount; }
 
     QString BuildFilterText() const;
     QString BuildDisplayText() const;
@@ -194,10 +190,6 @@ public:
     // --- properties (setters announce a real change, except MaxValueListCount)
     bool Active() const { return m_active; }
     void SetActive(bool on);
-    bool AutoDataSetFilter() const { return m_autoDataSetFilter; }
-    void SetAutoDataSetFilter(bool on);
-    bool IgnoreOrigin() const { return m_ignoreOrigin; }
-    void SetIgnoreOrigin(bool on);
     QString DateTimeFormat() const { return m_dateTimeFormat; }
     void SetDateTimeFormat(const QString& format);
     QChar PercentWildcard() const { return m_percent; }
@@ -211,7 +203,6 @@ public:
 
     // --- environment
     const FilterColumnSource* Columns() const { return m_columns; }
-    void SetColumns(const FilterColumnSource* columns) { m_columns = columns; }
     FilterTable* Table() const { return m_table; }
     void SetTable(FilterTable* table) { m_table = table; }
     // The locale of dates, numbers and the week start (default: QLocale()).
@@ -222,8 +213,6 @@ public:
     void SetCurrentDateSource(std::function<QDate()> source) { m_today = std::move(source); }
     // The owning view is being destroyed: pushes stop.
     void SetDestroying(bool on) { m_destroying = on; }
-    // The view's data is in smart-refresh mode: pushes leave the table alone.
-    void SetSmartRefresh(bool on) { m_smartRefresh = on; }
 
     // Whether a value counts as null (the empty text too with fcoSoftNull).
     bool IsValueNull(const QVariant& value) const;
@@ -251,10 +240,7 @@ private:
     FilterTable* m_table = nullptr;
     int m_lockCount = 0;
     bool m_destroying = false;
-    bool m_smartRefresh = false;
     bool m_active = false;
-    bool m_autoDataSetFilter = true;
-    bool m_ignoreOrigin = true;
     QString m_dateTimeFormat;
     QChar m_percent = QLatin1Char('%');
     QChar m_underscore = QLatin1Char('_');
@@ -301,7 +287,6 @@ template <class Table>
 class DataSetFilterTable final : public FilterTable {
 public:
     explicit DataSetFilterTable(Table& table) : m_table(table) {}
-    QString className() const override { return QString::fromLatin1(m_table.metaObject()->className()); }
     QString filter() const override { return m_table.filter(); }
     void setFilter(const QString& text) override
     {

@@ -313,8 +313,6 @@ bool TcxFilterNotNullOperator::IsMatch(const QVariant& row) const { return !TcxF
 QString TcxFilterNotNullOperator::Description() const { return QStringLiteral("is not blank"); }
 QString TcxFilterNotNullOperator::Symbol() const { return QStringLiteral("<>"); }
 
-QString TcxFilterSQLNullOperator::Symbol() const { return QStringLiteral("IS"); }
-QString TcxFilterSQLNotNullOperator::Symbol() const { return QStringLiteral("IS NOT"); }
 
 // --- relative dates
 

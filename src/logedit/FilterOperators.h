@@ -25,7 +25,6 @@ enum TcxFilterOperatorKind : quint8 {
 };
 inline constexpr int kLastOperatorKind = foNextYear;
 
-inline bool isRelativeDateKind(int kind) { return kind >= foYesterday && kind <= foNextYear; }
 
 // Boolean kind of a group; one byte in the stream form.
 enum TcxFilterBoolOperatorKind : quint8 { fboAnd = 0, fboOr = 1, fboNotAnd = 2, fboNotOr = 3 };
@@ -197,19 +196,6 @@ public:
     using TcxFilterNullOperator::TcxFilterNullOperator;
     bool IsMatch(const QVariant& rowValue) const override;
     QString Description() const override;
-    QString Symbol() const override;
-};
-
-// The query forms: "F IS NULL" and "F IS NOT NULL".
-class TcxFilterSQLNullOperator : public TcxFilterNullOperator {
-public:
-    using TcxFilterNullOperator::TcxFilterNullOperator;
-    QString Symbol() const override;
-};
-
-class TcxFilterSQLNotNullOperator : public TcxFilterNotNullOperator {
-public:
-    using TcxFilterNotNullOperator::TcxFilterNotNullOperator;
     QString Symbol() const override;
 };
 

@@ -189,11 +189,6 @@ void Database::executeRaw(const QString& sql)
     exec(handle(), sql.toUtf8().constData());
 }
 
-QString Database::lastErrorMessage() const
-{
-    return m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QString();
-}
-
 Transaction::Transaction(Database& database) : m_database(database)
 {
     // IMMEDIATE takes the write lock now, not at the first write, so two

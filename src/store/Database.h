@@ -45,8 +45,6 @@ public:
     // Throws the layout message when the table's layout was refused.
     sqlite3* handle();
 
-    // True when the file is open read-only (see above).
-    bool isReadOnly() const { return m_readOnly; }
     // handle(), and the read-only message when the file cannot be written.
     sqlite3* writableHandle();
     // The message of a change refused because the file is read-only.
@@ -59,9 +57,6 @@ public:
 
     // Runs raw SQLite SQL (no dialect translation), for internal use.
     void executeRaw(const QString& sql);
-
-    // The engine's message for the last failure on this connection.
-    QString lastErrorMessage() const;
 
 private:
     friend class Transaction;

@@ -213,31 +213,6 @@ TEST_F(FilterCriteriaTest, BlanksAreNeverTheIsFormWithThisTable)
     EXPECT_EQ(text(), QStringLiteral("([Log#1] = NULL)"));
 }
 
-// A table whose class name says "Query" gets the IS forms.
-class QueryTable final : public FilterTable {
-public:
-    QString className() const override { return QStringLiteral("TADOQuery"); }
-    QString filter() const override { return m_filter; }
-    void setFilter(const QString& text) override { m_filter = text; }
-    bool filtered() const override { return m_filtered; }
-    void setFiltered(bool on) override { m_filtered = on; }
-    void setCaseInsensitiveFilter(bool) override {}
-
-private:
-    QString m_filter;
-    bool m_filtered = false;
-};
-
-TEST_F(FilterCriteriaTest, QueryDataSetsGetTheIsForms)
-{
-    QueryTable query;
-    criteria.SetTable(&query);
-    criteria.AddCondition(nullptr, kDescription, foEqual, "", QVariant());
-    criteria.AddCondition(nullptr, kDescription, foNotEqual, "", QVariant());
-    EXPECT_EQ(query.filter(), QStringLiteral("(Description IS NULL) AND (Description IS NOT NULL)"));
-    EXPECT_EQ(display(), QStringLiteral("(Description IS blank) and (Description IS NOT blank)"));
-}
-
 TEST_F(FilterCriteriaTest, DisplayTextForms)
 {
     const struct {
