@@ -353,8 +353,7 @@ int main(int argc, char** argv)
     }
     const auto start = std::chrono::steady_clock::now();
     try {
-        const ExportResult result = ExportGridWithProvider(QString::fromStdString(args[1]), kExportXls, &source, true,
-                                                           true, false, {});
+        const ExportResult result = ExportGridWithProvider(QString::fromStdString(args[1]), kExportXls, &source);
         const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
         std::fprintf(stderr, "exported %d records in %.1f ms\n", result.recordsExported, ms);
         if (!result.complete())

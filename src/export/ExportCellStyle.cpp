@@ -29,9 +29,7 @@ bool sameStyle(const ExportCellStyle& a, const ExportCellStyle& b)
     return std::memcmp(&a, &b, kStyleKeySize) == 0;
 }
 
-namespace {
-
-ExportCellStyle buildDefault(const SystemColors& colors)
+ExportCellStyle defaultExportCellStyle(const SystemColors& colors)
 {
     ExportCellStyle s;
     std::memset(&s, 0, sizeof s);
@@ -52,28 +50,5 @@ ExportCellStyle buildDefault(const SystemColors& colors)
     s.StyleHash = 0;
     return s;
 }
-
-struct Defaults {
-    SystemColors colors;
-    ExportCellStyle style = buildDefault(colors);
-};
-
-Defaults& defaults()
-{
-    static Defaults d;
-    return d;
-}
-
-} // namespace
-
-const SystemColors& systemColors() { return defaults().colors; }
-
-void setSystemColors(const SystemColors& colors)
-{
-    defaults().colors = colors;
-    defaults().style = buildDefault(colors);
-}
-
-const ExportCellStyle& defaultExportCellStyle() { return defaults().style; }
 
 } // namespace orvane::exporting

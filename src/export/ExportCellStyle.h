@@ -70,9 +70,9 @@ std::uint32_t styleHash(const ExportCellStyle& style);
 // Equal in the first 92 bytes (StyleHash does not count).
 bool sameStyle(const ExportCellStyle& a, const ExportCellStyle& b);
 
-// The desktop colours the export reads once when it starts. On the build
-// machine (no desktop) the classic Windows values are used; the window layer
-// hands the real ones over with setSystemColors() before the first export.
+// The desktop colours an export is drawn in. The defaults are the classic
+// Windows values, used where there is no desktop (orvane-batch, tests); the
+// window hands the export the colours of its own palette.
 struct SystemColors {
     ColorRef window = rgbColor(255, 255, 255);
     ColorRef buttonText = rgbColor(0, 0, 0);
@@ -80,12 +80,8 @@ struct SystemColors {
     ColorRef buttonShadow = rgbColor(160, 160, 160);
 };
 
-const SystemColors& systemColors();
-// Replaces the colours and rebuilds the default style from them.
-void setSystemColors(const SystemColors& colors);
-
 // The default style: centred Tahoma 8 in button-text colour, thin borders in
 // button-shadow colour, solid window-colour background.
-const ExportCellStyle& defaultExportCellStyle();
+ExportCellStyle defaultExportCellStyle(const SystemColors& colors = SystemColors{});
 
 } // namespace orvane::exporting

@@ -80,13 +80,15 @@ inline constexpr int kExportXls = 1;
 
 class TcxExport {
 public:
-    using Factory = std::unique_ptr<IcxExportProvider> (*)(const QString& fileName);
+    using Factory = std::unique_ptr<IcxExportProvider> (*)(const QString& fileName, const SystemColors& colors);
 
     // Refuses (returns false) a kind that is taken or a class registered twice.
     static bool RegisterProviderClass(int kind, const QString& className, Factory factory);
-    // Creates the provider of a kind for a file name. Throws EcxExportData
-    // "Unsupported export type: <kind>" for a kind nobody registered.
-    static std::unique_ptr<IcxExportProvider> Provider(int kind, const QString& fileName);
+    // Creates the provider of a kind for a file name, drawing in the given
+    // colours. Throws EcxExportData "Unsupported export type: <kind>" for a
+    // kind nobody registered.
+    static std::unique_ptr<IcxExportProvider> Provider(int kind, const QString& fileName,
+                                                       const SystemColors& colors = SystemColors{});
 };
 
 } // namespace orvane::exporting

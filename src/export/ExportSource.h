@@ -76,10 +76,6 @@ public:
         }
     }
 
-    // With native values: the value of a column whose editor formats dates
-    // or numbers (invalid for the others, which export their display text).
-    virtual QVariant nativeValue(int, int) const { return {}; }
-
 private:
     mutable std::vector<QString> m_held;
 };

@@ -17,13 +17,14 @@ QHash<QString, TcxExportStyleManager*>& registries()
 
 } // namespace
 
-TcxExportStyleManager* TcxExportStyleManager::GetInstance(const QString& fileName)
+TcxExportStyleManager* TcxExportStyleManager::GetInstance(const QString& fileName,
+                                                         const ExportCellStyle& defaultStyle)
 {
     auto& map = registries();
     auto it = map.find(fileName);
     if (it != map.end()) {
         TcxExportStyleManager* manager = it.value();
-        ExportCellStyle style = defaultExportCellStyle();
+        ExportCellStyle style = defaultStyle;
         manager->AddStyle(style);
         ++manager->m_refCount;
         return manager;

@@ -16,7 +16,8 @@ public:
     // The registry for a file name: a new name gets an empty registry with
     // count 1; a known one gets the default style registered (or found) and
     // its count raised.
-    static TcxExportStyleManager* GetInstance(const QString& fileName);
+    static TcxExportStyleManager* GetInstance(const QString& fileName,
+                                              const ExportCellStyle& defaultStyle = defaultExportCellStyle());
 
     // Fills style.StyleHash and returns the index of an equal registered
     // style, or registers a copy and returns its new index (0, 1, 2, ...).

@@ -104,11 +104,11 @@ QString ExportResult::notice() const
 // --- the export -------------------------------------------------------------
 
 TcxGridBandedTableViewExport::TcxGridBandedTableViewExport(const QString& fileName, int exportType,
-                                                           const ExportSource& source)
-    : m_source(source)
+                                                           const ExportSource& source, const SystemColors& colors)
+    : m_source(source), m_colors(colors)
 {
     try {
-        m_provider = TcxExport::Provider(exportType, fileName);
+        m_provider = TcxExport::Provider(exportType, fileName, colors);
     } catch (const ExportFileError&) {
         throw EcxGridExport(QStringLiteral("Can't create the export output file"));
     }
@@ -116,33 +116,22 @@ TcxGridBandedTableViewExport::TcxGridBandedTableViewExport(const QString& fileNa
 
 void TcxGridBandedTableViewExport::registerStyles()
 {
-    const SystemColors& colors = systemColors();
     const ExportViewOptions opt = m_source.options();
     const int vertical = verticalLines(opt.gridLines) ? 1 : 0;
     const int horizontal = horizontalLines(opt.gridLines) ? 1 : 0;
     IcxExportProvider& p = *m_provider;
     auto add = [&p](ExportCellStyle s) { return p.AddStyle(s); };
-    const ExportCellStyle base = defaultExportCellStyle();
+    const ExportCellStyle base = defaultExportCellStyle(m_colors);
 
     p.SetBaseStyle(base);
 
-    ExportCellStyle preview = base;
-    preview.FontColor = rgbColor(0, 0, 255);
-    setBorderWidths(preview, horizontal, vertical);
-    m_previewEven = add(preview);
-    m_previewOdd = add(preview);
-
-    ExportCellStyle footerBackground = base;
-    footerBackground.BrushBkColor = colors.buttonFace;
-    add(footerBackground);
-
-    ExportCellStyle masterMarker = base;
-    masterMarker.AlignText = std::uint8_t(ExportAlign::Center);
-    masterMarker.BrushBkColor = colors.buttonFace;
-    add(masterMarker);
-
-    add(base);   // detail rows, even
-    add(base);   // detail rows, odd
+    // Registry index 0: the style of every cell that no part of the sheet
+    // styles (the cells of a merged range in its anchor's row or column, a
+    // sheet column outside every band). Its XF is written, so it stays.
+    ExportCellStyle unstyled = base;
+    unstyled.FontColor = rgbColor(0, 0, 255);
+    setBorderWidths(unstyled, horizontal, vertical);
+    add(unstyled);
 
     const int columns = m_source.columnCount();
     m_headerStyle.assign(std::size_t(columns), 0);
@@ -150,7 +139,7 @@ void TcxGridBandedTableViewExport::registerStyles()
     m_contentOdd.assign(std::size_t(columns), 0);
     for (int c = 0; c < columns; ++c) {
         ExportCellStyle header = base;
-        header.BrushBkColor = colors.buttonFace;
+        header.BrushBkColor = m_colors.buttonFace;
         header.AlignText = std::uint8_t(m_columns[std::size_t(c)].headerAlignment);
         m_headerStyle[std::size_t(c)] = add(header);
     }
@@ -161,9 +150,6 @@ void TcxGridBandedTableViewExport::registerStyles()
         m_contentEven[std::size_t(c)] = add(content);
         m_contentOdd[std::size_t(c)] = add(content);
     }
-    for (int c = 0; c < columns; ++c)
-        add(footerBackground);   // column footers
-    // No grouping levels: no group-row styles.
 
     m_bandHeaderStyle.clear();
     m_bandBackground.clear();
@@ -172,7 +158,7 @@ void TcxGridBandedTableViewExport::registerStyles()
     for (const ExportBandInfo& band : m_bands) {
         ExportCellStyle header = base;
         header.AlignText = std::uint8_t(band.headerAlignment);
-        header.BrushBkColor = colors.buttonFace;
+        header.BrushBkColor = m_colors.buttonFace;
         m_bandHeaderStyle.push_back(add(header));
     }
     for (std::size_t b = 0; b < std::size_t(m_bands.size()); ++b) {
@@ -189,10 +175,6 @@ void TcxGridBandedTableViewExport::registerStyles()
         m_bandContentEven.push_back(add(content));
         m_bandContentOdd.push_back(add(content));
     }
-    ExportCellStyle footerRow = footerBackground;
-    setBorderWidths(footerRow, 0, 0);
-    footerRow.FontStyle = 0;
-    add(footerRow);
 }
 
 void TcxGridBandedTableViewExport::buildTableMap()
@@ -237,28 +219,13 @@ void TcxGridBandedTableViewExport::buildTableMap()
     }
 }
 
-void TcxGridBandedTableViewExport::putCellText(int column, int row, int record, int columnIndex)
-{
-    IcxExportProvider& p = *m_provider;
-    if (NativeValues) {
-        const QVariant value = m_source.nativeValue(record, columnIndex);
-        if (value.isValid()) {
-            p.PutValue(column, row, value);
-            return;
-        }
-    }
-    putTextOf(column, row, m_source.displayText(record, columnIndex));
-}
-
 void TcxGridBandedTableViewExport::putTextOf(int column, int row, QStringView text)
 {
     m_provider->PutDisplayText(column, row, text);
 }
 
-ExportResult TcxGridBandedTableViewExport::DoExport()
+void TcxGridBandedTableViewExport::collectLayout()
 {
-    IcxExportProvider& p = *m_provider;
-    const ExportViewOptions opt = m_source.options();
     m_bands = m_source.visibleBands();
     m_columns.clear();
     for (int c = 0; c < m_source.columnCount(); ++c) {
@@ -266,230 +233,281 @@ ExportResult TcxGridBandedTableViewExport::DoExport()
         info.index = c;
         m_columns.push_back(info);
     }
+}
+
+ExportResult TcxGridBandedTableViewExport::DoExport()
+{
+    IcxExportProvider& p = *m_provider;
+    const ExportViewOptions opt = m_source.options();
+    collectLayout();
     // Expanding: this view has neither group nor master rows.
     registerStyles();
     buildTableMap();
 
     ExportResult result;
-    const int records = AllRecords ? m_source.recordCount() : 0;
-    const int headerRows = int(m_map.headerLines.size());
-    int visibleColumnCount = 0;
-    for (const auto& line : m_map.headerLines)
-        visibleColumnCount += int(line.size());
-    const int sheetColumns = int(m_map.columnWidths.size());
-
-    // Without bands there is no sheet to fill; with only the selected records
-    // asked for (this view selects none) and no column headers, neither.
-    if (m_bands.isEmpty() || (!AllRecords && !opt.columnHeaders)) {
+    // Without bands there is no sheet to fill.
+    if (m_bands.isEmpty()) {
         p.WriteWorkbook();
         return result;
     }
+    const int records = m_source.recordCount();
+    sizeSheet(opt, records);
+    result.columnsLeftOut = columnsLeftOut();
+    writeBandRow(opt);
+    if (m_frame.visibleColumnCount == 0) {
+        p.WriteWorkbook();
+        return result;
+    }
+    mapBandsToColumns();
+    writeBandBackgrounds();
+    placeHeaderItems();
+    if (opt.columnHeaders)
+        writeColumnHeaders();
 
-    const int headerStart = opt.bandHeaders ? 1 : 0;
-    const int recordStart = headerStart + (opt.columnHeaders ? headerRows : 0);
-    const std::int64_t wantedRows = std::int64_t(recordStart) + std::int64_t(records) * headerRows;
-    p.SetSheetSize(sheetColumns, visibleColumnCount > 0 ? int(std::min<std::int64_t>(wantedRows, INT_MAX)) : 1, false);
-    for (int i = 0; i < sheetColumns && i < kSheetColumns; ++i)
-        p.SetColumnPixelWidth(i, m_map.columnWidths[std::size_t(i)]);
-    const int rowsInSheet = int(std::min<std::int64_t>(wantedRows, kSheetRows));
-    const int columnsInSheet = std::min(sheetColumns, kSheetColumns);
+    const int recordsInSheet =
+        std::max(0, std::min(records, (m_frame.rowsInSheet - m_frame.recordStart) / m_frame.headerRows));
+    result.recordsExported = recordsInSheet;
+    result.recordsLeftOut = records - recordsInSheet;
+    // Styles first, column by column over all records, then merges and
+    // texts record by record: a text's cell thus already has its final
+    // style, as when the style of each record is set before its texts.
+    writeRecordStyles(opt.gridLines, recordsInSheet);
+    for (int r = 0; r < recordsInSheet; ++r)
+        writeRecord(r);
+    drawClosingEdges(opt.gridLines);
+    freezeHeaderRows(opt);
 
+    result.textsShortened = p.ShortenedTextCount();
+    p.WriteWorkbook();
+    return result;
+}
+
+void TcxGridBandedTableViewExport::sizeSheet(const ExportViewOptions& opt, int records)
+{
+    SheetFrame& f = m_frame;
+    f = {};
+    f.headerRows = int(m_map.headerLines.size());
+    for (const auto& line : m_map.headerLines)
+        f.visibleColumnCount += int(line.size());
+    f.sheetColumns = int(m_map.columnWidths.size());
+    f.headerStart = opt.bandHeaders ? 1 : 0;
+    f.recordStart = f.headerStart + (opt.columnHeaders ? f.headerRows : 0);
+    const std::int64_t wantedRows = std::int64_t(f.recordStart) + std::int64_t(records) * f.headerRows;
+    m_provider->SetSheetSize(f.sheetColumns,
+                             f.visibleColumnCount > 0 ? int(std::min<std::int64_t>(wantedRows, INT_MAX)) : 1, false);
+    for (int i = 0; i < f.sheetColumns && i < kSheetColumns; ++i)
+        m_provider->SetColumnPixelWidth(i, m_map.columnWidths[std::size_t(i)]);
+    f.rowsInSheet = int(std::min<std::int64_t>(wantedRows, kSheetRows));
+    f.columnsInSheet = std::min(f.sheetColumns, kSheetColumns);
+}
+
+int TcxGridBandedTableViewExport::columnsLeftOut() const
+{
+    int count = 0;
     for (const auto& line : m_map.headerLines)
         for (const auto& item : line)
             if (item.firstColumn >= kSheetColumns)
-                ++result.columnsLeftOut;
+                ++count;
+    return count;
+}
 
-    // Band header row.
-    if (opt.bandHeaders) {
-        for (std::size_t i = 0; i < m_map.bandLine.size(); ++i) {
-            const auto& item = m_map.bandLine[i];
-            p.MergeCells(item.firstColumn, 0, 1, item.columnSpan, m_bandHeaderStyle[i]);
-            putTextOf(item.firstColumn, 0, item.caption);
-        }
+void TcxGridBandedTableViewExport::writeBandRow(const ExportViewOptions& opt)
+{
+    if (!opt.bandHeaders)
+        return;
+    for (std::size_t i = 0; i < m_map.bandLine.size(); ++i) {
+        const auto& item = m_map.bandLine[i];
+        m_provider->MergeCells(item.firstColumn, 0, 1, item.columnSpan, m_bandHeaderStyle[i]);
+        putTextOf(item.firstColumn, 0, item.caption);
     }
-    if (visibleColumnCount == 0) {
-        p.WriteWorkbook();
-        return result;
-    }
+}
 
-    // The band covering each sheet column (position in m_bands).
-    std::vector<int> bandOf(std::size_t(sheetColumns), -1);
+void TcxGridBandedTableViewExport::mapBandsToColumns()
+{
+    const int sheetColumns = m_frame.sheetColumns;
+    m_bandOf.assign(std::size_t(sheetColumns), -1);
     for (std::size_t i = 0; i < m_map.bandLine.size(); ++i) {
         const auto& item = m_map.bandLine[i];
         for (int x = item.firstColumn; x < item.firstColumn + item.columnSpan && x < sheetColumns; ++x)
-            bandOf[std::size_t(x)] = m_itemBand[i];
+            m_bandOf[std::size_t(x)] = m_itemBand[i];
     }
-    auto bandStyle = [&](const std::vector<int>& styles, int x) {
-        const int b = bandOf[std::size_t(x)];
-        return b >= 0 ? styles[std::size_t(b)] : 0;
-    };
-
-    // Band backgrounds under the column headers.
-    for (int x = 0; x < columnsInSheet; ++x)
-        for (int y = headerStart; y < headerStart + headerRows && y < rowsInSheet; ++y)
-            p.ApplyStyle(x, y, bandStyle(m_bandBackground, x));
-
-    // The last column of every band but the last.
-    std::vector<char> boundary(std::size_t(sheetColumns), 0);
+    m_bandEnds.assign(std::size_t(sheetColumns), 0);
     for (int x = 0; x + 1 < sheetColumns; ++x)
-        boundary[std::size_t(x)] = bandOf[std::size_t(x)] != bandOf[std::size_t(x + 1)];
+        m_bandEnds[std::size_t(x)] = m_bandOf[std::size_t(x)] != m_bandOf[std::size_t(x + 1)];
+}
 
-    // Column header rows: each line's items start at their band's running
-    // row as it stood when the line reached the band.
+int TcxGridBandedTableViewExport::bandStyle(const std::vector<int>& styles, int x) const
+{
+    const int b = m_bandOf[std::size_t(x)];
+    return b >= 0 ? styles[std::size_t(b)] : 0;
+}
+
+void TcxGridBandedTableViewExport::writeBandBackgrounds()
+{
+    const SheetFrame& f = m_frame;
+    for (int x = 0; x < f.columnsInSheet; ++x)
+        for (int y = f.headerStart; y < f.headerStart + f.headerRows && y < f.rowsInSheet; ++y)
+            m_provider->ApplyStyle(x, y, bandStyle(m_bandBackground, x));
+}
+
+void TcxGridBandedTableViewExport::placeHeaderItems()
+{
+    // Each line's items start at their band's running row as it stood when
+    // the line reached the band.
     m_itemRows.assign(m_map.headerLines.size(), {});
-    {
-        std::map<int, int> running;
-        for (std::size_t l = 0; l < m_map.headerLines.size(); ++l) {
-            const std::map<int, int> atLineStart = running;
-            for (const auto& item : m_map.headerLines[l]) {
-                const int band = m_columns[std::size_t(item.index)].band;
-                const auto it = atLineStart.find(band);
-                const int rel = it == atLineStart.end() ? 0 : it->second;
-                m_itemRows[l].push_back(rel);
-                running[band] = std::max(running[band], rel + item.rowSpan);
-            }
+    std::map<int, int> running;
+    for (std::size_t l = 0; l < m_map.headerLines.size(); ++l) {
+        const std::map<int, int> atLineStart = running;
+        for (const auto& item : m_map.headerLines[l]) {
+            const int band = m_columns[std::size_t(item.index)].band;
+            const auto it = atLineStart.find(band);
+            const int rel = it == atLineStart.end() ? 0 : it->second;
+            m_itemRows[l].push_back(rel);
+            running[band] = std::max(running[band], rel + item.rowSpan);
         }
     }
-    if (opt.columnHeaders) {
-        for (std::size_t l = 0; l < m_map.headerLines.size(); ++l) {
-            for (std::size_t i = 0; i < m_map.headerLines[l].size(); ++i) {
-                const auto& item = m_map.headerLines[l][i];
-                const int row = headerStart + m_itemRows[l][i];
-                p.MergeCells(item.firstColumn, row, item.rowSpan, item.columnSpan, m_headerStyle[std::size_t(item.index)]);
-                putTextOf(item.firstColumn, row, item.caption);
-            }
-        }
-    }
-
-    // Records. Every record of one parity gets the same styles cell for cell,
-    // so the style of each cell of a record (band background, column content,
-    // the lines) is worked out once per parity and relative row, registering
-    // the styles in the order a cell-by-cell walk of the first records would.
-    const int recordsInSheet = std::max(0, std::min(records, (rowsInSheet - recordStart) / headerRows));
-    result.recordsExported = recordsInSheet;
-    result.recordsLeftOut = records - recordsInSheet;
-    const bool vertical = verticalLines(opt.gridLines);
-    const bool horizontal = horizontalLines(opt.gridLines);
-    std::vector<int> finalStyle[2];   // [parity][rel * columnsInSheet + x]
-    std::vector<std::pair<int, int>> multiCell;   // (line, item) spanning more than one cell
-    for (std::size_t l = 0; l < m_map.headerLines.size(); ++l)
-        for (std::size_t i = 0; i < m_map.headerLines[l].size(); ++i)
-            if (m_map.headerLines[l][i].rowSpan > 1 || m_map.headerLines[l][i].columnSpan > 1)
-                multiCell.push_back({int(l), int(i)});
-
-    auto patternFor = [&](int parity) {
-        const auto& bandContent = parity ? m_bandContentOdd : m_bandContentEven;
-        const auto& content = parity ? m_contentOdd : m_contentEven;
-        std::vector<int> base(std::size_t(headerRows * columnsInSheet));
-        for (int rel = 0; rel < headerRows; ++rel)
-            for (int x = 0; x < columnsInSheet; ++x)
-                base[std::size_t(rel * columnsInSheet + x)] = bandStyle(bandContent, x);
-        // Merging styles the anchor and the cells off its row and column.
-        for (std::size_t l = 0; l < m_map.headerLines.size(); ++l) {
-            for (std::size_t i = 0; i < m_map.headerLines[l].size(); ++i) {
-                const auto& item = m_map.headerLines[l][i];
-                const int rel0 = m_itemRows[l][i];
-                const int style = content[std::size_t(item.index)];
-                for (int x = item.firstColumn; x < item.firstColumn + item.columnSpan && x < columnsInSheet; ++x)
-                    for (int rel = rel0; rel < rel0 + item.rowSpan && rel < headerRows; ++rel)
-                        if ((x == item.firstColumn && rel == rel0) || (x != item.firstColumn && rel != rel0))
-                            base[std::size_t(rel * columnsInSheet + x)] = style;
-            }
-        }
-        std::vector<int> out(base.size());
-        std::map<std::pair<int, int>, int> memo;   // (style, lines) -> style
-        for (int x = 0; x < columnsInSheet; ++x) {
-            for (int rel = 0; rel < headerRows; ++rel) {
-                int lines = 0;
-                if (vertical && boundary[std::size_t(x)])
-                    lines |= kRightLine;
-                if (vertical && x > 0 && boundary[std::size_t(x - 1)])
-                    lines |= kLeftLine;
-                if (horizontal && rel == 0)
-                    lines |= kTopLine;
-                if (horizontal && rel == headerRows - 1)
-                    lines |= kBottomLine;
-                const int s = base[std::size_t(rel * columnsInSheet + x)];
-                if (!lines) {
-                    out[std::size_t(rel * columnsInSheet + x)] = s;
-                    continue;
-                }
-                auto [it, fresh] = memo.try_emplace({s, lines}, 0);
-                if (fresh) {
-                    ExportCellStyle copy = p.StyleAt(s);
-                    if (lines & kRightLine) copy.border(BorderSide::Right).Width = 1;
-                    if (lines & kLeftLine) copy.border(BorderSide::Left).Width = 1;
-                    if (lines & kTopLine) copy.border(BorderSide::Top).Width = 1;
-                    if (lines & kBottomLine) copy.border(BorderSide::Bottom).Width = 1;
-                    it->second = p.AddStyle(copy);
-                }
-                out[std::size_t(rel * columnsInSheet + x)] = it->second;
-            }
-        }
-        return out;
-    };
-
+    m_multiCell.clear();
     m_lineColumns.clear();
-    for (const auto& line : m_map.headerLines) {
+    for (std::size_t l = 0; l < m_map.headerLines.size(); ++l) {
         std::vector<int> ids;
-        for (const auto& item : line)
+        for (std::size_t i = 0; i < m_map.headerLines[l].size(); ++i) {
+            const auto& item = m_map.headerLines[l][i];
+            if (item.rowSpan > 1 || item.columnSpan > 1)
+                m_multiCell.push_back({int(l), int(i)});
             ids.push_back(item.index);
+        }
         m_lineColumns.push_back(std::move(ids));
     }
-    // Styles first, column by column over all records (the records alternate
-    // between the two parities' patterns), then merges and texts record by
-    // record. A text's cell thus already has its final style, as when the
-    // style of each record is set before its texts.
-    if (recordsInSheet > 0) {
-        finalStyle[0] = patternFor(0);
-        if (recordsInSheet > 1)
-            finalStyle[1] = patternFor(1);
-        else
-            finalStyle[1] = finalStyle[0];
-        std::vector<int> columnPattern(std::size_t(2 * headerRows));
-        for (int x = 0; x < columnsInSheet; ++x) {
-            for (int parity = 0; parity < 2; ++parity)
-                for (int rel = 0; rel < headerRows; ++rel)
-                    columnPattern[std::size_t(parity * headerRows + rel)] =
-                        finalStyle[parity][std::size_t(rel * columnsInSheet + x)];
-            p.ApplyColumnStyles(x, recordStart, recordsInSheet * headerRows, columnPattern.data(),
-                                int(columnPattern.size()));
+}
+
+void TcxGridBandedTableViewExport::writeColumnHeaders()
+{
+    for (std::size_t l = 0; l < m_map.headerLines.size(); ++l) {
+        for (std::size_t i = 0; i < m_map.headerLines[l].size(); ++i) {
+            const auto& item = m_map.headerLines[l][i];
+            const int row = m_frame.headerStart + m_itemRows[l][i];
+            m_provider->MergeCells(item.firstColumn, row, item.rowSpan, item.columnSpan,
+                                   m_headerStyle[std::size_t(item.index)]);
+            putTextOf(item.firstColumn, row, item.caption);
         }
     }
-    for (int r = 0; r < recordsInSheet; ++r) {
-        const auto& content = (r & 1) ? m_contentOdd : m_contentEven;
-        const int y0 = recordStart + r * headerRows;
-        for (const auto& [l, i] : multiCell) {
-            const auto& item = m_map.headerLines[std::size_t(l)][std::size_t(i)];
-            const int row = y0 + m_itemRows[std::size_t(l)][std::size_t(i)];
-            p.MergeCells(item.firstColumn, row, item.rowSpan, item.columnSpan, content[std::size_t(item.index)]);
-            // Merging restyled the range; its cells take their final styles again.
-            const std::vector<int>& styles = finalStyle[r & 1];
+}
+
+// Every record of one parity gets the same styles cell for cell, so the
+// style of each cell of a record (band background, column content, the
+// lines) is worked out once per parity and relative row, registering the
+// styles in the order a cell-by-cell walk of the first records would.
+std::vector<int> TcxGridBandedTableViewExport::recordPattern(int parity, ExportGridLines gridLines)
+{
+    const int headerRows = m_frame.headerRows;
+    const int columnsInSheet = m_frame.columnsInSheet;
+    const auto& bandContent = parity ? m_bandContentOdd : m_bandContentEven;
+    const auto& content = parity ? m_contentOdd : m_contentEven;
+    std::vector<int> base(std::size_t(headerRows * columnsInSheet));
+    for (int rel = 0; rel < headerRows; ++rel)
+        for (int x = 0; x < columnsInSheet; ++x)
+            base[std::size_t(rel * columnsInSheet + x)] = bandStyle(bandContent, x);
+    // Merging styles the anchor and the cells off its row and column.
+    for (std::size_t l = 0; l < m_map.headerLines.size(); ++l) {
+        for (std::size_t i = 0; i < m_map.headerLines[l].size(); ++i) {
+            const auto& item = m_map.headerLines[l][i];
+            const int rel0 = m_itemRows[l][i];
+            const int style = content[std::size_t(item.index)];
             for (int x = item.firstColumn; x < item.firstColumn + item.columnSpan && x < columnsInSheet; ++x)
-                for (int rel = 0; rel < headerRows; ++rel)
-                    p.ApplyStyle(x, y0 + rel, styles[std::size_t(rel * columnsInSheet + x)]);
+                for (int rel = rel0; rel < rel0 + item.rowSpan && rel < headerRows; ++rel)
+                    if ((x == item.firstColumn && rel == rel0) || (x != item.firstColumn && rel != rel0))
+                        base[std::size_t(rel * columnsInSheet + x)] = style;
         }
-        for (std::size_t l = 0; l < m_map.headerLines.size(); ++l) {
-            const auto& line = m_map.headerLines[l];
-            if (NativeValues) {
-                for (std::size_t i = 0; i < line.size(); ++i)
-                    if (line[i].firstColumn < columnsInSheet)
-                        putCellText(line[i].firstColumn, y0 + m_itemRows[l][i], r, line[i].index);
+    }
+    const bool vertical = verticalLines(gridLines);
+    const bool horizontal = horizontalLines(gridLines);
+    std::vector<int> out(base.size());
+    std::map<std::pair<int, int>, int> memo;   // (style, lines) -> style
+    for (int x = 0; x < columnsInSheet; ++x) {
+        for (int rel = 0; rel < headerRows; ++rel) {
+            int lines = 0;
+            if (vertical && m_bandEnds[std::size_t(x)])
+                lines |= kRightLine;
+            if (vertical && x > 0 && m_bandEnds[std::size_t(x - 1)])
+                lines |= kLeftLine;
+            if (horizontal && rel == 0)
+                lines |= kTopLine;
+            if (horizontal && rel == headerRows - 1)
+                lines |= kBottomLine;
+            const int s = base[std::size_t(rel * columnsInSheet + x)];
+            if (!lines) {
+                out[std::size_t(rel * columnsInSheet + x)] = s;
                 continue;
             }
-            // One request per record and header line for all its texts.
-            const std::vector<int>& ids = m_lineColumns[l];
-            m_texts.resize(ids.size());
-            m_source.displayTexts(r, ids.data(), int(ids.size()), m_texts.data());
-            for (std::size_t i = 0; i < line.size(); ++i)
-                if (line[i].firstColumn < columnsInSheet && !m_texts[i].isEmpty())
-                    p.PutDisplayText(line[i].firstColumn, y0 + m_itemRows[l][i], m_texts[i]);
+            auto [it, fresh] = memo.try_emplace({s, lines}, 0);
+            if (fresh) {
+                ExportCellStyle copy = m_provider->StyleAt(s);
+                if (lines & kRightLine) copy.border(BorderSide::Right).Width = 1;
+                if (lines & kLeftLine) copy.border(BorderSide::Left).Width = 1;
+                if (lines & kTopLine) copy.border(BorderSide::Top).Width = 1;
+                if (lines & kBottomLine) copy.border(BorderSide::Bottom).Width = 1;
+                it->second = m_provider->AddStyle(copy);
+            }
+            out[std::size_t(rel * columnsInSheet + x)] = it->second;
         }
     }
+    return out;
+}
 
+void TcxGridBandedTableViewExport::writeRecordStyles(ExportGridLines gridLines, int recordsInSheet)
+{
+    if (recordsInSheet <= 0)
+        return;
+    const int headerRows = m_frame.headerRows;
+    m_recordStyles[0] = recordPattern(0, gridLines);
+    m_recordStyles[1] = recordsInSheet > 1 ? recordPattern(1, gridLines) : m_recordStyles[0];
+    // The records alternate between the two parities' patterns.
+    std::vector<int> columnPattern(std::size_t(2 * headerRows));
+    for (int x = 0; x < m_frame.columnsInSheet; ++x) {
+        for (int parity = 0; parity < 2; ++parity)
+            for (int rel = 0; rel < headerRows; ++rel)
+                columnPattern[std::size_t(parity * headerRows + rel)] =
+                    m_recordStyles[parity][std::size_t(rel * m_frame.columnsInSheet + x)];
+        m_provider->ApplyColumnStyles(x, m_frame.recordStart, recordsInSheet * headerRows, columnPattern.data(),
+                                      int(columnPattern.size()));
+    }
+}
+
+void TcxGridBandedTableViewExport::writeRecord(int r)
+{
+    IcxExportProvider& p = *m_provider;
+    const SheetFrame& f = m_frame;
+    const auto& content = (r & 1) ? m_contentOdd : m_contentEven;
+    const int y0 = f.recordStart + r * f.headerRows;
+    for (const auto& [l, i] : m_multiCell) {
+        const auto& item = m_map.headerLines[std::size_t(l)][std::size_t(i)];
+        const int row = y0 + m_itemRows[std::size_t(l)][std::size_t(i)];
+        p.MergeCells(item.firstColumn, row, item.rowSpan, item.columnSpan, content[std::size_t(item.index)]);
+        // Merging restyled the range; its cells take their final styles again.
+        const std::vector<int>& styles = m_recordStyles[r & 1];
+        for (int x = item.firstColumn; x < item.firstColumn + item.columnSpan && x < f.columnsInSheet; ++x)
+            for (int rel = 0; rel < f.headerRows; ++rel)
+                p.ApplyStyle(x, y0 + rel, styles[std::size_t(rel * f.columnsInSheet + x)]);
+    }
+    for (std::size_t l = 0; l < m_map.headerLines.size(); ++l) {
+        const auto& line = m_map.headerLines[l];
+        // One request per record and header line for all its texts.
+        const std::vector<int>& ids = m_lineColumns[l];
+        m_texts.resize(ids.size());
+        m_source.displayTexts(r, ids.data(), int(ids.size()), m_texts.data());
+        for (std::size_t i = 0; i < line.size(); ++i)
+            if (line[i].firstColumn < f.columnsInSheet && !m_texts[i].isEmpty())
+                p.PutDisplayText(line[i].firstColumn, y0 + m_itemRows[l][i], m_texts[i]);
+    }
+}
+
+void TcxGridBandedTableViewExport::drawClosingEdges(ExportGridLines gridLines)
+{
+    IcxExportProvider& p = *m_provider;
+    const SheetFrame& f = m_frame;
     // The last row gets bottom lines up to the first cell that has one.
-    const int lastRow = rowsInSheet - 1;
-    const int walk = std::min(columnsInSheet, int(m_map.headerLines.front().size()));
+    const int lastRow = f.rowsInSheet - 1;
+    const int walk = std::min(f.columnsInSheet, int(m_map.headerLines.front().size()));
     for (int x = 0; x < walk; ++x) {
         const ExportCellStyle* current = p.CellStyleOf(x, lastRow);
         if (!current || current->border(BorderSide::Bottom).Width != 0)
@@ -498,33 +516,32 @@ ExportResult TcxGridBandedTableViewExport::DoExport()
         copy.border(BorderSide::Bottom).Width = 1;
         p.ApplyStyleRecord(x, lastRow, copy);
     }
-
     // The last column gets a right line in every row.
-    if (vertical && columnsInSheet > 0) {
-        for (int y = 0; y < rowsInSheet; ++y) {
-            const ExportCellStyle* current = p.CellStyleOf(columnsInSheet - 1, y);
+    if (verticalLines(gridLines) && f.columnsInSheet > 0) {
+        for (int y = 0; y < f.rowsInSheet; ++y) {
+            const ExportCellStyle* current = p.CellStyleOf(f.columnsInSheet - 1, y);
             if (!current)
                 continue;
             ExportCellStyle copy = *current;
             copy.border(BorderSide::Right).Width = 1;
-            p.ApplyStyleRecord(columnsInSheet - 1, y, copy);
+            p.ApplyStyleRecord(f.columnsInSheet - 1, y, copy);
         }
     }
+}
 
+void TcxGridBandedTableViewExport::freezeHeaderRows(const ExportViewOptions& opt)
+{
     // The band and caption rows stay in view, and the caption row carries
     // filter buttons over the exported columns. A record of several rows
     // would be torn apart by a row filter, so it gets none.
-    p.FreezeRows(recordStart);
-    if (opt.columnHeaders && headerRows == 1 && columnsInSheet > 0)
-        p.SetAutoFilter(recordStart - 1, 0, columnsInSheet - 1, rowsInSheet - 1);
-
-    result.textsShortened = p.ShortenedTextCount();
-    p.WriteWorkbook();
-    return result;
+    const SheetFrame& f = m_frame;
+    m_provider->FreezeRows(f.recordStart);
+    if (opt.columnHeaders && f.headerRows == 1 && f.columnsInSheet > 0)
+        m_provider->SetAutoFilter(f.recordStart - 1, 0, f.columnsInSheet - 1, f.rowsInSheet - 1);
 }
 
 ExportResult ExportGridWithProvider(const QString& fileName, int exportType, const ExportSource* source,
-                                    bool expandRecords, bool allRecords, bool nativeValues, const QStringList& texts)
+                                    const SystemColors& colors)
 {
     if (!source)
         return {};
@@ -532,11 +549,7 @@ ExportResult ExportGridWithProvider(const QString& fileName, int exportType, con
         throw EcxGridExport(QStringLiteral("Active grid level does not exist"));
     if (!source->hasView())
         throw EcxGridExport(QStringLiteral("Grid view does not exist"));
-    TcxGridBandedTableViewExport exporter(fileName, exportType, *source);
-    exporter.ExpandRecords = expandRecords;
-    exporter.AllRecords = allRecords;
-    exporter.NativeValues = nativeValues;
-    exporter.Texts = texts;
+    TcxGridBandedTableViewExport exporter(fileName, exportType, *source, colors);
     return exporter.DoExport();
 }
 
@@ -619,19 +632,8 @@ void GridExportSource::displayTexts(int record, const int* columns, int count, Q
     }
 }
 
-QVariant GridExportSource::nativeValue(int record, int column) const
-{
-    switch (m_model.editorKind(column)) {
-    case grid::EditorKind::Number:
-    case grid::EditorKind::Date:
-        return m_model.value(record, column);
-    default:
-        return {};
-    }
-}
-
-ExportResult ExportGridAsWorkbook(const QString& fileName, const grid::GridViewModel* grid, bool expandRecords,
-                                  bool allRecords, bool nativeValues)
+ExportResult ExportGridAsWorkbook(const QString& fileName, const grid::GridViewModel* grid,
+                                  const SystemColors& colors)
 {
     if (!grid)
         return {};
@@ -640,8 +642,7 @@ ExportResult ExportGridAsWorkbook(const QString& fileName, const grid::GridViewM
     if (store::ActivityTable* table = grid->table(); table && table->isFetching())
         table->fetchAll();
     const GridExportSource source(*grid);
-    return ExportGridWithProvider(fileName, kExportXls, &source, expandRecords, allRecords, nativeValues,
-                                  {QString(), QString(), QString()});
+    return ExportGridWithProvider(fileName, kExportXls, &source, colors);
 }
 
 } // namespace orvane::exporting

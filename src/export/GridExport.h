@@ -55,12 +55,8 @@ struct ExportResult {
 
 class TcxGridBandedTableViewExport {
 public:
-    TcxGridBandedTableViewExport(const QString& fileName, int exportType, const ExportSource& source);
-
-    bool ExpandRecords = true;
-    bool AllRecords = true;
-    bool NativeValues = false;
-    QStringList Texts;   // for text-type providers; the spreadsheet ignores them
+    TcxGridBandedTableViewExport(const QString& fileName, int exportType, const ExportSource& source,
+                                 const SystemColors& colors = SystemColors{});
 
     ExportResult DoExport();
 
@@ -68,22 +64,53 @@ public:
     const TcxGridExportTableMap& TableMap() const { return m_map; }
 
 private:
+    // Where the sheet's parts lie, worked out once the table map stands.
+    struct SheetFrame {
+        int headerRows = 1;          // sheet rows per record and in the header
+        int visibleColumnCount = 0;  // header items over all lines
+        int sheetColumns = 0;        // columns of the table map
+        int headerStart = 0;         // first column-header row
+        int recordStart = 0;         // first record row
+        int rowsInSheet = 0;         // rows written, at most a sheet's
+        int columnsInSheet = 0;      // columns written, at most a sheet's
+    };
+
+    // The parts of the sheet, in the order they are written.
+    void collectLayout();
     void registerStyles();
     void buildTableMap();
-    void putCellText(int column, int row, int record, int columnIndex);
+    void sizeSheet(const ExportViewOptions& opt, int records);
+    int columnsLeftOut() const;
+    void writeBandRow(const ExportViewOptions& opt);
+    void mapBandsToColumns();
+    void writeBandBackgrounds();
+    void placeHeaderItems();
+    void writeColumnHeaders();
+    std::vector<int> recordPattern(int parity, ExportGridLines gridLines);
+    void writeRecordStyles(ExportGridLines gridLines, int recordsInSheet);
+    void writeRecord(int record);
+    void drawClosingEdges(ExportGridLines gridLines);
+    void freezeHeaderRows(const ExportViewOptions& opt);
+
+    int bandStyle(const std::vector<int>& styles, int sheetColumn) const;
     void putTextOf(int column, int row, QStringView text);
 
     const ExportSource& m_source;
+    const SystemColors m_colors;
     std::unique_ptr<IcxExportProvider> m_provider;
     TcxGridExportTableMap m_map;
+    SheetFrame m_frame;
     QVector<ExportBandInfo> m_bands;
     std::vector<ExportColumnInfo> m_columns;     // all columns by index
     // Per header line item: its row relative to the first header row.
     std::vector<std::vector<int>> m_itemRows;
     std::vector<int> m_itemBand;                 // per band item: position in m_bands
+    std::vector<int> m_bandOf;                   // per sheet column: position in m_bands, or -1
+    std::vector<char> m_bandEnds;                // per sheet column: the last of its band (not the last band)
+    std::vector<std::pair<int, int>> m_multiCell;   // (line, item) spanning more than one cell
+    std::vector<int> m_recordStyles[2];          // per parity: [relative row * columnsInSheet + column]
 
     // Registry indices.
-    int m_previewEven = 0, m_previewOdd = 0;
     std::vector<int> m_headerStyle, m_contentEven, m_contentOdd;
     std::vector<int> m_bandHeaderStyle, m_bandBackground, m_bandContentEven, m_bandContentOdd;
     std::vector<std::vector<int>> m_lineColumns;   // column indices of each header line
@@ -94,8 +121,7 @@ private:
 // source. Raises EcxGridExport for a source without active level or view and
 // when the output file cannot be created; provider errors pass unchanged.
 ExportResult ExportGridWithProvider(const QString& fileName, int exportType, const ExportSource* source,
-                                    bool expandRecords, bool allRecords, bool nativeValues,
-                                    const QStringList& texts);
+                                    const SystemColors& colors = SystemColors{});
 
 // The grid view model as an export source.
 class GridExportSource final : public ExportSource {
@@ -110,7 +136,6 @@ public:
     int recordCount() const override;
     QStringView displayText(int record, int column) const override;
     void displayTexts(int record, const int* columns, int count, QStringView* texts) const override;
-    QVariant nativeValue(int record, int column) const override;
 
 private:
     const grid::GridViewModel& m_model;
@@ -121,6 +146,6 @@ private:
 // Writes the grid view as shown into an .xls workbook (the name's extension
 // becomes ".xls"). Returns what did not fit into the sheet.
 ExportResult ExportGridAsWorkbook(const QString& fileName, const grid::GridViewModel* grid,
-                                  bool expandRecords = true, bool allRecords = true, bool nativeValues = false);
+                                  const SystemColors& colors = SystemColors{});
 
 } // namespace orvane::exporting

@@ -56,64 +56,6 @@ double dateTimeSerial(const QDateTime& value)
     return double(kSerialDayZero.daysTo(value.date())) + value.time().msecsSinceStartOfDay() / 86400000.0;
 }
 
-// Reads a locale money amount such as "1.234,50 €": digits, spaces,
-// thousands separators three digits apart, one decimal separator and the
-// currency symbol once. No sign.
-bool parseCurrency(const QString& text, const QLocale& locale, qint64& scaled)
-{
-    const QString symbol = locale.currencySymbol();
-    const QString group = locale.groupSeparator();
-    const QString decimal = locale.decimalPoint();
-    double whole = 0, fraction = 0, step = 0.1;
-    bool sawSymbol = false, sawGroup = false, inFraction = false, anyDigit = false;
-    int digitsSinceGroup = -1;
-    qsizetype i = 0;
-    while (i < text.size()) {
-        const QChar c = text[i];
-        if (c.isDigit()) {
-            anyDigit = true;
-            if (inFraction) {
-                fraction += step * c.digitValue();
-                step /= 10;
-            } else {
-                whole = whole * 10 + c.digitValue();
-                if (digitsSinceGroup >= 0)
-                    ++digitsSinceGroup;
-            }
-            ++i;
-            continue;
-        }
-        if (c.isSpace()) {
-            ++i;
-            continue;
-        }
-        if (!inFraction && !group.isEmpty() && text.mid(i, group.size()) == group
-            && (digitsSinceGroup < 0 ? true : digitsSinceGroup == 3) && !(digitsSinceGroup < 0 && sawGroup)) {
-            sawGroup = true;
-            digitsSinceGroup = 0;
-            i += group.size();
-            continue;
-        }
-        if (!inFraction && text.mid(i, decimal.size()) == decimal) {
-            inFraction = true;
-            i += decimal.size();
-            continue;
-        }
-        if (!symbol.isEmpty() && !sawSymbol && text.mid(i, symbol.size()) == symbol) {
-            sawSymbol = true;
-            i += symbol.size();
-            if (inFraction && i < text.size())
-                return false;   // the symbol ends the text after a fraction
-            continue;
-        }
-        return false;
-    }
-    if (!anyDigit || !(sawSymbol || sawGroup))
-        return false;
-    scaled = qint64(std::llround((whole + fraction) * 10000));
-    return true;
-}
-
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -181,21 +123,23 @@ bool TcxExport::RegisterProviderClass(int kind, const QString& className, Factor
     return true;
 }
 
-std::unique_ptr<IcxExportProvider> TcxExport::Provider(int kind, const QString& fileName)
+std::unique_ptr<IcxExportProvider> TcxExport::Provider(int kind, const QString& fileName,
+                                                      const SystemColors& colors)
 {
     registerBuiltInProviders();
     for (const auto& c : providerClasses())
         if (c.kind == kind)
-            return c.factory(fileName);
+            return c.factory(fileName, colors);
     throw EcxExportData(QStringLiteral("Unsupported export type: %1").arg(kind));
 }
 
 // ---------------------------------------------------------------------------
 // Provider
 
-std::unique_ptr<IcxExportProvider> TcxXLSExportProvider::Create(const QString& fileName)
+std::unique_ptr<IcxExportProvider> TcxXLSExportProvider::Create(const QString& fileName,
+                                                                const SystemColors& colors)
 {
-    return std::make_unique<TcxXLSExportProvider>(fileName);
+    return std::make_unique<TcxXLSExportProvider>(fileName, colors);
 }
 
 QString TcxXLSExportProvider::OutputNameFor(const QString& fileName)
@@ -228,13 +172,13 @@ QString TcxXLSExportProvider::AcceptableSheetName(const QString& name)
     return out;
 }
 
-TcxXLSExportProvider::TcxXLSExportProvider(const QString& fileName)
-    : m_palette(systemColors().window)
+TcxXLSExportProvider::TcxXLSExportProvider(const QString& fileName, const SystemColors& colors)
+    : m_defaultStyle(defaultExportCellStyle(colors)), m_palette(colors.window)
 {
     m_outputName = OutputNameFor(fileName);
     m_sheetName = AcceptableSheetName(QFileInfo(m_outputName).completeBaseName());
     m_file = std::make_unique<FileSink>(m_outputName);
-    m_styles = TcxExportStyleManager::GetInstance(fileName);
+    m_styles = TcxExportStyleManager::GetInstance(fileName, m_defaultStyle);
 }
 
 TcxXLSExportProvider::~TcxXLSExportProvider()
@@ -301,7 +245,7 @@ const ExportCellStyle* TcxXLSExportProvider::CellStyleOf(int column, int row)
     if (!validCell(column, row))
         return nullptr;
     if (m_styles->Count() == 0)
-        return &defaultExportCellStyle();
+        return &m_defaultStyle;
     return &m_styles->StyleAt(styleAt(column, row));
 }
 
@@ -511,8 +455,6 @@ void TcxXLSExportProvider::PutText(int column, int row, QByteArrayView text)
 {
     if (!validCell(column, row) || text.isEmpty())
         return;
-    if (m_recognizeValues && putRecognizedValue(column, row, text))
-        return;
     std::uint8_t any = 0;
     for (const char c : text)
         any |= std::uint8_t(c);
@@ -526,7 +468,7 @@ void TcxXLSExportProvider::PutText(int column, int row, QByteArrayView text)
         return;
     }
     const int charset = m_styles->Count() ? m_styles->StyleAt(styleAt(column, row)).FontCharset
-                                          : defaultExportCellStyle().FontCharset;
+                                          : m_defaultStyle.FontCharset;
     const QString wide = decodeCodePage(text, codePageForCharset(charset));
     const auto* chars = reinterpret_cast<const char16_t*>(wide.utf16());
     if (text.size() <= kMaxWideLabel)
@@ -546,7 +488,7 @@ void TcxXLSExportProvider::PutDisplayText(int column, int row, QStringView text)
     char16_t any = 0;
     for (std::size_t i = 0; i < n; ++i)
         any |= chars[i];
-    if (any >= 0x80 || n > kMaxAnsiLabel || m_recognizeValues) {
+    if (any >= 0x80 || n > kMaxAnsiLabel) {
         IcxExportProvider::PutDisplayText(column, row, text);
         return;
     }
@@ -561,12 +503,6 @@ void TcxXLSExportProvider::PutWideText(int column, int row, QStringView text)
 {
     if (!validCell(column, row) || text.isEmpty())
         return;
-    if (m_recognizeValues) {
-        QByteArray ansi;
-        encodeAnsi(text, ansi);
-        if (putRecognizedValue(column, row, ansi))
-            return;
-    }
     const auto* chars = reinterpret_cast<const char16_t*>(text.utf16());
     if (text.size() <= kMaxWideLabel)
         storeLabel16(column, row, chars, std::size_t(text.size()));
@@ -592,44 +528,6 @@ void TcxXLSExportProvider::SetAutoFilter(int row, int firstColumn, int lastColum
     }
     m_filter = {std::uint16_t(row), std::uint16_t(lastRow), std::uint16_t(firstColumn), std::uint16_t(lastColumn),
                 true};
-}
-
-bool TcxXLSExportProvider::putRecognizedValue(int column, int row, QByteArrayView bytes)
-{
-    const QString text = decodeCodePage(bytes, kAnsiCodePage).trimmed();
-    if (text.isEmpty())
-        return false;
-    const QLocale locale = QLocale::system();
-    bool ok = false;
-    const double number = locale.toDouble(text, &ok);
-    if (ok) {
-        PutNumber(column, row, number);
-        return true;
-    }
-    for (const auto format : {QLocale::ShortFormat, QLocale::LongFormat}) {
-        const QDateTime dt = locale.toDateTime(text, format);
-        if (dt.isValid()) {
-            PutDateTime(column, row, dateTimeSerial(dt));
-            return true;
-        }
-        const QDate d = locale.toDate(text, format);
-        if (d.isValid()) {
-            PutDateTime(column, row, double(kSerialDayZero.daysTo(d)));
-            return true;
-        }
-    }
-    qint64 scaled = 0;
-    if (parseCurrency(text, locale, scaled)) {
-        PutCurrency(column, row, scaled);
-        return true;
-    }
-    // Boolean words: the English pair in any case.
-    if (text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0
-        || text.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0) {
-        PutBoolean(column, row, text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0);
-        return true;
-    }
-    return false;
 }
 
 void TcxXLSExportProvider::PutValue(int column, int row, const QVariant& value)
@@ -667,18 +565,6 @@ void TcxXLSExportProvider::PutValue(int column, int row, const QVariant& value)
     case QMetaType::Bool:
         PutBoolean(column, row, value.toBool());
         return;
-    case QMetaType::QByteArray: {
-        const bool saved = m_recognizeValues;
-        m_recognizeValues = true;
-        try {
-            PutText(column, row, value.toByteArray());
-        } catch (...) {
-            m_recognizeValues = saved;
-            throw;
-        }
-        m_recognizeValues = saved;
-        return;
-    }
     default:
         if (value.metaType() == QMetaType::fromType<ExportCurrency>())
             PutCurrency(column, row, value.value<ExportCurrency>().scaled);
@@ -752,7 +638,7 @@ std::uint16_t TcxXLSExportProvider::xfIndexFor(int styleIndex, Mark mark, bool m
     if (key >= m_xfCache.size())
         m_xfCache.resize(std::max(key + 1, m_xfCache.size() * 2), -1);
     if (m_xfCache[key] < 0) {
-        const ExportCellStyle& style = m_styles->Count() ? m_styles->StyleAt(styleIndex) : defaultExportCellStyle();
+        const ExportCellStyle& style = m_styles->Count() ? m_styles->StyleAt(styleIndex) : m_defaultStyle;
         m_xfCache[key] = m_xfs.AddUnique(buildXf(style, mark, merged)) + kFirstStyleXf;
     }
     return std::uint16_t(m_xfCache[key]);

@@ -44,19 +44,17 @@ public:
 
     // Deletes a file of the output name (the name with extension ".xls") and
     // creates it empty; a failure raises ExportFileError.
-    explicit TcxXLSExportProvider(const QString& fileName);
+    explicit TcxXLSExportProvider(const QString& fileName, const SystemColors& colors = SystemColors{});
     ~TcxXLSExportProvider() override;
 
     static int ExportType() { return kExportXls; }
-    static QString ExportName() { return QStringLiteral("Export to MS Excel (*.xls)"); }
-    static std::unique_ptr<IcxExportProvider> Create(const QString& fileName);
+    static std::unique_ptr<IcxExportProvider> Create(const QString& fileName, const SystemColors& colors);
     // The file a name is written to: its extension replaced by ".xls".
     static QString OutputNameFor(const QString& fileName);
 
     QString OutputFileName() const { return m_outputName; }
     QString SheetName() const { return m_sheetName; }
     int ColumnCount() const { return m_columnCount; }
-    int RowCount() const { return m_rowCount; }
 
     // IcxExportProvider
     void WriteWorkbook() override;
@@ -156,7 +154,6 @@ private:
     void storeLabel8(int column, int row, QByteArrayView ascii);
     void storeLabel16(int column, int row, const char16_t* chars, std::size_t count);
     void storeShared(int column, int row, const char16_t* chars, std::size_t count);
-    bool putRecognizedValue(int column, int row, QByteArrayView text);
 
     int fontIndexFor(const ExportCellStyle& style);
     std::uint16_t xfIndexFor(int styleIndex, Mark mark, bool merged);
@@ -172,7 +169,6 @@ private:
     int m_columnCount = -1;
     int m_rowCount = -1;
     bool m_gridLines = false;
-    bool m_recognizeValues = false;
     int m_frozenRows = 0;
     biff::FilterArea m_filter;
 
@@ -194,6 +190,7 @@ private:
     TcxXLSRecordsList m_colInfos{biff::kCOLINFO};
     TcxXLSRecordsList m_rowRecords{biff::kROW};
     std::vector<biff::MergedRange> m_merged;
+    ExportCellStyle m_defaultStyle;   // what a sheet without registered styles shows
     XlsPalette m_palette;
     TcxXLSSharedStringTable m_strings;
     // XF index per (style, mark, merged), -1 until built.

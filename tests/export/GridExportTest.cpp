@@ -168,7 +168,7 @@ TEST_F(GridExport, HeaderRowsBackgroundsAndLines)
     src.columns[2].contentAlignment = ExportAlign::Right;
     src.rows = {{"A1", "", "first", "x", "", "True"}, {"A2", "", "second", "", "y", "False"},
                 {"A3", "", "third", "", "", ""}};
-    const ExportResult result = ExportGridWithProvider(path(), kExportXls, &src, true, true, false, {});
+    const ExportResult result = ExportGridWithProvider(path(), kExportXls, &src);
     EXPECT_TRUE(result.complete());
     EXPECT_EQ(result.recordsExported, 3);
 
@@ -186,7 +186,7 @@ TEST_F(GridExport, HeaderRowsBackgroundsAndLines)
     // content background (window colour) in the record rows.
     EXPECT_EQ(sheet.fillColor(2, 1), rgbColor(128, 128, 128));
     EXPECT_EQ(sheet.fillColor(2, 2), ~0u);
-    EXPECT_EQ(sheet.fillColor(0, 1), systemColors().buttonFace);
+    EXPECT_EQ(sheet.fillColor(0, 1), SystemColors{}.buttonFace);
     // Lines: content cells have all four; the gap column gets top and
     // bottom and, as its band's last column, a right line; the column after
     // a band boundary a left one; the last column a right one in every row.
@@ -263,7 +263,7 @@ TEST_F(GridExport, TwoHeaderRowsPerRecord)
     src.columns[1].rowIndex = 1;
     src.columns[2].rowIndex = 1;
     src.rows = {{"w0", "l0", "r0"}, {"w1", "l1", "r1"}};
-    const ExportResult result = ExportGridWithProvider(path(), kExportXls, &src, true, true, false, {});
+    const ExportResult result = ExportGridWithProvider(path(), kExportXls, &src);
     EXPECT_EQ(result.recordsExported, 2);
     const TcxGridExportTableMap map = [&] {
         TcxGridBandedTableViewExport probe(path(QStringLiteral("probe.xls")), kExportXls, src);
@@ -310,7 +310,7 @@ TEST_F(GridExport, TextsKeepEveryCharacter)
     };
     for (const QString& t : texts)
         src.rows.push_back({t});
-    ExportGridWithProvider(path(), kExportXls, &src, true, true, false, {});
+    ExportGridWithProvider(path(), kExportXls, &src);
     QStringList args{path(), QStringLiteral("0,0=Bänd €"), QStringLiteral("0,1=Caption – “quoted”")};
     for (int i = 0; i < texts.size(); ++i)
         args << QStringLiteral("0,%1=%2").arg(i + 2).arg(texts[i]);
@@ -328,7 +328,7 @@ TEST_F(GridExport, LongTextsAreCutAndReported)
     src.addColumn(band, QStringLiteral("Log#2"), 40);
     const QString longLog = QString(39999, u'n') + QStringLiteral("!");
     src.rows = {{QStringLiteral("short"), longLog}, {longLog, QString(32767, u'f')}, {QStringLiteral("x"), {}}};
-    const ExportResult result = ExportGridWithProvider(path(), kExportXls, &src, true, true, false, {});
+    const ExportResult result = ExportGridWithProvider(path(), kExportXls, &src);
     EXPECT_EQ(result.textsShortened, 2);
     EXPECT_FALSE(result.complete());
     EXPECT_EQ(result.notice(),
@@ -354,8 +354,7 @@ TEST_F(GridExport, WhatDoesNotFitIsReported)
     tall.rows.front() = QStringList{QStringLiteral("first")};
     tall.rows[65533] = QStringList{QStringLiteral("last that fits")};
     tall.rows[65534] = QStringList{QStringLiteral("left out")};
-    const ExportResult rows = ExportGridWithProvider(path(QStringLiteral("tall.xls")), kExportXls, &tall, true,
-                                                     true, false, {});
+    const ExportResult rows = ExportGridWithProvider(path(QStringLiteral("tall.xls")), kExportXls, &tall);
     EXPECT_EQ(rows.recordsExported, 65534);
     EXPECT_EQ(rows.recordsLeftOut, 6);
     EXPECT_EQ(rows.columnsLeftOut, 0);
@@ -373,8 +372,7 @@ TEST_F(GridExport, WhatDoesNotFitIsReported)
     wide.rows = {{QStringLiteral("a")}, {}};
     for (int c = 1; c < 300; ++c)
         wide.rows[0] << QStringLiteral("r0c%1").arg(c);
-    const ExportResult columns = ExportGridWithProvider(path(QStringLiteral("wide.xls")), kExportXls, &wide, true,
-                                                        true, false, {});
+    const ExportResult columns = ExportGridWithProvider(path(QStringLiteral("wide.xls")), kExportXls, &wide);
     EXPECT_EQ(columns.recordsLeftOut, 0);
     EXPECT_EQ(columns.columnsLeftOut, 44);
     EXPECT_TRUE(columns.notice().contains(QStringLiteral("44 of the grid's columns were left out")))
@@ -394,7 +392,7 @@ TEST_F(GridExport, EmptyViewsAndErrors)
 {
     {
         TableSource noBands;
-        ExportGridWithProvider(path(QStringLiteral("nobands.xls")), kExportXls, &noBands, true, true, false, {});
+        ExportGridWithProvider(path(QStringLiteral("nobands.xls")), kExportXls, &noBands);
         const Workbook wb = readWorkbook(path(QStringLiteral("nobands.xls")));
         ASSERT_NE(wb.first(biff::kDIMENSIONS), nullptr);
         EXPECT_EQ(wb.first(biff::kDIMENSIONS)->data, QByteArray(14, '\0'));
@@ -404,7 +402,7 @@ TEST_F(GridExport, EmptyViewsAndErrors)
         noColumns.addBand(QStringLiteral("Only band"), 50);
         noColumns.addBand(QStringLiteral("Second"), 50);
         noColumns.rows = {{}, {}};
-        ExportGridWithProvider(path(QStringLiteral("nocols.xls")), kExportXls, &noColumns, true, true, false, {});
+        ExportGridWithProvider(path(QStringLiteral("nocols.xls")), kExportXls, &noColumns);
         const auto r = runPythonCheck(QStringLiteral("xls_cells.py"),
                                       {path(QStringLiteral("nocols.xls")), QStringLiteral("size=2x1"),
                                        QStringLiteral("0,0=Only band"), QStringLiteral("1,0=Second")});
@@ -414,7 +412,7 @@ TEST_F(GridExport, EmptyViewsAndErrors)
         TableSource emptyTable;
         const int b = emptyTable.addBand(QStringLiteral("Band"), 40);
         emptyTable.addColumn(b, QStringLiteral("Col"), 40);
-        ExportGridWithProvider(path(QStringLiteral("norows.xls")), kExportXls, &emptyTable, true, true, false, {});
+        ExportGridWithProvider(path(QStringLiteral("norows.xls")), kExportXls, &emptyTable);
         const auto r = runPythonCheck(QStringLiteral("xls_cells.py"),
                                       {path(QStringLiteral("norows.xls")), QStringLiteral("size=1x2"),
                                        QStringLiteral("0,0=Band"), QStringLiteral("0,1=Col")});
@@ -435,14 +433,14 @@ TEST_F(GridExport, EmptyViewsAndErrors)
         src.level = c.level;
         src.view = c.view;
         try {
-            ExportGridWithProvider(c.path, kExportXls, &src, true, true, false, {});
+            ExportGridWithProvider(c.path, kExportXls, &src);
             ADD_FAILURE() << "no error for " << c.message.toStdString();
         } catch (const orvane::EcxGridExport& e) {
             EXPECT_EQ(e.message(), c.message);
         }
         EXPECT_FALSE(QFileInfo::exists(c.path));
     }
-    EXPECT_NO_THROW(ExportGridWithProvider(path(), kExportXls, nullptr, true, true, false, {}));
+    EXPECT_NO_THROW(ExportGridWithProvider(path(), kExportXls, nullptr));
     EXPECT_FALSE(QFileInfo::exists(path()));
 }
 
@@ -544,6 +542,36 @@ TEST_F(GridExport, ActivityGridAsShownReadByEveryReader)
     EXPECT_EQ(view.exitCode, 0) << view.output.toStdString();
 }
 
+// A table opens with its first rows and fetches the rest from the event
+// loop. An export made at once, with no event loop run in between, still
+// writes every row, in order.
+TEST_F(GridExport, ExportRightAfterOpeningHasEveryRow)
+{
+    app();
+    orvane::testing::TempWorkDir work;
+    constexpr int kRows = 700;
+    orvane::testing::execRaw(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                                            "WHERE i < %1) INSERT INTO P3Data (ActivityID, [Log#1], Flag) "
+                                            "SELECT printf('R%04d', i), 'log ' || i, 0 FROM n")
+                                 .arg(kRows));
+    orvane::store::ActivityStore store;
+    store.openAtStartup([](const QString& m) { FAIL() << m.toStdString(); });
+    orvane::grid::GridViewModel model;
+    orvane::grid::applyActivityLayout(model);
+    model.clearSorting();   // table order: the rows not yet fetched come last
+    model.setTable(&store.taActivities);
+    ASSERT_TRUE(store.taActivities.isFetching());
+
+    const ExportResult result = ExportGridAsWorkbook(path(QStringLiteral("early.xls")), &model);
+    EXPECT_TRUE(result.complete());
+    EXPECT_EQ(result.recordsExported, kRows);
+    const auto r = runPythonCheck(QStringLiteral("xls_cells.py"),
+                                  {path(QStringLiteral("early.xls")), QStringLiteral("0,2=R0001"),
+                                   QStringLiteral("0,257=R0256"), QStringLiteral("0,258=R0257"),
+                                   QStringLiteral("0,%1=R%2").arg(kRows + 1).arg(kRows, 4, 10, QChar(u'0'))});
+    EXPECT_EQ(r.exitCode, 0) << r.output.toStdString();
+}
+
 // The sheet's bytes, pinned: the same views must give the same files byte for
 // byte, so a change in how the export lays out or styles cells shows here
 // first. Each view mixes what the layout code treats differently: several
@@ -592,7 +620,7 @@ TEST_F(GridExport, BytesStayAsPinned)
                                 r % 2 ? QStringLiteral("混凝土 %1").arg(r) : QString(),
                                 r % 2 ? QStringLiteral("True") : QStringLiteral("False")});
         const QString out = path(QString::fromLatin1(v.name) + QStringLiteral(".xls"));
-        ExportGridWithProvider(out, kExportXls, &src, true, true, false, {});
+        ExportGridWithProvider(out, kExportXls, &src);
 
         QFile written(out), pinned(QStringLiteral(ORVANE_EXPORT_PINNED_DIR "/%1.xls").arg(QLatin1String(v.name)));
         ASSERT_TRUE(written.open(QIODevice::ReadOnly));
