@@ -164,12 +164,12 @@ int main(int argc, char** argv)
     P3Credentials credentials;
     NoView view;
     store::DataFieldList fields;
-    int count = 0;
+    QString projectGroup, projectName;
     const long base = rssKiB();
 
     const auto importOne = [&](const QString& group, const char* label) {
         FixedProjectChooser chooser(folder, group, QString());
-        OperationContext context{store, credentials, nullptr, chooser, view, count, &fields};
+        OperationContext context{store, credentials, nullptr, chooser, view, {projectGroup, projectName}, &fields};
         Measure m;
         m.start();
         const ImportResult r = importProject(context);
@@ -184,7 +184,7 @@ int main(int argc, char** argv)
 
     const auto writeBack = [&](const char* label) {
         FixedProjectChooser chooser(folder, QStringLiteral("BIGP"), QString());
-        OperationContext context{store, credentials, nullptr, chooser, view, count, &fields};
+        OperationContext context{store, credentials, nullptr, chooser, view, {projectGroup, projectName}, &fields};
         Measure m;
         m.start();
         const WriteBackResult r = writeBackLogs(context, SaveTarget::ChosenProject);

@@ -4,13 +4,13 @@
 
 namespace orvane::p3link {
 
-std::optional<ProjectChoice> FixedProjectChooser::chooseProject()
+std::optional<ProjectChoice> FixedProjectChooser::chooseProject(const P3Object& session)
 {
     m_projectPath = findProjectDirectory(m_folder);
     const QString subCell = listCell(m_subproject);
     if (!m_projectPath.isEmpty()) {
-        Session.put(member::CurrentProjectPath, m_projectPath);
-        for (const ProjectListRow& row : listProjects(Session)) {
+        session.put(member::CurrentProjectPath, m_projectPath);
+        for (const ProjectListRow& row : listProjects(session)) {
             if (row.group.compare(m_group, Qt::CaseInsensitive) == 0
                 && row.subproject.compare(subCell, Qt::CaseInsensitive) == 0)
                 return ProjectChoice{row.group, row.subproject, m_folder, !m_filterId.isEmpty()};

@@ -19,7 +19,7 @@ public:
     // Selects the folder as the picker's tree does (the session's project
     // path is set when the folder holds a project) and takes the matching
     // row of the project list; the names as given when no row matches.
-    std::optional<ProjectChoice> chooseProject() override;
+    std::optional<ProjectChoice> chooseProject(const P3Object& session) override;
     QString projectPath() const override { return m_projectPath; }
     // The line whose first two characters name the filter; EP3EngineError
     // when the project has no such filter.

@@ -10,6 +10,7 @@
 #include <array>
 #include <bitset>
 #include <cmath>
+#include <functional>
 
 namespace orvane::p3link {
 
@@ -42,19 +43,19 @@ private:
     bool m_armed = true;
 };
 
-P3Object openProject(const QString& group, const QString& subproject)
+P3Object openProject(const P3Object& session, const ProjectIdentity& project)
 {
-    const QVariant result = subproject.isEmpty() ? Session.call(m::OpenProject, group)
-                                                 : Session.call(m::OpenProject, group, subproject);
+    const QVariant result = project.name.isEmpty() ? session.call(m::OpenProject, project.group)
+                                                   : session.call(m::OpenProject, project.group, project.name);
     return P3Object::fromVariant(result);
 }
 
-// Takes the picker's choice as the current project identity: a subproject
+// Takes the chooser's answer as the current project identity: a subproject
 // of exactly one blank means the group itself.
-void takeProjectIdentity(const ProjectChoice& choice)
+void takeProjectIdentity(const ProjectChoice& choice, ProjectIdentity& project)
 {
-    CurrentProjectGroup = choice.group;
-    CurrentProjectName = choice.subproject == QLatin1String(" ") ? QString() : choice.subproject;
+    project.group = choice.group;
+    project.name = choice.subproject == QLatin1String(" ") ? QString() : choice.subproject;
 }
 
 void chooseAndApplyFilter(const P3Object& project, ProjectChooser& chooser)
@@ -178,7 +179,7 @@ void replaceTableRows(const P3Object& activities, int count, OperationContext& c
         if (++idCount[id] == 2)
             idOrder << id;
         table.post();
-        ++context.activityCount;
+        context.view.countActivities(++result.imported);
         if (k < count)
             activity = cursor.next();
         context.view.setProgress(k);
@@ -187,7 +188,6 @@ void replaceTableRows(const P3Object& activities, int count, OperationContext& c
     restore.dismiss();
     // The table now stands for another project: nothing before can be undone.
     store.undo.clear();
-    result.imported = context.activityCount;
     result.repeatedIds = idOrder;
 }
 
@@ -233,6 +233,71 @@ QString shortSaveCursorMessage(int announced, int delivered)
         .arg(announced - delivered);
 }
 
+namespace {
+
+// Opens the project of the current identity for the import. Any failure,
+// also an empty result (which would fail at the first call after the table
+// was emptied), fails here while nothing local has changed.
+P3Object openProjectToImport(const P3Object& session, const ProjectIdentity& identity)
+{
+    P3Object project;
+    try {
+        project = openProject(session, identity);
+    } catch (...) {
+        throw EP3EngineError(QStringLiteral("Loading project failed!"));
+    }
+    if (project.isNull())
+        throw EP3EngineError(QStringLiteral("Loading project failed!"));
+    return project;
+}
+
+using RestoreIdentity = ScopeExit<std::function<void()>>;
+
+// Reads the project's activities into the table, telling the view how far
+// it got, then hands the view the code names and the count. Once the rows
+// are committed the table stands for the new project, and the previous
+// identity is no longer restored.
+void loadProject(const P3Object& project, OperationContext& context, ImportResult& result,
+                 RestoreIdentity& restoreIdentity)
+{
+    OperationView& view = context.view;
+    view.beginBusy();
+    ScopeExit busy([&] { view.endBusy(); });
+
+    const QStringList codeNames = readCodeNames(project);
+    const P3Object activities = project.object(m::Activities);
+    const int count = activities.integer(m::Count);
+    result.announced = std::max(count, 0);
+    view.showProgress(result.announced);
+    view.detachGrid();
+    view.countActivities(0);
+    {
+        ScopeExit rows([&] {
+            view.reattachGrid();
+            view.hideProgress();
+        });
+        replaceTableRows(activities, count, context, result);
+    }
+    restoreIdentity.dismiss();
+    showCodeNames(codeNames, view, context.dataFields);
+    context.store.taActivities.first();
+    view.setStatus(QStringLiteral("Get %1 Activities").arg(result.imported));
+    busy.dismiss();
+    view.endBusy();
+}
+
+void closeProjectQuietly(const P3Object& session, P3Object& project)
+{
+    try {
+        session.call(m::CloseProject, project);
+    } catch (...) {
+        // A failing close changes nothing that was imported.
+    }
+    project.reset();
+}
+
+} // namespace
+
 ImportResult importProject(OperationContext& context)
 {
     ImportResult result;
@@ -243,70 +308,30 @@ ImportResult importProject(OperationContext& context)
     // An edit still open belongs to the previous table, not to the import.
     if (table.state() != store::ActivityTable::State::Browse)
         table.post();
-    runWithSession(SignInVariant::DialogCancelSkips, context.credentials, context.prompt, [&] {
-        const std::optional<ProjectChoice> choice = context.chooser.chooseProject();
+    ProjectIdentity& identity = context.project;
+    runWithSession(SignInVariant::DialogCancelSkips, context.credentials, context.prompt, [&](const P3Object& session) {
+        const std::optional<ProjectChoice> choice = context.chooser.chooseProject(session);
         if (!choice)
             throw EP3EngineError(QStringLiteral("Project loading canceled by user."));
-        const QString previousGroup = CurrentProjectGroup;
-        const QString previousName = CurrentProjectName;
-        takeProjectIdentity(*choice);
-
-        P3Object project;
-        try {
-            project = openProject(CurrentProjectGroup, CurrentProjectName);
-        } catch (...) {
-            throw EP3EngineError(QStringLiteral("Loading project failed!"));
-        }
-        // An empty result would fail on the first call after the table was
-        // emptied; it fails here, while nothing local has changed.
-        if (project.isNull())
-            throw EP3EngineError(QStringLiteral("Loading project failed!"));
+        const QString previousGroup = identity.group;
+        const QString previousName = identity.name;
+        takeProjectIdentity(*choice, identity);
+        P3Object project = openProjectToImport(session, identity);
 
         // From here on the import completes or leaves everything as it was:
         // the previous table goes with the previous project identity, so
         // "Save" never writes one project's rows into another.
-        ScopeExit restoreIdentity([&] {
-            CurrentProjectGroup = previousGroup;
-            CurrentProjectName = previousName;
+        RestoreIdentity restoreIdentity([&] {
+            identity.group = previousGroup;
+            identity.name = previousName;
             view.restoreProject();
         });
-
         if (choice->useFilter)
             chooseAndApplyFilter(project, context.chooser);
-
-        view.showProject(QStringLiteral("Orvane - ") + CurrentProjectGroup + QLatin1Char(' ') + CurrentProjectName,
+        view.showProject(QStringLiteral("Orvane - ") + identity.group + QLatin1Char(' ') + identity.name,
                          choice->folderPath);
-
-        view.beginBusy();
-        ScopeExit busy([&] { view.endBusy(); });
-
-        const QStringList codeNames = readCodeNames(project);
-        const P3Object activities = project.object(m::Activities);
-        const int count = activities.integer(m::Count);
-        result.announced = std::max(count, 0);
-        view.showProgress(result.announced);
-        view.detachGrid();
-        context.activityCount = 0;
-        {
-            ScopeExit rows([&] {
-                view.reattachGrid();
-                view.hideProgress();
-            });
-            replaceTableRows(activities, count, context, result);
-        }
-        restoreIdentity.dismiss();
-        showCodeNames(codeNames, view, context.dataFields);
-        table.first();
-        view.setStatus(QStringLiteral("Get %1 Activities").arg(context.activityCount));
-        busy.dismiss();
-        view.endBusy();
-
-        try {
-            Session.call(m::CloseProject, project);
-        } catch (...) {
-            // A failing close changes nothing that was imported.
-        }
-        project.reset();
+        loadProject(project, context, result, restoreIdentity);
+        closeProjectQuietly(session, project);
     });
     if (result.shortCursor())
         view.showInformation(shortCursorMessage(result.announced, result.imported));
@@ -381,6 +406,11 @@ QHash<QString, int> countP3Ids(const P3Object& activities)
     return count;
 }
 
+QString saveStatus(int written)
+{
+    return QStringLiteral("Save %1 Activities").arg(written);
+}
+
 QString alreadyWritten(int written)
 {
     if (written == 0)
@@ -400,12 +430,98 @@ QStringList WriteBackResult::problems() const
     return lines + unwritten;
 }
 
+namespace {
+
+// Opens the project of the current identity for a write-back; "Save" first
+// points P3 at the folder of the project last imported.
+P3Object openProjectToSave(const P3Object& session, const ProjectIdentity& identity, bool quickSave,
+                           const ProjectChooser& chooser)
+{
+    const QString openFailed = QStringLiteral("Can't open project ") + identity.group
+                               + QStringLiteral(" Save failed!");
+    P3Object project;
+    try {
+        if (quickSave)
+            session.put(m::CurrentProjectPath, chooser.projectPath());
+        project = openProject(session, identity);
+    } catch (...) {
+        throw EP3EngineError(openFailed);
+    }
+    if (project.isNull())
+        throw EP3EngineError(quickSave ? openFailed : QStringLiteral("Can't open project! Save failed!"));
+    return project;
+}
+
+// Writes one activity delivered by P3, or lists why it was left alone.
+void saveActivity(const P3Object& activities, const P3Object& activity, const QSet<QString>& repeatedLocalIds,
+                  const QHash<QString, int>& p3Ids, OperationContext& context, WriteBackResult& result)
+{
+    const QString id = activity.text(m::ActivityID);
+    if (repeatedLocalIds.contains(id)) {
+        result.notUnique << id + QStringLiteral(" is found in more than one row of local table; "
+                                                "the activity was left unchanged.");
+        result.unwritten << result.notUnique.last();
+        return;
+    }
+    // An ID that two activities share cannot tell which local row is whose.
+    if (p3Ids.value(id) > 1) {
+        result.notUnique << id + QStringLiteral(" is the ID of more than one activity in P3; "
+                                                "the activity was left unchanged.");
+        result.unwritten << result.notUnique.last();
+        return;
+    }
+    store::Query& lookup = context.store.qGetActivity;
+    lookup.setParameter(QStringLiteral("ActID"), id);
+    lookup.open();
+    if (lookup.eof()) {
+        result.missing << id + QStringLiteral(" is not found in local table.");
+        result.unwritten << result.missing.last();
+    } else {
+        if (writeActivity(activities, activity, readLocalActivity(lookup)))
+            ++result.rewritten;
+        context.view.countActivities(++result.written);
+        context.view.setStatus(saveStatus(result.written));
+    }
+    lookup.close();
+}
+
+// Walks the project's activities and writes each. An error on the way says
+// how many activities were already written.
+void saveActivities(const P3Object& project, const QSet<QString>& repeatedLocalIds, OperationContext& context,
+                    WriteBackResult& result)
+{
+    OperationView& view = context.view;
+    const P3Object activities = project.object(m::Activities);
+    result.announced = activities.integer(m::Count);
+    view.showProgress(result.announced);
+    ScopeExit progress([&] { view.hideProgress(); });
+    view.countActivities(0);
+
+    ScopeExit closeLookup([&] { context.store.qGetActivity.close(); });
+    try {
+        const QHash<QString, int> p3Ids = countP3Ids(activities);
+        const P3Cursor cursor(activities);
+        for (P3Object activity = cursor.first(); !activity.isNull(); activity = cursor.next()) {
+            ++result.delivered;
+            saveActivity(activities, activity, repeatedLocalIds, p3Ids, context, result);
+            view.setProgress(result.written);
+        }
+    } catch (const OrvaneError& e) {
+        throw EP3EngineError(errorBoxText(e.message()) + QLatin1Char('\n') + alreadyWritten(result.rewritten));
+    }
+    progress.dismiss();
+    view.hideProgress();
+}
+
+} // namespace
+
 WriteBackResult writeBackLogs(OperationContext& context, SaveTarget target)
 {
     WriteBackResult result;
     OperationView& view = context.view;
     const bool quickSave = target == SaveTarget::CurrentProject;
-    if (quickSave && CurrentProjectGroup.isEmpty()) {
+    ProjectIdentity& identity = context.project;
+    if (quickSave && identity.group.isEmpty()) {
         view.showInformation(QStringLiteral("No project to quick save."));
         return result;
     }
@@ -418,80 +534,18 @@ WriteBackResult writeBackLogs(OperationContext& context, SaveTarget target)
     context.store.undo.clear();
 
     runWithSession(quickSave ? SignInVariant::NoDialog : SignInVariant::DialogCancelSignsIn, context.credentials,
-                   context.prompt, [&] {
+                   context.prompt, [&](const P3Object& session) {
         if (!quickSave) {
-            const std::optional<ProjectChoice> choice = context.chooser.chooseProject();
+            const std::optional<ProjectChoice> choice = context.chooser.chooseProject(session);
             if (!choice)
                 throw EP3EngineError(QStringLiteral("Project loading canceled by user."));
-            takeProjectIdentity(*choice);
+            takeProjectIdentity(*choice, identity);
         }
-
         view.beginBusy();
         ScopeExit busy([&] { view.endBusy(); });
-
-        const QString openFailed = QStringLiteral("Can't open project ") + CurrentProjectGroup
-                                   + QStringLiteral(" Save failed!");
-        P3Object project;
-        try {
-            if (quickSave)
-                Session.put(m::CurrentProjectPath, context.chooser.projectPath());
-            project = openProject(CurrentProjectGroup, CurrentProjectName);
-        } catch (...) {
-            throw EP3EngineError(openFailed);
-        }
-        if (project.isNull())
-            throw EP3EngineError(quickSave ? openFailed : QStringLiteral("Can't open project! Save failed!"));
-
-        const P3Object activities = project.object(m::Activities);
-        result.announced = activities.integer(m::Count);
-        view.showProgress(result.announced);
-        ScopeExit progress([&] { view.hideProgress(); });
-        context.activityCount = 0;
-
-        store::Query& lookup = context.store.qGetActivity;
-        ScopeExit closeLookup([&] { lookup.close(); });
-        const QString saveText = QStringLiteral("Save %1 Activities");
-
-        try {
-            // An ID that two activities share cannot tell which local row is
-            // whose: those activities are left alone.
-            const QHash<QString, int> p3Ids = countP3Ids(activities);
-            const P3Cursor cursor(activities);
-            for (P3Object activity = cursor.first(); !activity.isNull(); activity = cursor.next()) {
-                ++result.delivered;
-                const QString id = activity.text(m::ActivityID);
-                if (repeatedLocalIds.contains(id)) {
-                    result.notUnique << id + QStringLiteral(" is found in more than one row of local table; "
-                                                            "the activity was left unchanged.");
-                    result.unwritten << result.notUnique.last();
-                } else if (p3Ids.value(id) > 1) {
-                    result.notUnique << id + QStringLiteral(" is the ID of more than one activity in P3; "
-                                                            "the activity was left unchanged.");
-                    result.unwritten << result.notUnique.last();
-                } else {
-                    lookup.setParameter(QStringLiteral("ActID"), id);
-                    lookup.open();
-                    if (lookup.eof()) {
-                        result.missing << id + QStringLiteral(" is not found in local table.");
-                        result.unwritten << result.missing.last();
-                    } else {
-                        if (writeActivity(activities, activity, readLocalActivity(lookup)))
-                            ++result.rewritten;
-                        ++context.activityCount;
-                        view.setStatus(saveText.arg(context.activityCount));
-                    }
-                    lookup.close();
-                }
-                view.setProgress(context.activityCount);
-            }
-        } catch (const OrvaneError& e) {
-            throw EP3EngineError(errorBoxText(e.message()) + QLatin1Char('\n') + alreadyWritten(result.rewritten));
-        }
-        result.written = context.activityCount;
-
-        progress.dismiss();
-        view.hideProgress();
-        view.setStatus(saveText.arg(context.activityCount));
+        const P3Object project = openProjectToSave(session, identity, quickSave, context.chooser);
+        saveActivities(project, repeatedLocalIds, context, result);
+        view.setStatus(saveStatus(result.written));
         busy.dismiss();
         view.endBusy();
 

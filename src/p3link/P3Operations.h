@@ -25,12 +25,13 @@ struct ProjectChoice {
 };
 
 // Chooses the project and the filter. Called while the operation's session
-// is open (Session holds it).
+// is open.
 class ProjectChooser {
 public:
     virtual ~ProjectChooser() = default;
-    // Shows the project picker; nullopt on Cancel.
-    virtual std::optional<ProjectChoice> chooseProject() = 0;
+    // Shows the project picker, listing the projects through `session`;
+    // nullopt on Cancel.
+    virtual std::optional<ProjectChoice> chooseProject(const P3Object& session) = 0;
     // The short path of the project folder last chosen (FProjectPath).
     virtual QString projectPath() const = 0;
     // Shows the filter picker with the given lines; the index of the line
@@ -63,27 +64,36 @@ public:
     virtual void hideProgress() {}
     // Status panel 0.
     virtual void setStatus(const QString& /*text*/) {}
+    // The running count of the operation, after every activity it took.
+    virtual void countActivities(int /*count*/) {}
     // The error box with a collected list (caption "Error") and the
     // information box (caption "Information").
     virtual void showErrorList(const QStringList& /*lines*/) {}
     virtual void showInformation(const QString& /*text*/) {}
 };
 
+// The project last chosen by an import or "Save to Primavera", which "Save"
+// reopens: its group and its subproject (empty for the group itself).
+struct ProjectIdentity {
+    QString& group;
+    QString& name;
+};
+
 // What the operations work on: the local store, the remembered credentials
-// and the counter of the running operation, all owned by the caller.
+// and the project identity, all owned by the caller.
 struct OperationContext {
     store::ActivityStore& store;
     P3Credentials& credentials;
     LoginPrompt* prompt;           // the login dialog; null acts as Cancel
     ProjectChooser& chooser;
     OperationView& view;
-    int& activityCount;            // FActivityCount
+    ProjectIdentity project;       // read by "Save", replaced by a choice
     store::DataFieldList* dataFields = nullptr;   // the "Activity data => Log" list
 };
 
 struct ImportResult {
     int announced = 0;   // the project's activity Count
-    int imported = 0;    // rows posted
+    int imported = 0;    // rows posted (FActivityCount)
     bool shortCursor() const { return imported < announced; }
     // What the table cannot show as P3 holds it, by activity ID in P3's
     // order: IDs held by more than one activity, activities with two logs of

@@ -5,8 +5,6 @@
 namespace orvane::p3link {
 
 P3Object Session;
-QString CurrentProjectGroup;
-QString CurrentProjectName;
 
 QString upperCaseAscii(const QString& text)
 {

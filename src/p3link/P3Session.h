@@ -5,13 +5,14 @@
 //
 // Usage:
 //     runWithSession(SignInVariant::DialogCancelSkips, mainWindow.credentials(),
-//                    &prompt, [&] { ... Session.call(member::OpenProject, ...) ... });
+//                    &prompt, [&](const P3Object& session) { ... session.call(member::OpenProject, ...) ... });
 
 #include "p3link/P3Object.h"
 
 #include <QString>
 
 #include <optional>
+#include <type_traits>
 
 namespace orvane::p3link {
 
@@ -23,13 +24,10 @@ struct P3Credentials {
     QString password;
 };
 
-// Program-wide P3 state. Session holds the P3 session object during one
-// operation and nothing otherwise. CurrentProjectGroup and
-// CurrentProjectName name the project last chosen (subproject empty for the
-// group itself).
+// Session holds the P3 session object during one operation and nothing
+// otherwise; the windows that list projects (the pickers) reach it here, the
+// operations are handed it by runWithSession.
 extern P3Object Session;
-extern QString CurrentProjectGroup;
-extern QString CurrentProjectName;
 
 // Upper-cases the ASCII letters a to z only; every other character stays.
 QString upperCaseAscii(const QString& text);
@@ -100,16 +98,19 @@ private:
     bool m_closePending = false;
 };
 
-// The whole frame: open and sign in, run work(), then close on every way
-// out. The error reported is the one that ended the operation, or Logout's
-// error when signing out fails too.
+// The whole frame: open and sign in, run work(session) (or work() when it
+// takes no session), then close on every way out. The error reported is the
+// one that ended the operation, or Logout's error when signing out fails too.
 template <class Work>
 void runWithSession(SignInVariant variant, P3Credentials& credentials, LoginPrompt* prompt, Work&& work)
 {
     SessionScope scope;
     try {
         scope.open(variant, credentials, prompt);
-        work();
+        if constexpr (std::is_invocable_v<Work, const P3Object&>)
+            work(static_cast<const P3Object&>(Session));
+        else
+            work();
     } catch (...) {
         scope.close();   // a Logout error thrown here replaces the first one
         throw;

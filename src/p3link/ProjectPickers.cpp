@@ -276,7 +276,7 @@ TFilterDlg::TFilterDlg(QWidget* parent) : QDialog(parent)
     connect(bCancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-std::optional<ProjectChoice> DialogProjectChooser::chooseProject()
+std::optional<ProjectChoice> DialogProjectChooser::chooseProject(const P3Object&)
 {
     if (m_picker.execPicker() != QDialog::Accepted)
         return std::nullopt;

@@ -36,7 +36,6 @@ public:
     QCheckBox* CheckFilter;
     QPushButton* bOk;
     QPushButton* bCancel;
-    QFileSystemModel* folderModel() const { return m_model; }
 
     // FormShow, then the modal loop. Throws "Error setting path: ..." when
     // the tree cannot be moved, and the P3 error of a failed listing (which
@@ -88,7 +87,8 @@ public:
 class DialogProjectChooser : public ProjectChooser {
 public:
     DialogProjectChooser(TP3OpenDlg& picker, TFilterDlg& filters) : m_picker(picker), m_filters(filters) {}
-    std::optional<ProjectChoice> chooseProject() override;
+    // The picker lists the projects through Session.
+    std::optional<ProjectChoice> chooseProject(const P3Object& session) override;
     QString projectPath() const override { return m_picker.FProjectPath; }
     std::optional<int> chooseFilter(const QStringList& lines) override;
 

@@ -11,6 +11,9 @@
 
 namespace orvane::p3link {
 
+QString CurrentProjectGroup;
+QString CurrentProjectName;
+
 WindowOperationView::~WindowOperationView()
 {
     while (m_busy > 0)
@@ -137,6 +140,12 @@ void WindowOperationView::showInformation(const QString& text)
 {
     if (m_parts.showInformation)
         m_parts.showInformation(text);
+}
+
+void WindowOperationView::countActivities(int count)
+{
+    if (m_parts.countActivities)
+        m_parts.countActivities(count);
 }
 
 } // namespace orvane::p3link

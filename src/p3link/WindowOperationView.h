@@ -19,6 +19,12 @@ class GridViewModel;
 
 namespace orvane::p3link {
 
+// The project last chosen by an import or "Save to Primavera" (subproject
+// empty for the group itself), which "Save" reopens. The main window hands
+// both to the operations as their ProjectIdentity.
+extern QString CurrentProjectGroup;
+extern QString CurrentProjectName;
+
 struct WindowParts {
     QWidget* window = nullptr;
     QProgressBar* progressBar = nullptr;
@@ -28,6 +34,8 @@ struct WindowParts {
     store::ActivityTable* table = nullptr;
     std::function<void(const QStringList&)> showErrorList;
     std::function<void(const QString&)> showInformation;
+    // Takes the running count of the operation (the main window's FActivityCount).
+    std::function<void(int)> countActivities;
 };
 
 class WindowOperationView : public OperationView {
@@ -47,6 +55,7 @@ public:
     void setProgress(int position) override;
     void hideProgress() override;
     void setStatus(const QString& text) override;
+    void countActivities(int count) override;
     void showErrorList(const QStringList& lines) override;
     void showInformation(const QString& text) override;
 

@@ -131,9 +131,15 @@ void runP3Operation(TMainForm& form, Operation&& operation)
     p3link::WindowOperationView view({&form, form.ProgressBar1(), form.statusPanel(0), form.statusPanel(1),
                                       &grid->model(), &form.store().taActivities,
                                       [](const QStringList& lines) { showErrorList(lines.join(QLatin1Char('\n'))); },
-                                      [](const QString& text) { showInformation(text); }});
-    p3link::OperationContext context{form.store(), form.FP3Credentials, &prompt, chooser, view,
-                                     form.FActivityCount, &form.dataFieldList()};
+                                      [](const QString& text) { showInformation(text); },
+                                      [&form](int count) { form.FActivityCount = count; }});
+    p3link::OperationContext context{form.store(),
+                                     form.FP3Credentials,
+                                     &prompt,
+                                     chooser,
+                                     view,
+                                     {p3link::CurrentProjectGroup, p3link::CurrentProjectName},
+                                     &form.dataFieldList()};
     operation(context);
 }
 
@@ -393,14 +399,6 @@ void TMainForm::buildCommandBars()
     }
 }
 
-void TMainForm::setCommandEnabled(Command command, bool enabled)
-{
-    if (QAction* a = m_menuActions.value(command))
-        a->setEnabled(enabled);
-    if (QAction* a = m_toolActions.value(command))
-        a->setEnabled(enabled);
-}
-
 void TMainForm::runCommand(Command command)
 {
     runGuarded([&] {
@@ -512,10 +510,11 @@ void TMainForm::m2ExcellClick()
     const QString fileName = askExportFileName ? askExportFileName() : askExportFileNameWithDialog();
     if (fileName.isEmpty())
         return;
-    exporting::setSystemColors({colorOf(QPalette::Base), colorOf(QPalette::ButtonText), colorOf(QPalette::Button),
-                                colorOf(QPalette::Dark)});
+    const exporting::SystemColors colors{colorOf(QPalette::Base), colorOf(QPalette::ButtonText),
+                                         colorOf(QPalette::Button), colorOf(QPalette::Dark)};
     grid::BusyCursor busy;
-    const exporting::ExportResult result = exporting::ExportGridAsWorkbook(fileName, &cxGridProject()->model());
+    const exporting::ExportResult result =
+        exporting::ExportGridAsWorkbook(fileName, &cxGridProject()->model(), colors);
     showCommandResult(QStringLiteral("Exported %1 rows to %2")
                           .arg(result.recordsExported)
                           .arg(QFileInfo(exporting::TcxXLSExportProvider::OutputNameFor(fileName)).fileName()));

@@ -73,7 +73,6 @@ public:
     // tool button (either may be null).
     QAction* menuAction(Command command) const { return m_menuActions.value(command); }
     QAction* toolAction(Command command) const { return m_toolActions.value(command); }
-    void setCommandEnabled(Command command, bool enabled);
 
     QToolBar* tbarMenu() const { return m_tbarMenu; }
     QToolBar* tbarMain() const { return m_tbarMain; }

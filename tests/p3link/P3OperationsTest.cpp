@@ -46,7 +46,8 @@ protected:
 
     OperationContext context(ScriptedChooser& chooser)
     {
-        return OperationContext{*store, credentials, nullptr, chooser, view, activityCount, &dataFields};
+        return OperationContext{*store, credentials, nullptr, chooser, view,
+                                {CurrentProjectGroup, CurrentProjectName}, &dataFields};
     }
 
     // Runs the import; returns the message of the error that ended it.
@@ -115,7 +116,7 @@ protected:
     P3Credentials credentials;
     RecordingView view;
     store::DataFieldList dataFields;
-    int activityCount = -1;
+    QString CurrentProjectGroup, CurrentProjectName;
     ScriptedChooser lastChooser;
 };
 
@@ -129,7 +130,7 @@ TEST_F(P3OperationsTest, ImportFillsTheTableAndTheWindow)
     ASSERT_EQ(import(ScriptedChooser::project("CLIN"), &result), QString());
     EXPECT_EQ(result.announced, 305);
     EXPECT_EQ(result.imported, 305);
-    EXPECT_EQ(activityCount, 305);
+    EXPECT_EQ(view.activityCount, 305);
     EXPECT_EQ(localRows(), 305);
     EXPECT_FALSE(local("OLD1", 0).isValid());
     EXPECT_EQ(CurrentProjectGroup, "CLIN");
@@ -152,6 +153,61 @@ TEST_F(P3OperationsTest, ImportFillsTheTableAndTheWindow)
     EXPECT_EQ(flagged, 0);
     EXPECT_EQ(p3sim::control().callCount(QStringLiteral("CloseProject")), 1);
     expectSessionEnded();
+}
+
+// Every data field arrives in the column of its own name: an activity with a
+// different value in each of the 28 fields is compared column by column with
+// what P3 holds, as the file stores it. Two fields swapped anywhere between
+// P3 and the table would put one value under the other's name.
+TEST_F(P3OperationsTest, EveryDataFieldLandsInItsOwnColumn)
+{
+    const auto at = [](const char* text) {
+        return QDateTime::fromString(QString::fromLatin1(text), QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
+    };
+    const struct {
+        const char* field;
+        QJsonValue p3;        // as the project file holds it
+        QVariant stored;      // as the table reads it back
+    } fields[] = {
+        {"ActivityID", "F28", "F28"},
+        {"Description", "Every field differs", "Every field differs"},
+        {"OriginalDuration", 11.0, 11.0},
+        {"RemainingDuration", 12.5, 12.5},
+        {"TotalFloat", -13.0, -13.0},
+        {"FreeFloat", 14.0, 14.0},
+        {"PercentComplete", 15.25, 15.25},
+        {"EarlyStart", "2025-01-02T08:00:00", at("2025-01-02T08:00:00")},
+        {"LateStart", "2025-02-03T09:00:00", at("2025-02-03T09:00:00")},
+        {"EarlyFinish", "2025-03-04T10:00:00", at("2025-03-04T10:00:00")},
+        {"LateFinish", "2025-04-05T11:00:00", at("2025-04-05T11:00:00")},
+        {"ActualStart", "2025-05-06T12:00:00", at("2025-05-06T12:00:00")},
+        {"ActualFinish", "2025-06-07T13:00:00", at("2025-06-07T13:00:00")},
+        {"ActualDuration", 16.0, 16.0},
+        {"SuspendDate", "2025-07-08T14:00:00", at("2025-07-08T14:00:00")},
+        {"ResumeDate", "2025-08-09T15:00:00", at("2025-08-09T15:00:00")},
+        {"ActivityType", "Task", "Task"},
+        {"EarlyConstraintType", "Start On", "Start On"},
+        {"EarlyConstraintDate", "2025-09-10T16:00:00", at("2025-09-10T16:00:00")},
+        {"LateConstraintType", "Finish On", "Finish On"},
+        {"LateConstraintDate", "2025-10-11T17:00:00", at("2025-10-11T17:00:00")},
+        {"MandatoryConstraintType", "Mandatory Start", "Mandatory Start"},
+        {"MandatoryConstraintDate", "2025-11-12T07:00:00", at("2025-11-12T07:00:00")},
+        {"ExpectedFinishDate", "2025-12-13T06:00:00", at("2025-12-13T06:00:00")},
+        {"WBSCodeWithSeparators", "WBS.1.2", "WBS.1.2"},
+        {"FloatConstraintType", "Zero Free Float", "Zero Free Float"},
+        {"WBSCode", "1.2", "1.2"},
+        {"CalendarID", "7", "7"},
+    };
+    QJsonObject line{{"codes", QJsonObject()}, {"logs", QJsonArray()}};
+    for (const auto& f : fields)
+        line.insert(QLatin1String(f.field), f.p3);
+    ASSERT_EQ(line.size(), 2 + 28);
+    orvane::testing::writeProjectLines(projects, "ALLF", {}, {QJsonDocument(line).toJson(QJsonDocument::Compact)});
+
+    ASSERT_EQ(import(ScriptedChooser::project("ALLF")), QString());
+    ASSERT_EQ(localRows(), 1);
+    for (const auto& f : fields)
+        EXPECT_EQ(orvane::testing::readValue("F28", QLatin1String(f.field)), f.stored) << f.field;
 }
 
 TEST_F(P3OperationsTest, CancelAndOpenFailuresLeaveTheTable)
@@ -503,7 +559,7 @@ TEST_F(P3OperationsTest, ErrorInTheSaveLoopClosesTheLookup)
     // The message says how much of P3 was already written.
     EXPECT_EQ(save(SaveTarget::ChosenProject, ScriptedChooser::project("CLIN")),
               "Update refused.\n9 activities had already been written to P3; the others are as they were.");
-    EXPECT_EQ(activityCount, 9);
+    EXPECT_EQ(view.activityCount, 9);
     EXPECT_FALSE(view.progressVisible);
     EXPECT_EQ(view.busy, 0);
     EXPECT_TRUE(view.errorLists.empty());
@@ -527,7 +583,8 @@ TEST_F(P3OperationsTest, SaveToPrimaveraSignsInEvenAfterCancel)
     FixedLoginPrompt cancel(std::nullopt);
     ScriptedChooser chooser = ScriptedChooser::project("CLIN");
     lastChooser = chooser;
-    OperationContext c{*store, credentials, &cancel, lastChooser, view, activityCount, &dataFields};
+    OperationContext c{*store, credentials, &cancel, lastChooser, view, {CurrentProjectGroup, CurrentProjectName},
+                       &dataFields};
     const WriteBackResult result = writeBackLogs(c, SaveTarget::ChosenProject);
     EXPECT_EQ(result.written, 305);
     EXPECT_EQ(p3sim::control().callCount(QStringLiteral("Login")), 1);
@@ -772,9 +829,8 @@ TEST(P3OperationsRefusedTable, ImportAndSaveStopBeforeP3)
         P3Credentials credentials;
         ScriptedChooser chooser = ScriptedChooser::project("CLIN");
         RecordingView view;
-        int count = 0;
-        OperationContext context{st, credentials, nullptr, chooser, view, count, nullptr};
-        CurrentProjectGroup = QStringLiteral("CLIN");
+        QString projectGroup = QStringLiteral("CLIN"), projectName;
+        OperationContext context{st, credentials, nullptr, chooser, view, {projectGroup, projectName}, nullptr};
         for (int k = 0; k < 3; ++k) {
             try {
                 if (k == 0)
@@ -788,7 +844,6 @@ TEST(P3OperationsRefusedTable, ImportAndSaveStopBeforeP3)
         }
         EXPECT_TRUE(p3sim::control().calls().empty());
         EXPECT_EQ(chooser.projectAsked, 0);
-        CurrentProjectGroup.clear();
         st.ADOCon.close();
         EXPECT_EQ(orvane::testing::fileBytes(dir.file("pdb.mdb")), bytes);
     }

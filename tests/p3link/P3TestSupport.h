@@ -29,7 +29,7 @@ public:
         c.choice = p3link::ProjectChoice{group, sub, QStringLiteral("/folder"), false};
         return c;
     }
-    std::optional<p3link::ProjectChoice> chooseProject() override
+    std::optional<p3link::ProjectChoice> chooseProject(const p3link::P3Object&) override
     {
         ++projectAsked;
         return choice;
@@ -60,6 +60,7 @@ public:
     bool progressVisible = false;
     int progressMax = -1;
     int progress = -1;
+    int activityCount = -1;
 
     void showProject(const QString& c, const QString& f) override { caption = c; folder = f; events << "project"; }
     void restoreProject() override { caption.clear(); folder.clear(); events << "restore"; }
@@ -73,6 +74,7 @@ public:
     void setProgress(int position) override { progress = position; }
     void hideProgress() override { progressVisible = false; events << "noprogress"; }
     void setStatus(const QString& text) override { status = text; }
+    void countActivities(int count) override { activityCount = count; }
     void showErrorList(const QStringList& lines) override { errorLists.push_back(lines); }
     void showInformation(const QString& text) override { informations << text; }
 };

@@ -8,6 +8,7 @@
 #include "logedit/GridFilter.h"
 #include "logedit/TFormAct2Log.h"
 #include "p3link/ProjectPickers.h"
+#include "p3link/WindowOperationView.h"
 #include "p3sim/Server.h"
 #include "shell/CommandTable.h"
 #include "shell/ErrorBox.h"

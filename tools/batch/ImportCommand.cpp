@@ -33,8 +33,9 @@ int runImport(const QStringList& given)
     p3link::FixedProjectChooser chooser(folder, group, subproject, filter);
     PrintingView view;
     store::DataFieldList dataFields;
-    int activityCount = 0;
-    p3link::OperationContext context{store, remembered, &prompt, chooser, view, activityCount, &dataFields};
+    QString projectGroup, projectName;
+    p3link::OperationContext context{store, remembered, &prompt, chooser, view, {projectGroup, projectName},
+                                     &dataFields};
     p3link::importProject(context);
     printLine(view.status);
     return kExitOk;

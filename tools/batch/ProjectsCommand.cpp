@@ -17,16 +17,15 @@ int runProjects(const QStringList& given)
     expectNoMoreArguments(args);
 
     namespace m = p3link::member;
-    using p3link::Session;
     p3link::P3Credentials remembered;
-    p3link::runWithSession(p3link::SignInVariant::DialogCancelSkips, remembered, &prompt, [&] {
+    p3link::runWithSession(p3link::SignInVariant::DialogCancelSkips, remembered, &prompt, [&](const p3link::P3Object& session) {
         // The picker lists nothing for a folder without a project file and
         // leaves P3 alone.
         const QString projectPath = p3link::findProjectDirectory(folder);
         if (projectPath.isEmpty())
             return;
-        Session.put(m::CurrentProjectPath, projectPath);
-        for (const p3link::ProjectListRow& row : p3link::listProjects(Session)) {
+        session.put(m::CurrentProjectPath, projectPath);
+        for (const p3link::ProjectListRow& row : p3link::listProjects(session)) {
             const auto plain = [](const QString& cell) { return cell == QLatin1String(" ") ? QString() : cell; };
             printLine(plain(row.group) + QLatin1Char('\t') + plain(row.subproject) + QLatin1Char('\t')
                       + plain(row.title));

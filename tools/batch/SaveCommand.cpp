@@ -35,8 +35,9 @@ int runSave(const QStringList& given)
     p3link::P3Credentials remembered;
     p3link::FixedProjectChooser chooser(folder, group, subproject);
     StatusView view;
-    int activityCount = 0;
-    p3link::OperationContext context{store, remembered, &prompt, chooser, view, activityCount, nullptr};
+    QString projectGroup, projectName;
+    p3link::OperationContext context{store, remembered, &prompt, chooser, view, {projectGroup, projectName},
+                                     nullptr};
     const p3link::WriteBackResult result = p3link::writeBackLogs(context, p3link::SaveTarget::ChosenProject);
     printLine(view.status);
     for (const QString& line : result.unwritten)
