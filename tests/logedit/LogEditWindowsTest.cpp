@@ -145,15 +145,6 @@ private slots:
         m_errors.clear();
     }
 
-    void commandsAreEnabled()
-    {
-        makeForm(false);
-        for (Command c : {Command::Log2Log, Command::Act2Log, Command::AD2Log, Command::MultyLog}) {
-            QVERIFY(m_form->toolAction(c)->isEnabled());
-            QVERIFY(m_form->menuAction(c)->isEnabled());
-        }
-    }
-
     void bulkDialogsAsLaidOut()
     {
         makeForm(false);
@@ -364,6 +355,59 @@ private slots:
         QTest::keyClick(memo, Qt::Key_Escape);
         QVERIFY(!dlg->isVisible());
         QCOMPARE(dlg->SpinEdit2->value(), 3);
+    }
+
+    // Holding Ctrl+Down repeats its press and release; the editor moves one
+    // row, when the key is let go, not one per repeat.
+    void ctrlDownHeldMovesOneRow()
+    {
+        makeForm();
+        logedit::TMultyLogDlg* dlg = editor();
+        setBox(dlg->SpinEdit1, 1);
+        setBox(dlg->SpinEdit2, 1);
+        table().setCurrentRow(0);
+        run(Command::MultyLog);
+        QCOMPARE(dlg->lActivityID->text(), QString("A"));
+        QPlainTextEdit* memo = dlg->Memo1;
+        memo->setFocus();
+        const auto send = [memo](QEvent::Type type, bool autoRepeat) {
+            QKeyEvent key(type, Qt::Key_Down, Qt::ControlModifier, QString(), autoRepeat);
+            QCoreApplication::sendEvent(memo, &key);
+        };
+        send(QEvent::KeyPress, false);
+        for (int i = 0; i < 5; ++i) {
+            send(QEvent::KeyRelease, true);
+            send(QEvent::KeyPress, true);
+        }
+        QCOMPARE(dlg->lActivityID->text(), QString("A"));
+        send(QEvent::KeyRelease, false);
+        QCOMPARE(dlg->lActivityID->text(), QString("B"));
+        QCOMPARE(table().currentRow(), 1);
+    }
+
+    // A range that runs past the last log shows the logs up to 99 with the
+    // caret after them, so what is typed next goes below the last log; a
+    // range inside 1..99 starts with the caret at the top.
+    void rangePastTheLastLogPutsTheCaretAtTheEnd()
+    {
+        makeForm();
+        orvane::testing::execRaw("UPDATE P3Data SET [Log#98] = 'ninety-eight', [Log#99] = 'last' WHERE ActivityID = 'A'");
+        table().requery();
+        table().fetchAll();
+        logedit::TMultyLogDlg* dlg = editor();
+        table().setCurrentRow(0);
+        run(Command::MultyLog);
+        setBox(dlg->SpinEdit1, 97);
+        setBox(dlg->SpinEdit2, 99);
+        QCOMPARE(dlg->Memo1->toPlainText(), QString("\nninety-eight\nlast"));
+        QCOMPARE(dlg->Memo1->textCursor().position(), 0);
+        // The box's validator keeps "120" out of typing, but the box can hold
+        // it; the range is read again when the other box changes.
+        editOf(dlg->SpinEdit2)->setText("120");
+        setBox(dlg->SpinEdit1, 96);
+        setBox(dlg->SpinEdit1, 97);
+        QCOMPARE(dlg->Memo1->toPlainText(), QString("\nninety-eight\nlast"));
+        QCOMPARE(dlg->Memo1->textCursor().position(), dlg->Memo1->toPlainText().size());
     }
 
     void ctrlDownAtTheEndOfTheTable()

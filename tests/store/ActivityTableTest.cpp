@@ -4,6 +4,7 @@
 #include "common/Errors.h"
 #include "store/ActivityStore.h"
 #include "store/DatabaseFile.h"
+#include "store/SqlValues.h"
 #include "support/TempDatabase.h"
 
 #include <QCoreApplication>
@@ -326,3 +327,59 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
+
+// A value typed into a cell is converted to its column's kind: yes/no words
+// for the mark, numbers as the user's locale writes them (and as C writes
+// them), dates in their stored form. What does not convert is refused with
+// the column's name, never stored as something else.
+TEST(CoerceToColumn, TypedValuesTakeTheColumnsKind)
+{
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    const int flag = store::kFlagColumn;
+    const int duration = store::fieldIndex(QStringLiteral("OriginalDuration"));
+    const int start = store::fieldIndex(QStringLiteral("EarlyStart"));
+    const int log = store::logColumn(3);
+    const struct {
+        int column;
+        QVariant typed;
+        QVariant expected;   // invalid: refused
+    } cases[] = {
+        {flag, QStringLiteral("yes"), true},
+        {flag, QStringLiteral(" True "), true},
+        {flag, QStringLiteral("1"), true},
+        {flag, QStringLiteral("NO"), false},
+        {flag, QStringLiteral("false"), false},
+        {flag, QStringLiteral("0"), false},
+        {flag, QStringLiteral("maybe"), QVariant()},
+        {flag, 2, true},
+        {duration, QStringLiteral("12,5"), 12.5},    // the user's locale
+        {duration, QStringLiteral("12.5"), 12.5},    // C form, as stored texts have it
+        {duration, QStringLiteral("1.234,5"), 1234.5},
+        {duration, QStringLiteral("ten"), QVariant()},
+        {duration, 7, 7.0},
+        {start, QStringLiteral("2025-03-04T08:30:00"), QDateTime(QDate(2025, 3, 4), QTime(8, 30))},
+        {start, QDate(2025, 3, 4), QDateTime(QDate(2025, 3, 4), QTime(0, 0))},
+        {start, QStringLiteral("tomorrow"), QVariant()},
+        {log, 42, QStringLiteral("42")},
+        {log, QStringLiteral("as typed, ,5"), QStringLiteral("as typed, ,5")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(store::fieldName(c.column).toStdString() + " <- " + c.typed.toString().toStdString());
+        if (!c.expected.isValid()) {
+            try {
+                store::coerceToColumn(c.column, c.typed);
+                ADD_FAILURE() << "accepted";
+            } catch (const orvane::DatabaseError& e) {
+                EXPECT_EQ(e.message(), QStringLiteral("\"%1\" is not a valid value for the field %2")
+                                           .arg(c.typed.toString(), store::fieldName(c.column)));
+            }
+            continue;
+        }
+        const QVariant got = store::coerceToColumn(c.column, c.typed);
+        EXPECT_EQ(got.typeId(), c.expected.typeId());
+        EXPECT_EQ(got, c.expected);
+    }
+    EXPECT_FALSE(store::coerceToColumn(duration, QVariant()).isValid());   // null stays null
+    QLocale::setDefault(before);
+}
