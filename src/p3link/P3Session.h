@@ -25,8 +25,8 @@ struct P3Credentials {
 };
 
 // Session holds the P3 session object during one operation and nothing
-// otherwise; the windows that list projects (the pickers) reach it here, the
-// operations are handed it by runWithSession.
+// otherwise. runWithSession hands it to the work it runs; code called from
+// outside that work (a project list shown mid-operation) reads it here.
 extern P3Object Session;
 
 // Upper-cases the ASCII letters a to z only; every other character stays.
