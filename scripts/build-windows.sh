@@ -57,7 +57,7 @@ log "Orvane for Windows built in $(( $(date +%s) - start )) s"
 # The zip a planner unpacks beside P3.
 stage="$build/package/Orvane"
 rm -rf "$build/package"; mkdir -p "$stage"
-cp "$build/src/shell/orvane.exe" "$build/tools/orvane-batch.exe" "$stage/"
+cp "$(built "$build" orvane.exe)" "$(built "$build" orvane-batch.exe)" "$stage/"
 cp "$ORVANE_ROOT/scripts/windows/README-Windows.txt" "$stage/README.txt"
 sed -i 's/$/\r/' "$stage/README.txt"
 rm -f "$build/orvane-windows.zip"

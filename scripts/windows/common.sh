@@ -50,3 +50,9 @@ fetch_source() {
     (cd "$dir" && apt-get source "$pkg") >&2
     touch "$dir/.unpacked"
 }
+
+# A program or library of a build folder (Qt's project setup puts them at
+# its top on Windows).
+built() {
+    find "$1" -maxdepth 3 -name "$2" -not -path '*/CMakeFiles/*' | head -n1
+}

@@ -47,7 +47,7 @@ export_filter='-CompoundDocument.OlefileReadsTheStream:GridExport.HeaderRowsBack
 start=$(date +%s)
 for t in store_tests export_tests grid_model_tests logedit_filter_tests logedit_grid_filter_tests \
          logedit_bulk_tests p3sim_tests p3link_signin_tests p3link_operation_tests p3link_com_tests; do
-    exe=$(find "$build/tests" -name "$t.exe" | head -n1)
+    exe=$(built "$build" "$t.exe")
     if [ -z "$exe" ]; then fail "$t.exe not built"; continue; fi
     t0=$(date +%s)
     args=()
@@ -62,13 +62,13 @@ log "Windows test programs: $(( $(date +%s) - start )) s"
 
 # ------------------------------------------------- 2. round trip through COM
 start=$(date +%s)
-batch_exe="$build/tools/orvane-batch.exe"
+batch_exe=$(built "$build" orvane-batch.exe)
 linux_batch="$ORVANE_ROOT/build/test/tools/orvane-batch"
 if [ ! -x "$linux_batch" ]; then
     cmake -S "$ORVANE_ROOT" -B "$ORVANE_ROOT/build/test" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVANE_BUILD_TESTS=ON >/dev/null
     cmake --build "$ORVANE_ROOT/build/test" --parallel "$WIN_JOBS" --target orvane-batch >/dev/null
 fi
-dll=$(find "$build/p3sim" -name 'p3sim-com.dll' | head -n1)
+dll=$(built "$build" p3sim-com.dll)
 $wine regsvr32 /s "$(winpath "$dll")" || fail "regsvr32 of the COM server"
 
 # The same script on both sides: Windows through COM, Linux on the simulator.
@@ -128,7 +128,7 @@ grep -q "^P3 cannot be reached: ." "$out/unregistered.err" || fail "unregistered
 $wine regsvr32 /s "$(winpath "$dll")"
 
 # -------------------------------------------- 4. the window and the registry
-orvane_exe="$build/src/shell/orvane.exe"
+orvane_exe=$(built "$build" orvane.exe)
 key='HKCU\Software\Marbolt\Orvane'
 run_window() {  # SHOT: runs orvane.exe in the imported folder, shoots, closes it
     (cd "$dir" && DISPLAY=$xvfb_display exec $wine "$orvane_exe" >"$out/orvane.log" 2>&1) &
