@@ -145,19 +145,59 @@ void writeEOF(FileSink& out) { header(out, kEOF, 0); }
 void writeDIMENSIONS(FileSink& out, int rowCount, int columnCount)
 {
     header(out, kDIMENSIONS, 14);
-    out.u32(0);
-    out.u32(std::uint32_t(rowCount + 1));
-    out.u16(0);
-    out.u16(std::uint16_t(columnCount + 1));
+    out.u32(0);                                        // first row
+    out.u32(std::uint32_t(std::max(rowCount, 0)));     // last row + 1
+    out.u16(0);                                        // first column
+    out.u16(std::uint16_t(std::max(columnCount, 0)));  // last column + 1
     out.u16(0);
 }
 
-void writeWINDOW2(FileSink& out, bool gridLines)
+void writeWINDOW2(FileSink& out, bool gridLines, int frozenRows)
 {
+    constexpr std::uint16_t kFrozen = 0x0008, kFrozenNoSplit = 0x0100;
     header(out, kWINDOW2, 18);
-    out.u16(gridLines ? 0x06B6 : 0x06B4);
+    out.u16(std::uint16_t((gridLines ? 0x06B6 : 0x06B4) | (frozenRows > 0 ? kFrozen | kFrozenNoSplit : 0)));
     bytes(out, {0x00, 0x00, 0x00, 0x00, 0x40, 0x00, 0x00, 0x00,
                 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00});
+}
+
+void writePANE(FileSink& out, int frozenRows)
+{
+    header(out, kPANE, 10);
+    out.u16(0);                                // no columns frozen
+    out.u16(std::uint16_t(frozenRows));        // rows frozen
+    out.u16(std::uint16_t(frozenRows));        // first row shown below them
+    out.u16(0);                                // first column shown
+    out.u16(2);                                // the lower pane is active
+}
+
+void writeFilterDatabaseNAME(FileSink& out, const FilterArea& area)
+{
+    header(out, kNAME, 27);
+    out.u16(0x0021);   // hidden, built-in
+    out.u8(0);         // no keyboard shortcut
+    out.u8(1);         // name length: one character
+    out.u16(11);       // formula size
+    out.u16(0);
+    out.u16(1);        // local to sheet 1
+    out.u8(0);         // no menu, description, help or status texts
+    out.u8(0);
+    out.u8(0);
+    out.u8(0);
+    out.u8(0);         // 8-bit name
+    out.u8(0x0D);      // built-in name "_FilterDatabase"
+    out.u8(0x3B);      // area with sheet reference
+    out.u16(0);        // EXTERNSHEET entry 0: this workbook's sheet 0
+    out.u16(area.firstRow);
+    out.u16(area.lastRow);
+    out.u16(area.firstColumn);
+    out.u16(area.lastColumn);
+}
+
+void writeAUTOFILTERINFO(FileSink& out, const FilterArea& area)
+{
+    header(out, kAUTOFILTERINFO, 2);
+    out.u16(std::uint16_t(area.lastColumn - area.firstColumn + 1));
 }
 
 void writeMERGEDCELLS(FileSink& out, const std::vector<MergedRange>& ranges)

@@ -17,12 +17,15 @@ namespace orvane::exporting::biff {
 enum RecordType : std::uint16_t {
     kEOF = 0x000A,
     kEXTERNSHEET = 0x0017,
+    kNAME = 0x0018,
     kFONT = 0x0031,
     kCONTINUE = 0x003C,
     kWINDOW1 = 0x003D,
+    kPANE = 0x0041,
     kCOLINFO = 0x007D,
     kBOUNDSHEET = 0x0085,
     kPALETTE = 0x0092,
+    kAUTOFILTERINFO = 0x009D,
     kXF = 0x00E0,
     kMERGEDCELLS = 0x00E5,
     kSST = 0x00FC,
@@ -69,8 +72,27 @@ std::int64_t writeBOUNDSHEET(FileSink& out, const QByteArray& nameData, bool wid
 void writeSUPBOOK(FileSink& out);
 void writeEXTERNSHEET(FileSink& out);
 void writeEOF(FileSink& out);
+// The used range: rows 0 to rowCount - 1, columns 0 to columnCount - 1.
 void writeDIMENSIONS(FileSink& out, int rowCount, int columnCount);
-void writeWINDOW2(FileSink& out, bool gridLines);
+// frozenRows > 0 marks the panes frozen (a PANE record must follow).
+void writeWINDOW2(FileSink& out, bool gridLines, int frozenRows = 0);
+
+// The rows above `frozenRows` stay in view while the rest scrolls.
+void writePANE(FileSink& out, int frozenRows);
+inline constexpr std::uint32_t kPaneSize = 4 + 10;
+
+// A sheet area whose first row carries filter buttons.
+struct FilterArea {
+    std::uint16_t firstRow = 0, lastRow = 0, firstColumn = 0, lastColumn = 0;
+    bool isSet = false;
+};
+// The hidden built-in name "_FilterDatabase" of the first sheet, referring
+// to the area through the first EXTERNSHEET entry.
+void writeFilterDatabaseNAME(FileSink& out, const FilterArea& area);
+inline constexpr std::uint32_t kFilterDatabaseNameSize = 4 + 27;
+// The number of filter buttons.
+void writeAUTOFILTERINFO(FileSink& out, const FilterArea& area);
+inline constexpr std::uint32_t kAutoFilterInfoSize = 4 + 2;
 
 struct MergedRange {
     std::uint16_t firstRow, lastRow, firstColumn, lastColumn;

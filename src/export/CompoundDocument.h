@@ -2,7 +2,7 @@
 // Writes the front part of a compound document (format version 3) that holds
 // one stream, "Workbook", whose length is known in advance: the header
 // sector, the allocation tables and the directory. The stream's bytes follow
-// directly, written by the caller.
+// directly, written by the caller, and then PaddingAfter() zero bytes.
 
 #include <QByteArray>
 #include <QIODevice>
@@ -51,6 +51,14 @@ public:
     TcxXLSWorkBookWriter(std::int64_t streamLength, QIODevice* output);
 
     const CompoundLayout& layout() const { return m_layout; }
+
+    // The zero bytes that follow a stream of length L so that the file ends
+    // with a whole sector, as the format expects; a small stream's last mini
+    // sector is filled up with them too. The stream's length stays L.
+    static std::int64_t PaddingAfter(std::int64_t streamLength)
+    {
+        return streamLength > 0 ? (kSectorSize - std::uint64_t(streamLength) % kSectorSize) % kSectorSize : 0;
+    }
 
 private:
     CompoundLayout m_layout;

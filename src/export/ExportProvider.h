@@ -57,6 +57,18 @@ public:
             ApplyStyle(column, firstRow + i, pattern[i % patternLength]);
     }
 
+    // Keeps rows 0 to rows - 1 in view while the rest of the sheet scrolls.
+    virtual void FreezeRows(int rows) { static_cast<void>(rows); }
+    // Filter buttons on the cells of `row` from firstColumn to lastColumn,
+    // filtering the rows below it down to lastRow.
+    virtual void SetAutoFilter(int row, int firstColumn, int lastColumn, int lastRow)
+    {
+        static_cast<void>(row), static_cast<void>(firstColumn), static_cast<void>(lastColumn),
+            static_cast<void>(lastRow);
+    }
+    // How many texts were cut because a cell could not hold all of them.
+    virtual int ShortenedTextCount() const { return 0; }
+
     // A display text: text that the system's ANSI code page holds goes to
     // PutText as 8-bit text, any other to PutWideText, so that no character
     // is ever replaced.

@@ -93,6 +93,11 @@ QString ExportResult::notice() const
     if (columnsLeftOut > 0)
         parts << QStringLiteral("A sheet has at most 256 columns; %1 of the grid's columns were left out.")
                      .arg(locale.toString(columnsLeftOut));
+    if (textsShortened == 1)
+        parts << QStringLiteral("A cell holds at most 32,767 characters; the text of 1 cell was cut there.");
+    else if (textsShortened > 1)
+        parts << QStringLiteral("A cell holds at most 32,767 characters; the texts of %1 cells were cut there.")
+                     .arg(locale.toString(textsShortened));
     return parts.join(u' ');
 }
 
@@ -506,6 +511,14 @@ ExportResult TcxGridBandedTableViewExport::DoExport()
         }
     }
 
+    // The band and caption rows stay in view, and the caption row carries
+    // filter buttons over the exported columns. A record of several rows
+    // would be torn apart by a row filter, so it gets none.
+    p.FreezeRows(recordStart);
+    if (opt.columnHeaders && headerRows == 1 && columnsInSheet > 0)
+        p.SetAutoFilter(recordStart - 1, 0, columnsInSheet - 1, rowsInSheet - 1);
+
+    result.textsShortened = p.ShortenedTextCount();
     p.WriteWorkbook();
     return result;
 }

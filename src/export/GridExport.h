@@ -40,14 +40,15 @@ struct TcxGridExportTableMap {
 };
 
 // What the export could not put into the sheet. A sheet holds 65,536 rows
-// and 256 columns; whatever lies beyond is left out and counted here so the
-// caller can tell the user.
+// and 256 columns, a cell 32,767 characters; whatever lies beyond is left
+// out and counted here so the caller can tell the user.
 struct ExportResult {
     int recordsExported = 0;
     int recordsLeftOut = 0;
     int columnsLeftOut = 0;   // grid columns that start beyond the last sheet column
+    int textsShortened = 0;   // cells whose text was cut to what a cell holds
 
-    bool complete() const { return recordsLeftOut == 0 && columnsLeftOut == 0; }
+    bool complete() const { return recordsLeftOut == 0 && columnsLeftOut == 0 && textsShortened == 0; }
     // A plain sentence for the user, empty when everything was written.
     QString notice() const;
 };

@@ -1,28 +1,12 @@
 #include "export/TextCodec.h"
 
+#include "common/Windows1252.h"
+
 #include <QStringDecoder>
 
 namespace orvane::exporting {
 
 namespace {
-
-// Windows-1252 bytes 0x80 to 0x9F; 0 where the code page has no character.
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0, 0x017D, 0,
-    0, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0, 0x017E, 0x0178,
-};
-
-int cp1252ByteOf(char16_t c)
-{
-    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
-        return c;
-    for (int i = 0; i < 32; ++i)
-        if (kCp1252High[i] == c && c != 0)
-            return 0x80 + i;
-    return -1;
-}
 
 const char* codePageName(int codePage)
 {
@@ -64,33 +48,7 @@ int codePageForCharset(int charset)
 
 bool encodeAnsi(QStringView text, QByteArray& out)
 {
-    const qsizetype start = out.size();
-    const qsizetype n = text.size();
-    out.resize(start + n);
-    char* p = out.data() + start;
-    const char16_t* in = reinterpret_cast<const char16_t*>(text.utf16());
-    // Plain ASCII, by far the most common, in two loops the compiler can
-    // vectorise.
-    char16_t any = 0;
-    for (qsizetype i = 0; i < n; ++i)
-        any |= in[i];
-    if (any < 0x80) {
-        for (qsizetype i = 0; i < n; ++i)
-            p[i] = char(in[i]);
-        return true;
-    }
-    for (const QChar ch : text) {
-        const char16_t c = ch.unicode();
-        if (c < 0x80) {
-            *p++ = char(c);
-            continue;
-        }
-        const int b = cp1252ByteOf(c);
-        if (b < 0)
-            return false;
-        *p++ = char(b);
-    }
-    return true;
+    return encodeWindows1252(text, out);
 }
 
 QString decodeCodePage(QByteArrayView bytes, int codePage)
@@ -102,15 +60,7 @@ QString decodeCodePage(QByteArrayView bytes, int codePage)
                 return decoder.decode(bytes);
         }
     }
-    QString out(bytes.size(), Qt::Uninitialized);
-    char16_t* p = reinterpret_cast<char16_t*>(out.data());
-    for (const char b : bytes) {
-        const auto u = std::uint8_t(b);
-        // Bytes the code page leaves undefined map to the same code point, as
-        // the Windows conversion does.
-        *p++ = (u >= 0x80 && u < 0xA0 && kCp1252High[u - 0x80]) ? kCp1252High[u - 0x80] : char16_t(u);
-    }
-    return out;
+    return decodeWindows1252(bytes.data(), bytes.size());
 }
 
 } // namespace orvane::exporting

@@ -574,6 +574,26 @@ void TcxXLSExportProvider::PutWideText(int column, int row, QStringView text)
         storeShared(column, row, chars, std::size_t(text.size()));
 }
 
+void TcxXLSExportProvider::FreezeRows(int rows)
+{
+    checkSheetSize();
+    m_frozenRows = std::clamp(rows, 0, std::min(m_rowCount, kMaxRows - 1));
+}
+
+void TcxXLSExportProvider::SetAutoFilter(int row, int firstColumn, int lastColumn, int lastRow)
+{
+    checkSheetSize();
+    firstColumn = std::max(firstColumn, 0);
+    lastColumn = std::min(lastColumn, m_columnCount - 1);
+    lastRow = std::min(lastRow, m_rowCount - 1);
+    if (row < 0 || row > lastRow || firstColumn > lastColumn) {
+        m_filter = {};
+        return;
+    }
+    m_filter = {std::uint16_t(row), std::uint16_t(lastRow), std::uint16_t(firstColumn), std::uint16_t(lastColumn),
+                true};
+}
+
 bool TcxXLSExportProvider::putRecognizedValue(int column, int row, QByteArrayView bytes)
 {
     const QString text = decodeCodePage(bytes, kAnsiCodePage).trimmed();
@@ -862,7 +882,8 @@ void TcxXLSExportProvider::WriteWorkbook()
     // 2. The stream length, before anything is written.
     const std::uint64_t length = biff::kFixedRecordsSize + std::uint64_t(nameData.size()) + m_fonts.RecordsSize()
         + m_xfs.RecordsSize() + m_colInfos.RecordsSize() + m_rowRecords.RecordsSize() + m_strings.RecordsSize()
-        + cellsSize + biff::mergedCellsSize(m_merged.size());
+        + cellsSize + biff::mergedCellsSize(m_merged.size()) + (m_frozenRows > 0 ? biff::kPaneSize : 0)
+        + (m_filter.isSet ? biff::kFilterDatabaseNameSize + biff::kAutoFilterInfoSize : 0);
     if (length > kMaxStreamLength)
         throw EcxExportData(QStringLiteral("The workbook is too large for the .xls format"));
 
@@ -890,22 +911,32 @@ void TcxXLSExportProvider::WriteWorkbook()
     m_strings.Write(out, std::uint32_t(out.position() - p0));
     biff::writeSUPBOOK(out);
     biff::writeEXTERNSHEET(out);
+    if (m_filter.isSet)
+        biff::writeFilterDatabaseNAME(out, m_filter);
     biff::writeEOF(out);
     const std::int64_t sheetOffset = out.position() - p0;
 
-    // 5. The worksheet.
+    // 5. The worksheet, its records in the order the format prescribes:
+    //    column records and the filter before the used range, the window
+    //    settings after the cells.
     biff::writeBOF(out, biff::Substream::Worksheet);
-    biff::writeDIMENSIONS(out, m_rowCount, m_columnCount);
-    biff::writeWINDOW2(out, m_gridLines);
     m_colInfos.Write(out);
+    if (m_filter.isSet)
+        biff::writeAUTOFILTERINFO(out, m_filter);
+    biff::writeDIMENSIONS(out, m_rowCount, m_columnCount);
     m_rowRecords.Write(out);
     writeCells(out);
+    biff::writeWINDOW2(out, m_gridLines, m_frozenRows);
+    if (m_frozenRows > 0)
+        biff::writePANE(out, m_frozenRows);
     biff::writeMERGEDCELLS(out, m_merged);
     biff::writeEOF(out);
 
-    // 6. The worksheet's offset into BOUNDSHEET, then close.
+    // 6. The worksheet's offset into BOUNDSHEET; the last sector filled up
+    //    with zero bytes; close.
     out.patchU32(sheetOffsetField, std::uint32_t(sheetOffset));
     const std::int64_t written = out.position() - p0;
+    out.zeros(TcxXLSWorkBookWriter::PaddingAfter(std::int64_t(length)));
     out.close();
     if (std::uint64_t(written) != length)
         throw EcxExportData(QStringLiteral("Error write XLS file: %1 of %2").arg(written).arg(length));

@@ -79,6 +79,11 @@ public:
     void SetRowPixelHeight(int row, int height) override;
     void ApplyColumnStyles(int column, int firstRow, int rowCount, const int* pattern, int patternLength) override;
     void PutDisplayText(int column, int row, QStringView text) override;
+    // Both need SetSheetSize first ("Invalid cell dimension"); what lies
+    // outside the sheet is cut off.
+    void FreezeRows(int rows) override;
+    void SetAutoFilter(int row, int firstColumn, int lastColumn, int lastRow) override;
+    int ShortenedTextCount() const override { return int(m_strings.ShortenedCount()); }
 
     // Typed stores.
     void PutBoolean(int column, int row, bool value);
@@ -168,6 +173,8 @@ private:
     int m_rowCount = -1;
     bool m_gridLines = false;
     bool m_recognizeValues = false;
+    int m_frozenRows = 0;
+    biff::FilterArea m_filter;
 
     ZeroedBuffer m_styleMemory;
     std::uint16_t* m_cellStyles = nullptr;   // column by column; zero is registry style 0

@@ -36,10 +36,17 @@ void TcxXLSSharedStringTable::startBlock()
 
 std::uint32_t TcxXLSSharedStringTable::Add(const char16_t* chars, std::size_t count)
 {
-    count = std::min(count, kMaxChars);
+    if (count > kMaxChars) {
+        count = kMaxChars;
+        if (chars[count - 1] >= 0xD800 && chars[count - 1] < 0xDC00)
+            --count;   // keep the pair whole rather than leave half of it
+        ++m_shortened;
+    }
+    // A string's header goes where at least its first character fits beside
+    // it: a record never ends with a header and none of its characters.
     if (m_blocks.empty())
         startBlock();
-    if (m_blocks.back().size() + 4 > kMaxRecordData)
+    if (m_blocks.back().size() + 3 + std::min<std::size_t>(2 * count, 2) > kMaxRecordData)
         startBlock();
 
     auto* block = &m_blocks.back();

@@ -13,12 +13,16 @@ class FileSink;
 class TcxXLSSharedStringTable {
 public:
     static constexpr std::size_t kMaxRecordData = 8192;
-    static constexpr std::size_t kMaxChars = 32768;
+    // The most characters a spreadsheet cell holds.
+    static constexpr std::size_t kMaxChars = 32767;
 
-    // Adds a UTF-16 string (cut to 32768 characters); returns its index.
+    // Adds a UTF-16 string, cut to kMaxChars characters (one less where the
+    // cut would split a surrogate pair); returns its index.
     std::uint32_t Add(const char16_t* chars, std::size_t count);
 
     std::uint32_t Count() const { return m_count; }
+    // Strings that Add had to cut.
+    std::uint32_t ShortenedCount() const { return m_shortened; }
     bool IsEmpty() const { return m_count == 0; }
 
     // Bytes of the SST, CONTINUE and EXTSST records with their headers; 0
@@ -42,6 +46,7 @@ private:
     std::vector<std::vector<std::uint8_t>> m_blocks;
     std::vector<Position> m_positions;
     std::uint32_t m_count = 0;
+    std::uint32_t m_shortened = 0;
 };
 
 } // namespace orvane::exporting

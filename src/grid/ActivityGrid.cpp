@@ -3,11 +3,12 @@
 #include "grid/ActivityGridLayout.h"
 #include "store/ActivityTable.h"
 
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace orvane::grid {
 
-ActivityGrid::ActivityGrid(store::ActivityTable& table, QWidget* parent) : QWidget(parent)
+ActivityGrid::ActivityGrid(store::ActivityTable& table, QWidget* parent) : QWidget(parent), m_table(table)
 {
     setObjectName(QStringLiteral("cxGridProject"));
     applyActivityLayout(m_model);
@@ -22,6 +23,31 @@ ActivityGrid::ActivityGrid(store::ActivityTable& table, QWidget* parent) : QWidg
     const QVector<int> columns = m_model.visibleColumnsInOrder();
     if (!columns.isEmpty())
         m_view->setFocusedColumn(columns.first());
+}
+
+void ActivityGrid::fitStartColumnsOnFirstRows()
+{
+    // Checked from the event loop too, so the window's font is settled.
+    const auto fitOnce = [this] {
+        if (!m_startColumnsFitted && m_table.rowCount() > 0 && !m_table.isFetching())
+            fitStartColumns();
+    };
+    connect(&m_table, &store::ActivityTable::fetchFinished, this, fitOnce);
+    QTimer::singleShot(0, this, fitOnce);
+}
+
+void ActivityGrid::fitStartColumns()
+{
+    m_startColumnsFitted = true;
+    for (const char* field : {"ActivityID", "OriginalDuration", "RemainingDuration", "PercentComplete", "EarlyStart",
+                              "EarlyFinish", "CalendarID"}) {
+        const int id = m_model.columnIdOfField(QString::fromLatin1(field));
+        if (id < 0 || !m_model.column(id).visible)
+            continue;
+        const int needed = m_view->contentWidth(id);
+        if (needed > m_model.columnWidth(id))
+            m_model.resizeColumn(id, needed);
+    }
 }
 
 CustomizationWindow* ActivityGrid::openCustomization(int page)

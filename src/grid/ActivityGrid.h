@@ -31,11 +31,22 @@ public:
     // Puts a widget (the filter panel) below the rows; nullptr removes it.
     void setFilterPanel(QWidget* panel);
 
+    // Widens the identity, duration, date, percent and calendar columns
+    // shown at start where the window's font needs more room than the
+    // layout states, so their values show whole; the band grows with them.
+    // (Captions longer than their column show whole in the header's tooltip.)
+    void fitStartColumns();
+    // Fits them once, as soon as the table's first rows are all there; from
+    // then on the widths are the user's.
+    void fitStartColumnsOnFirstRows();
+
 private:
     GridViewModel m_model;
     GridView* m_view;
     QVBoxLayout* m_layout;
     QWidget* m_filterPanel = nullptr;
+    store::ActivityTable& m_table;
+    bool m_startColumnsFitted = false;
 };
 
 } // namespace orvane::grid

@@ -1,6 +1,7 @@
 #include "grid/GridView.h"
 
 #include "common/Errors.h"
+#include "grid/BusyCursor.h"
 #include "grid/CustomizationWindow.h"
 #include "store/ActivityTable.h"
 
@@ -19,6 +20,7 @@
 #include <QToolTip>
 
 #include <algorithm>
+#include <iterator>
 
 namespace orvane::grid {
 
@@ -43,6 +45,29 @@ Qt::Alignment toQt(Alignment a)
 }
 
 const QColor kGridLine(0xD4, 0xD4, 0xD4);
+
+// The filter button's picture: a funnel, so it is not taken for the sort
+// arrow that the header draws beside it.
+void drawFilterFunnel(QPainter& p, const QRect& button)
+{
+    const QRectF area = QRectF(button).adjusted(1, 0, -1, 0);
+    const qreal side = std::min({area.width(), area.height() - 6, qreal(9)});
+    if (side <= 0)
+        return;
+    const QRectF box(area.center().x() - side / 2, area.center().y() - side / 2, side, side);
+    const qreal stem = std::max<qreal>(side / 5, 1);
+    const QPointF points[] = {
+        box.topLeft(), box.topRight(), {box.center().x() + stem, box.top() + side * 0.5},
+        {box.center().x() + stem, box.bottom()}, {box.center().x() - stem, box.bottom() - stem},
+        {box.center().x() - stem, box.top() + side * 0.5},
+    };
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QApplication::palette().color(QPalette::ButtonText));
+    p.drawPolygon(points, int(std::size(points)));
+    p.restore();
+}
 const QColor kSeparator(0xB8, 0xB8, 0xB8);
 const QColor kFocusedRow(0xDC, 0xE8, 0xF8);
 
@@ -332,9 +357,13 @@ bool GridView::viewportEvent(QEvent* event)
         } else if (rowAt(pos) >= 0 && columnAt(pos) >= 0) {
             area = cellRect(rowAt(pos), columnAt(pos));
             if (m_model.editorKind(columnAt(pos)) != EditorKind::CheckBox)
-                text = m_model.displayText(rowAt(pos), columnAt(pos));
+                text = m_model.toolTipText(rowAt(pos), columnAt(pos));
         }
-        if (!text.isEmpty() && fontMetrics().horizontalAdvance(text) + 2 * kCellPadding + 12 > area.width())
+        // A cell that shows less than its whole value (a shortened text, a
+        // date without its time of day) tells the rest on hovering.
+        if (!text.isEmpty()
+            && (fontMetrics().horizontalAdvance(text) + 2 * kCellPadding + 12 > area.width()
+                || (rowAt(pos) >= 0 && text != m_model.displayText(rowAt(pos), columnAt(pos)))))
             QToolTip::showText(help->globalPos(), text, viewport(), area);
         else
             QToolTip::hideText();
@@ -418,14 +447,12 @@ void GridView::paintHeaders(QPainter& p)
                 style()->drawControl(QStyle::CE_Header, &opt, &p, this);
                 if (!button.isEmpty()) {
                     QStyleOptionHeader back = opt;
-                    back.rect = button;
+                    back.rect = QRect(button.left(), button.top(), columnHeaderRect(g.id).right() - button.left() + 1,
+                                      button.height());
                     back.text.clear();
                     back.sortIndicator = QStyleOptionHeader::None;
                     style()->drawControl(QStyle::CE_Header, &back, &p, this);
-                    QStyleOption arrow;
-                    arrow.initFrom(this);
-                    arrow.rect = button.adjusted(2, 4, -2, -4);
-                    style()->drawPrimitive(QStyle::PE_IndicatorArrowDown, &arrow, &p, this);
+                    drawFilterFunnel(p, button);
                 }
             }
         }
@@ -568,9 +595,18 @@ void GridView::paintCell(QPainter& p, const ColumnGeometry& g, int viewRow, cons
     const QRect textRect = rect.adjusted(kCellPadding, 0, -kCellPadding - 1, 0);
     const QFontMetrics& fm = p.fontMetrics();
     p.setPen(text);
-    if (fm.horizontalAdvance(s) > textRect.width())
-        p.drawText(textRect, Qt::AlignVCenter | Qt::AlignLeft, fm.elidedText(s, Qt::ElideRight, textRect.width()));
-    else
+    if (fm.horizontalAdvance(s) > textRect.width()) {
+        if (textRect.width() >= fm.horizontalAdvance(QStringLiteral("\u2026")) + 2) {
+            p.drawText(textRect, Qt::AlignVCenter | Qt::AlignLeft, fm.elidedText(s, Qt::ElideRight, textRect.width()));
+        } else {
+            // Too narrow even for the mark: a blank would read as "no
+            // value", so the cell shows "#" as spreadsheets do, cut at its edge.
+            p.save();
+            p.setClipRect(rect.adjusted(0, 0, -1, 0), Qt::IntersectClip);
+            p.drawText(rect.adjusted(1, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft, QStringLiteral("###"));
+            p.restore();
+        }
+    } else
         p.drawText(textRect, Qt::AlignVCenter | toQt(c.contentAlignment), s);
 }
 
@@ -594,9 +630,20 @@ QRect GridView::filterButtonRect(int columnId) const
     if (!m_filterButtons || !c || !c->filtering)
         return QRect();
     const QRect header = columnHeaderRect(columnId);
-    if (header.width() < 28)
-        return QRect();   // too narrow: the caption keeps the room
-    return QRect(header.right() - 13, header.top(), 14, header.height());
+    if (header.width() <= 0)
+        return QRect();
+    // The button keeps clear of the resize handles at the header's edges.
+    const int clear = kResizeMargin + 1;
+    const int right = header.right() - clear;
+    if (header.width() >= 28)
+        return QRect(right - 13, header.top(), 14, header.height());
+    // A narrow column (its caption hardly shows): all that the handles
+    // leave is button; a very narrow one is all button (a press on it wins
+    // over the handles).
+    const int room = header.width() - 2 * clear;
+    if (room >= 6)
+        return QRect(header.left() + clear, header.top(), room, header.height());
+    return header.adjusted(std::min(1, header.width() - 1), 0, -std::min(1, header.width() - 1), 0);
 }
 
 // --- focus, editing ---------------------------------------------------------
@@ -744,6 +791,30 @@ bool GridView::eventFilter(QObject* watched, QEvent* event)
     return QAbstractScrollArea::eventFilter(watched, event);
 }
 
+int GridView::contentWidth(int columnId) const
+{
+    // Only the longest texts can be the widest: measure those.
+    const QFontMetrics metrics = fontMetrics();
+    const int rows = m_model.rowCount();
+    qsizetype longest = 0;
+    for (int row = 0; row < rows; ++row)
+        longest = std::max(longest, m_model.displayText(row, columnId).size());
+    int width = 0;
+    for (int row = 0; row < rows; ++row) {
+        const QString text = m_model.displayText(row, columnId);
+        if (text.size() + 2 >= longest)
+            width = std::max(width, metrics.horizontalAdvance(text) + 2 * kCellPadding + 2);
+    }
+    return width;
+}
+
+bool GridView::focusNextPrevChild(bool next)
+{
+    if (!m_model.visibleColumnsInOrder().isEmpty())
+        return false;   // keyPressEvent moves the cell
+    return QAbstractScrollArea::focusNextPrevChild(next);
+}
+
 void GridView::keyPressEvent(QKeyEvent* event)
 {
     if (isEditing()) {
@@ -839,6 +910,12 @@ void GridView::mousePressEvent(QMouseEvent* event)
     m_dragStart = m_dragPos = pos;
     setFocus();
     if (pos.y() < headerHeight()) {
+        const int buttonColumn = columnAt(pos);
+        if (buttonColumn >= 0 && filterButtonRect(buttonColumn).contains(pos)) {
+            const QRect header = columnHeaderRect(buttonColumn);
+            emit filterButtonClicked(buttonColumn, viewport()->mapToGlobal(header.bottomLeft() + QPoint(0, 1)));
+            return;
+        }
         const int handle = resizeHandleAt(pos);
         if (handle >= 0) {
             m_drag = DragKind::ResizeColumn;
@@ -857,11 +934,6 @@ void GridView::mousePressEvent(QMouseEvent* event)
             return;
         }
         const int column = columnAt(pos);
-        if (column >= 0 && filterButtonRect(column).contains(pos)) {
-            const QRect header = columnHeaderRect(column);
-            emit filterButtonClicked(column, viewport()->mapToGlobal(header.bottomLeft() + QPoint(0, 1)));
-            return;
-        }
         if (column >= 0) {
             m_drag = DragKind::PendingColumn;
             m_dragItem = column;
@@ -967,6 +1039,7 @@ void GridView::mouseReleaseEvent(QMouseEvent* event)
     switch (drag) {
     case DragKind::PendingColumn: {
         // A click on a header sorts by that column.
+        const BusyCursor busy;
         const GridColumn& c = m_model.column(m_dragItem);
         const SortOrder next = c.sortOrder == SortOrder::Ascending ? SortOrder::Descending : SortOrder::Ascending;
         if (event->modifiers() & Qt::ControlModifier)

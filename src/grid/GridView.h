@@ -57,6 +57,8 @@ public:
     // off until the filter drop-down is connected to filterButtonClicked.
     void setFilterButtonsVisible(bool visible);
     bool filterButtonsVisible() const { return m_filterButtons; }
+    // Where a column's filter button is (drawn while the pointer is over the
+    // header): every column has one, however narrow.
     QRect filterButtonRect(int columnId) const;
 
     // Geometry, for tests and the customization drop logic.
@@ -86,6 +88,15 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    // Tab and Shift+Tab move between cells, as in spreadsheet grids, rather
+    // than to the next widget of the window.
+    bool focusNextPrevChild(bool next) override;
+
+public:
+    // The width a column needs to show the whole text of every row.
+    int contentWidth(int columnId) const;
+
+protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;

@@ -749,6 +749,14 @@ QString GridViewModel::displayText(int viewRow, int columnId) const
     return displayTextOf(value(viewRow, columnId), kindOfField(c->fieldIndex));
 }
 
+QString GridViewModel::toolTipText(int viewRow, int columnId) const
+{
+    const GridColumn* c = columnById(columnId);
+    if (!c)
+        return QString();
+    return store::copiedText(value(viewRow, columnId), kindOfField(c->fieldIndex));
+}
+
 QString GridViewModel::displayTextOf(const QVariant& value, FieldKind kind)
 {
     // One rule for the grid and for values copied into log lines by statements.

@@ -211,6 +211,8 @@ public:
     QVariant value(int viewRow, int columnId) const;
     // Display text of a cell, as the grid shows it.
     QString displayText(int viewRow, int columnId) const;
+    // The whole value as text, for the cell's tooltip: a date with its time.
+    QString toolTipText(int viewRow, int columnId) const;
     // The text the grid shows for a value of a field kind, in the user's
     // locale. Bulk commands use it to copy values "as the grid shows them".
     static QString displayTextOf(const QVariant& value, store::FieldKind kind);

@@ -1,6 +1,10 @@
 #include "logedit/BulkCommands.h"
 
+#include "common/Errors.h"
+#include "logedit/MultiLogLines.h"
 #include "store/ActivityStore.h"
+
+#include <QRegularExpression>
 
 #include <exception>
 
@@ -24,6 +28,39 @@ QString logToDescriptionStatement(const QString& n)
 QString dataToLogStatement(const QString& field, const QString& n)
 {
     return QStringLiteral("UPDATE [P3Data] SET [Log#") + n + QStringLiteral("] = [") + field + QStringLiteral("]");
+}
+
+int logNumberFromText(const QString& text, const QLocale& locale)
+{
+    const QString t = text.trimmed();
+    bool ok = false;
+    int number = locale.toInt(t, &ok);
+    if (!ok)
+        number = QLocale::c().toInt(t, &ok);
+    if (!ok || number < 1 || number > kMultiLogCount)
+        throw OrvaneError(QStringLiteral("There is no log column \"Log#%1\": log numbers run from 1 to 99")
+                              .arg(text.left(40)));
+    return number;
+}
+
+QString log2LogStatement(int x, int y)
+{
+    return log2LogStatement(QString::number(x), QString::number(y));
+}
+
+QString descriptionToLogStatement(int n)
+{
+    return descriptionToLogStatement(QString::number(n));
+}
+
+QString logToDescriptionStatement(int n)
+{
+    return logToDescriptionStatement(QString::number(n));
+}
+
+QString dataToLogStatement(const QString& field, int n)
+{
+    return dataToLogStatement(field, QString::number(n));
 }
 
 QString withRowFilter(const QString& statement, const store::ActivityTable& table)
@@ -67,8 +104,19 @@ int runBulkStatement(store::ActivityStore& store, const QString& statement)
 {
     const QString text = withRowFilter(statement, store.taActivities);
     RequeryOnExit requery(store.taActivities);
+    store::UndoRecording recording(store.undo, QStringLiteral("bulk command"));
     store.qLog2Log.setSql(text);
-    return store.qLog2Log.execSQL();
+    const int changed = store.qLog2Log.execSQL();
+    recording.finish();
+    return changed;
+}
+
+QString bulkFeedback(const QString& statement, int rowsChanged)
+{
+    static const QRegularExpression assignment(QStringLiteral(R"(SET \[([^\]]+)\] = \[([^\]]+)\])"));
+    const QRegularExpressionMatch match = assignment.match(statement);
+    const QString what = match.hasMatch() ? match.captured(2) + QStringLiteral(" => ") + match.captured(1) : statement;
+    return what + (rowsChanged == 1 ? QStringLiteral(": 1 row") : QStringLiteral(": %1 rows").arg(rowsChanged));
 }
 
 } // namespace orvane::logedit

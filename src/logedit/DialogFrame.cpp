@@ -1,20 +1,76 @@
 #include "logedit/DialogFrame.h"
 
+#include "logedit/BulkCommands.h"
+
+#include <QCoreApplication>
+#include <QFocusEvent>
+#include <QHideEvent>
+#include <QKeyEvent>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QScreen>
 #include <QSpinBox>
 #include <QWidget>
 
 namespace orvane::logedit {
 
+namespace {
+
+class LogNumberBox final : public QSpinBox {
+public:
+    using QSpinBox::QSpinBox;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+        if (enter && !hasAcceptableInput()) {
+            // Enter goes on to the dialog's default button with the text as
+            // typed; the spin box would first put its earlier value back.
+            event->ignore();
+            return;
+        }
+        QSpinBox::keyPressEvent(event);
+    }
+
+    void hideEvent(QHideEvent* event) override
+    {
+        // Hiding would put the earlier value back too (the dialog hides
+        // before its command reads the box).
+        if (hasAcceptableInput())
+            QSpinBox::hideEvent(event);
+        else
+            QWidget::hideEvent(event);
+    }
+
+    void focusOutEvent(QFocusEvent* event) override
+    {
+        if (hasAcceptableInput()) {
+            QSpinBox::focusOutEvent(event);
+            return;
+        }
+        // The spin box would put its earlier value back here; the line edit
+        // still learns that it lost the focus.
+        QCoreApplication::sendEvent(lineEdit(), event);
+        QWidget::focusOutEvent(event);
+    }
+};
+
+} // namespace
+
 QSpinBox* newLogNumberBox(QWidget* parent)
 {
-    auto* box = new QSpinBox(parent);
+    auto* box = new LogNumberBox(parent);
     box->setRange(1, 99);
     box->setValue(1);
     box->setButtonSymbols(QAbstractSpinBox::UpDownArrows);
     box->setAccelerated(true);
     return box;
+}
+
+int logNumberOf(const QSpinBox* box)
+{
+    return logNumberFromText(box->cleanText(), box->locale());
 }
 
 void centreOn(QWidget* window, const QWidget* over)

@@ -21,8 +21,13 @@ TcxCustomFilterCriteriaItem::TcxCustomFilterCriteriaItem(TcxDBDataFilterCriteria
 
 TcxCustomFilterCriteriaItem::~TcxCustomFilterCriteriaItem()
 {
-    if (m_parent)
-        m_parent->m_items.removeOne(this);
+    // Searched from the end: clearing a group frees its children last first,
+    // which stays linear however many there are.
+    if (m_parent) {
+        const qsizetype at = m_parent->m_items.lastIndexOf(this);
+        if (at >= 0)
+            m_parent->m_items.removeAt(at);
+    }
 }
 
 TcxFilterCriteriaItemList::TcxFilterCriteriaItemList(TcxDBDataFilterCriteria& criteria,
@@ -375,6 +380,12 @@ void TcxDBDataFilterCriteria::PushFilter()
     if (m_destroying)
         return;
     prepareAll(*m_root);
+    // Whatever the table does with the text, the windows that show the
+    // criteria (the filter panel) hear of the change.
+    struct Announce {
+        TcxDBDataFilterCriteria& criteria;
+        ~Announce() { emit criteria.filterChanged(); }
+    } announce{*this};
     if (m_autoDataSetFilter && !m_smartRefresh && m_table) {
         struct ControlsGuard {
             FilterTable& table;
@@ -386,7 +397,6 @@ void TcxDBDataFilterCriteria::PushFilter()
         m_table->setCaseInsensitiveFilter(m_options.testFlag(fcoCaseInsensitive));
         m_table->setFiltered(m_active && !m_table->filter().isEmpty());
     }
-    emit filterChanged();
 }
 
 // --- properties

@@ -32,8 +32,10 @@ FilterDropDown::FilterDropDown(GridFilterLink& link, int columnId, QWidget* pare
     for (int i = 0; i < m_list->count(); ++i)
         m_list->item(i)->setSizeHint(QSize(0, rowHeight));
     m_list->setCurrentRow(link.highlightedEntry(columnId, m_entries));
+    // The list opens at its top, "(All)" in sight, whichever entry is highlighted.
+    m_list->scrollToTop();
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(1, 1, 1, 1);
+    layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_list);
 
     // The mouse highlights the entry under it; a click picks it.
@@ -55,10 +57,12 @@ FilterDropDown::FilterDropDown(GridFilterLink& link, int columnId, QWidget* pare
             width += style()->pixelMetric(QStyle::PM_ScrollBarExtent);
     }
     m_list->setVerticalScrollBarPolicy(shown < count ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
-    // The list takes exactly the rows shown, not its own preferred size.
+    // The list takes exactly the rows shown, not its own preferred size: its
+    // viewport is as high as the rows, so the last one lies wholly inside.
     m_list->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
     m_list->setMinimumSize(1, 1);
-    setFixedSize(width + 2, shown * rowHeight + 2);
+    const int frame = 2 * frameWidth();
+    setFixedSize(width + frame, shown * rowHeight + frame);
 }
 
 void FilterDropDown::popup()
@@ -69,6 +73,8 @@ void FilterDropDown::popup()
         move(bottomRight.x() - width(), bottomRight.y());
     }
     show();
+    // Showing scrolls to the highlighted entry; the list opens at its top.
+    m_list->scrollToTop();
     setFocus();
 }
 

@@ -51,6 +51,8 @@ FilterPanel::FilterPanel(GridFilterLink& link, QWidget* parent) : QWidget(parent
     });
     connect(m_customize, &QPushButton::clicked, this, [this] { m_link.run([this] { m_link.openBuilder(); }); });
     connect(&link, &GridFilterLink::filterChanged, this, &FilterPanel::refresh);
+    // The text names columns by caption; an import re-captions the code columns.
+    connect(&link.model(), &grid::GridViewModel::layoutChanged, this, &FilterPanel::refresh);
     refresh();
 }
 

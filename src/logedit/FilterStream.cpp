@@ -1,6 +1,7 @@
 #include "logedit/FilterStream.h"
 
 #include "common/Errors.h"
+#include "common/Windows1252.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -114,19 +115,29 @@ QVariant readValue(Reader& in, int depth)
     case tagInt8: return int(qint8(in.byte()));
     case tagInt16: return int(in.int16());
     case tagInt32: return int(in.int32());
-    case tagSingle: return QVariant(in.float32());
-    case tagExtended: return doubleFromExtended(in.take(10));
+    case tagSingle: {
+        const float f = in.float32();
+        if (!std::isfinite(f))
+            readError();
+        return QVariant(f);
+    }
+    case tagExtended: {
+        const double d = doubleFromExtended(in.take(10));
+        if (!std::isfinite(d))
+            readError();
+        return d;
+    }
     case tagCurrency: return QVariant::fromValue(Currency{in.int64()});
     case tagDate: return dateFromDays(in.float64());
     case tagFalse: return false;
     case tagTrue: return true;
     case tagString: {
         const int n = in.byte();
-        return QString::fromLatin1(in.take(n), n);
+        return decodeWindows1252(in.take(n), n);
     }
     case tagLString: {
         const qint32 n = in.int32();
-        return QString::fromLatin1(in.take(n), n);
+        return decodeWindows1252(in.take(n), n);
     }
     case tagWString: {
         const qint32 n = in.int32();
@@ -170,7 +181,7 @@ StreamNode readNode(Reader& in, int depth)
         if (node.kind > kLastOperatorKind)
             readError();
         const qint32 length = in.int32();
-        node.displayText = QString::fromLatin1(in.take(length), length);
+        node.displayText = decodeWindows1252(in.take(length), length);
         node.columnId = in.int32();
         node.value = readValue(in, 0);
     } else {
@@ -187,6 +198,19 @@ void readChildren(Reader& in, StreamNode& group, qint32 count, int depth)
         group.children.push_back(readNode(in, depth));
 }
 
+// A condition on a column the grid does not have could never be shown or
+// tested; the stream is refused when read rather than failing later, with
+// the message the filter builder gives for it.
+void requireKnownColumns(const FilterColumnSource& columns, const StreamNode& node)
+{
+    for (const StreamNode& child : node.children) {
+        if (child.group)
+            requireKnownColumns(columns, child);
+        else if (!columns.columnById(child.columnId))
+            throw FormatError(QStringLiteral("Can't build filter from source"));
+    }
+}
+
 void build(TcxDBDataFilterCriteria& criteria, TcxFilterCriteriaItemList* group, const StreamNode& node)
 {
     for (const StreamNode& child : node.children) {
@@ -199,6 +223,23 @@ void build(TcxDBDataFilterCriteria& criteria, TcxFilterCriteriaItemList* group, 
 }
 
 // --- writing
+
+// A display text in the code page; a character it has no byte for shows as
+// "?" (the display text is only shown; the value is kept exactly).
+QByteArray ansiDisplayText(const QString& text)
+{
+    QByteArray out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        int b = windows1252ByteOf(c.unicode());
+        // The five bytes the code page leaves undefined read as the same
+        // code points; they go back as themselves.
+        if (b < 0 && c.unicode() >= 0x80 && c.unicode() < 0xA0 && kWindows1252High[c.unicode() - 0x80] == 0)
+            b = c.unicode();
+        out.append(b < 0 ? '?' : char(b));
+    }
+    return out;
+}
 
 class Writer {
 public:
@@ -238,30 +279,25 @@ public:
         }
     }
 
-    void text8(const QByteArray& latin1)
+    void text8(const QByteArray& ansi)
     {
-        if (latin1.size() <= 255) {
+        if (ansi.size() <= 255) {
             byte(tagString);
-            byte(quint8(latin1.size()));
+            byte(quint8(ansi.size()));
         } else {
-            if (latin1.size() > std::numeric_limits<qint32>::max())
+            if (ansi.size() > std::numeric_limits<qint32>::max())
                 writeError();
             byte(tagLString);
-            int32(qint32(latin1.size()));
+            int32(qint32(ansi.size()));
         }
-        bytes.append(latin1);
+        bytes.append(ansi);
     }
 
     void text(const QString& s)
     {
-        bool latin1 = true;
-        for (const QChar c : s)
-            if (c.unicode() > 0xFF) {
-                latin1 = false;
-                break;
-            }
-        if (latin1) {
-            text8(s.toLatin1());
+        QByteArray ansi;
+        if (encodeWindows1252(s, ansi)) {
+            text8(ansi);
             return;
         }
         if (s.size() > std::numeric_limits<qint32>::max() / 2)
@@ -298,9 +334,15 @@ public:
             else
                 wholeNumber(n);
         } else if (v.metaType().id() == QMetaType::Float) {
+            if (!std::isfinite(v.toFloat()))
+                writeError();
             byte(tagSingle);
             float32(v.toFloat());
         } else if (v.metaType().id() == QMetaType::Double) {
+            // No filter can test a row against NaN or infinity; such a value
+            // would not read back.
+            if (!std::isfinite(v.toDouble()))
+                writeError();
             byte(tagExtended);
             bytes.append(extendedFromDouble(v.toDouble()));
         } else if (isCurrency(v)) {
@@ -343,7 +385,7 @@ public:
                 const auto& c = static_cast<const TcxFilterCriteriaItem&>(*item);
                 byte(0);
                 byte(quint8(c.OperatorKind()));
-                const QByteArray display = c.DisplayValue().toLatin1();
+                const QByteArray display = ansiDisplayText(c.DisplayValue());
                 int32(qint32(display.size()));
                 bytes.append(display);
                 int32(c.ColumnId());
@@ -427,6 +469,10 @@ void ReadCriteria(TcxDBDataFilterCriteria& criteria, const QByteArray& bytes)
         count = first;   // no marker: the first integer is the child count
     }
     readChildren(in, root, count, 0);
+    if (in.remaining() != 0)
+        readError();   // bytes after the end of the tree
+    if (const FilterColumnSource* columns = criteria.Columns())
+        requireKnownColumns(*columns, root);
 
     // Everything read: now replace the tree, with one announcement.
     FilterChangeLock lock(criteria);

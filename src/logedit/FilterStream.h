@@ -10,8 +10,9 @@
 // 1899-12-30), 8/9 false/true, 6 text (byte length), 12 text (int32
 // length), 18 UTF-16 text (int32 length in characters), 1 array (count as a
 // 2/3/4 tagged integer, then tagged elements).
-// 8-bit texts are Latin-1; a display text character outside Latin-1 is
-// written as "?" (the value itself then goes as UTF-16 and is kept exactly).
+// 8-bit texts are in the Windows code page (Windows-1252), as in the export;
+// a display text character the code page lacks is written as "?" (a value
+// with such a character goes as UTF-16 and is kept exactly).
 // A stream without the -1 marker starts with the root's child count.
 
 #include "logedit/FilterCriteria.h"
@@ -23,15 +24,18 @@
 namespace orvane::logedit {
 
 // Writes the whole tree. Throws FormatError("Stream write error") when a
-// value cannot be written or the device refuses the bytes.
+// value cannot be written (no text form, NaN or infinite) or the device
+// refuses the bytes.
 void WriteCriteria(const TcxDBDataFilterCriteria& criteria, QIODevice& device);
 QByteArray WriteCriteria(const TcxDBDataFilterCriteria& criteria);
 
 // Replaces the tree by the one read (root kind, groups and conditions,
-// added through AddGroup/AddCondition inside one change lock; column IDs
-// that the column source does not know give conditions without a column).
-// Malformed bytes throw FormatError("Stream read error") and leave the
-// criteria as they were. Reads only the bytes it is given.
+// added through AddGroup/AddCondition inside one change lock). Malformed
+// bytes throw FormatError("Stream read error") and leave the criteria as
+// they were: an unknown tag, a NaN or infinite number, bytes after the end
+// of the tree. A column ID that the column source does not know throws
+// FormatError("Can't build filter from source"). Reads only the bytes it is
+// given.
 void ReadCriteria(TcxDBDataFilterCriteria& criteria, const QByteArray& bytes);
 void ReadCriteria(TcxDBDataFilterCriteria& criteria, QIODevice& device);
 

@@ -3,11 +3,13 @@
 #include "common/ErrorText.h"
 #include "common/Errors.h"
 #include "grid/ActivityGrid.h"
+#include "grid/BusyCursor.h"
 #include "grid/GridView.h"
 #include "logedit/FilterDropDown.h"
 #include "logedit/FilterPanel.h"
 #include "logedit/TcxFilterDialog.h"
 #include "logedit/TfmFilterControlDialog.h"
+#include "store/CopiedValueText.h"
 #include "store/ActivityTable.h"
 
 #include <QDateTime>
@@ -48,12 +50,24 @@ public:
             m_table.setFiltered(on);
     }
     void setCaseInsensitiveFilter(bool on) override { m_table.setCaseInsensitiveFilter(on); }
-    void disableControls() override { m_model.beginUpdate(); }
-    void enableControls() override { m_model.endUpdate(); }
+    // A filter over many rows takes a moment: the busy cursor shows
+    // while the rows are held still.
+    void disableControls() override
+    {
+        m_busy.push_back(std::make_unique<grid::BusyCursor>());
+        m_model.beginUpdate();
+    }
+    void enableControls() override
+    {
+        m_model.endUpdate();
+        if (!m_busy.empty())
+            m_busy.pop_back();
+    }
 
 private:
     grid::GridViewModel& m_model;
     DataSetFilterTable<store::ActivityTable> m_table;
+    std::vector<std::unique_ptr<grid::BusyCursor>> m_busy;   // one per push under way
 };
 
 // What the model keeps: the criteria together with the column source and the
@@ -135,7 +149,18 @@ QVariant dateFromText(const QString& text)
     if (t.isEmpty())
         return QVariant();
     const QLocale locale;
-    QDateTime dt = locale.toDateTime(t, QLocale::ShortFormat);
+    // The forms the grid and copied logs write first: the short date with a
+    // four-digit year, with or without the short time.
+    const QString fullYear = store::fullYearDateFormat(locale);
+    QDateTime dt = locale.toDateTime(t, fullYear + QLatin1Char(' ') + locale.timeFormat(QLocale::ShortFormat));
+    if (!dt.isValid()) {
+        const QDate d = locale.toDate(t, fullYear);
+        if (d.isValid())
+            dt = QDateTime(d, QTime(0, 0));
+    }
+    if (dt.isValid())
+        return dt;
+    dt = locale.toDateTime(t, QLocale::ShortFormat);
     QString format = locale.dateTimeFormat(QLocale::ShortFormat);
     if (!dt.isValid()) {
         const QDate d = locale.toDate(t, QLocale::ShortFormat);

@@ -47,9 +47,8 @@ TForm2Log::TForm2Log(QWidget* parent)
 
 QString TForm2Log::statement() const
 {
-    SpinEdit1->interpretText();
-    SpinEdit2->interpretText();
-    return log2LogStatement(SpinEdit1->text(), SpinEdit2->text());
+    const int x = logNumberOf(SpinEdit1);
+    return log2LogStatement(x, logNumberOf(SpinEdit2));
 }
 
 void TForm2Log::keyPressEvent(QKeyEvent* event)

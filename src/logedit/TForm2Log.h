@@ -20,6 +20,7 @@ public:
     QPushButton* CancelBtn = nullptr;
 
     // The statement the dialog's choice stands for (without a WHERE).
+    // Throws OrvaneError when a number box names no log number.
     QString statement() const;
 
 protected:

@@ -81,8 +81,7 @@ QString TFormAD2Log::statement() const
 {
     const int index = ComboBox1->currentIndex();
     const QString field = index >= 0 && index < m_fields.size() ? m_fields.at(index).field() : QString();
-    SpinEdit->interpretText();
-    return dataToLogStatement(field, SpinEdit->text());
+    return dataToLogStatement(field, logNumberOf(SpinEdit));
 }
 
 } // namespace orvane::logedit

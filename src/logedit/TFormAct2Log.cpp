@@ -69,12 +69,9 @@ TFormAct2Log::TFormAct2Log(QWidget* parent)
 
 QString TFormAct2Log::statement() const
 {
-    if (RadioButton2->isChecked()) {
-        SpinEdit2->interpretText();
-        return logToDescriptionStatement(SpinEdit2->text());
-    }
-    SpinEdit1->interpretText();
-    return descriptionToLogStatement(SpinEdit1->text());
+    if (RadioButton2->isChecked())
+        return logToDescriptionStatement(logNumberOf(SpinEdit2));
+    return descriptionToLogStatement(logNumberOf(SpinEdit1));
 }
 
 void TFormAct2Log::keyPressEvent(QKeyEvent* event)

@@ -12,8 +12,8 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QVBoxLayout>
-#include <algorithm>
 
 namespace orvane::logedit {
 
@@ -134,8 +134,8 @@ void TMultyLogDlg::loadRow(const QString& activityId, const QString& description
 
 void TMultyLogDlg::SpinEdit1Change()
 {
-    const int first = rangeBoxValue(SpinEdit1->cleanText());
-    const int last = rangeBoxValue(SpinEdit2->cleanText());
+    const int first = rangeBoxValue(SpinEdit1->cleanText(), SpinEdit1->locale());
+    const int last = rangeBoxValue(SpinEdit2->cleanText(), SpinEdit2->locale());
     bool stoppedEarly = false;
     const QStringList lines = rangeLines(FLogValues, first, last, &stoppedEarly);
     Memo1->clear();
@@ -148,17 +148,19 @@ void TMultyLogDlg::SpinEdit1Change()
 
 int TMultyLogDlg::rangeFirst() const
 {
-    return std::clamp(rangeBoxValue(SpinEdit1->cleanText()), 1, kMultiLogCount);
+    return logNumberOf(SpinEdit1);
 }
 
 int TMultyLogDlg::rangeLast() const
 {
-    return std::clamp(rangeBoxValue(SpinEdit2->cleanText()), 1, kMultiLogCount);
+    return logNumberOf(SpinEdit2);
 }
 
 QStringList TMultyLogDlg::memoLines() const
 {
-    return typedLines(Memo1->toPlainText());
+    // The raw text: the plain-text form would turn no-break spaces into
+    // ordinary ones.
+    return typedLines(Memo1->document()->toRawText());
 }
 
 void TMultyLogDlg::ApplyBtnClick()

@@ -6,7 +6,9 @@
 //
 // The text box wraps long lines for display only: reading it back splits at
 // the line breaks the user typed, so a log line wider than the box stays one
-// log line, whatever its length.
+// log line, whatever its length. A line break stored inside a log shows as
+// a mark (MultiLogLines.h), and "Apply" writes only the logs whose lines
+// were edited.
 
 #include <QDialog>
 #include <QStringList>
@@ -52,7 +54,9 @@ public:
     // discarding unapplied edits.
     void SpinEdit1Change();
 
-    // The range as "Apply" uses it: each box's value clamped to 1..99.
+    // The range as "Apply" uses it: each box's log number. Throws
+    // OrvaneError when a box names no log number, so "Apply" stops with a
+    // message instead of writing a range the text box does not show.
     int rangeFirst() const;
     int rangeLast() const;
     // The lines the user typed (hard line breaks only).

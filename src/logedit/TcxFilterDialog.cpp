@@ -1,6 +1,7 @@
 #include "logedit/TcxFilterDialog.h"
 
 #include "grid/GridViewModel.h"
+#include "logedit/FilterDateEdit.h"
 #include "logedit/GridFilter.h"
 
 #include <QComboBox>
@@ -161,6 +162,8 @@ QWidget* TcxFilterDialog::newValueBox(const QString& name)
         combo->addItem(grid::GridViewModel::displayTextOf(false, store::FieldKind::Boolean), false);
         combo->setCurrentIndex(-1);
         box = combo;
+    } else if (store::FieldKind(m_kind) == store::FieldKind::Date) {
+        box = new FilterDateEdit(this);
     } else {
         auto* edit = new QLineEdit(this);
         edit->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -185,7 +188,9 @@ int TcxFilterDialog::operatorOf(int row) const
 void TcxFilterDialog::setValueText(int row, const QString& text)
 {
     QWidget* box = row == 1 ? edValue1 : edValue2;
-    if (auto* edit = qobject_cast<QLineEdit*>(box))
+    if (auto* date = qobject_cast<FilterDateEdit*>(box))
+        date->lineEdit()->setText(text);
+    else if (auto* edit = qobject_cast<QLineEdit*>(box))
         edit->setText(text);
     else if (auto* combo = qobject_cast<QComboBox*>(box))
         combo->setCurrentIndex(combo->findText(text));
@@ -195,6 +200,10 @@ void TcxFilterDialog::setBoxValue(QWidget* box, const QVariant& value)
 {
     if (auto* combo = qobject_cast<QComboBox*>(box)) {
         combo->setCurrentIndex(isNullValue(value) ? -1 : (value.toBool() ? 0 : 1));
+        return;
+    }
+    if (auto* date = qobject_cast<FilterDateEdit*>(box)) {
+        date->setValue(value);
         return;
     }
     auto* edit = qobject_cast<QLineEdit*>(box);
@@ -237,10 +246,19 @@ QVariant TcxFilterDialog::valueOf(int row) const
     QWidget* box = row == 1 ? edValue1 : edValue2;
     if (auto* combo = qobject_cast<QComboBox*>(box))
         return combo->currentIndex() < 0 ? QVariant() : combo->currentData();
-    const QString text = qobject_cast<QLineEdit*>(box)->text();
-    if (store::FieldKind(m_kind) == store::FieldKind::Date)
-        return dateFromText(text);
-    return text;
+    if (auto* date = qobject_cast<FilterDateEdit*>(box))
+        return date->value();
+    return qobject_cast<QLineEdit*>(box)->text();
+}
+
+QString TcxFilterDialog::textOf(int row) const
+{
+    QWidget* box = row == 1 ? edValue1 : edValue2;
+    if (auto* combo = qobject_cast<QComboBox*>(box))
+        return combo->currentText();
+    if (auto* date = qobject_cast<FilterDateEdit*>(box))
+        return date->lineEdit()->text();
+    return qobject_cast<QLineEdit*>(box)->text();
 }
 
 void TcxFilterDialog::accept()
@@ -253,18 +271,20 @@ void TcxFilterDialog::accept()
         QVariant v = valueOf(row);
         if (v.metaType().id() == QMetaType::QString && v.toString().isEmpty() && kind != store::FieldKind::Text)
             v = QVariant();
-        if (!isNullValue(v) && !isLikeOperator(operatorOf(row)) && !convertsToFieldKind(v, kind)) {
+        const int op = operatorOf(row);
+        // A value that does not fit the column, and a blank value that only
+        // equality can test ("> NULL" selects nothing the engine can read),
+        // are refused here, while the criteria are still as they were.
+        const bool misfit = !isNullValue(v) && !isLikeOperator(op) && !convertsToFieldKind(v, kind);
+        const bool blankOrdering = isNullValue(v) && op >= 3 && op <= 6;
+        if (misfit || blankOrdering) {
             QWidget* box = row == 1 ? edValue1 : edValue2;
             box->setFocus();
             m_link.reportError(QStringLiteral("Invalid value"));
             return;
         }
         values[row - 1] = v;
-        QWidget* box = row == 1 ? edValue1 : edValue2;
-        if (auto* combo = qobject_cast<QComboBox*>(box))
-            texts[row - 1] = combo->currentText();
-        else
-            texts[row - 1] = qobject_cast<QLineEdit*>(box)->text();
+        texts[row - 1] = textOf(row);
     }
 
     TcxDBDataFilterCriteria& c = m_link.criteria();

@@ -33,7 +33,7 @@ public:
     QLabel* lblColumnCaption;
     QComboBox* cbOperator1;
     QComboBox* cbOperator2;
-    QWidget* edValue1;   // QLineEdit, or a QComboBox for a true/false column
+    QWidget* edValue1;   // QLineEdit; FilterDateEdit for a date column, QComboBox for a true/false one
     QWidget* edValue2;
     QRadioButton* rbAnd;
     QRadioButton* rbOr;
@@ -54,6 +54,7 @@ public slots:
 private:
     QWidget* newValueBox(const QString& name);
     QVariant valueOf(int row) const;
+    QString textOf(int row) const;
     void operatorChanged();
     void setBoxValue(QWidget* box, const QVariant& value);
 

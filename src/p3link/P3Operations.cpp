@@ -185,6 +185,8 @@ void replaceTableRows(const P3Object& activities, int count, OperationContext& c
     }
     transaction.commit();
     restore.dismiss();
+    // The table now stands for another project: nothing before can be undone.
+    store.undo.clear();
     result.imported = context.activityCount;
     result.repeatedIds = idOrder;
 }
@@ -411,6 +413,9 @@ WriteBackResult writeBackLogs(OperationContext& context, SaveTarget target)
     // P3 is asked anything.
     const QSet<QString> repeatedLocalIds = context.store.repeatedActivityIds();
     result.started = true;
+    // What goes to P3 is the table as it is now; undoing a change that P3
+    // already holds would make the two differ unseen.
+    context.store.undo.clear();
 
     runWithSession(quickSave ? SignInVariant::NoDialog : SignInVariant::DialogCancelSignsIn, context.credentials,
                    context.prompt, [&] {

@@ -1,6 +1,7 @@
 #include "p3link/WindowOperationView.h"
 
 #include "grid/GridViewModel.h"
+#include "store/ActivityTable.h"
 
 #include <QApplication>
 #include <QDir>
@@ -14,8 +15,13 @@ WindowOperationView::~WindowOperationView()
 {
     while (m_busy > 0)
         endBusy();
-    if (m_detached)
-        reattachGrid();
+    if (m_detached) {
+        try {
+            reattachGrid();
+        } catch (...) {
+            // Nothing may leave a destructor; the grid is linked again all the same.
+        }
+    }
 }
 
 void WindowOperationView::showProject(const QString& caption, const QString& folder)
@@ -80,10 +86,18 @@ void WindowOperationView::detachGrid()
 
 void WindowOperationView::reattachGrid()
 {
-    if (m_parts.grid && m_detached) {
-        m_detached = false;
-        m_parts.grid->reattachDataSource();
-    }
+    if (!m_parts.grid || !m_detached)
+        return;
+    m_detached = false;
+    // Rows appended while the table's row filter is on are all in its
+    // cursor; a re-read puts the filter over them, so the grid, the export,
+    // the bulk commands and the editor's moves all see the same rows.
+    struct Reattach {
+        grid::GridViewModel* grid;
+        ~Reattach() { grid->reattachDataSource(); }
+    } reattach{m_parts.grid};
+    if (m_parts.table && m_parts.table->filtered())
+        m_parts.table->requery();
 }
 
 void WindowOperationView::showProgress(int maximum)

@@ -20,6 +20,8 @@ const std::vector<CommandInfo>& commandTable()
         {Command::Docs, "mDocsClick", "Orvane Help", nullptr, -1},
         {Command::Web, "mWebClick", "Marbolt ltd. Home Page", nullptr, -1},
         {Command::About, "mAboutClick", "About...", nullptr, -1},
+        {Command::FromWorkbook, "mFromWorkbookClick", "Get logs from workbook...", "Logs from workbook", 9},
+        {Command::Undo, "mUndoClick", "Undo (import and saves to P3 end the undo history)", nullptr, -1},
     };
     return table;
 }
@@ -36,9 +38,11 @@ const std::vector<MenuInfo>& menuLayout()
 {
     static const std::vector<MenuInfo> menus = {
         {"File", {{false, Command::Open}, {false, Command::SaveTo}, {true, Command::Exit}, {false, Command::Exit}}},
+        {"Edit", {{false, Command::Undo}}},
         {"Actions",
          {{false, Command::Log2Log}, {false, Command::Act2Log}, {false, Command::AD2Log}, {true, Command::Exit},
-          {false, Command::MultyLog}, {false, Command::Customize}, {true, Command::Exit}, {false, Command::Export}}},
+          {false, Command::MultyLog}, {false, Command::Customize}, {true, Command::Exit}, {false, Command::Export},
+          {false, Command::FromWorkbook}}},
         {"Help",
          {{false, Command::Docs}, {true, Command::Exit}, {false, Command::Web}, {true, Command::Exit},
           {false, Command::About}}},
@@ -52,7 +56,7 @@ const std::vector<MenuEntry>& toolBarLayout()
         {false, Command::Open}, {false, Command::Save}, {false, Command::SaveTo}, {true, Command::Exit},
         {false, Command::Log2Log}, {false, Command::Act2Log}, {false, Command::AD2Log}, {true, Command::Exit},
         {false, Command::MultyLog}, {false, Command::Customize}, {true, Command::Exit},
-        {false, Command::Export}, {true, Command::Exit},
+        {false, Command::Export}, {false, Command::FromWorkbook}, {true, Command::Exit},
     };
     return bar;
 }

@@ -9,7 +9,8 @@
 namespace orvane::shell {
 
 enum class Command {
-    Open, SaveTo, Save, Exit, Log2Log, Act2Log, AD2Log, MultyLog, Customize, Export, Docs, Web, About
+    Open, SaveTo, Save, Exit, Log2Log, Act2Log, AD2Log, MultyLog, Customize, Export, Docs, Web, About,
+    FromWorkbook, Undo
 };
 
 struct CommandInfo {

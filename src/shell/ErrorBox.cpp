@@ -3,8 +3,19 @@
 #include "common/Errors.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QFileInfo>
+#include <QFontMetrics>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QStyle>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <memory>
 
 namespace orvane::shell {
 
@@ -22,6 +33,55 @@ BoxPresenter& presenter()
     return p;
 }
 
+// Texts of more lines than this are shown in a scrolling list.
+constexpr int kPlainBoxLines = 12;
+
+// A box for a long text (the activities a save could not write, say): the
+// text in a read-only, selectable list that scrolls, sized to stay inside
+// the screen, so OK can always be reached.
+QDialog* createListBox(BoxKind kind, const QString& caption, const QString& text, QWidget* parent)
+{
+    auto* box = new QDialog(parent);
+    box->setObjectName(QStringLiteral("ListMessageBox"));
+    box->setWindowTitle(caption);
+    box->setModal(true);
+    auto* icon = new QLabel(box);
+    const QStyle::StandardPixmap picture =
+        kind == BoxKind::Information ? QStyle::SP_MessageBoxInformation : QStyle::SP_MessageBoxCritical;
+    const int iconSize = box->style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, box);
+    icon->setPixmap(box->style()->standardIcon(picture, nullptr, box).pixmap(iconSize, iconSize));
+    icon->setAlignment(Qt::AlignTop);
+    auto* list = new QPlainTextEdit(box);
+    list->setObjectName(QStringLiteral("MessageText"));
+    list->setReadOnly(true);
+    list->setLineWrapMode(QPlainTextEdit::NoWrap);
+    list->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    list->setPlainText(text);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, box);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, box, &QDialog::accept);
+    auto* row = new QHBoxLayout;
+    row->addWidget(icon);
+    row->addWidget(list, 1);
+    auto* layout = new QVBoxLayout(box);
+    layout->addLayout(row, 1);
+    layout->addWidget(buttons);
+
+    // As wide as the longest line and as tall as the text, within two
+    // thirds of the screen; the list scrolls beyond that.
+    const QFontMetrics metrics(list->font());
+    int widest = 0;
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (const QString& line : lines)
+        widest = std::max(widest, metrics.horizontalAdvance(line));
+    const QScreen* screen = parent && parent->screen() ? parent->screen() : QGuiApplication::primaryScreen();
+    const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+    const int chrome = iconSize + 80;
+    const int width = std::clamp(widest + chrome, 360, area.width() * 2 / 3);
+    const int height = std::clamp(int(lines.size()) * metrics.lineSpacing() + 110, 160, area.height() * 2 / 3);
+    box->resize(width, height);
+    return box;
+}
+
 void present(BoxKind kind, const QString& caption, const QString& text)
 {
     if (presenter()) {
@@ -29,18 +89,19 @@ void present(BoxKind kind, const QString& caption, const QString& text)
         return;
     }
     QWidget* parent = QApplication::activeWindow();
-    switch (kind) {
-    case BoxKind::Error:
-    case BoxKind::ErrorList:
-        QMessageBox::critical(parent, caption, text, QMessageBox::Ok);
-        break;
-    case BoxKind::Information:
-        QMessageBox::information(parent, caption, text, QMessageBox::Ok);
-        break;
-    }
+    std::unique_ptr<QDialog> box(createMessageBox(kind, caption, text, parent));
+    box->exec();
 }
 
 } // namespace
+
+QDialog* createMessageBox(BoxKind kind, const QString& caption, const QString& text, QWidget* parent)
+{
+    if (text.count(QLatin1Char('\n')) >= kPlainBoxLines)
+        return createListBox(kind, caption, text, parent);
+    const QMessageBox::Icon icon = kind == BoxKind::Information ? QMessageBox::Information : QMessageBox::Critical;
+    return new QMessageBox(icon, caption, text, QMessageBox::Ok, parent);
+}
 
 QString titleFromProgramPath(const QString& programPath)
 {
@@ -62,8 +123,9 @@ QString applicationTitle()
 
 void setApplicationTitle(const QString& title)
 {
+    // Only the boxes take it: window titles stay exactly as each window
+    // sets them, with nothing added by the platform.
     titleStorage() = title;
-    QApplication::setApplicationDisplayName(title);
 }
 
 void showErrorBox(const QString& message)

@@ -8,6 +8,7 @@
 
 #include <functional>
 
+class QDialog;
 class QWidget;
 
 namespace orvane::shell {
@@ -37,6 +38,11 @@ void runGuarded(const std::function<void()>& command);
 // Message boxes go through this presenter; tests replace it to see what
 // the user would see without a modal box blocking them.
 enum class BoxKind { Error, ErrorList, Information };
+
+// The box the presenter shows by default, not yet shown: a message box, or
+// for a text of many lines a list that scrolls inside the screen, its text
+// selectable for copying. The caller owns it.
+QDialog* createMessageBox(BoxKind kind, const QString& caption, const QString& text, QWidget* parent);
 using BoxPresenter = std::function<void(BoxKind kind, const QString& caption, const QString& text)>;
 void setBoxPresenter(BoxPresenter presenter);   // empty: the real message boxes
 

@@ -2,7 +2,9 @@
 
 #include "export/ExportCellStyle.h"
 #include "export/GridExport.h"
+#include "export/XLSExportProvider.h"
 #include "grid/ActivityGrid.h"
+#include "grid/BusyCursor.h"
 #include "grid/GridView.h"
 #include "logedit/BulkCommands.h"
 #include "logedit/DialogFrame.h"
@@ -17,17 +19,17 @@
 #include "p3link/ProjectPickers.h"
 #include "p3link/WindowOperationView.h"
 #include "shell/ErrorBox.h"
+#include "shell/HelpDocument.h"
 #include "shell/TAboutForm.h"
 #include "shell/ToolBarPictures.h"
 #include "shell/UserSetting.h"
+#include "shell/WorkbookCommands.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
-#include <QDir>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QPalette>
@@ -87,8 +89,13 @@ TMainForm::TMainForm(TAboutForm* aboutForm, QWidget* parent)
     m_statusPanel0->setFixedWidth(150);
     m_statusPanel1 = new QLabel(bar);
     m_statusPanel1->setObjectName(QStringLiteral("StatusPanel1"));
+    // A third panel tells what the last bulk command, Apply or export did;
+    // panels 0 and 1 keep their meaning (the P3 operation, the folder).
+    m_statusPanel2 = new QLabel(bar);
+    m_statusPanel2->setObjectName(QStringLiteral("StatusPanel2"));
     bar->addWidget(m_statusPanel0);
     bar->addWidget(m_statusPanel1, 1);
+    bar->addPermanentWidget(m_statusPanel2);
     setStatusBar(bar);
 
     FormCreate();
@@ -98,6 +105,7 @@ TMainForm::TMainForm(TAboutForm* aboutForm, QWidget* parent)
     createLogEditDialogs();
     createPickers();
     connect(&m_store.taActivities, &store::ActivityTable::afterScroll, this, &TMainForm::taActivitiesAfterScroll);
+    enableUndo();
 }
 
 TMainForm::~TMainForm() = default;
@@ -176,35 +184,43 @@ void TMainForm::createLogEditDialogs()
 
 // The bulk commands: a modal dialog gives the numbers, one statement
 // rewrites the column in every (filtered) row, and the table is re-read
-// however the statement ends. Cancel changes and re-reads nothing.
-void TMainForm::tbtnLog2LogClick()
+// however the statement ends. Cancel changes and re-reads nothing. The user
+// is told what the statement did and to how many rows.
+void TMainForm::runBulkDialog(QDialog* dialog, const std::function<QString()>& statement)
 {
     m_store.ADOCon.writableHandle();   // refused before any number is asked for
     createLogEditDialogs();
-    logedit::centreOn(m_form2Log, this);
-    if (m_form2Log->exec() != QDialog::Accepted)
+    logedit::centreOn(dialog, this);
+    if (dialog->exec() != QDialog::Accepted)
         return;
-    logedit::runBulkStatement(m_store, m_form2Log->statement());
+    const QString text = statement();
+    grid::BusyCursor busy;
+    const int rows = logedit::runBulkStatement(m_store, text);
+    showCommandResult(logedit::bulkFeedback(text, rows));
+}
+
+void TMainForm::tbtnLog2LogClick()
+{
+    createLogEditDialogs();
+    runBulkDialog(m_form2Log, [this] { return m_form2Log->statement(); });
 }
 
 void TMainForm::tbtnAct2LogClick()
 {
-    m_store.ADOCon.writableHandle();   // refused before any number is asked for
     createLogEditDialogs();
-    logedit::centreOn(m_formAct2Log, this);
-    if (m_formAct2Log->exec() != QDialog::Accepted)
-        return;
-    logedit::runBulkStatement(m_store, m_formAct2Log->statement());
+    runBulkDialog(m_formAct2Log, [this] { return m_formAct2Log->statement(); });
 }
 
 void TMainForm::mAD2LogClick()
 {
-    m_store.ADOCon.writableHandle();   // refused before any number is asked for
     createLogEditDialogs();
-    logedit::centreOn(m_formAD2Log, this);
-    if (m_formAD2Log->exec() != QDialog::Accepted)
-        return;
-    logedit::runBulkStatement(m_store, m_formAD2Log->statement());
+    runBulkDialog(m_formAD2Log, [this] { return m_formAD2Log->statement(); });
+}
+
+void TMainForm::showCommandResult(const QString& text)
+{
+    m_statusPanel2->setText(text);
+    m_statusPanel2->setToolTip(text);
 }
 
 void TMainForm::setMultyLogDlg(logedit::TMultyLogDlg* dialog)
@@ -259,6 +275,10 @@ void TMainForm::ApplyMultiLog()
     // No rows, or the last move forward found none: nothing to write into.
     if (table.eof())
         return;
+    // A box that names no log number stops here, before anything changes.
+    logedit::TMultyLogDlg* dialog = MultyLogDlg();
+    const int first = dialog->rangeFirst();
+    const int last = dialog->rangeLast();
     // The posted row refreshes only itself in the grid; smart refresh is
     // switched off again however the post ends.
     grid::GridViewModel& model = m_grid->model();
@@ -267,8 +287,17 @@ void TMainForm::ApplyMultiLog()
         grid::GridViewModel& model;
         ~SmartRefreshOff() { model.setSmartRefresh(false); }
     } smartRefreshOff{model};
-    logedit::TMultyLogDlg* dialog = MultyLogDlg();
-    logedit::writeLogLines(table, dialog->memoLines(), dialog->rangeFirst(), dialog->rangeLast());
+    grid::BusyCursor busy;
+    const QString id = table.fieldValue(store::kActivityIdColumn).toString();
+    store::UndoRecording recording(m_store.undo, QStringLiteral("multi-line edit"));
+    const int written = logedit::writeLogLines(table, dialog->memoLines(), first, last, dialog->FLogValues);
+    recording.finish();
+    m_menuActions.value(Command::Undo)->setEnabled(m_store.undo.canUndo());
+    showCommandResult(QStringLiteral("%1: Log#%2 to Log#%3 applied, %4 changed")
+                          .arg(id)
+                          .arg(first)
+                          .arg(last)
+                          .arg(written == 1 ? QStringLiteral("1 log") : QStringLiteral("%1 logs").arg(written)));
 }
 
 void TMainForm::taActivitiesAfterScroll()
@@ -280,6 +309,7 @@ void TMainForm::taActivitiesAfterScroll()
 QWidget* TMainForm::createGridArea()
 {
     m_grid = new grid::ActivityGrid(m_store.taActivities, this);
+    m_grid->fitStartColumnsOnFirstRows();
     // A refused cell edit (a read-only file, a value that does not fit) is
     // shown in the common error box like every other error.
     connect(&m_grid->view(), &grid::GridView::editError, this, [](const QString& message) { showErrorBox(message); });
@@ -388,6 +418,8 @@ void TMainForm::runCommand(Command command)
         case Command::AD2Log: mAD2LogClick(); break;
         case Command::MultyLog: mMultyLogClick(); break;
         case Command::Export: m2ExcellClick(); break;
+        case Command::FromWorkbook: mFromWorkbookClick(); break;
+        case Command::Undo: mUndoClick(); break;
         default: break;
         }
     });
@@ -419,11 +451,11 @@ void TMainForm::mExitClick()
 
 void TMainForm::mDocsClick()
 {
-    // The help file sits beside the program, not in the working folder; a
-    // missing file is silently ignored.
-    const QString help = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("orvane.chm"));
-    if (QFileInfo::exists(help))
-        QDesktopServices::openUrl(QUrl::fromLocalFile(help));
+    // The help file or the guide beside the program, not in the working
+    // folder; without either, Help silently does nothing.
+    const QString document = helpDocument(QCoreApplication::applicationDirPath());
+    if (!document.isEmpty())
+        QDesktopServices::openUrl(QUrl::fromLocalFile(document));
 }
 
 QString TMainForm::homePageAddress()
@@ -482,10 +514,59 @@ void TMainForm::m2ExcellClick()
         return;
     exporting::setSystemColors({colorOf(QPalette::Base), colorOf(QPalette::ButtonText), colorOf(QPalette::Button),
                                 colorOf(QPalette::Dark)});
+    grid::BusyCursor busy;
     const exporting::ExportResult result = exporting::ExportGridAsWorkbook(fileName, &cxGridProject()->model());
+    showCommandResult(QStringLiteral("Exported %1 rows to %2")
+                          .arg(result.recordsExported)
+                          .arg(QFileInfo(exporting::TcxXLSExportProvider::OutputNameFor(fileName)).fileName()));
     // Nothing is dropped silently: rows or columns the sheet cannot hold are reported.
     if (!result.complete())
         showInformation(result.notice());
+}
+
+void TMainForm::enableUndo()
+{
+    // Every change to many cells ends in a re-read or a posted row; the
+    // Undo item follows the history then. Ctrl+Z works from the whole
+    // window, the menu being a pop-up of the cool bar.
+    m_store.undo.setEnabled(true);
+    QAction* undo = m_menuActions.value(Command::Undo);
+    undo->setShortcut(QKeySequence::Undo);
+    addAction(undo);
+    const auto follow = [this, undo] { undo->setEnabled(m_store.undo.canUndo()); };
+    connect(&m_store.taActivities, &store::ActivityTable::rowsReset, this, follow);
+    connect(&m_store.taActivities, &store::ActivityTable::rowPosted, this, follow);
+    follow();
+}
+
+void TMainForm::mFromWorkbookClick()
+{
+    m_store.ADOCon.writableHandle();   // refused before a file is asked for
+    const QString fileName = askWorkbookFileName
+                                 ? askWorkbookFileName()
+                                 : QFileDialog::getOpenFileName(this, QStringLiteral("Get logs from workbook"), QString(),
+                                                                QStringLiteral("Workbooks (*.xls *.xlsx)"));
+    if (fileName.isEmpty())
+        return;
+    postPendingEdit(m_grid, m_store.taActivities);
+    QStringList codeCaptions;
+    for (int column = store::kFirstCodeColumn; column < store::kFirstLogColumn; ++column)
+        codeCaptions << m_grid->model().columnCaption(column);
+    const QString status = updateFromWorkbook(
+        m_store, fileName, codeCaptions, [this](const QStringList& preview, bool anyChange) {
+            return confirmWorkbookUpdate ? confirmWorkbookUpdate(preview, anyChange)
+                                         : confirmWorkbookUpdateWithDialog(this, preview, anyChange);
+        });
+    if (!status.isEmpty())
+        showCommandResult(status);
+}
+
+void TMainForm::mUndoClick()
+{
+    postPendingEdit(m_grid, m_store.taActivities);
+    if (!m_store.undo.canUndo())
+        return;
+    showCommandResult(undoLastChange(m_store));
 }
 
 } // namespace orvane::shell

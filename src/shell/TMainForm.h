@@ -16,6 +16,7 @@
 #include <memory>
 
 class QAction;
+class QDialog;
 class QFileDialog;
 class QLabel;
 class QProgressBar;
@@ -77,7 +78,10 @@ public:
     QToolBar* tbarMenu() const { return m_tbarMenu; }
     QToolBar* tbarMain() const { return m_tbarMain; }
     QProgressBar* ProgressBar1() const { return m_progressBar; }
-    QLabel* statusPanel(int index) const { return index == 0 ? m_statusPanel0 : m_statusPanel1; }
+    QLabel* statusPanel(int index) const
+    {
+        return index == 0 ? m_statusPanel0 : index == 1 ? m_statusPanel1 : m_statusPanel2;
+    }
 
     void ClearTable() { m_store.ClearTable(); }
 
@@ -99,6 +103,14 @@ public:
     // Asks for the workbook's file name (empty: cancelled). The save dialog
     // by default; tests put their own answer here.
     std::function<QString()> askExportFileName;
+
+    // "Get logs from workbook..." and Edit > Undo.
+    void mFromWorkbookClick();
+    void mUndoClick();
+    // The workbook to read (empty: cancelled) and the answer to its preview;
+    // an open dialog and a message box by default, tests answer here.
+    std::function<QString()> askWorkbookFileName;
+    std::function<bool(const QStringList& preview, bool anyChange)> confirmWorkbookUpdate;
 
     // The bulk-command dialogs, created once after the pickers.
     logedit::TForm2Log* Form2Log() const { return m_form2Log; }
@@ -130,8 +142,13 @@ private:
     QString askExportFileNameWithDialog();
     void FormClose();
     void buildCommandBars();
+    void enableUndo();
     QWidget* createGridArea();
     void runCommand(Command command);
+    // Runs one bulk-command dialog and, on OK, its statement.
+    void runBulkDialog(QDialog* dialog, const std::function<QString()>& statement);
+    // Shows what a command did in the third status panel.
+    void showCommandResult(const QString& text);
 
     store::ActivityStore m_store;
     TAboutForm* m_aboutForm;
@@ -143,6 +160,7 @@ private:
     logedit::GridFilterLink* m_gridFilter = nullptr;
     QLabel* m_statusPanel0 = nullptr;
     QLabel* m_statusPanel1 = nullptr;
+    QLabel* m_statusPanel2 = nullptr;   // what the last bulk command, Apply or export did
     QMap<Command, QAction*> m_menuActions;
     QMap<Command, QAction*> m_toolActions;
     store::DataFieldList m_dataFields;

@@ -186,6 +186,15 @@ QVector<QPixmap> toolBarPictures()
     });
     // 8: save.
     pictures << canvas([](QPainter& p) { floppy(p, QRectF(4, 4, 24, 24), kBlue); });
+    // 9: logs from a workbook: the green sheet handing its cells to a log sheet.
+    pictures << canvas([](QPainter& p) {
+        sheet(p, QRectF(14, 8, 16, 21), 4);
+        p.setPen(QPen(kInk, 1.2));
+        p.setBrush(kGreen);
+        p.drawRoundedRect(QRectF(2, 3, 15, 15), 2, 2);
+        label(p, QRectF(2, 3, 15, 15), QStringLiteral("X"), Qt::white);
+        arrow(p, QPointF(9, 20), QPointF(17, 27), kBlue);
+    });
     return pictures;
 }
 

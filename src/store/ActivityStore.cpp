@@ -12,7 +12,8 @@ ActivityStore::ActivityStore(const QString& fileName)
       taActivities(ADOCon),
       qDelete(ADOCon, {QStringLiteral("DELETE * FROM P3Data")}),
       qGetActivity(ADOCon, {QStringLiteral("SELECT * FROM P3Data"), QStringLiteral("WHERE [ActivityID] = :ActID")}),
-      qLog2Log(ADOCon, {QStringLiteral("UPDATE P3Data"), QStringLiteral("SET ")})
+      qLog2Log(ADOCon, {QStringLiteral("UPDATE P3Data"), QStringLiteral("SET ")}),
+      undo(ADOCon)
 {
     qGetActivity.setParameter(QStringLiteral("ActID"), QVariant());
 }

@@ -5,6 +5,7 @@
 #include "store/ActivityTable.h"
 #include "store/Database.h"
 #include "store/Query.h"
+#include "store/UndoHistory.h"
 
 #include <QSet>
 
@@ -32,6 +33,8 @@ public:
     Query qDelete;
     Query qGetActivity;
     Query qLog2Log;
+    // Undo of the changes to many cells; off unless a window turns it on.
+    UndoHistory undo;
 };
 
 } // namespace orvane::store

@@ -33,17 +33,39 @@ QString displayText(const QVariant& value, FieldKind kind)
     }
     case FieldKind::Date: {
         const QDateTime dt = value.toDateTime();
-        if (!dt.isValid())
-            return value.toString();
-        const QLocale locale;
-        if (dt.time() == QTime(0, 0))
-            return locale.toString(dt.date(), QLocale::ShortFormat);
-        return locale.toString(dt, QLocale::ShortFormat);
+        return dt.isValid() ? dateText(dt, false) : value.toString();
     }
     case FieldKind::Boolean:
         return value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
     }
     return value.toString();
+}
+
+QString fullYearDateFormat(const QLocale& locale)
+{
+    QString format = locale.dateFormat(QLocale::ShortFormat);
+    // A two-digit year would make 2025 and 1925, or 0001 and 2001, alike.
+    if (!format.contains(QLatin1String("yyyy")))
+        format.replace(QLatin1String("yy"), QLatin1String("yyyy"));
+    return format;
+}
+
+QString dateText(const QDateTime& dt, bool withTime)
+{
+    const QLocale locale;
+    QString text = locale.toString(dt.date(), fullYearDateFormat(locale));
+    if (withTime && dt.time() != QTime(0, 0))
+        text += QLatin1Char(' ') + locale.toString(dt.time(), QLocale::ShortFormat);
+    return text;
+}
+
+QString copiedText(const QVariant& value, FieldKind kind)
+{
+    if (kind == FieldKind::Date) {
+        const QDateTime dt = value.toDateTime();
+        return dt.isValid() ? dateText(dt, true) : value.toString();
+    }
+    return displayText(value, kind);
 }
 
 namespace {
@@ -110,7 +132,7 @@ void displayTextFunction(sqlite3_context* context, int argc, sqlite3_value** arg
             const QString stored = QString::fromUtf8(raw);
             const QDateTime dt = dateFromStorage(stored);
             it = cache->texts.insert(QByteArray(raw.constData(), raw.size()),
-                                     dt.isValid() ? displayText(dt, kind) : stored);
+                                     dt.isValid() ? copiedText(dt, kind) : stored);
         }
         resultText(context, *it);
         return;

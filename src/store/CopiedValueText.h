@@ -1,7 +1,9 @@
 #pragma once
 // A date, number or yes/no value copied into a text column by a statement
 // ("UPDATE [P3Data] SET [Log#3] = [EarlyStart]") arrives as the text the grid
-// shows for it, not as its storage form ("2024-03-01T00:00:00", "5.0").
+// shows for it, not as its storage form ("2024-03-01T00:00:00", "5.0"); a
+// date arrives whole: with its time of day, which the grid keeps for the
+// tooltip, and always with a four-digit year.
 //
 // The dialect layer rewrites such an assignment so that SQLite formats the
 // source through the function registered here; the statement text the
@@ -9,6 +11,8 @@
 
 #include "store/ActivityLayout.h"
 
+#include <QDateTime>
+#include <QLocale>
 #include <QString>
 #include <QVariant>
 
@@ -18,10 +22,20 @@ namespace orvane::store {
 
 // The text shown for a value of the given kind, in the default locale: a
 // number in general format with the locale's decimal separator and no group
-// separators; a date in the locale's short date format, with the short time
-// when the time of day is not midnight; a yes/no value as "True"/"False".
-// Null gives the empty (null) QString.
+// separators; a date as dateText(value, false); a yes/no value as
+// "True"/"False". Null gives the empty (null) QString.
 QString displayText(const QVariant& value, FieldKind kind);
+
+// The locale's short date format with the year in four digits.
+QString fullYearDateFormat(const QLocale& locale);
+
+// A date in the locale's short date format with a four-digit year, and
+// with the short time after it when withTime and the time is not midnight.
+QString dateText(const QDateTime& dt, bool withTime);
+
+// The text a statement copies into a log: displayText(), except that a
+// date keeps its time of day (dateText(value, true)).
+QString copiedText(const QVariant& value, FieldKind kind);
 
 // Registers the SQL function orvane_display_text(value, kind) on a
 // connection (kind is the FieldKind as an integer).

@@ -165,7 +165,7 @@ sqlite3* Database::writableHandle()
 
 QString Database::readOnlyMessage() const
 {
-    return QStringLiteral("%1 is read-only: nothing was changed").arg(QFileInfo(m_fileName).fileName());
+    return QStringLiteral("%1 is read-only: nothing was changed.").arg(QFileInfo(m_fileName).fileName());
 }
 
 int Database::execute(const QString& statementText, const QVariantMap& params)

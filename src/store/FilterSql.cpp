@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QStringList>
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -310,7 +311,26 @@ QString sqlReal(double value, int pos)
 QString caseFreeGlob(const QString& text, bool likeWildcards)
 {
     QString glob;
+    glob.reserve(text.size() * 4);
     for (const char32_t cp : text.toUcs4()) {
+        // ASCII, the common case, without building the list of variants.
+        if (cp < 0x80 && !(likeWildcards && (cp == U'%' || cp == U'_'))) {
+            const char ch = char(cp);
+            if ((ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z')) {
+                const char lower = char(ch | 0x20);
+                glob += QLatin1Char('[');
+                glob += QLatin1Char(lower);
+                glob += QLatin1Char(char(lower - 0x20));
+                glob += QLatin1Char(']');
+            } else if (ch == '*' || ch == '?' || ch == '[') {
+                glob += QLatin1Char('[');
+                glob += QLatin1Char(ch);
+                glob += QLatin1Char(']');
+            } else {
+                glob += QLatin1Char(ch);
+            }
+            continue;
+        }
         if (likeWildcards && cp == U'%') {
             glob += QLatin1Char('*');
             continue;
@@ -339,22 +359,59 @@ QString caseFreeGlob(const QString& text, bool likeWildcards)
     return glob;
 }
 
-// Joins terms with AND/OR as a balanced tree so that long lists stay shallow.
-QString joinBalanced(const QStringList& terms, qsizetype from, qsizetype to, const char* op)
+// A test that a text column equals text in every letter's case. SQLite
+// refuses GLOB patterns beyond a length limit (50,000 bytes by default), so a
+// long text is compared piece by piece, each piece well inside the limit,
+// together with its length in characters (a letter's case variants are
+// single characters, so the lengths agree).
+QString caseFreeEquals(const QString& column, const QString& text)
 {
-    if (to - from == 1)
-        return terms.at(from);
+    constexpr qsizetype kPiece = 1024;   // characters; at most ~30 bytes of pattern each
+    const QList<uint> characters = text.toUcs4();
+    if (characters.size() <= kPiece)
+        return column + QStringLiteral(" GLOB ") + sqlText(caseFreeGlob(text, false));
+    QString sql = QStringLiteral("(length(%1) = %2").arg(column).arg(characters.size());
+    for (qsizetype start = 0; start < characters.size(); start += kPiece) {
+        const qsizetype n = std::min(kPiece, characters.size() - start);
+        const QString piece = QString::fromUcs4(reinterpret_cast<const char32_t*>(characters.constData() + start), n);
+        sql += QStringLiteral(" AND substr(%1, %2, %3) GLOB %4")
+                   .arg(column)
+                   .arg(start + 1)
+                   .arg(n)
+                   .arg(sqlText(caseFreeGlob(piece, false)));
+    }
+    return sql + QLatin1Char(')');
+}
+
+// Joins terms with AND/OR as a balanced tree so that long lists stay shallow.
+// Written into one text, so the work grows in step with the terms.
+void appendBalanced(QString& out, const QStringList& terms, qsizetype from, qsizetype to, QLatin1String op)
+{
+    if (to - from == 1) {
+        out += terms.at(from);
+        return;
+    }
     const qsizetype mid = from + (to - from) / 2;
-    return QLatin1Char('(') + joinBalanced(terms, from, mid, op) + QLatin1Char(' ')
-           + QLatin1String(op) + QLatin1Char(' ') + joinBalanced(terms, mid, to, op)
-           + QLatin1Char(')');
+    out += QLatin1Char('(');
+    appendBalanced(out, terms, from, mid, op);
+    out += QLatin1Char(' ');
+    out += op;
+    out += QLatin1Char(' ');
+    appendBalanced(out, terms, mid, to, op);
+    out += QLatin1Char(')');
 }
 
 QString joinAll(const QStringList& terms, const char* op, const char* whenEmpty)
 {
     if (terms.isEmpty())
         return QLatin1String(whenEmpty);
-    return joinBalanced(terms, 0, terms.size(), op);
+    qsizetype size = 0;
+    for (const QString& term : terms)
+        size += term.size() + 8;
+    QString out;
+    out.reserve(size);
+    appendBalanced(out, terms, 0, terms.size(), QLatin1String(op));
+    return out;
 }
 
 class Parser {
@@ -683,11 +740,15 @@ private:
         }
         // Equality of texts ignores case for every letter (GLOB of the case
         // variants); a NUL would end the pattern, so such texts use NOCASE.
+        // A non-blank value never equals a blank one; coalesce() keeps the
+        // test plainly true or false. (Plain comparison operators are not
+        // used here: SQLite's work on a long OR of them grows with its square.)
         if (c.kind == FieldKind::Text && (op == QLatin1String("=") || op == QLatin1String("<>"))
             && !lit.text.contains(QChar(0))) {
-            return QStringLiteral("(%1 AND %2%3 GLOB %4)")
-                .arg(nonBlank(c), op == QLatin1String("<>") ? QStringLiteral("NOT ") : QString(), ref(c),
-                     sqlText(caseFreeGlob(lit.text, false)));
+            const QString equal = caseFreeEquals(ref(c), lit.text);
+            if (op == QLatin1String("="))
+                return QStringLiteral("coalesce(") + equal + QStringLiteral(", 0)");
+            return QLatin1Char('(') + nonBlank(c) + QStringLiteral(" AND NOT ") + equal + QLatin1Char(')');
         }
         return QStringLiteral("(%1 AND %2)").arg(nonBlank(c), comparison(c, op, lit));
     }

@@ -9,8 +9,8 @@ namespace orvane::store {
 QString engineMessage(sqlite3* db, int rc)
 {
     if ((rc & 0xff) == SQLITE_BUSY)
-        return QStringLiteral("Another program is changing the database at this moment, so nothing was changed. "
-                              "Try again when it has finished");
+        return QStringLiteral(
+            "Another program is changing the database at this moment, so nothing was changed. Try again when it has finished.");
     return QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
 }
 

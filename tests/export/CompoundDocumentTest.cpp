@@ -246,6 +246,19 @@ TEST(CompoundDocument, RefusesEmptyStreamOrMissingFile)
     EXPECT_THROW(TcxXLSWorkBookWriter(100, nullptr), orvane::EcxExportData);
 }
 
+// The zero bytes after the stream fill its last sector (and with it, for a
+// small stream, its last mini sector); a stream ending on a sector boundary
+// needs none.
+TEST(CompoundDocument, PaddingFillsTheLastSector)
+{
+    struct Case {
+        std::int64_t length, padding;
+    };
+    for (const Case c : {Case{64, 448}, Case{100, 412}, Case{512, 0}, Case{4095, 1}, Case{4096, 0}, Case{4097, 511},
+                         Case{std::int64_t(13841) * 512 - 7, 7}, Case{0, 0}})
+        EXPECT_EQ(TcxXLSWorkBookWriter::PaddingAfter(c.length), c.padding) << c.length;
+}
+
 // olefile reads the Workbook stream of each layout back byte for byte.
 TEST(CompoundDocument, OlefileReadsTheStream)
 {
@@ -263,8 +276,11 @@ TEST(CompoundDocument, OlefileReadsTheStream)
         for (qsizetype i = 0; i < stream.size(); ++i)
             stream[i] = char((i * 7 + (i >> 9)) & 0xFF);
         ASSERT_EQ(file.write(stream), stream.size());
+        ASSERT_EQ(file.write(QByteArray(TcxXLSWorkBookWriter::PaddingAfter(length), '\0')),
+                  TcxXLSWorkBookWriter::PaddingAfter(length));
         file.close();
-        EXPECT_EQ(QFileInfo(path).size(), qint64(writer.layout().headerAreaSize) + length);
+        EXPECT_EQ(QFileInfo(path).size(),
+                  qint64(writer.layout().headerAreaSize) + (length + 511) / 512 * 512);
         args << path << QString::number(length);
     }
     const auto r = exporttest::runPythonCheck(QStringLiteral("ole_stream.py"), args);

@@ -211,6 +211,41 @@ TEST_F(GridExport, HeaderRowsBackgroundsAndLines)
                                     QStringLiteral("5,1=Flag"), QStringLiteral("1,3=second"),
                                     QStringLiteral("4,3=y"), QStringLiteral("5,2=True")});
     EXPECT_EQ(r2.exitCode, 0) << r2.output.toStdString();
+
+    // The band and caption rows frozen; filter buttons on the caption row
+    // over the six sheet columns, down to the last record.
+    const auto& wb = sheet.wb;
+    EXPECT_EQ(u16(wb.first(biff::kWINDOW2)->data, 0), 0x06B4 | 0x0008 | 0x0100);
+    ASSERT_NE(wb.first(biff::kPANE), nullptr);
+    EXPECT_EQ(wb.first(biff::kPANE)->data, QByteArray::fromHex("0000" "0200" "0200" "0000" "0200"));
+    ASSERT_NE(wb.first(biff::kAUTOFILTERINFO), nullptr);
+    EXPECT_EQ(u16(wb.first(biff::kAUTOFILTERINFO)->data, 0), 6);
+    ASSERT_NE(wb.first(biff::kNAME), nullptr);
+    EXPECT_EQ(wb.first(biff::kNAME)->data, QByteArray::fromHex("2100" "00" "01" "0B00" "0000" "0100" "00000000" "00" "0D"
+                                                               "3B" "0000" "0100" "0400" "0000" "0500"));
+    const auto where = [&](std::uint16_t type) {
+        std::vector<std::size_t> at;
+        for (std::size_t i = 0; i < wb.records.size(); ++i)
+            if (wb.records[i].type == type)
+                at.push_back(i);
+        return at;
+    };
+    // Globals end with the name; the sheet keeps the order strict readers
+    // ask for: columns, filter, used range, cells, window, pane, merges.
+    EXPECT_EQ(where(biff::kNAME).front() + 2, where(biff::kBOF).back());
+    EXPECT_LT(where(biff::kCOLINFO).back(), where(biff::kAUTOFILTERINFO).front());
+    EXPECT_EQ(where(biff::kAUTOFILTERINFO).front() + 1, where(biff::kDIMENSIONS).front());
+    std::size_t lastCell = 0;
+    for (std::uint16_t type : {biff::kBLANK, biff::kLABEL, biff::kLABELSST})
+        for (std::size_t i : where(type))
+            lastCell = std::max(lastCell, i);
+    EXPECT_EQ(where(biff::kWINDOW2).front(), lastCell + 1);
+    EXPECT_EQ(where(biff::kPANE).front(), lastCell + 2);
+    EXPECT_EQ(where(biff::kMERGEDCELLS).front(), lastCell + 3);
+    const auto poi = runPythonCheck(QStringLiteral("poi_read.py"),
+                                    {QStringLiteral("--frozen"), QStringLiteral("2"), QStringLiteral("--filter"),
+                                     QStringLiteral("$A$2:$F$5"), path()});
+    EXPECT_EQ(poi.exitCode, 0) << poi.output.toStdString();
 }
 
 // A band with two header rows: a wide column above two narrow ones. Each
@@ -251,6 +286,12 @@ TEST_F(GridExport, TwoHeaderRowsPerRecord)
                                    QStringLiteral("0,3=w0"), QStringLiteral("0,4=l0"), QStringLiteral("1,4=r0"),
                                    QStringLiteral("0,5=w1"), QStringLiteral("0,6=l1"), QStringLiteral("1,6=r1")});
     EXPECT_EQ(r.exitCode, 0) << r.output.toStdString();
+    // The band row and both caption rows stay in view; a row filter would
+    // tear the two-row records apart, so there is none.
+    ASSERT_NE(wb.first(biff::kPANE), nullptr);
+    EXPECT_EQ(u16(wb.first(biff::kPANE)->data, 2), 3);
+    EXPECT_EQ(wb.first(biff::kAUTOFILTERINFO), nullptr);
+    EXPECT_EQ(wb.first(biff::kNAME), nullptr);
 }
 
 // Text in any script arrives whole: Windows-1252 text as the 8-bit forms,
@@ -272,6 +313,31 @@ TEST_F(GridExport, TextsKeepEveryCharacter)
     for (int i = 0; i < texts.size(); ++i)
         args << QStringLiteral("0,%1=%2").arg(i + 2).arg(texts[i]);
     const auto r = runPythonCheck(QStringLiteral("xls_cells.py"), args);
+    EXPECT_EQ(r.exitCode, 0) << r.output.toStdString();
+}
+
+// A 40,000-character log is cut to the 32,767 characters a cell holds, and
+// the report says how many cells were cut.
+TEST_F(GridExport, LongTextsAreCutAndReported)
+{
+    TableSource src;
+    const int band = src.addBand(QStringLiteral("Logs"), 80);
+    src.addColumn(band, QStringLiteral("Log#1"), 40);
+    src.addColumn(band, QStringLiteral("Log#2"), 40);
+    const QString longLog = QString(39999, u'n') + QStringLiteral("!");
+    src.rows = {{QStringLiteral("short"), longLog}, {longLog, QString(32767, u'f')}, {QStringLiteral("x"), {}}};
+    const ExportResult result = ExportGridWithProvider(path(), kExportXls, &src, true, true, false, {});
+    EXPECT_EQ(result.textsShortened, 2);
+    EXPECT_FALSE(result.complete());
+    EXPECT_EQ(result.notice(),
+              QStringLiteral("A cell holds at most 32,767 characters; the texts of 2 cells were cut there."));
+    ExportResult one;
+    one.textsShortened = 1;
+    EXPECT_EQ(one.notice(), QStringLiteral("A cell holds at most 32,767 characters; the text of 1 cell was cut there."));
+    const auto r = runPythonCheck(QStringLiteral("xls_cells.py"),
+                                  {path(), QStringLiteral("1,2=") + longLog.left(32767),
+                                   QStringLiteral("0,3=") + longLog.left(32767),
+                                   QStringLiteral("1,3=") + QString(32767, u'f')});
     EXPECT_EQ(r.exitCode, 0) << r.output.toStdString();
 }
 
@@ -380,8 +446,9 @@ TEST_F(GridExport, EmptyViewsAndErrors)
 
 // The activity grid over a real table: three bands, a hidden column, a
 // filter and the sort by EarlyFinish. Every caption and cell text must come
-// back exact and in order through xlrd and through LibreOffice.
-TEST_F(GridExport, ActivityGridAsShownReadByXlrdAndLibreOffice)
+// back exact and in order through xlrd, LibreOffice and Apache POI, with the
+// header rows frozen and the filter over the caption row.
+TEST_F(GridExport, ActivityGridAsShownReadByEveryReader)
 {
     app();
     orvane::testing::TempWorkDir work;
@@ -463,4 +530,14 @@ TEST_F(GridExport, ActivityGridAsShownReadByXlrdAndLibreOffice)
     EXPECT_EQ(xl.exitCode, 0) << xl.output.toStdString();
     const auto lo = runPythonCheck(QStringLiteral("lo_csv.py"), {file, json, dir.filePath(QStringLiteral("lo"))});
     EXPECT_EQ(lo.exitCode, 0) << lo.output.toStdString();
+
+    // 107 columns (A to DC), the caption row 2 and 22 records below it.
+    const auto poi = runPythonCheck(QStringLiteral("poi_read.py"),
+                                    {QStringLiteral("--frozen"), QStringLiteral("2"), QStringLiteral("--filter"),
+                                     QStringLiteral("$A$2:$DC$24"), file});
+    EXPECT_EQ(poi.exitCode, 0) << poi.output.toStdString();
+    const auto view = runPythonCheck(QStringLiteral("lo_xlsx.py"),
+                                     {file, dir.filePath(QStringLiteral("lo-xlsx")), QStringLiteral("--filter"),
+                                      QStringLiteral("A2:DC24"), QStringLiteral("--frozen"), QStringLiteral("2")});
+    EXPECT_EQ(view.exitCode, 0) << view.output.toStdString();
 }

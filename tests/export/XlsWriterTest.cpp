@@ -61,6 +61,60 @@ const CellRef& cellAt(const std::vector<CellRef>& all, int column, int row)
 
 QByteArray xfData(const Workbook& wb, int xfIndex) { return wb.all(biff::kXF)[std::size_t(xfIndex)].data; }
 
+// The shared strings rebuilt the way a reader does, with the stream offset
+// of each string's header. Fails the test where a record ends with a
+// string's header and none of its characters, where a continuation lacks
+// its option byte, or where a character is split between records.
+std::vector<QString> sharedStrings(const Workbook& wb, std::vector<qsizetype>& headerOffsets)
+{
+    std::vector<QString> out;
+    const Record* sst = wb.first(biff::kSST);
+    if (!sst)
+        return out;
+    EXPECT_LE(sst->data.size(), 8192);
+    std::vector<QByteArray> parts{sst->data.mid(8)};
+    std::vector<qsizetype> partStart{sst->offset + 4 + 8};
+    for (const auto& c : wb.all(biff::kCONTINUE)) {
+        EXPECT_LE(c.data.size(), 8192);
+        parts.push_back(c.data);
+        partStart.push_back(c.offset + 4);
+    }
+    std::size_t part = 0;
+    qsizetype at = 0;
+    for (std::uint32_t s = 0; s < u32(sst->data, 4); ++s) {
+        if (at >= parts[part].size()) {
+            ++part;
+            at = 0;
+        }
+        if (part >= parts.size()) {
+            ADD_FAILURE() << "string " << s << " is missing";
+            break;
+        }
+        headerOffsets.push_back(partStart[part] + at);
+        const int n = u16(parts[part], at);
+        EXPECT_EQ(std::uint8_t(parts[part][at + 2]), 1);
+        at += 3;
+        EXPECT_FALSE(n > 0 && at == parts[part].size()) << "record " << part << " ends with the header of string " << s;
+        QString got;
+        while (got.size() < n) {
+            if (at >= parts[part].size()) {
+                if (++part >= parts.size()) {
+                    ADD_FAILURE() << "string " << s << " is cut short";
+                    return out;
+                }
+                EXPECT_EQ(std::uint8_t(parts[part][0]), 1) << "continuation without option byte";
+                at = 1;
+            }
+            const qsizetype bytes = std::min<qsizetype>(parts[part].size() - at, 2 * (n - got.size()));
+            EXPECT_EQ(bytes % 2, 0) << "a character was cut";
+            got += QString::fromUtf16(reinterpret_cast<const char16_t*>(parts[part].constData() + at), bytes / 2);
+            at += bytes;
+        }
+        out.push_back(got);
+    }
+    return out;
+}
+
 } // namespace
 
 // A sheet whose cells were never set: globals and worksheet in their order,
@@ -83,10 +137,10 @@ TEST_F(XlsWriter, EmptySheetWritesEveryBlankCell)
     for (int i = 0; i < 18; ++i)
         want.push_back(kXF);
     want.insert(want.end(), {kPALETTE, kSTYLE, kSTYLE, kSTYLE, kSTYLE, kSTYLE, kSTYLE, kBOUNDSHEET, kSUPBOOK,
-                             kEXTERNSHEET, kEOF, kBOF, kDIMENSIONS, kWINDOW2});
+                             kEXTERNSHEET, kEOF, kBOF, kDIMENSIONS});
     for (int i = 0; i < 6; ++i)
         want.push_back(kBLANK);
-    want.push_back(kEOF);
+    want.insert(want.end(), {kWINDOW2, kEOF});   // the window settings after the cells
     EXPECT_EQ(types, want);
 
     EXPECT_EQ(wb.records[0].data, QByteArray::fromHex("00060500BB0DCC070000000006000000"));
@@ -105,12 +159,17 @@ TEST_F(XlsWriter, EmptySheetWritesEveryBlankCell)
     EXPECT_EQ(u16(bofs[1].data, 2), 0x0010);
     EXPECT_EQ(sheet->data.mid(6), QByteArray("\x04\x00" "book", 6));
     const Record* dims = wb.first(kDIMENSIONS);
-    EXPECT_EQ(dims->data, QByteArray::fromHex("0000000004000000000003000000"));
+    // The used range: rows 0 to 2 (last + 1 = 3), columns 0 to 1 (last + 1 = 2).
+    EXPECT_EQ(dims->data, QByteArray::fromHex("0000000003000000000002000000"));
     EXPECT_EQ(u16(wb.first(kWINDOW2)->data, 0), 0x06B4);
     // Stream length: 984 fixed + name + one font + one XF + 6 blanks.
     const Record* font = &wb.all(kFONT)[5];
     EXPECT_EQ(wb.stream.size(), 984 + 4 + (4 + font->data.size()) + 24 + 6 * 10);
-    EXPECT_EQ(wb.file.size(), wb.streamStart + wb.stream.size());
+    // The stream is followed by zero bytes up to the end of its sector.
+    ASSERT_LT(wb.stream.size(), 4096);
+    EXPECT_EQ(wb.file.size(), 2048 + (wb.stream.size() + 511) / 512 * 512);
+    EXPECT_EQ(wb.file.mid(wb.streamStart + wb.stream.size()),
+              QByteArray(wb.file.size() - wb.streamStart - wb.stream.size(), '\0'));
 }
 
 TEST_F(XlsWriter, TextRouting)
@@ -192,46 +251,13 @@ TEST_F(XlsWriter, SharedStringsSplitIntoContinueRecords)
     ASSERT_NE(sst, nullptr);
     EXPECT_EQ(u32(sst->data, 0), texts.size());
     EXPECT_EQ(u32(sst->data, 4), texts.size());
-    const auto continues = wb.all(biff::kCONTINUE);
-    ASSERT_GE(continues.size(), 8u);
-    EXPECT_LE(sst->data.size(), 8192);
+    ASSERT_GE(wb.all(biff::kCONTINUE).size(), 8u);
 
-    // Rebuild the strings the way a reader does.
-    std::vector<QByteArray> parts{sst->data.mid(8)};
-    for (const auto& c : continues) {
-        EXPECT_LE(c.data.size(), 8192);
-        parts.push_back(c.data);
-    }
-    std::size_t part = 0;
-    qsizetype at = 0;
     std::vector<qsizetype> headerOffsets;   // in the stream
-    std::vector<qsizetype> partStart{sst->offset + 4 + 8};
-    for (const auto& c : continues)
-        partStart.push_back(c.offset + 4);
-    for (std::size_t s = 0; s < texts.size(); ++s) {
-        if (at >= parts[part].size()) {
-            ++part;
-            at = 0;
-        }
-        headerOffsets.push_back(partStart[part] + at);
-        const int n = u16(parts[part], at);
-        ASSERT_EQ(std::uint8_t(parts[part][at + 2]), 1);
-        at += 3;
-        QString got;
-        while (got.size() < n) {
-            if (at >= parts[part].size()) {
-                ++part;
-                at = 0;
-                ASSERT_EQ(std::uint8_t(parts[part][0]), 1) << "continuation without option byte";
-                at = 1;
-            }
-            const qsizetype bytes = std::min<qsizetype>(parts[part].size() - at, 2 * (n - got.size()));
-            ASSERT_EQ(bytes % 2, 0) << "a character was cut";
-            got += QString::fromUtf16(reinterpret_cast<const char16_t*>(parts[part].constData() + at), bytes / 2);
-            at += bytes;
-        }
-        EXPECT_EQ(got, texts[s]) << s;
-    }
+    const std::vector<QString> got = sharedStrings(wb, headerOffsets);
+    ASSERT_EQ(got.size(), texts.size());
+    for (std::size_t i = 0; i < texts.size(); ++i)
+        EXPECT_EQ(got[i], texts[i]) << i;
     const Record* ext = wb.first(biff::kEXTSST);
     ASSERT_NE(ext, nullptr);
     std::uint32_t d = 0, k = 0;
@@ -245,6 +271,106 @@ TEST_F(XlsWriter, SharedStringsSplitIntoContinueRecords)
         args << QStringLiteral("0,%1=%2").arg(i).arg(texts[i]);
     const auto r = runPythonCheck(QStringLiteral("xls_cells.py"), args);
     EXPECT_EQ(r.exitCode, 0) << r.output.toStdString();
+}
+
+// A string whose header would end a record with none of its characters
+// starts the next record instead. The first strings fill the SST record to
+// `filled` bytes; the next string begins there or in a CONTINUE record.
+TEST_F(XlsWriter, SharedStringHeaderTravelsWithItsCharacters)
+{
+    struct Case {
+        int filled;           // SST data bytes before the probe string
+        bool probeInFirst;    // the probe's header stays in the SST record
+    };
+    for (const Case c : {Case{8186, true}, Case{8187, true}, Case{8188, false}, Case{8189, false},
+                         Case{8190, false}}) {
+        SCOPED_TRACE(c.filled);
+        // 8 bytes of counters, then strings of 3 + 2n bytes.
+        std::vector<QString> texts;
+        int left = c.filled - 8;
+        if (left % 2 == 0) {   // two strings
+            texts.push_back(QString(300, u'a'));
+            left -= 3 + 600;
+        }
+        texts.push_back(QString((left - 3) / 2, u'b'));
+        texts.push_back(QString(400, u'p'));   // the probe
+        const QString file = path(QStringLiteral("h%1.xls").arg(c.filled));
+        {
+            TcxXLSExportProvider p(file);
+            p.SetSheetSize(1, int(texts.size()), false);
+            for (std::size_t i = 0; i < texts.size(); ++i)
+                p.PutWideText(0, int(i), texts[i]);
+            p.WriteWorkbook();
+        }
+        const Workbook wb = readWorkbook(file);
+        std::vector<qsizetype> headers;
+        EXPECT_EQ(sharedStrings(wb, headers), texts);
+        ASSERT_EQ(headers.size(), texts.size());
+        const Record* sst = wb.first(biff::kSST);
+        const bool inFirst = headers.back() < sst->offset + 4 + sst->data.size();
+        EXPECT_EQ(inFirst, c.probeInFirst);
+        if (!c.probeInFirst) {
+            EXPECT_EQ(sst->data.size(), c.filled);
+            EXPECT_EQ(headers.back(), wb.first(biff::kCONTINUE)->offset + 4);   // no option byte before it
+        }
+        const auto r = runPythonCheck(QStringLiteral("xls_cells.py"),
+                                      {file, QStringLiteral("0,%1=%2").arg(texts.size() - 1).arg(texts.back())});
+        EXPECT_EQ(r.exitCode, 0) << r.output.toStdString();
+    }
+}
+
+// A text longer than a cell holds is cut to 32,767 characters and counted;
+// a surrogate pair at the cut is dropped whole.
+TEST_F(XlsWriter, LongTextsAreCutAndCounted)
+{
+    const QString exact(32767, u'e');
+    const QString long40k = QString(39990, u'l') + QStringLiteral("0123456789");
+    const QString pairAtCut = QString(32766, u's') + QStringLiteral("\U0001F3D7 tail");
+    {
+        TcxXLSExportProvider p(path());
+        p.SetSheetSize(1, 3, false);
+        p.PutWideText(0, 0, exact);
+        EXPECT_EQ(p.ShortenedTextCount(), 0);
+        p.PutWideText(0, 1, long40k);
+        p.PutDisplayText(0, 2, pairAtCut);
+        EXPECT_EQ(p.ShortenedTextCount(), 2);
+        p.WriteWorkbook();
+    }
+    std::vector<qsizetype> headers;
+    const auto got = sharedStrings(readWorkbook(path()), headers);
+    ASSERT_EQ(got.size(), 3u);
+    EXPECT_EQ(got[0], exact);
+    EXPECT_EQ(got[1], long40k.left(32767));
+    EXPECT_EQ(got[2], pairAtCut.left(32766));
+    const auto r = runPythonCheck(QStringLiteral("xls_cells.py"),
+                                  {path(), QStringLiteral("0,1=") + long40k.left(32767)});
+    EXPECT_EQ(r.exitCode, 0) << r.output.toStdString();
+}
+
+// The file ends with a whole sector, zero-filled after the stream, whose
+// length in the directory stays what the records add up to.
+TEST_F(XlsWriter, FileFillsItsLastSector)
+{
+    for (const int rows : {3, 40, 3000}) {
+        SCOPED_TRACE(rows);
+        const QString file = path(QStringLiteral("pad%1.xls").arg(rows));
+        {
+            TcxXLSExportProvider p(file);
+            p.SetSheetSize(2, rows, false);
+            p.PutText(1, rows - 1, QByteArray("last"));
+            p.WriteWorkbook();
+        }
+        const Workbook wb = readWorkbook(file);
+        ASSERT_FALSE(wb.records.empty());
+        EXPECT_EQ(wb.records.back().type, biff::kEOF);
+        EXPECT_EQ(wb.records.back().offset + 4, wb.stream.size());   // the stream ends with EOF
+        EXPECT_EQ(wb.file.size() % 512, 0);
+        const qsizetype end = wb.streamStart + wb.stream.size();
+        EXPECT_LT(wb.file.size() - end, 512);
+        EXPECT_EQ(wb.file.mid(end), QByteArray(wb.file.size() - end, '\0'));
+        const auto r = runPythonCheck(QStringLiteral("poi_read.py"), {file});
+        EXPECT_EQ(r.exitCode, 0) << r.output.toStdString();
+    }
 }
 
 TEST(XlsSharedStrings, ExtSstShape)
@@ -315,7 +441,7 @@ TEST_F(XlsWriter, MergedRangeIsKeptInsideTheSheet)
     const auto merged = wb.all(biff::kMERGEDCELLS);
     ASSERT_EQ(merged.size(), 1u);
     EXPECT_EQ(merged[0].data, QByteArray::fromHex("010000000000FA00FF00"));
-    EXPECT_EQ(u16(wb.first(biff::kDIMENSIONS)->data, 10), 257);
+    EXPECT_EQ(u16(wb.first(biff::kDIMENSIONS)->data, 10), 256);
 }
 
 // The first colour a style needs takes slot 55 (index 63), the next 62; a

@@ -33,6 +33,9 @@ private slots:
     void paintsBandsHeadersAndRows();
     void typingIntoALogCellPostsToTheFile();
     void readOnlyColumnsRefuseTyping();
+    void tabMovesBetweenCells();
+    void startColumnsShowWholeCaptionsAndValues();
+    void numberTooWideIsNotDrawnBlank();
     void checkBoxClickTogglesFlagInTheFile();
     void headerClickSortsAndRowKeysInsertNothing();
     void headerDragMovesWithinItsBandAndAwayHides();
@@ -142,6 +145,66 @@ void ActivityGridWidgetTest::typingIntoALogCellPostsToTheFile()
     QTest::keyClicks(&grid->view(), "Pour slab");
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
     QCOMPARE(readValue("A100", "Description").toString(), QStringLiteral("Pour slab"));
+}
+
+// Tab and Shift+Tab move between cells, also out of an open editor (posting
+// it), as in spreadsheet grids; they never leave the grid.
+void ActivityGridWidgetTest::tabMovesBetweenCells()
+{
+    auto* neighbour = new QLineEdit(grid.get());   // a next widget Tab could jump to
+    neighbour->show();
+    const int row = viewRowOf("A100");
+    QTest::mouseClick(viewport(), Qt::LeftButton, {}, cellCenter(row, logColumn(1)));
+    QCOMPARE(grid->view().focusedColumn(), logColumn(1));
+    QTest::keyClick(&grid->view(), Qt::Key_Tab);
+    QCOMPARE(grid->view().focusedColumn(), logColumn(2));
+    QCOMPARE(QApplication::focusWidget(), &grid->view());
+    QTest::keyClick(&grid->view(), Qt::Key_Backtab, Qt::ShiftModifier);
+    QCOMPARE(grid->view().focusedColumn(), logColumn(1));
+
+    QTest::keyClicks(&grid->view(), "typed");
+    QVERIFY(grid->view().isEditing());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QVERIFY(!grid->view().isEditing());
+    QCOMPARE(grid->view().focusedColumn(), logColumn(2));
+    QCOMPARE(readValue("A100", "Log#1").toString(), QStringLiteral("typed"));
+}
+
+// At start the identity, duration, date, percent and calendar columns hold
+// their whole values in the window's font.
+void ActivityGridWidgetTest::startColumnsShowWholeCaptionsAndValues()
+{
+    QTRY_VERIFY(grid->model().rowCount() == 3);
+    grid->fitStartColumnsOnFirstRows();
+    QCoreApplication::processEvents();
+    const QFontMetrics metrics = grid->view().fontMetrics();
+    for (int field : {0, 2, 3, 6, 7, 9, 27}) {
+        const int width = grid->model().columnWidth(field);
+        const QString caption = grid->model().columnCaption(field);
+        for (int row = 0; row < grid->model().rowCount(); ++row) {
+            const QString text = grid->model().displayText(row, field);
+            QVERIFY2(metrics.horizontalAdvance(text) + 6 <= width, qPrintable(caption + ": " + text));
+        }
+    }
+}
+
+// A value in a column narrower than its text is shortened with a visible
+// mark, never drawn as a blank cell.
+void ActivityGridWidgetTest::numberTooWideIsNotDrawnBlank()
+{
+    const int row = viewRowOf("A100");
+    const int field = 2;   // OriginalDuration, 5
+    for (int width : {24, 8, 4}) {
+        grid->model().resizeColumn(field, width);
+        QCoreApplication::processEvents();
+        const QRect cell = grid->view().cellRect(row, field);
+        const QImage image = viewport()->grab().toImage();
+        int ink = 0;
+        for (int x = cell.left(); x < cell.right(); ++x)
+            for (int y = cell.top() + 1; y < cell.bottom(); ++y)
+                ink += qGray(image.pixel(x, y)) < 128;
+        QVERIFY2(ink > 0, qPrintable(QString::number(width)));
+    }
 }
 
 void ActivityGridWidgetTest::readOnlyColumnsRefuseTyping()

@@ -5,6 +5,7 @@
 #include "common/Errors.h"
 #include "grid/ActivityGridLayout.h"
 #include "grid/GridViewModel.h"
+#include "store/CopiedValueText.h"
 #include "store/ActivityStore.h"
 #include "support/TempDatabase.h"
 
@@ -368,13 +369,16 @@ TEST(GridDisplayText, ValuesShowInTheUsersLocale)
         {12.5, FieldKind::Number, "12,5"},
         {1234567.0, FieldKind::Number, "1234567"},
         {-3.0, FieldKind::Number, "-3"},
-        {QDateTime(QDate(2026, 3, 2), QTime(0, 0)), FieldKind::Date, "02.03.26"},
-        {QDateTime(QDate(2026, 3, 2), QTime(8, 30)), FieldKind::Date, "02.03.26 08:30"},
+        // Dates show with a four-digit year; the time of day is in the tooltip.
+        {QDateTime(QDate(2026, 3, 2), QTime(0, 0)), FieldKind::Date, "02.03.2026"},
+        {QDateTime(QDate(2026, 3, 2), QTime(8, 30)), FieldKind::Date, "02.03.2026"},
+        {QDateTime(QDate(1, 1, 1), QTime(0, 0)), FieldKind::Date, "01.01.0001"},
         {true, FieldKind::Boolean, "True"},
         {false, FieldKind::Boolean, "False"},
         {QString("it's"), FieldKind::Text, "it's"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(GridViewModel::displayTextOf(c.value, c.kind), c.text) << c.text.toStdString();
+    EXPECT_EQ(store::copiedText(QDateTime(QDate(2026, 3, 2), QTime(8, 30)), FieldKind::Date), "02.03.2026 08:30");
     QLocale::setDefault(previous);
 }

@@ -41,6 +41,50 @@ TEST(BulkStatements, TextsAreBuiltByPlainConcatenation)
         EXPECT_EQ(c.built, c.expected);
 }
 
+TEST(BulkStatements, OnlyTextsThatNameALogNumberAreAccepted)
+{
+    const QLocale c = QLocale::c();
+    struct Case {
+        QString text;
+        int number;   // 0: refused
+    };
+    const Case cases[] = {
+        {"1", 1}, {"99", 99}, {" 7 ", 7}, {"0", 0}, {"100", 0}, {"-1", 0}, {"", 0}, {"abc", 0},
+        {"7a", 0}, {"2,5", 0}, {"1]=[Log#2", 0},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.text.toStdString());
+        if (k.number > 0) {
+            EXPECT_EQ(logedit::logNumberFromText(k.text, c), k.number);
+            continue;
+        }
+        try {
+            logedit::logNumberFromText(k.text, c);
+            ADD_FAILURE() << "accepted";
+        } catch (const OrvaneError& e) {
+            EXPECT_TRUE(e.message().contains("\"Log#" + k.text.left(40) + "\"")) << e.message().toStdString();
+        }
+    }
+}
+
+TEST(BulkStatements, NumbersShownInAnyLocaleGiveAsciiStatements)
+{
+    // Locales whose digits are not ASCII, and ones that are.
+    for (const char* name : {"ar_EG", "fa_IR", "bn_BD", "hi_IN", "de_DE", "en_US", "C"}) {
+        const QLocale locale(QString::fromLatin1(name));
+        SCOPED_TRACE(name);
+        const QString shownX = locale.toString(7), shownY = locale.toString(42);
+        const int x = logedit::logNumberFromText(shownX, locale);
+        const int y = logedit::logNumberFromText(shownY, locale);
+        EXPECT_EQ(logedit::log2LogStatement(x, y), QString("UPDATE [P3Data] SET [Log#42] = [Log#7]"));
+        EXPECT_EQ(logedit::dataToLogStatement("ActivityID", y), QString("UPDATE [P3Data] SET [Log#42] = [ActivityID]"));
+        // ASCII digits are read in every locale.
+        EXPECT_EQ(logedit::logNumberFromText("13", locale), 13);
+    }
+    // The digits really differ where the test claims they do.
+    EXPECT_NE(QLocale("ar_EG").toString(7), QString("7"));
+}
+
 // Three rows in import order; B is the one a filter on Flag picks.
 class BulkCommandsTest : public ::testing::Test {
 protected:
@@ -146,7 +190,8 @@ TEST_F(BulkCommandsTest, PendingEditIsPostedAfterTheStatement)
     EXPECT_EQ(readValue("B", "Log#2"), QVariant("one B"));
 }
 
-// A copied date or number arrives as the text the grid shows for it.
+// A copied number arrives as the text the grid shows for it; a copied date
+// as the grid's date with its time of day, always with a four-digit year.
 TEST_F(BulkCommandsTest, CopiedDatesAndNumbersReadAsTheGridShowsThem)
 {
     for (const QLocale& locale : {QLocale::c(), QLocale(QLocale::German, QLocale::Germany),
@@ -161,7 +206,15 @@ TEST_F(BulkCommandsTest, CopiedDatesAndNumbersReadAsTheGridShowsThem)
                 return grid::GridViewModel::displayTextOf(st->taActivities.value(row, column),
                                                           store::fieldKind(column));
             };
-            EXPECT_EQ(st->taActivities.value(row, store::logColumn(10)).toString(), shown(7));
+            const QDateTime start = st->taActivities.value(row, 7).toDateTime();
+            const QString copied = st->taActivities.value(row, store::logColumn(10)).toString();
+            if (start.isValid()) {
+                EXPECT_TRUE(copied.startsWith(shown(7))) << copied.toStdString();
+                EXPECT_TRUE(copied.contains(QString::number(start.date().year()))) << copied.toStdString();
+                if (start.time() != QTime(0, 0))
+                    EXPECT_TRUE(copied.endsWith(locale.toString(start.time(), QLocale::ShortFormat)))
+                        << copied.toStdString();
+            }
             EXPECT_EQ(st->taActivities.value(row, store::logColumn(11)).toString(), shown(2));
             EXPECT_EQ(st->taActivities.value(row, store::logColumn(12)).toString(), shown(6));
         }
@@ -207,6 +260,22 @@ TEST_F(BulkCommandsTest, DataFieldEntryOfTheFirstCodeCopiesActivityCode1)
     logedit::runBulkStatement(*st, logedit::dataToLogStatement(list.at(27).field(), "6"));
     EXPECT_EQ(readValue("A", "Log#6"), QVariant("code A"));
     EXPECT_NE(readValue("A", "Log#6"), QVariant("cal"));
+}
+
+TEST(BulkFeedback, NamesTheCopyAndTheRowsItChanged)
+{
+    const struct {
+        QString statement;
+        int rows;
+        const char* shown;
+    } cases[] = {
+        {logedit::log2LogStatement("3", "10"), 16, "Log#3 => Log#10: 16 rows"},
+        {logedit::descriptionToLogStatement("5") + " WHERE ([Flag] = True)", 1, "Description => Log#5: 1 row"},
+        {logedit::logToDescriptionStatement("99"), 0, "Log#99 => Description: 0 rows"},
+        {logedit::dataToLogStatement("EarlyStart", "20"), 305, "EarlyStart => Log#20: 305 rows"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(logedit::bulkFeedback(c.statement, c.rows), QString::fromLatin1(c.shown)) << c.statement.toStdString();
 }
 
 } // namespace

@@ -322,3 +322,46 @@ TEST_F(FilterEngineTest, CriteriaTextsSelectTheirRows)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(FilterEngineTest, EqualityOfLongTextsIgnoresCaseAtAnyLength)
+{
+    // Values far beyond SQLite's limit for a GLOB pattern, with letters
+    // whose case changes and characters outside the BMP.
+    const QString piece = QStringLiteral("Straße Ärger \U0001F600 [x]*? ");
+    QString longValue;
+    while (longValue.size() < 100000)
+        longValue += piece;
+    orvane::testing::execRaw(QStringLiteral("UPDATE P3Data SET [Log#2] = '%1' WHERE ActivityID = 'A2'")
+                                 .arg(longValue));
+    orvane::testing::execRaw(QStringLiteral("UPDATE P3Data SET [Log#2] = '%1' WHERE ActivityID = 'A4'")
+                                 .arg(longValue + QStringLiteral("x")));
+    const QString upper = longValue.toUpper().replace(QStringLiteral("STRASSE"), QStringLiteral("STRAßE"));
+    expectRows(QStringLiteral("([Log#2] = '%1')").arg(longValue), {"A2"});
+    expectRows(QStringLiteral("([Log#2] = '%1')").arg(upper), {"A2"});
+    expectRows(QStringLiteral("([Log#2] <> '%1')").arg(upper), {"A4"});
+    expectRows(QStringLiteral("([Log#2] IN ('%1', 'rev a'))").arg(longValue + QStringLiteral("X")), {"A4"});
+    // One character off in the middle of the value.
+    QString changed = longValue;
+    changed[50000] = QLatin1Char('#');
+    expectRows(QStringLiteral("([Log#2] = '%1')").arg(changed), {});
+}
+
+TEST_F(FilterEngineTest, ManyConditionsTranslateAndRun)
+{
+    // A saved filter of many conditions: its SQL grows in step with it and
+    // the engine reads it. (Its speed is measured in bench/logedit.)
+    auto filterOf = [](int count) {
+        QStringList terms;
+        for (int k = 0; k < count; ++k)
+            terms << QStringLiteral("([Log#1] = 'value %1')").arg(k % 1000);
+        terms << QStringLiteral("([Log#1] = 'REV a')");
+        return terms.join(QStringLiteral(" OR "));
+    };
+    const QString text = filterOf(50000);
+    EXPECT_LT(store::filterTextToSql(text).size(), 11 * store::filterTextToSql(filterOf(5000)).size());
+    expectRows(text, {"A1"});
+}
+
+} // namespace

@@ -105,6 +105,7 @@ TEST_F(FilterStreamTest, ValueTagsAndPayloads)
         {QDateTime(QDate(1899, 12, 30), QTime(0, 0)), "110000000000000000"},
         {QDateTime(QDate(1900, 1, 1), QTime(12, 0)), "110000000000000440"},
         {QStringLiteral("\u00e9"), "0601e9"},
+        {QStringLiteral("\u20ac \u2019\u2013"), "06048020" "9296"},   // Windows-1252 bytes
         {QStringLiteral("\u0416"), "12010000001604"},
         {QVariantList{1, QStringLiteral("a")}, "01020202010601" "61"},
     };
@@ -124,12 +125,13 @@ TEST_F(FilterStreamTest, EveryValueTypeRoundTrips)
 {
     const QVariant values[] = {
         QVariant(), emptyValue(), 0, 127, -129, 32767, -32769, std::numeric_limits<int>::max(),
-        std::numeric_limits<int>::min(), 1.0 / 3, -0.0, 1e300, 4.9e-324, 123456.789e-200,
-        std::numeric_limits<double>::infinity(), QVariant(1.5f), QVariant::fromValue(Currency{-987654321}),
+        std::numeric_limits<int>::min(), 1.0 / 3, -0.0, 1e300, 4.9e-324, 123456.789e-200, QVariant(1.5f), QVariant::fromValue(Currency{-987654321}),
         QDateTime(QDate(2003, 12, 31), QTime(23, 59, 59, 999)), QDateTime(QDate(1800, 2, 3), QTime(6, 30)),
         QDateTime(QDate(9999, 12, 31), QTime(0, 0)), QDateTime(QDate(1, 1, 1), QTime(12, 0)), true, false,
         QString(), QStringLiteral("it's"), QString(255, QLatin1Char('y')), QString(256, QLatin1Char('z')),
-        QStringLiteral("Zürich \u00ff"), QStringLiteral("Ко\u0434 \U0001F600"), QVariantList{},
+        QStringLiteral("Zürich \u00ff"), QStringLiteral("Ко\u0434 \U0001F600"),
+        QStringLiteral("\u20ac \u2019 \u2013 \u201c \u201d"), QString(300, QChar(0x2014)),
+        QStringLiteral("\u0081\u008d\u009d"), QVariantList{},
         QVariantList{QVariant(), 1, QStringLiteral("x"), QVariantList{2.5, true}},
     };
     for (const QVariant& value : values) {
@@ -139,8 +141,6 @@ TEST_F(FilterStreamTest, EveryValueTypeRoundTrips)
         EXPECT_EQ(back, value);
         criteria.AddCondition(nullptr, 48, foEqual, "shown", value);
     }
-    const QVariant nan = readBack(std::numeric_limits<double>::quiet_NaN());
-    EXPECT_TRUE(std::isnan(nan.toDouble()));
     EXPECT_TRUE(std::signbit(readBack(-0.0).toDouble()));
     roundTrip();
 }
@@ -186,16 +186,58 @@ TEST_F(FilterStreamTest, ReadingReplacesTheTreeWithOneAnnouncement)
 TEST_F(FilterStreamTest, MissingMarkerAndUnknownColumns)
 {
     // no marker: the first integer is the root's child count, root kind AND
-    const QByteArray noMarker = hex("01000000" "00" "00" "00000000" "e7030000" "0201");
+    const QByteArray noMarker = hex("01000000" "00" "00" "00000000" "30000000" "0201");
     ReadCriteria(criteria, noMarker);
     ASSERT_EQ(criteria.Root()->Count(), 1);
-    auto* condition = static_cast<TcxFilterCriteriaItem*>(criteria.Root()->Items(0));
     EXPECT_EQ(criteria.Root()->BoolOperatorKind(), fboAnd);
-    // column 999 is not in the view: a condition without a column, ID kept
-    EXPECT_FALSE(condition->Column().has_value());
-    EXPECT_EQ(condition->ColumnId(), 999);
-    EXPECT_EQ(criteria.BuildFilterText(), QStringLiteral("( = 1)"));
-    EXPECT_EQ(WriteCriteria(criteria), hex("ffffffff00" "01000000" "00" "00" "00000000" "e7030000" "0201"));
+    EXPECT_EQ(criteria.BuildFilterText(), QStringLiteral("([Log#1] = 1)"));
+    EXPECT_EQ(WriteCriteria(criteria), hex("ffffffff00" "01000000" "00" "00" "00000000" "30000000" "0201"));
+
+    // column 999 is not in the view: the stream is refused when read
+    try {
+        ReadCriteria(criteria, hex("01000000" "00" "00" "00000000" "e7030000" "0201"));
+        ADD_FAILURE() << "accepted";
+    } catch (const FormatError& e) {
+        EXPECT_EQ(e.message(), QStringLiteral("Can't build filter from source"));
+    }
+    EXPECT_EQ(criteria.BuildFilterText(), QStringLiteral("([Log#1] = 1)"));
+}
+
+TEST_F(FilterStreamTest, EightBitTextsAreInTheWindowsCodePage)
+{
+    // A saved filter whose value and display text hold bytes 0x80, 0x92, 0x96.
+    const QByteArray bytes = hex("ffffffff00" "01000000"
+                                 "00" "00" "05000000" "8041929661"   // display "€A’–a"
+                                 "30000000" "0605" "8041929661");    // Log#1, value "€A’–a"
+    ReadCriteria(criteria, bytes);
+    const auto* condition = static_cast<TcxFilterCriteriaItem*>(criteria.Root()->Items(0));
+    const QString expected = QStringLiteral("\u20acA\u2019\u2013a");
+    EXPECT_EQ(condition->Value(), QVariant(expected));
+    EXPECT_EQ(condition->DisplayValue(), expected);
+    EXPECT_EQ(criteria.BuildFilterText(), QStringLiteral("([Log#1] = '") + expected + QStringLiteral("')"));
+    EXPECT_EQ(WriteCriteria(criteria), bytes);
+
+    // A display text character the code page lacks shows as "?"; the value
+    // keeps it (as 16-bit text).
+    TcxDBDataFilterCriteria wide(&columns);
+    wide.AddCondition(nullptr, 48, foEqual, QStringLiteral("\u20ac\u0416"), QStringLiteral("\u20ac\u0416"));
+    TcxDBDataFilterCriteria back(&columns);
+    ReadCriteria(back, WriteCriteria(wide));
+    const auto* wideBack = static_cast<TcxFilterCriteriaItem*>(back.Root()->Items(0));
+    EXPECT_EQ(wideBack->DisplayValue(), QStringLiteral("\u20ac?"));
+    EXPECT_EQ(wideBack->Value(), QVariant(QStringLiteral("\u20ac\u0416")));
+}
+
+TEST_F(FilterStreamTest, NumbersThatNoFilterCanTestAreRefused)
+{
+    for (const QVariant& value : {QVariant(std::numeric_limits<double>::quiet_NaN()),
+                                  QVariant(std::numeric_limits<double>::infinity()),
+                                  QVariant(-std::numeric_limits<float>::infinity())}) {
+        SCOPED_TRACE(value.toString().toStdString());
+        TcxDBDataFilterCriteria c(&columns);
+        c.AddCondition(nullptr, 48, foEqual, "", value);
+        EXPECT_THROW(WriteCriteria(c), FormatError);
+    }
 }
 
 TEST_F(FilterStreamTest, MalformedStreamsFailAndChangeNothing)
@@ -224,6 +266,11 @@ TEST_F(FilterStreamTest, MalformedStreamsFailAndChangeNothing)
     expectReadError(hex("ffffffff0001000000000000000000300000000106"), "array count without integer tag");
     expectReadError(hex("ffffffff00010000000000000000003000000011" "00000000d0126341"), "date beyond year 9999");
     expectReadError(hex("ffffffff00010000000000000000003000000011000000000000f87f"), "date NaN");
+    expectReadError(hex("ffffffff00010000000000000000003000000005" "000000000000c0ffff7f"), "extended NaN");
+    expectReadError(hex("ffffffff00010000000000000000003000000005" "0000000000000080ffff"), "extended -infinity");
+    expectReadError(hex("ffffffff0001000000000000000000300000000f" "0000807f"), "single infinity");
+    expectReadError(hex("ffffffff00010000000000000000003000000002" "01" "00"), "a byte after the end");
+    expectReadError(hex("ffffffff0000000000" "ffffffff0000000000"), "a second tree after the first");
 
     // every proper prefix of a good stream is cut short
     ActivityFilterColumns cols;

@@ -5,6 +5,7 @@
 
 #include "grid/ActivityGrid.h"
 #include "grid/GridView.h"
+#include "logedit/FilterDateEdit.h"
 #include "logedit/FilterDropDown.h"
 #include "logedit/FilterPanel.h"
 #include "logedit/FilterStream.h"
@@ -17,7 +18,9 @@
 #include "store/ActivityLayout.h"
 #include "support/TempDatabase.h"
 
+#include <QCalendarWidget>
 #include <QCheckBox>
+#include <QDir>
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
@@ -25,6 +28,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
@@ -48,6 +52,19 @@ logedit::FilterDropDown* openDropDown()
         if (auto* d = qobject_cast<logedit::FilterDropDown*>(w); d && d->isVisible())
             return d;
     return nullptr;
+}
+
+void saveShot(QWidget* widget, const QString& name)
+{
+    const QString dir = qEnvironmentVariable("ORVANE_SCREENSHOT_DIR");
+    if (!dir.isEmpty())
+        widget->grab().save(QDir(dir).filePath(name + QStringLiteral(".png")));
+}
+
+// Whether a list entry lies wholly inside the list's visible area.
+bool whollyShown(QListWidget* list, int row)
+{
+    return list->viewport()->rect().contains(list->visualItemRect(list->item(row)));
 }
 
 } // namespace
@@ -178,6 +195,176 @@ private slots:
         QCOMPARE(all.list()->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
         QCOMPARE(all.width(), 252);
         QVERIFY(all.height() > few.height());
+    }
+
+    // Every entry of the value drop-down can be seen whole and clicked, the
+    // last one included, with and without a scroll bar; the list opens at its
+    // top even when the highlighted entry is far down.
+    void dropDownEntriesCanAllBeClicked()
+    {
+        for (int k = 0; k < 30; ++k)
+            insertRow({{"ActivityID", QString("Z%1").arg(k, 2, 10, QLatin1Char('0'))}, {"Flag", false}});
+        table().requery();
+        table().fetchAll();
+        const int id = col("ActivityID");
+        for (int max : {0, 15}) {
+            {
+                logedit::FilterChangeLock lock(criteria());
+                criteria().ClearConditions();
+            }
+            link().setMaxDropDownCount(max);
+            link().openDropDown(id);
+            logedit::FilterDropDown* dropDown = openDropDown();
+            QVERIFY(dropDown);
+            QListWidget* list = dropDown->list();
+            QCOMPARE(list->count(), 2 + 33);
+            QCOMPARE(list->verticalScrollBar()->value(), 0);
+            QVERIFY(whollyShown(list, 0));
+            const int last = list->count() - 1;
+            if (max == 0) {
+                QCOMPARE(list->verticalScrollBar()->maximum(), 0);
+            } else {
+                // Exactly the rows shown fit: the first 15 whole, no part of a 16th.
+                QVERIFY(whollyShown(list, max - 1));
+                QVERIFY(!list->viewport()->rect().intersects(list->visualItemRect(list->item(max))));
+                list->scrollToBottom();
+            }
+            QVERIFY(whollyShown(list, last));
+            if (max == 15)
+                saveShot(dropDown, "FilterDropDown-scrolled");
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(last)).center());
+            QTRY_VERIFY(!openDropDown());
+            QCOMPARE(table().filter(), QString("(ActivityID = 'Z29')"));
+        }
+        // Reopened with the last entry highlighted, the list still starts at "(All)".
+        QCOMPARE(shown(), QStringList({"Z29"}));
+        {
+            // The condition stays, the rows come back, so the list is long.
+            logedit::FilterChangeLock lock(criteria());
+            criteria().SetActive(false);
+        }
+        link().openDropDown(id);
+        logedit::FilterDropDown* dropDown = openDropDown();
+        QVERIFY(dropDown);
+        QCOMPARE(dropDown->list()->currentItem()->text(), QString("Z29"));
+        QCOMPARE(dropDown->list()->verticalScrollBar()->value(), 0);
+        QVERIFY(whollyShown(dropDown->list(), 0));
+        saveShot(dropDown, "FilterDropDown-reopened");
+        QTest::keyClick(dropDown, Qt::Key_Escape);
+        QTRY_VERIFY(!openDropDown());
+    }
+
+    // Narrow columns (the mark Flag is 22 pixels wide) have a filter button
+    // too; a press on it opens their drop-down, not a resize or a sort.
+    void narrowColumnsHaveAFilterButton()
+    {
+        grid::GridView& view = m_form->cxGridProject()->view();
+        grid::GridViewModel& model = m_form->cxGridProject()->model();
+        const int flag = col("Flag");
+        const int remaining = col("RemainingDuration");
+        model.resizeColumn(remaining, 7);
+        QVERIFY(model.columnWidth(remaining) < 12);
+        const int narrowWidth = model.columnWidth(remaining);
+        for (int id : {flag, remaining}) {
+            view.ensureVisible(0, id);
+            const QRect header = view.columnHeaderRect(id);
+            const QRect button = view.filterButtonRect(id);
+            QVERIFY2(!button.isEmpty(), qPrintable(QString::number(header.width())));
+            QVERIFY(header.contains(button));
+            QTest::mouseMove(view.viewport(), button.center());
+            if (id == flag)
+                saveShot(m_form.get(), "Flag-filter-button");
+            QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, button.center());
+            logedit::FilterDropDown* dropDown = openDropDown();
+            QVERIFY(dropDown);
+            QCOMPARE(dropDown->list()->item(0)->text(), QString("(All)"));
+            QTest::keyClick(dropDown, Qt::Key_Escape);
+            QTRY_VERIFY(!openDropDown());
+        }
+        QCOMPARE(model.columnWidth(remaining), narrowWidth);   // a press on the button resized nothing
+        // A wide header keeps its caption part for sorting.
+        const int description = col("Description");
+        view.ensureVisible(0, description);
+        const QRect header = view.columnHeaderRect(description);
+        QVERIFY(header.width() >= 28);
+        QVERIFY(!view.filterButtonRect(description).contains(header.center()));
+        QVERIFY(view.filterButtonRect(description).width() >= 14);
+    }
+
+    // A value that does not fit its column is refused at OK; the dialog stays
+    // open and the criteria stay as they were.
+    void customDialogRefusesDatesThatDoNotRead()
+    {
+        pickText(col("Log#2"), "x");
+        const QByteArray before = logedit::WriteCriteria(criteria());
+        const int finish = col("EarlyFinish");
+        TcxFilterDialog dialog(link(), finish);
+        auto* date = qobject_cast<logedit::FilterDateEdit*>(dialog.edValue1);
+        QVERIFY(date);
+        struct Case {
+            int op;
+            const char* text;
+        } refused[] = {{1, "abc"}, {5, "abc"}, {3, "32.13.2024"}, {5, ""}, {4, " "}};
+        for (const Case& c : refused) {
+            m_errors.clear();
+            dialog.setOperator(1, c.op);
+            dialog.setValueText(1, c.text);
+            dialog.show();
+            dialog.accept();
+            QCOMPARE(m_errors, QStringList({"Invalid value."}));
+            QVERIFY(dialog.isVisible());
+            QCOMPARE(logedit::WriteCriteria(criteria()), before);
+        }
+        // The number column refuses letters the same way.
+        TcxFilterDialog number(link(), col("OriginalDuration"));
+        m_errors.clear();
+        number.setOperator(1, 5);
+        number.setValueText(1, "five");
+        number.accept();
+        QCOMPARE(m_errors, QStringList({"Invalid value."}));
+        QCOMPARE(logedit::WriteCriteria(criteria()), before);
+
+        // A date that reads is taken.
+        m_errors.clear();
+        dialog.setOperator(1, 5);
+        date->setValue(QDateTime(QDate(2024, 5, 1), QTime(0, 0)));
+        dialog.accept();
+        QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('|')));
+        QCOMPARE(shown(), QStringList({"B"}));
+        QVERIFY(!panel().isHidden());
+    }
+
+    // The date box: a calendar with "Today" and "Clear"; a picked date keeps
+    // the time of day the box held.
+    void customDialogDateEditor()
+    {
+        TcxFilterDialog dialog(link(), col("EarlyFinish"));
+        auto* date = qobject_cast<logedit::FilterDateEdit*>(dialog.edValue1);
+        QVERIFY(date);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        date->setValue(QDateTime(QDate(2024, 5, 2), QTime(8, 30)));
+        QTest::mouseClick(date->dropDownButton(), Qt::LeftButton);
+        QTRY_VERIFY(date->popup() && date->popup()->isVisible());
+        QCOMPARE(date->todayButton()->text(), QString("Today"));
+        QCOMPARE(date->clearButton()->text(), QString("Clear"));
+        QCOMPARE(date->calendar()->selectedDate(), QDate(2024, 5, 2));
+        saveShot(&dialog, "TcxFilterDialog-date");
+        if (QWidget* popup = date->popup())
+            saveShot(popup, "TcxFilterDialog-date-calendar");
+        date->calendar()->setSelectedDate(QDate(2024, 5, 9));
+        emit date->calendar()->clicked(QDate(2024, 5, 9));
+        QVERIFY(!date->popup()->isVisible());
+        QCOMPARE(date->value(), QVariant(QDateTime(QDate(2024, 5, 9), QTime(8, 30))));
+
+        date->showPopup();
+        QTest::mouseClick(date->todayButton(), Qt::LeftButton);
+        QCOMPARE(date->value(), QVariant(QDateTime(QDate::currentDate(), QTime(8, 30))));
+        date->showPopup();
+        QTest::mouseClick(date->clearButton(), Qt::LeftButton);
+        QVERIFY(date->lineEdit()->text().isEmpty());
+        QVERIFY(date->value().isNull());
+        dialog.reject();
     }
 
     void customDialogTwoConditionsJoinedByOr()
@@ -521,6 +708,8 @@ private slots:
         QCOMPARE(m_errors.size(), 1);
         QCOMPARE(table().filter(), QString("([Log#2] = 'x')"));
         QCOMPARE(shown(), QStringList({"B", "C"}));
+        // The criteria are not empty: the panel shows them.
+        QVERIFY(!panel().isHidden());
     }
 };
 

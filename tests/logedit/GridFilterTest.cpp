@@ -7,6 +7,7 @@
 #include "grid/GridViewModel.h"
 #include "logedit/BulkCommands.h"
 #include "logedit/GridFilter.h"
+#include "store/CopiedValueText.h"
 #include "store/ActivityStore.h"
 #include "support/TempDatabase.h"
 #include "QtPrinters.h"
@@ -338,15 +339,26 @@ TEST(FilterDateText, TypedDatesReadBackAsTheGridShowsThem)
     const Case cases[] = {
         {"C", QDateTime(QDate(2024, 3, 5), QTime(0, 0))},
         {"C", QDateTime(QDate(2024, 3, 6), QTime(8, 30))},
-        {"en_US", QDateTime(QDate(2024, 3, 5), QTime(0, 0))},   // "3/5/24": two-digit year
+        {"en_US", QDateTime(QDate(2024, 3, 5), QTime(0, 0))},
         {"en_US", QDateTime(QDate(1999, 12, 31), QTime(0, 0))},
+        {"en_US", QDateTime(QDate(2024, 3, 6), QTime(8, 30))},
         {"de_DE", QDateTime(QDate(2031, 11, 2), QTime(17, 45))},
+        {"de_DE", QDateTime(QDate(1, 1, 1), QTime(0, 0))},
     };
     for (const Case& c : cases) {
         QLocale::setDefault(QLocale(QString::fromLatin1(c.locale)));
+        // The whole text (tooltip, copied log) reads back as the value; the
+        // grid's date alone as that day.
+        const QString whole = store::copiedText(c.value, store::FieldKind::Date);
+        EXPECT_EQ(logedit::dateFromText(whole), QVariant(c.value)) << c.locale << " " << whole.toStdString();
         const QString shown = grid::GridViewModel::displayTextOf(c.value, store::FieldKind::Date);
-        EXPECT_EQ(logedit::dateFromText(shown), QVariant(c.value)) << c.locale << " " << shown.toStdString();
+        EXPECT_EQ(logedit::dateFromText(shown), QVariant(QDateTime(c.value.date(), QTime(0, 0))))
+            << c.locale << " " << shown.toStdString();
     }
+    // The short form with a two-digit year is read in 1950 to 2049.
+    QLocale::setDefault(QLocale(QStringLiteral("en_US")));
+    EXPECT_EQ(logedit::dateFromText("3/5/24"), QVariant(QDateTime(QDate(2024, 3, 5), QTime(0, 0))));
+    EXPECT_EQ(logedit::dateFromText("3/5/51"), QVariant(QDateTime(QDate(1951, 3, 5), QTime(0, 0))));
     QLocale::setDefault(QLocale::c());
     EXPECT_EQ(logedit::dateFromText("2024-05-02"), QVariant(QDateTime(QDate(2024, 5, 2), QTime(0, 0))));
     EXPECT_FALSE(logedit::dateFromText("not a date").isValid());

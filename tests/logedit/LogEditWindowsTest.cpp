@@ -10,6 +10,7 @@
 #include "shell/ErrorBox.h"
 #include "shell/TAboutForm.h"
 #include "shell/TMainForm.h"
+#include "store/ActivityLayout.h"
 #include "support/TempDatabase.h"
 
 #include <QAction>
@@ -17,6 +18,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -24,7 +26,10 @@
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTemporaryDir>
+#include <QRegularExpression>
 #include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTimer>
 #include <QtTest>
 
@@ -51,6 +56,25 @@ void setBox(QSpinBox* box, int value)
     QTest::keyClicks(box, QString::number(value));
     box->interpretText();
     QCOMPARE(box->value(), value);
+}
+
+QLineEdit* editOf(QSpinBox* box)
+{
+    return box->findChild<QLineEdit*>();
+}
+
+// Every value of every row, with its storage type, straight from the file.
+QStringList tableBytes()
+{
+    QStringList rows;
+    for (const QString& id : {QString("A"), QString("B"), QString("C")}) {
+        for (int column = 0; column < store::kColumnCount; ++column) {
+            const QVariant v = readValue(id, store::fieldName(column));
+            rows << id + ":" + store::fieldName(column) + ":" + QString::fromLatin1(v.typeName()) + ":"
+                        + v.toString().toUtf8().toHex();
+        }
+    }
+    return rows;
 }
 
 void saveShot(QWidget* widget, const QString& name)
@@ -386,6 +410,177 @@ private slots:
         clickWhenShown(f2l, f2l->OkBtn);
         run(Command::Log2Log);
         QCOMPARE(dlg->lActivityID->text(), QString("A"));
+    }
+
+    // A number-box text that names no log column stops every command with
+    // the error box: nothing runs, no row changes, whether Enter or a click
+    // on the button ends the dialog.
+    void numberBoxTextsThatNameNoLogStopTheCommand_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("target");
+        QTest::addColumn<bool>("byMouse");
+        const char* targets[] = {"log2log from", "log2log to", "desc2log", "log2desc", "data2log",
+                                 "editor first", "editor last"};
+        for (const char* text : {"0", "100", "-1", "", "abc"})
+            for (int target = 0; target < 7; ++target)
+                for (bool byMouse : {false, true})
+                    QTest::addRow("%s '%s' %s", targets[target], text, byMouse ? "click" : "Enter")
+                        << QString(text) << target << byMouse;
+    }
+
+    void numberBoxTextsThatNameNoLogStopTheCommand()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, target);
+        QFETCH(bool, byMouse);
+        makeForm();
+        const QStringList before = tableBytes();
+        // The box had a good value before the text was typed over it.
+        auto typeOver = [&text](QSpinBox* box) {
+            setBox(box, 5);
+            box->setFocus();
+            box->selectAll();
+            if (text.isEmpty())
+                QTest::keyClick(box, Qt::Key_Delete);
+            else if (text == "0")
+                QTest::keyClicks(box, text);
+            else
+                editOf(box)->setText(text);   // the box's validator keeps these out of typing
+            QCOMPARE(box->cleanText(), text);
+        };
+        auto finish = [byMouse](QDialog* dialog, QSpinBox* box, QPushButton* ok) {
+            if (byMouse)
+                QTest::mouseClick(ok, Qt::LeftButton);
+            else
+                QTest::keyClick(box, Qt::Key_Return);
+            QTRY_VERIFY(!dialog->isVisible());
+        };
+        if (target <= 4) {
+            QDialog* dialog = nullptr;
+            QSpinBox* box = nullptr;
+            QPushButton* ok = nullptr;
+            Command command = Command::Log2Log;
+            if (target <= 1) {
+                logedit::TForm2Log* d = m_form->Form2Log();
+                dialog = d, ok = d->OkBtn, box = target == 0 ? d->SpinEdit1 : d->SpinEdit2;
+            } else if (target <= 3) {
+                logedit::TFormAct2Log* d = m_form->FormAct2Log();
+                (target == 2 ? d->RadioButton1 : d->RadioButton2)->setChecked(true);
+                dialog = d, ok = d->OkBtn, box = target == 2 ? d->SpinEdit1 : d->SpinEdit2;
+                command = Command::Act2Log;
+            } else {
+                logedit::TFormAD2Log* d = m_form->FormAD2Log();
+                dialog = d, ok = d->OkBtn, box = d->SpinEdit;
+                command = Command::AD2Log;
+            }
+            QTimer::singleShot(0, dialog, [&] {
+                QTRY_VERIFY(dialog->isVisible());
+                typeOver(box);
+                finish(dialog, box, ok);
+            });
+            run(command);
+            QCOMPARE(dialog->result(), int(QDialog::Accepted));
+        } else {
+            logedit::TMultyLogDlg* dlg = editor();
+            setBox(dlg->SpinEdit1, 1);
+            setBox(dlg->SpinEdit2, 3);
+            run(Command::MultyLog);
+            typeOver(target == 5 ? dlg->SpinEdit1 : dlg->SpinEdit2);
+            dlg->Memo1->setPlainText("x\ny\nz");
+            if (byMouse) {
+                QTest::mouseClick(dlg->ApplyBtn, Qt::LeftButton);
+            } else {
+                dlg->ApplyBtn->setFocus();
+                QTest::keyClick(dlg->ApplyBtn, Qt::Key_Space);
+            }
+        }
+        QCOMPARE(m_errors.size(), 1);
+        QVERIFY2(m_errors.first().contains("\"Log#" + text + "\""), qPrintable(m_errors.first()));
+        QCOMPARE(tableBytes(), before);
+    }
+
+    // Boxes that show the digits of their locale give statements and an
+    // editor range in ASCII digits.
+    void numberBoxesInALocaleWithOtherDigits()
+    {
+        makeForm();
+        const QLocale arabic("ar_EG");
+        logedit::TForm2Log* dialog = m_form->Form2Log();
+        for (QSpinBox* box : {dialog->SpinEdit1, dialog->SpinEdit2})
+            box->setLocale(arabic);
+        dialog->SpinEdit1->setValue(1);
+        dialog->SpinEdit2->setValue(7);
+        QCOMPARE(dialog->SpinEdit2->text(), arabic.toString(7));
+        QVERIFY(dialog->SpinEdit2->text() != QString("7"));
+        clickWhenShown(dialog, dialog->OkBtn);
+        run(Command::Log2Log);
+        QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('|')));
+        QCOMPARE(m_form->store().qLog2Log.sqlText(), QString("UPDATE [P3Data] SET [Log#7] = [Log#1]"));
+        QCOMPARE(readValue("A", "Log#7"), QVariant("one A"));
+
+        logedit::TMultyLogDlg* dlg = editor();
+        for (QSpinBox* box : {dlg->SpinEdit1, dlg->SpinEdit2})
+            box->setLocale(arabic);
+        dlg->SpinEdit1->setValue(3);
+        dlg->SpinEdit2->setValue(5);
+        run(Command::MultyLog);
+        QCOMPARE(dlg->Memo1->toPlainText(), QString("three A\n\nfive A"));
+        dlg->Memo1->setPlainText("3\n4\n5");
+        QTest::mouseClick(dlg->ApplyBtn, Qt::LeftButton);
+        QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('|')));
+        QCOMPARE(readValue("A", "Log#3"), QVariant("3"));
+        QCOMPARE(readValue("A", "Log#5"), QVariant("5"));
+        QCOMPARE(readValue("A", "Log#1"), QVariant("one A"));
+    }
+
+    // Apply with nothing edited leaves every log byte for byte; a stored log
+    // with line breaks stays one log, and typed breaks still separate logs.
+    void editorKeepsWhatWasNotEdited()
+    {
+        makeForm(false);
+        const QString breaks = QString("two\ntwo-b\r\nthree") + QChar::LineSeparator + "four";
+        insertRow({{"ActivityID", "A"}, {"Log#2", breaks}, {"Log#3", QString("")}, {"Log#5", "fi\u00a0ve"},
+                   {"Log#6", "six"}, {"Log#7", "seven"}});
+        insertRow({{"ActivityID", "B"}});
+        insertRow({{"ActivityID", "C"}});
+        table().requery();
+        table().fetchAll();
+        logedit::TMultyLogDlg* dlg = editor();
+        setBox(dlg->SpinEdit1, 1);
+        setBox(dlg->SpinEdit2, 6);
+        run(Command::MultyLog);
+        QCOMPARE(dlg->lActivityID->text(), QString("A"));
+        QCOMPARE(dlg->Memo1->document()->blockCount(), 6);   // one line per log
+        QStringList before = tableBytes();
+        QTest::mouseClick(dlg->ApplyBtn, Qt::LeftButton);
+        QVERIFY(m_errors.isEmpty());
+        QCOMPARE(tableBytes(), before);
+        saveShot(dlg, "TMultyLogDlg-stored-breaks");
+
+        // Editing one line writes that log only; its breaks come back.
+        QTextCursor cursor(dlg->Memo1->document()->findBlockByNumber(1));
+        cursor.movePosition(QTextCursor::EndOfBlock);
+        cursor.insertText("!");
+        QTest::mouseClick(dlg->ApplyBtn, Qt::LeftButton);
+        QCOMPARE(readValue("A", "Log#2"), QVariant(breaks + "!"));
+        before[0 * store::kColumnCount + store::logColumn(2)] = tableBytes().at(store::logColumn(2));
+        QCOMPARE(tableBytes(), before);
+
+        // A typed break moves the later logs down a line, each whole.
+        QTest::keyClick(dlg->Memo1, Qt::Key_Down, Qt::ControlModifier);
+        QTest::keyClick(dlg->Memo1, Qt::Key_Up, Qt::ControlModifier);
+        QCOMPARE(dlg->lActivityID->text(), QString("A"));
+        cursor = QTextCursor(dlg->Memo1->document()->findBlockByNumber(0));
+        cursor.insertText("one");
+        cursor.insertBlock();
+        cursor.insertText("new two");
+        QTest::mouseClick(dlg->ApplyBtn, Qt::LeftButton);
+        QCOMPARE(readValue("A", "Log#1"), QVariant("one"));
+        QCOMPARE(readValue("A", "Log#2"), QVariant("new two"));
+        QCOMPARE(readValue("A", "Log#3"), QVariant(breaks + "!"));
+        QCOMPARE(readValue("A", "Log#6"), QVariant("fi\u00a0ve"));
+        QCOMPARE(readValue("A", "Log#7"), QVariant("seven"));   // outside the range
     }
 
     void editorOnAnEmptyTable()

@@ -58,6 +58,74 @@ TEST(MultiLogRange, BoxTextThatIsNotAWholeNumberReadsAsOne)
     EXPECT_EQ(logedit::rangeBoxValue("2,5"), 1);
 }
 
+TEST(MultiLogRange, BoxTextInTheBoxLocale)
+{
+    // The range boxes show the locale's digits; they read as the same numbers.
+    for (const char* name : {"ar_EG", "fa_IR", "bn_BD", "C"}) {
+        const QLocale locale(QString::fromLatin1(name));
+        EXPECT_EQ(logedit::rangeBoxValue(locale.toString(27), locale), 27) << name;
+        EXPECT_EQ(logedit::rangeBoxValue("27", locale), 27) << name;
+    }
+}
+
+TEST(MultiLogLine, StoredBreaksShowAsOneLineAndComeBackExactly)
+{
+    const QChar mark = logedit::kStoredBreakMark;
+    struct Case {
+        QString stored;
+        QString shown;
+    };
+    const Case cases[] = {
+        {"plain", "plain"},
+        {"two\ntwo-b", QString("two") + mark + "two-b"},
+        {"a\r\nb\rc", QString("a") + mark + "b" + mark + "c"},
+        {QString("x") + QChar::LineSeparator + "y" + QChar::ParagraphSeparator, QString("x") + mark + "y" + mark},
+        {"fi\u00a0ve\ttab \U0001F600", "fi\u00a0ve\ttab \U0001F600"},
+        {QString("literal ") + mark, QString("literal ") + mark},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stored.toStdString());
+        const QString shown = logedit::shownLogLine(c.stored);
+        EXPECT_EQ(shown, c.shown);
+        EXPECT_EQ(logedit::typedLines(shown).size(), 1);
+        EXPECT_EQ(logedit::logOfLine(shown, c.stored), c.stored);
+    }
+    // An edited line keeps the log's own breaks (and literal marks) in order.
+    const QString stored = QString("a\r\nb") + mark + "c\nd";
+    EXPECT_EQ(logedit::logOfLine(QString("A") + mark + "B" + mark + "C" + mark + "D", stored),
+              QString("A\r\nB") + mark + "C\nD");
+    // With another number of marks each one is a line feed.
+    EXPECT_EQ(logedit::logOfLine(QString("A") + mark + "D", stored), QString("A\nD"));
+}
+
+TEST(MultiLogRange, LinesAsShownAreNotWritten)
+{
+    QStringList loaded = logValues();
+    loaded[1] = "two\ntwo-b";
+    loaded[5] = "six";
+    const QStringList shown = logedit::rangeLines(loaded, 1, 6);
+    EXPECT_EQ(shown.size(), 6);   // one line per log, the break shown as a mark
+    EXPECT_TRUE(logedit::linesToApply(shown, 1, 6, loaded).isEmpty());
+
+    QStringList edited = shown;
+    edited[5] = "SIX";
+    edited[1] = QString("TWO") + logedit::kStoredBreakMark + "two-b";
+    const auto lines = logedit::linesToApply(edited, 1, 6, loaded);
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_EQ(lines[0].number, 2);
+    EXPECT_EQ(lines[0].text, QString("TWO\ntwo-b"));
+    EXPECT_EQ(lines[1].number, 6);
+    EXPECT_EQ(lines[1].text, QString("SIX"));
+    // A typed line break splits: every later log moves down a line and is written.
+    QStringList split = shown;
+    split.insert(3, "inserted");
+    const auto moved = logedit::linesToApply(split, 1, 6, loaded);
+    ASSERT_EQ(moved.size(), 3);
+    EXPECT_EQ(moved[0].number, 4);
+    EXPECT_EQ(moved[1].text, QString());   // log 5 gets the empty line 4 showed
+    EXPECT_EQ(moved[2].text, QString("five"));
+}
+
 QStringList applied(const QStringList& typed, int first, int last)
 {
     QStringList out;

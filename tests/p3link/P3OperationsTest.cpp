@@ -551,6 +551,27 @@ TEST_F(P3OperationsTest, RoundTripShowsTheEdit)
     EXPECT_EQ(local(id, store::logColumn(4)).toString(), "Edited in the grid");
 }
 
+TEST_F(P3OperationsTest, ImportAndSaveEndTheUndoHistory)
+{
+    store->undo.setEnabled(true);
+    const auto bulkChange = [&] {
+        store::UndoRecording recording(store->undo, QStringLiteral("bulk"));
+        store->ADOCon.execute(QStringLiteral("UPDATE [P3Data] SET [Log#20] = [Description]"));
+        recording.finish();
+        ASSERT_TRUE(store->undo.canUndo());
+    };
+    ASSERT_EQ(import(ScriptedChooser::project("CAMP", "LIBR")), QString());
+    bulkChange();
+    ASSERT_EQ(import(ScriptedChooser::project("CAMP", "LIBR")), QString());
+    EXPECT_FALSE(store->undo.canUndo()) << "undo after an import is refused";
+    EXPECT_THROW(store->undo.undo(), OrvaneError);
+    bulkChange();
+    ScriptedChooser chooser;
+    chooser.path = projects;
+    ASSERT_EQ(save(SaveTarget::CurrentProject, chooser), QString());
+    EXPECT_FALSE(store->undo.canUndo()) << "undo after a save to P3 is refused";
+}
+
 // --- what the round trip must not lose -------------------------------------
 
 // Activity lines of every log shape a project file can hold. The table

@@ -3,6 +3,10 @@
 // With ORVANE_SCREENSHOTS set to a folder, the main window is saved there
 // as a PNG after each step of the round trip.
 
+#include "export/GridExport.h"
+#include "logedit/FilterPanel.h"
+#include "logedit/GridFilter.h"
+#include "logedit/TFormAct2Log.h"
 #include "p3link/ProjectPickers.h"
 #include "p3sim/Server.h"
 #include "shell/CommandTable.h"
@@ -15,6 +19,8 @@
 #include "grid/ActivityGrid.h"
 
 #include <QAction>
+#include <QRadioButton>
+#include <QSpinBox>
 #include <QCheckBox>
 #include <QDir>
 #include <QLabel>
@@ -360,6 +366,94 @@ private slots:
         QVERIFY(form.FActivityCount > 0 && form.FActivityCount < 305);
         form.store().taActivities.fetchAll();
         QCOMPARE(form.store().taActivities.rowCount(), form.FActivityCount);
+    }
+
+    // An import while the grid's filter is on: the filter applies to the new
+    // rows, so the grid, the export, a bulk command and the editor's moves
+    // all see the rows the filter text selects; the panel names the
+    // project's code captions.
+    void importKeepsTheGridFilterOn()
+    {
+        orvane::testing::TempWorkDir work;
+        shell::TAboutForm about;
+        shell::TMainForm form(&about);
+        form.show();
+        logedit::GridFilterLink& filter = *form.gridFilter();
+        const int area = store::kFirstCodeColumn;
+        {
+            logedit::FilterChangeLock lock(filter.criteria());
+            filter.criteria().SetActive(true);
+            filter.criteria().AddCondition(nullptr, area, logedit::foEqual, "SITE", QStringLiteral("SITE"));
+        }
+        store::ActivityTable& table = form.store().taActivities;
+        QVERIFY(table.filtered());
+        const QString filterText = table.filter();
+
+        answerPicker("CLIN");
+        form.toolAction(Command::Open)->trigger();
+        QVERIFY2(m_boxes.isEmpty(), m_boxes.isEmpty() ? "" : qPrintable(std::get<2>(m_boxes[0])));
+        QCOMPARE(form.FActivityCount, 305);
+        table.fetchAll();
+        QCOMPARE(table.filter(), filterText);
+        QVERIFY(table.filtered());
+
+        // The rows the filter text selects, read straight from the file.
+        store::ActivityStore reader;
+        reader.ADOCon.open();
+        reader.taActivities.open();
+        reader.taActivities.setFilter(filterText);
+        reader.taActivities.setFiltered(true);
+        reader.taActivities.fetchAll();
+        QSet<QString> selected;
+        for (int row = 0; row < reader.taActivities.rowCount(); ++row)
+            selected << reader.taActivities.value(row, store::kActivityIdColumn).toString();
+        QVERIFY(selected.size() > 0 && selected.size() < 305);
+
+        // The grid.
+        grid::GridViewModel& model = form.cxGridProject()->model();
+        QSet<QString> inGrid;
+        for (int row = 0; row < model.rowCount(); ++row)
+            inGrid << model.value(row, store::kActivityIdColumn).toString();
+        QCOMPARE(inGrid, selected);
+        QCOMPARE(model.rowCount(), selected.size());
+        // The panel, with the caption the import gave the code column.
+        QVERIFY(!filter.panel()->isHidden());
+        QCOMPARE(filter.panel()->textLabel()->text(), QString("( AREA = SITE)"));
+        screenshot(form, "imported-filtered");
+
+        // The export.
+        const exporting::ExportResult exported =
+            exporting::ExportGridAsWorkbook(work.file("filtered.xls"), &model);
+        QCOMPARE(exported.recordsExported, selected.size());
+
+        // The editor's moves (Ctrl+Down runs the table's next()).
+        QSet<QString> walked;
+        table.first();
+        while (!table.eof()) {
+            walked << table.fieldValue(store::kActivityIdColumn).toString();
+            table.next();
+        }
+        QCOMPARE(walked, selected);
+
+        // A bulk command: the description into Log#99, on exactly those rows.
+        auto rowsWithLog99 = [&reader] {
+            reader.taActivities.setFilter("([Log#99] <> NULL)");
+            reader.taActivities.requery();
+            reader.taActivities.fetchAll();
+            QSet<QString> ids;
+            for (int row = 0; row < reader.taActivities.rowCount(); ++row)
+                ids << reader.taActivities.value(row, store::kActivityIdColumn).toString();
+            return ids;
+        };
+        orvane::testing::execRaw("UPDATE P3Data SET [Log#99] = NULL");
+        QVERIFY(rowsWithLog99().isEmpty());
+        logedit::TFormAct2Log* dialog = form.FormAct2Log();
+        dialog->RadioButton1->setChecked(true);
+        dialog->SpinEdit1->setValue(99);
+        onNextModal([dialog](QWidget*) { dialog->OkBtn->click(); }, "orvane::logedit::TFormAct2Log");
+        form.toolAction(Command::Act2Log)->trigger();
+        QVERIFY2(m_boxes.isEmpty(), m_boxes.isEmpty() ? "" : qPrintable(std::get<2>(m_boxes[0])));
+        QCOMPARE(rowsWithLog99(), selected);
     }
 
     void badP3PathEndsTheOperation()

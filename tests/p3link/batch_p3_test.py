@@ -7,21 +7,18 @@ edit, the missing-activity list and its exit status, and the errors."""
 import os
 import shutil
 import sqlite3
-import subprocess
 import sys
 import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from outcome import expect, finish  # noqa: E402
+from outcome import SIGN_IN, expect, finish, run_batch  # noqa: E402
 
 batch, samples = sys.argv[1], sys.argv[2]
-CREDS = ["--user", "planner", "--password", "schedule"]
+CREDS = SIGN_IN
 
 
 def run(args, cwd, env_extra=None):
-    env = {k: v for k, v in os.environ.items() if not k.startswith("P3SIM_")}
-    env.update(env_extra or {})
-    return subprocess.run([batch] + args, capture_output=True, text=True, env=env, cwd=cwd)
+    return run_batch(batch, args, cwd, env_extra)
 
 
 def check(name, result, code, out_lines=None, err=None):

@@ -1,11 +1,12 @@
 // The main window on the offscreen platform: layout, command table,
-// start-up failures and the remembered user name.
+// start-up failures, the remembered user name and Help.
 
 #include "common/Errors.h"
 #include "logedit/BulkCommands.h"
 #include "p3link/P3Session.h"
 #include "shell/CommandTable.h"
 #include "shell/ErrorBox.h"
+#include "shell/HelpDocument.h"
 #include "shell/TAboutForm.h"
 #include "shell/TMainForm.h"
 #include "shell/UserSetting.h"
@@ -13,16 +14,45 @@
 #include "support/TempDatabase.h"
 
 #include <QAction>
+#include <QDesktopServices>
 #include <QLabel>
 #include <QMenu>
 #include <QProgressBar>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <QToolButton>
+#include <QDialogButtonBox>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
 #include <QtTest>
 
 using namespace orvane::shell;
+
+// Stands in for the desktop's handler of file addresses: records what Help
+// asks to open instead of starting a browser.
+class OpenedUrls : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl& url) { urls.append(url); }
+};
+
+namespace {
+
+void writeFile(const QString& path)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("<html></html>");
+}
+
+} // namespace
 
 class MainFormTest : public QObject {
     Q_OBJECT
@@ -85,12 +115,13 @@ private slots:
                 entries << (item->isSeparator() ? QString("-") : item->text());
             items << entries;
         }
-        QCOMPARE(tops, (QStringList{"File", "Actions", "Help"}));
+        QCOMPARE(tops, (QStringList{"File", "Edit", "Actions", "Help"}));
         QCOMPARE(items[0], (QStringList{"Get logs from P3...", "Set logs to P3...", "-", "Exit"}));
-        QCOMPARE(items[1], (QStringList{"Log # X => Log # Y...", "Description && Log...", "Activity data => Log...",
+        QCOMPARE(items[1], (QStringList{"Undo (import and saves to P3 end the undo history)"}));
+        QCOMPARE(items[2], (QStringList{"Log # X => Log # Y...", "Description && Log...", "Activity data => Log...",
                                         "-", "Logs multy edit...", "Customize fields...", "-",
-                                        "Export to MS Excell..."}));
-        QCOMPARE(items[2], (QStringList{"Orvane Help", "-", "Marbolt ltd. Home Page", "-", "About..."}));
+                                        "Export to MS Excell...", "Get logs from workbook..."}));
+        QCOMPARE(items[3], (QStringList{"Orvane Help", "-", "Marbolt ltd. Home Page", "-", "About..."}));
         // No accelerator letters: every "&" is doubled, so none is a mnemonic.
         for (const QStringList& entries : items)
             for (const QString& text : entries)
@@ -112,7 +143,7 @@ private slots:
         }
         QCOMPARE(captions, (QStringList{"Open project", "Save", "Save to Primavera", "-", "Log# X => Log# Y",
                                         "Description & Log", "Data => Log", "-", "Multy edit logs",
-                                        "Customize fields", "-", "Export to Excell", "-"}));
+                                        "Customize fields", "-", "Export to Excell", "Logs from workbook", "-"}));
         // Menu item and tool button of one command share one handler.
         QCOMPARE(form.menuAction(Command::Open)->objectName(), QString("tbtnOpenClick_menu"));
         QCOMPARE(form.toolAction(Command::Open)->objectName(), QString("tbtnOpenClick"));
@@ -222,11 +253,13 @@ private slots:
             orvane::p3link::CurrentProjectGroup = "CLIN";
             int asked = 0;
             form.askExportFileName = [&] { ++asked; return dir.file("grid.xls"); };
+            form.askWorkbookFileName = [&] { ++asked; return dir.file("grid.xls"); };
             const std::vector<std::pair<const char*, std::function<void()>>> commands = {
                 {"Save", [&] { form.toolAction(Command::Save)->trigger(); }},
                 {"Save to Primavera", [&] { form.toolAction(Command::SaveTo)->trigger(); }},
                 {"Get logs from P3", [&] { form.toolAction(Command::Open)->trigger(); }},
                 {"Export", [&] { form.toolAction(Command::Export)->trigger(); }},
+                {"Logs from workbook", [&] { form.toolAction(Command::FromWorkbook)->trigger(); }},
                 {"Apply", [&] { runGuarded([&] { form.ApplyMultiLog(); }); }},
                 {"bulk copy", [&] { runGuarded([&] {
                      orvane::logedit::runBulkStatement(form.store(), orvane::logedit::log2LogStatement("1", "2"));
@@ -243,6 +276,119 @@ private slots:
         }
         QVERIFY(!QFile::exists(dir.file("grid.xls")));
         QCOMPARE(bytes(), before);
+    }
+
+    void helpDocumentCases()
+    {
+        struct Case {
+            const char* name;
+            QStringList files;      // relative to the program's folder "bin"
+            QStringList folders;
+            QString expected;       // empty: nothing to open
+        };
+        const QList<Case> cases{
+            {"nothing beside the program", {}, {}, {}},
+            {"help file", {"bin/orvane.chm", "bin/guide/index.html"}, {}, "bin/orvane.chm"},
+            {"guide beside the program", {"bin/guide/index.html", "share/orvane/guide/index.html"}, {},
+             "bin/guide/index.html"},
+            {"installed guide", {"share/orvane/guide/index.html"}, {}, "share/orvane/guide/index.html"},
+            {"a folder is no help file", {"bin/guide/index.html"}, {"bin/orvane.chm"}, "bin/guide/index.html"},
+            {"a guide folder without its first page", {"bin/guide/importing.html"}, {"bin/guide"}, {}},
+        };
+        for (const Case& c : cases) {
+            QTemporaryDir root;
+            QDir().mkpath(root.filePath("bin"));
+            for (const QString& folder : c.folders)
+                QDir().mkpath(root.filePath(folder));
+            for (const QString& file : c.files)
+                writeFile(root.filePath(file));
+            const QString expected = c.expected.isEmpty() ? QString() : root.filePath(c.expected);
+            QVERIFY2(helpDocument(root.filePath("bin")) == expected, c.name);
+        }
+    }
+
+    void helpWithoutADocumentDoesNothing()
+    {
+        // This test program has neither a help file nor a guide beside it;
+        // a help file in the working folder is not the program's.
+        QVERIFY(helpDocument(QCoreApplication::applicationDirPath()).isEmpty());
+        orvane::testing::TempWorkDir dir;
+        writeFile(dir.file("orvane.chm"));
+        writeFile(dir.file("guide/index.html"));
+        OpenedUrls opened;
+        QDesktopServices::setUrlHandler("file", &opened, "open");
+        auto unset = qScopeGuard([] { QDesktopServices::unsetUrlHandler("file"); });
+        TAboutForm about;
+        TMainForm form(&about);
+        form.menuAction(Command::Docs)->trigger();
+        form.menuAction(Command::Docs)->trigger();
+        QVERIFY(opened.urls.isEmpty());
+        QVERIFY(m_boxes.isEmpty());
+        QVERIFY(form.store().taActivities.isActive());
+    }
+
+    void helpOpensTheDocumentBesideTheProgram()
+    {
+        const QDir program(QCoreApplication::applicationDirPath());
+        QVERIFY(!program.exists("orvane.chm") && !program.exists("guide"));
+        auto remove = qScopeGuard([&] {
+            QFile::remove(program.filePath("orvane.chm"));
+            QDir(program.filePath("guide")).removeRecursively();
+        });
+        orvane::testing::TempWorkDir dir;
+        OpenedUrls opened;
+        QDesktopServices::setUrlHandler("file", &opened, "open");
+        auto unset = qScopeGuard([] { QDesktopServices::unsetUrlHandler("file"); });
+        TAboutForm about;
+        TMainForm form(&about);
+
+        writeFile(program.filePath("guide/index.html"));
+        form.menuAction(Command::Docs)->trigger();
+        writeFile(program.filePath("orvane.chm"));
+        form.menuAction(Command::Docs)->trigger();
+        QCOMPARE(opened.urls, (QList<QUrl>{QUrl::fromLocalFile(program.filePath("guide/index.html")),
+                                           QUrl::fromLocalFile(program.filePath("orvane.chm"))}));
+        QVERIFY(m_boxes.isEmpty());
+    }
+
+    // A long list (the activities a save could not write) scrolls inside a
+    // 1024 x 768 screen, OK in reach and the text selectable; a short
+    // message stays a plain message box.
+    void longListsFitTheScreen()
+    {
+        QStringList lines;
+        for (int i = 0; i < 300; ++i)
+            lines << QStringLiteral("A%1 is not found in local table.").arg(1000 + 10 * i);
+        std::unique_ptr<QDialog> box(createMessageBox(BoxKind::ErrorList, "Error", lines.join('\n'), nullptr));
+        box->show();
+        QVERIFY(QTest::qWaitForWindowExposed(box.get()));
+        QCOMPARE(box->windowTitle(), QString("Error"));
+        QVERIFY(box->frameGeometry().width() <= 1024 && box->frameGeometry().height() <= 768);
+        QVERIFY(box->screen()->availableGeometry().contains(box->frameGeometry()));
+        auto* buttons = box->findChild<QDialogButtonBox*>();
+        QVERIFY(buttons);
+        QPushButton* ok = buttons->button(QDialogButtonBox::Ok);
+        QVERIFY(ok && ok->isVisible());
+        QVERIFY(box->rect().contains(QRect(ok->mapTo(box.get(), QPoint(0, 0)), ok->size())));
+        auto* text = box->findChild<QPlainTextEdit*>("MessageText");
+        QVERIFY(text);
+        QCOMPARE(text->toPlainText(), lines.join('\n'));
+        QVERIFY(text->textInteractionFlags() & Qt::TextSelectableByMouse);
+
+        std::unique_ptr<QDialog> plain(createMessageBox(BoxKind::Error, "Orvane", "One line.", nullptr));
+        QVERIFY(qobject_cast<QMessageBox*>(plain.get()));
+    }
+
+    // The platform adds the application's display name to window titles
+    // when one is set: none is, so every title is exactly the window's own.
+    void windowTitlesHaveNothingAdded()
+    {
+        orvane::testing::TempWorkDir dir;
+        TAboutForm about;
+        TMainForm form(&about);
+        QCOMPARE(applicationTitle(), QString("Orvane"));
+        QCOMPARE(QGuiApplication::applicationDisplayName(), QCoreApplication::applicationName());
+        QVERIFY(QCoreApplication::applicationName() != "Orvane");
     }
 
     void commandErrorsReachTheCommonBox()

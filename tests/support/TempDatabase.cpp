@@ -84,4 +84,18 @@ QVariant readValue(const QString& activityId, const QString& field)
     return store::readColumnValue(select.get(), 0, store::fieldIndex(field));
 }
 
+QStringList dumpTable()
+{
+    Connection c;
+    QStringList columns;
+    for (const QString& name : store::fieldNames())
+        columns << QStringLiteral("typeof([%1]) || ':' || hex([%1])").arg(name);
+    store::Statement select(c.db, QStringLiteral("SELECT rowid || '|' || %1 FROM P3Data ORDER BY rowid")
+                                      .arg(columns.join(QStringLiteral(" || '|' || "))));
+    QStringList rows;
+    while (select.step())
+        rows << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(select.get(), 0)));
+    return rows;
+}
+
 } // namespace orvane::testing

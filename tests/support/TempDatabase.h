@@ -36,4 +36,9 @@ void execRaw(const QString& sql);
 // Reads one value straight from the file: SELECT [field] FROM P3Data WHERE ActivityID = id.
 QVariant readValue(const QString& activityId, const QString& field);
 
+// Every row of P3Data in rowid order, each as one text holding the rowid and
+// the storage class and bytes of every column: two dumps are equal only when
+// the table is the same byte for byte.
+QStringList dumpTable();
+
 } // namespace orvane::testing

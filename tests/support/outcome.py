@@ -2,6 +2,8 @@
 "FAIL" with what was seen, and finish() ends the script with status 1 when
 any check failed."""
 
+import os
+import subprocess
 import sys
 
 counts = {"passed": 0, "failed": 0}
@@ -19,3 +21,14 @@ def expect(name, condition, detail=""):
 def finish():
     print("%d passed, %d failed" % (counts["passed"], counts["failed"]))
     sys.exit(1 if counts["failed"] else 0)
+
+
+SIGN_IN = ["--user", "planner", "--password", "schedule"]
+
+
+def run_batch(batch, args, cwd, env_extra=None):
+    """Runs orvane-batch in cwd; the simulated server sees only env_extra's
+    P3SIM_ settings, never the caller's."""
+    env = {k: v for k, v in os.environ.items() if not k.startswith("P3SIM_")}
+    env.update(env_extra or {})
+    return subprocess.run([batch] + args, capture_output=True, text=True, env=env, cwd=cwd)

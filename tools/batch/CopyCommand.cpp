@@ -18,15 +18,15 @@
 namespace orvane::batch {
 namespace {
 
-// A log number as the user wrote it; it goes into the statement as text, so
-// only digits are let through. A number outside 1..99 names no log column
-// and the engine refuses it, as it would from a dialog.
-QString logNumber(const QString& text)
+// A log number as the user wrote it: anything but digits is a usage error;
+// a number outside 1..99 names no log column and is refused as the dialogs
+// refuse it, before anything runs.
+int logNumber(const QString& text)
 {
     static const QRegularExpression digits(QStringLiteral("^[0-9]{1,9}$"));
     if (!digits.match(text).hasMatch())
         throw UsageError{QStringLiteral("not a log number: ") + text};
-    return QString::number(text.toInt());
+    return logedit::logNumberFromText(text);
 }
 
 QString dataField(const QString& name)

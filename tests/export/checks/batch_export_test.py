@@ -4,7 +4,8 @@
 usage: batch_export_test.py ORVANE_BATCH
 Makes a database, fills a few rows straight into it, exports and reads the
 workbook back with xlrd: band and column captions, rows in EarlyFinish order,
-texts exact (Unicode included), the extension replaced, usage errors.
+texts exact (Unicode included), the extension replaced, a log too long for a
+cell cut and reported, usage errors.
 """
 import os
 import sqlite3
@@ -55,6 +56,19 @@ with tempfile.TemporaryDirectory() as work:
         assert got[8] == log1 and got[9] == log2, got[8:10]
         assert got[107] == "False", got[107]
     assert sorted(tuple(m) for m in sh.merged_cells) == [(0, 1, 0, 8), (0, 1, 8, 107)], sh.merged_cells
+
+    # A 40,000-character log is cut to the 32,767 characters a cell holds,
+    # the file is still written, and the output says how many cells were cut.
+    db = sqlite3.connect(os.path.join(work, "pdb.mdb"))
+    db.execute("UPDATE P3Data SET [Log#3] = ? WHERE ActivityID = 'A1001'", ("L" * 39999 + "!",))
+    db.commit()
+    db.close()
+    done = subprocess.run([batch, "export", "Long.xls"], cwd=work, capture_output=True, text=True)
+    assert done.returncode == 0, done.stderr
+    assert "Exported 3 rows to Long.xls" in done.stdout, done.stdout
+    assert "the text of 1 cell was cut there" in done.stderr, done.stderr
+    cell = xlrd.open_workbook(os.path.join(work, "Long.xls")).sheet_by_index(0).cell_value(2, 10)
+    assert cell == "L" * 32767, len(cell)
 
     for args in (["export"], ["export", "a.xls", "b.xls"]):
         bad = subprocess.run([batch] + args, cwd=work, capture_output=True, text=True)

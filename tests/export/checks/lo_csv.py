@@ -8,21 +8,17 @@ share one. Exit status 0 when every cell text matches.
 """
 import csv
 import json
-import os
-import subprocess
 import sys
+
+sys.dont_write_bytecode = True   # keep the source folder clean
+from lo_convert import convert  # noqa: E402
 
 
 def main():
     path, expected, work = sys.argv[1], json.load(open(sys.argv[2], encoding="utf-8")), sys.argv[3]
-    os.makedirs(work, exist_ok=True)
-    profile = "file://" + os.path.abspath(os.path.join(work, "profile"))
-    cmd = ["soffice", "-env:UserInstallation=" + profile, "--headless", "--norestore",
-           "--convert-to", "csv:Text - txt - csv (StarCalc):44,34,76,1", "--outdir", work, path]
-    run = subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=240)
-    out = os.path.join(work, os.path.splitext(os.path.basename(path))[0] + ".csv")
-    if run.returncode != 0 or not os.path.exists(out):
-        print("soffice failed: %s" % run.stdout.decode(errors="replace"))
+    out, failure = convert(path, work, "csv:Text - txt - csv (StarCalc):44,34,76,1", ".csv")
+    if out is None:
+        print("soffice failed: %s" % failure)
         return 1
     with open(out, encoding="utf-8", newline="") as f:
         got = list(csv.reader(f))

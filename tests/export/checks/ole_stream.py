@@ -5,6 +5,7 @@ usage: ole_stream.py FILE LENGTH [FILE LENGTH ...]
 Each FILE must hold exactly a 'Workbook' stream of LENGTH bytes whose byte i
 is (i * 7 + i // 512) & 0xFF. Exit status 0 when all match.
 """
+import os
 import sys
 
 import olefile
@@ -13,12 +14,12 @@ import olefile
 def check(path, length):
     if not olefile.isOleFile(path):
         return "not a compound file"
-    # The file ends with the stream's last byte: a small stream's mini stream
-    # is declared in whole sectors but its last sector is not filled up,
-    # which olefile notes as a defect of its own kind; every other defect
-    # fails the check.
-    strict = olefile.DEFECT_FATAL if length < 4096 else olefile.DEFECT_INCORRECT
-    ole = olefile.OleFileIO(path, raise_defects=strict)
+    # The file ends with whole sectors; any defect olefile notes fails the
+    # check.
+    size = os.path.getsize(path)
+    if size % 512:
+        return "file size %d is not a multiple of the sector size" % size
+    ole = olefile.OleFileIO(path, raise_defects=olefile.DEFECT_INCORRECT)
     try:
         if ole.listdir() != [["Workbook"]]:
             return "streams: %r" % ole.listdir()

@@ -1,0 +1,119 @@
+// Timings of undo and of the update from a workbook.
+//
+//   bench_workbook undo [ROWS]            bulk command over ROWS rows (default
+//                                         100,000), then its undo. Target: undo < 500 ms.
+//   bench_workbook fill DIR ROWS          pdb.mdb in DIR with ROWS realistic rows
+//   bench_workbook update-from DIR FILE   empties Log#1 of every row of DIR/pdb.mdb,
+//                                         then reads FILE, plans and applies the update
+//                                         (every row changes). Target for 65,534 rows
+//                                         of a re-saved .xlsx: < 3 s.
+// run_bench.sh drives the second pair with a real export re-saved by LibreOffice.
+
+#include "store/ActivityStore.h"
+#include "store/DatabaseFile.h"
+#include "store/Statement.h"
+#include "store/UndoHistory.h"
+#include "workbook/WorkbookUpdate.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <sqlite3.h>
+
+#include <cstdio>
+
+using namespace orvane;
+
+namespace {
+
+void fill(const QString& dir, int rows)
+{
+    QDir::setCurrent(dir);
+    store::createActivityDatabase(QStringLiteral("pdb.mdb"));
+    store::Database db;
+    db.open();
+    QRandomGenerator rng(7);
+    store::Transaction transaction(db);
+    store::Statement insert(db.writableHandle(),
+                            QStringLiteral("INSERT INTO P3Data (ActivityID, Description, [Log#1], [Log#2], [Log#3], "
+                                           "[Log#5], [Log#8], [Log#13], [Log#21], Flag) "
+                                           "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, 0)"));
+    for (int i = 0; i < rows; ++i) {
+        insert.reset();
+        const QByteArray id = QStringLiteral("A%1").arg(i, 6, 10, QLatin1Char('0')).toUtf8();
+        sqlite3_bind_text(insert.get(), 1, id.constData(), -1, SQLITE_TRANSIENT);
+        for (int k = 2; k <= 9; ++k) {
+            const QByteArray text = QStringLiteral("log %1 of %2: pour slab level %3 crane delay")
+                                        .arg(k).arg(i).arg(rng.bounded(100)).toUtf8();
+            sqlite3_bind_text(insert.get(), k, text.constData(), -1, SQLITE_TRANSIENT);
+        }
+        insert.step();
+    }
+    transaction.commit();
+}
+
+int benchUndo(int rows)
+{
+    QTemporaryDir dir;
+    fill(dir.path(), rows);
+    store::ActivityStore store;
+    store.ADOCon.open();
+    store.undo.setEnabled(true);
+    QElapsedTimer timer;
+    timer.start();
+    {
+        store::UndoRecording recording(store.undo, QStringLiteral("bulk"));
+        store.ADOCon.execute(QStringLiteral("UPDATE [P3Data] SET [Log#2] = [Description]"));
+        recording.finish();
+    }
+    const qint64 bulk = timer.elapsed();
+    const std::size_t held = store.undo.heldBytes();
+    timer.restart();
+    const store::UndoHistory::Result result = store.undo.undo();
+    const qint64 undo = timer.elapsed();
+    std::printf("rows %d: bulk command with recording %lld ms, held %.1f MiB; undo of %d cells %lld ms (target < 500 ms)\n",
+                rows, qlonglong(bulk), double(held) / (1 << 20), result.restored, qlonglong(undo));
+    return 0;
+}
+
+int benchUpdate(const QString& dir, const QString& file)
+{
+    QDir::setCurrent(dir);
+    store::Database db;
+    db.open();
+    db.execute(QStringLiteral("UPDATE [P3Data] SET [Log#1] = NULL"));
+    QElapsedTimer timer;
+    timer.start();
+    const workbook::SheetRows sheet = workbook::readFirstSheet(file);
+    const qint64 read = timer.elapsed();
+    const workbook::UpdatePlan plan = workbook::planUpdate(sheet, db);
+    const qint64 planned = timer.elapsed();
+    const int written = workbook::applyUpdate(db, plan);
+    const qint64 total = timer.elapsed();
+    std::printf("%s: %lld sheet rows; read %lld ms, planned %lld ms, %d cells of %d activities written; "
+                "total %lld ms (target < 3000 ms)\n",
+                qPrintable(QFileInfo(file).fileName()), qlonglong(sheet.rows.size()), qlonglong(read),
+                qlonglong(planned - read), written, plan.activities, qlonglong(total));
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments().mid(1);
+    if (args.value(0) == "undo")
+        return benchUndo(args.size() > 1 ? args.at(1).toInt() : 100000);
+    if (args.value(0) == "fill" && args.size() == 3) {
+        fill(args.at(1), args.at(2).toInt());
+        return 0;
+    }
+    if (args.value(0) == "update-from" && args.size() == 3)
+        return benchUpdate(args.at(1), QFileInfo(args.at(2)).absoluteFilePath());
+    std::fprintf(stderr, "usage: bench_workbook undo [ROWS] | fill DIR ROWS | update-from DIR FILE\n");
+    return 2;
+}

@@ -1,0 +1,100 @@
+#pragma once
+// Undo of the changes that touch many cells at once: a bulk statement, an
+// Apply of the multi-line editor, an update from a workbook.
+//
+// While an UndoRecording is open, every row that a statement on the
+// connection updates in P3Data is compared column by column, before and
+// after (SQLite's pre-update hook); the cells that differ are kept with both
+// values. undo() writes the old values back in one transaction, only into
+// cells that still hold what the change wrote: a cell edited since keeps the
+// later edit. Only updates are recorded; rows added or removed are not.
+//
+// Memory is bounded: at most kMaxSteps steps and kMaxBytes bytes of recorded
+// values and their bookkeeping. The oldest steps go first; a single change
+// larger than kMaxBytes cannot be undone and ends the history.
+//
+// The history belongs to one run of the program. An import and a save to P3
+// end it (clear()): after them the table stands for another state of P3.
+
+#include <QString>
+
+#include <cstddef>
+#include <deque>
+#include <memory>
+
+namespace orvane::store {
+
+class Database;
+
+class UndoHistory {
+public:
+    static constexpr std::size_t kMaxSteps = 20;
+    static constexpr std::size_t kMaxBytes = std::size_t(128) << 20;   // 128 MiB
+
+    explicit UndoHistory(Database& database);
+    ~UndoHistory();
+    UndoHistory(const UndoHistory&) = delete;
+    UndoHistory& operator=(const UndoHistory&) = delete;
+
+    // Lower bounds than the defaults (tests of the bound use small ones).
+    void setLimits(std::size_t maxSteps, std::size_t maxBytes);
+
+    // A history that is not enabled records nothing (orvane-batch).
+    void setEnabled(bool on);
+    bool isEnabled() const { return m_enabled; }
+
+    bool canUndo() const { return !m_steps.empty(); }
+    std::size_t stepCount() const { return m_steps.size(); }
+    // The label of the step undo() takes back; empty without one.
+    QString nextLabel() const;
+    // Bytes the history holds now.
+    std::size_t heldBytes() const { return m_bytes; }
+
+    struct Result {
+        QString label;
+        int restored = 0;   // cells given back their old value
+        int kept = 0;       // cells changed since, left as they are
+    };
+    // Takes back the last step in one transaction. Throws OrvaneError when
+    // there is nothing to undo, DatabaseError when the table refuses the
+    // change (read-only, refused layout); the step then stays.
+    Result undo();
+
+    void clear();
+
+    struct Step;
+
+private:
+    friend class UndoRecording;
+    void push(std::unique_ptr<Step> step);
+
+    Database& m_database;
+    bool m_enabled = false;
+    std::size_t m_maxSteps = kMaxSteps;
+    std::size_t m_maxBytes = kMaxBytes;
+    std::deque<std::unique_ptr<Step>> m_steps;
+    std::size_t m_bytes = 0;
+};
+
+// Records the cells that statements change from construction to finish().
+// A recording dropped without finish() (the change failed and was rolled
+// back) keeps nothing. Recordings do not nest.
+class UndoRecording {
+public:
+    UndoRecording(UndoHistory& history, QString label);
+    ~UndoRecording();
+    UndoRecording(const UndoRecording&) = delete;
+    UndoRecording& operator=(const UndoRecording&) = delete;
+
+    // The change is committed: keep it as the newest step (nothing is kept
+    // when it changed no cell). Returns false when the change was too large
+    // to keep: the history is then empty.
+    bool finish();
+
+private:
+    UndoHistory& m_history;
+    std::unique_ptr<UndoHistory::Step> m_step;
+    void* m_db = nullptr;
+};
+
+} // namespace orvane::store

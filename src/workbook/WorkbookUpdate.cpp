@@ -1,0 +1,281 @@
+#include "workbook/WorkbookUpdate.h"
+
+#include "common/Errors.h"
+#include "store/ActivityLayout.h"
+#include "store/Database.h"
+#include "store/SqlValues.h"
+#include "store/Statement.h"
+
+#include <QHash>
+#include <QSet>
+#include <sqlite3.h>
+
+#include <map>
+#include <memory>
+
+namespace orvane::workbook {
+
+namespace {
+
+// How far down the caption row is looked for (the export puts band captions
+// above it; a user may add a title).
+constexpr int kCaptionSearchRows = 100;
+// The most characters a spreadsheet cell holds; longer logs are cut to it
+// when exported.
+constexpr int kMaxCellChars = 32767;
+
+bool isWritableColumn(int column)
+{
+    return column == store::kDescriptionColumn || store::logNumberOfColumn(column) > 0;
+}
+
+struct Captions {
+    int captionRow = -1;
+    int idColumn = -1;
+    std::vector<std::pair<int, int>> written;   // sheet column -> table column
+    QStringList unrecognised;
+};
+
+Captions findCaptions(const SheetRows& sheet, const QStringList& extraCaptions)
+{
+    Captions captions;
+    const int last = std::min<int>(int(sheet.rows.size()), kCaptionSearchRows);
+    for (int r = 0; r < last && captions.captionRow < 0; ++r) {
+        const QStringList& cells = sheet.rows.at(r);
+        for (const QString& cell : cells)
+            if (cell.trimmed() == u"ActivityID")
+                captions.captionRow = r;
+    }
+    if (captions.captionRow < 0)
+        throw FormatError(QStringLiteral("The workbook has no caption row with an ActivityID column."));
+    QSet<QString> extra;
+    for (const QString& c : extraCaptions)
+        extra.insert(c.trimmed());
+    QSet<int> seen;
+    const QStringList& cells = sheet.rows.at(captions.captionRow);
+    for (int c = 0; c < cells.size(); ++c) {
+        const QString caption = cells.at(c).trimmed();
+        if (caption.isEmpty())
+            continue;
+        const int field = store::fieldIndex(caption);
+        if (field < 0) {
+            if (!extra.contains(caption))
+                captions.unrecognised << caption;
+            continue;
+        }
+        if (seen.contains(field) && (isWritableColumn(field) || field == store::kActivityIdColumn))
+            throw FormatError(QStringLiteral("The column '%1' occurs twice in the workbook's caption row.")
+                                  .arg(caption));
+        seen.insert(field);
+        if (field == store::kActivityIdColumn)
+            captions.idColumn = c;
+        else if (isWritableColumn(field))
+            captions.written.emplace_back(c, field);
+    }
+    return captions;
+}
+
+QString sameBreaks(QString text)
+{
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return text;
+}
+
+// Whether the workbook's text stands for the stored value unchanged. Line
+// breaks may come back in another form, and a log longer than a cell holds
+// comes back cut: neither is an edit, and neither may cost the stored text.
+bool unchanged(const QString& text, const QVariant& stored)
+{
+    const QString old = stored.isNull() ? QString() : stored.toString();
+    if (text == old)
+        return true;
+    if (text.isEmpty() || old.isEmpty())
+        return false;
+    if (old.size() > kMaxCellChars && text.size() >= kMaxCellChars - 1 && old.startsWith(text))
+        return true;
+    return sameBreaks(text) == sameBreaks(old);
+}
+
+QVariant storedValue(sqlite3_stmt* stmt, int column)
+{
+    switch (sqlite3_column_type(stmt, column)) {
+    case SQLITE_NULL:
+        return QVariant();
+    case SQLITE_INTEGER:
+        return QVariant(qint64(sqlite3_column_int64(stmt, column)));
+    case SQLITE_FLOAT:
+        return QVariant(sqlite3_column_double(stmt, column));
+    default:
+        return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, column)),
+                                 sqlite3_column_bytes(stmt, column));
+    }
+}
+
+QString bracketed(int column)
+{
+    return QLatin1Char('[') + store::fieldName(column) + QLatin1Char(']');
+}
+
+QString listed(const QStringList& items)
+{
+    constexpr int kShown = 20;
+    QStringList shown = items.mid(0, kShown);
+    QString text = shown.join(QStringLiteral(", "));
+    if (items.size() > kShown)
+        text += QStringLiteral(" and %1 more").arg(items.size() - kShown);
+    return text;
+}
+
+} // namespace
+
+UpdatePlan planUpdate(const SheetRows& sheet, store::Database& db, const QStringList& extraCaptions,
+                      const HiddenRowTest& hidden)
+{
+    const Captions captions = findCaptions(sheet, extraCaptions);
+    UpdatePlan plan;
+    plan.unrecognisedColumns = captions.unrecognised;
+
+    // The workbook's rows by ID; an ID on two rows is ambiguous.
+    QHash<QString, int> rowOfId;
+    QSet<QString> duplicates;
+    QStringList idsInOrder;
+    for (int r = captions.captionRow + 1; r < sheet.rows.size(); ++r) {
+        const QStringList& cells = sheet.rows.at(r);
+        const QString id = cells.value(captions.idColumn).trimmed();
+        if (id.isEmpty()) {
+            bool content = false;
+            for (const QString& cell : cells)
+                content = content || !cell.trimmed().isEmpty();
+            if (content)
+                ++plan.rowsWithoutId;
+            continue;
+        }
+        if (rowOfId.contains(id)) {
+            if (!duplicates.contains(id)) {
+                duplicates.insert(id);
+                plan.duplicateIds << id;
+            }
+            continue;
+        }
+        rowOfId.insert(id, r);
+        idsInOrder << id;
+    }
+
+    // The table's values of the columns the workbook has, by ID.
+    QString sql = QStringLiteral("SELECT rowid, ActivityID");
+    for (const auto& [sheetColumn, field] : captions.written)
+        sql += QStringLiteral(", ") + bracketed(field);
+    sql += QStringLiteral(" FROM P3Data");
+    struct TableRow {
+        qint64 rowId;
+        QVariantList values;
+        bool repeated = false;
+    };
+    QHash<QString, TableRow> table;
+    store::Statement select(db.handle(), sql);
+    const int valueCount = int(captions.written.size());
+    while (select.step()) {
+        sqlite3_stmt* s = select.get();
+        const QString id = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s, 1)),
+                                             sqlite3_column_bytes(s, 1)).trimmed();
+        if (!rowOfId.contains(id) || duplicates.contains(id))
+            continue;
+        auto it = table.find(id);
+        if (it != table.end()) {
+            it->repeated = true;
+            continue;
+        }
+        TableRow row{sqlite3_column_int64(s, 0), {}, false};
+        row.values.reserve(valueCount);
+        for (int k = 0; k < valueCount; ++k)
+            row.values << storedValue(s, 2 + k);
+        table.insert(id, std::move(row));
+    }
+
+    for (const QString& id : idsInOrder) {
+        if (duplicates.contains(id))
+            continue;
+        const auto it = table.constFind(id);
+        if (it == table.constEnd()) {
+            plan.unknownIds << id;
+            continue;
+        }
+        if (it->repeated) {
+            plan.repeatedInTable << id;
+            continue;
+        }
+        const QStringList& cells = sheet.rows.at(rowOfId.value(id));
+        bool rowChanges = false;
+        for (int k = 0; k < valueCount; ++k) {
+            const auto& [sheetColumn, field] = captions.written[size_t(k)];
+            const QString text = cells.value(sheetColumn);
+            if (unchanged(text, it->values.at(k)))
+                continue;
+            plan.changes.push_back({it->rowId, field, it->values.at(k), text});
+            if (field == store::kDescriptionColumn)
+                ++plan.descriptions;
+            else
+                ++plan.logLines;
+            rowChanges = true;
+        }
+        if (rowChanges) {
+            ++plan.activities;
+            if (hidden && hidden(it->rowId))
+                ++plan.hiddenByFilter;
+        }
+    }
+    return plan;
+}
+
+QStringList UpdatePlan::previewLines() const
+{
+    QStringList lines;
+    lines << QStringLiteral("Activities that will change: %1").arg(activities);
+    lines << QStringLiteral("Log lines that will change: %1").arg(logLines);
+    lines << QStringLiteral("Descriptions that will change: %1").arg(descriptions);
+    lines << QStringLiteral("Changed activities the grid's filter hides: %1").arg(hiddenByFilter);
+    lines << QStringLiteral("IDs the table does not have: %1").arg(unknownIds.size())
+                 + (unknownIds.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(listed(unknownIds)));
+    lines << QStringLiteral("Rows without an ID: %1").arg(rowsWithoutId);
+    lines << QStringLiteral("IDs on more than one row of the workbook, left alone: %1").arg(duplicateIds.size())
+                 + (duplicateIds.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(listed(duplicateIds)));
+    if (!repeatedInTable.isEmpty())
+        lines << QStringLiteral("IDs on more than one row of the table, left alone: %1 (%2)")
+                     .arg(repeatedInTable.size())
+                     .arg(listed(repeatedInTable));
+    lines << QStringLiteral("Columns not recognised, left alone: %1").arg(unrecognisedColumns.size())
+                 + (unrecognisedColumns.isEmpty() ? QString()
+                                                  : QStringLiteral(" (%1)").arg(listed(unrecognisedColumns)));
+    return lines;
+}
+
+int applyUpdate(store::Database& db, const UpdatePlan& plan)
+{
+    store::Transaction transaction(db);
+    sqlite3* handle = db.writableHandle();
+    std::map<int, std::unique_ptr<store::Statement>> statements;
+    int written = 0;
+    for (const CellChange& change : plan.changes) {
+        auto& statement = statements[change.column];
+        if (!statement)
+            statement = std::make_unique<store::Statement>(
+                handle, QStringLiteral("UPDATE P3Data SET %1 = ?1 WHERE rowid = ?2 AND %1 IS ?3")
+                            .arg(bracketed(change.column)));
+        sqlite3_stmt* s = statement->get();
+        statement->reset();
+        store::bindValue(s, 1, change.text.isEmpty() ? QVariant() : QVariant(change.text));
+        store::bindValue(s, 2, change.rowId);
+        store::bindValue(s, 3, change.stored);
+        while (statement->step()) {
+        }
+        if (sqlite3_changes(handle) != 1)
+            throw DatabaseError(QStringLiteral(
+                "The table changed after the workbook was read: nothing was changed. Read the workbook again."));
+        ++written;
+    }
+    transaction.commit();
+    return written;
+}
+
+} // namespace orvane::workbook

@@ -1,0 +1,128 @@
+// Undo of changes to many cells against a real pdb.mdb: what a recorded
+// statement changed goes back byte for byte, several steps back, cells
+// edited since are kept, and the history stays within its bounds.
+
+#include "common/Errors.h"
+#include "store/ActivityStore.h"
+#include "store/UndoHistory.h"
+#include "support/TempDatabase.h"
+
+#include <gtest/gtest.h>
+
+using namespace orvane;
+using orvane::testing::dumpTable;
+using orvane::testing::insertRow;
+using orvane::testing::readValue;
+
+namespace {
+
+class UndoHistoryTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        // Values of every storage class the columns hold, nulls among them.
+        for (int i = 0; i < 6; ++i)
+            insertRow({{"ActivityID", QStringLiteral("A%1").arg(i)},
+                       {"Description", i == 2 ? QVariant() : QVariant(QStringLiteral("desc ü %1").arg(i))},
+                       {"Log#1", QStringLiteral("one\r\n%1").arg(i)},
+                       {"Log#2", i % 2 ? QVariant() : QVariant(QStringLiteral("two %1").arg(i))},
+                       {"Log#99", QStringLiteral("last %1").arg(i)},
+                       {"TotalFloat", 1.25 * i},
+                       {"Flag", i % 2 == 1}});
+        store.ADOCon.open();
+        store.undo.setEnabled(true);
+    }
+
+    int run(const QString& statement, const QString& label = QStringLiteral("step"))
+    {
+        store::UndoRecording recording(store.undo, label);
+        const int changed = store.ADOCon.execute(statement);
+        recording.finish();
+        return changed;
+    }
+
+    orvane::testing::TempWorkDir dir;
+    store::ActivityStore store;
+};
+
+TEST_F(UndoHistoryTest, StepsGoBackByteForByteNewestFirst)
+{
+    const QStringList start = dumpTable();
+    run("UPDATE [P3Data] SET [Log#2] = [Log#1] WHERE [ActivityID] <> 'A3'", "copy");
+    const QStringList afterCopy = dumpTable();
+    run("UPDATE [P3Data] SET [Description] = [Log#99], [Log#1] = NULL, [Flag] = 1", "second");
+    ASSERT_EQ(store.undo.stepCount(), 2u);
+    EXPECT_EQ(store.undo.nextLabel(), "second");
+
+    store::UndoHistory::Result r = store.undo.undo();
+    EXPECT_EQ(r.label, "second");
+    EXPECT_EQ(r.kept, 0);
+    EXPECT_EQ(dumpTable(), afterCopy);
+    r = store.undo.undo();
+    EXPECT_EQ(r.label, "copy");
+    // Every row but A3, which the WHERE left out.
+    EXPECT_EQ(r.restored, 5);
+    EXPECT_EQ(dumpTable(), start);
+    EXPECT_FALSE(store.undo.canUndo());
+    EXPECT_EQ(store.undo.heldBytes(), 0u);
+    EXPECT_THROW(store.undo.undo(), OrvaneError);
+}
+
+TEST_F(UndoHistoryTest, CellsOnlyTheStatementChangedAreRecorded)
+{
+    // A statement that writes a value a cell already holds changes nothing there.
+    run("UPDATE [P3Data] SET [Log#99] = 'last 0'");
+    ASSERT_TRUE(store.undo.canUndo());
+    const store::UndoHistory::Result r = store.undo.undo();
+    EXPECT_EQ(r.restored + r.kept, 5);
+}
+
+TEST_F(UndoHistoryTest, ACellEditedSinceKeepsTheLaterEdit)
+{
+    const QStringList start = dumpTable();
+    run("UPDATE [P3Data] SET [Log#2] = 'bulk'");
+    store.ADOCon.execute("UPDATE [P3Data] SET [Log#2] = 'typed later' WHERE [ActivityID] = 'A4'");
+    const store::UndoHistory::Result r = store.undo.undo();
+    EXPECT_EQ(r.kept, 1);
+    EXPECT_EQ(r.restored, 5);
+    EXPECT_EQ(readValue("A4", "Log#2").toString(), "typed later");
+    EXPECT_EQ(readValue("A3", "Log#2"), QVariant());
+    EXPECT_EQ(readValue("A2", "Log#2").toString(), "two 2");
+}
+
+TEST_F(UndoHistoryTest, FailedOrUnrecordedChangesLeaveNoStep)
+{
+    {
+        store::UndoRecording recording(store.undo, "failed");
+        store.ADOCon.execute("UPDATE [P3Data] SET [Log#5] = 'x'");
+        // dropped without finish(): the change was rolled back by its owner
+    }
+    EXPECT_FALSE(store.undo.canUndo());
+    store.undo.setEnabled(false);
+    run("UPDATE [P3Data] SET [Log#5] = 'y'");
+    EXPECT_FALSE(store.undo.canUndo());
+    store.undo.setEnabled(true);
+    run("UPDATE [P3Data] SET [Log#5] = 'y'");   // changes nothing now
+    EXPECT_FALSE(store.undo.canUndo());
+}
+
+TEST_F(UndoHistoryTest, StaysWithinItsBounds)
+{
+    store.undo.setLimits(2, 1 << 20);
+    run("UPDATE [P3Data] SET [Log#10] = 'a'", "a");
+    run("UPDATE [P3Data] SET [Log#10] = 'b'", "b");
+    run("UPDATE [P3Data] SET [Log#10] = 'c'", "c");
+    EXPECT_EQ(store.undo.stepCount(), 2u);
+    store.undo.undo();
+    EXPECT_EQ(store.undo.nextLabel(), "b");
+
+    // A change larger than the bound cannot be kept: the history ends.
+    store.undo.setLimits(2, 2000);
+    store::UndoRecording recording(store.undo, "huge");
+    store.ADOCon.execute(QStringLiteral("UPDATE [P3Data] SET [Log#11] = '%1'").arg(QString(400, 'x')));
+    EXPECT_FALSE(recording.finish());
+    EXPECT_FALSE(store.undo.canUndo());
+    EXPECT_EQ(store.undo.heldBytes(), 0u);
+}
+
+} // namespace
