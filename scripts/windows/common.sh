@@ -5,6 +5,7 @@ ORVANE_WIN_CACHE="${ORVANE_WIN_CACHE:-/opt/orvane-cache}"
 QT_WIN_PREFIX="${QT_WIN_PREFIX:-$ORVANE_WIN_CACHE/qt6-mingw}"
 MINGW_TRIPLE=x86_64-w64-mingw32
 WIN_JOBS="${WIN_JOBS:-2}"
+WIN_DEPS_PREFIX="${WIN_DEPS_PREFIX:-$ORVANE_WIN_CACHE/deps-mingw}"
 
 log() { printf '[%(%H:%M:%S)T] %s\n' -1 "$*" >&2; }
 
