@@ -66,6 +66,8 @@ log "Orvane for Windows built in $(( $(date +%s) - start )) s"
 stage="$build/package/Orvane"
 rm -rf "$build/package"; mkdir -p "$stage"
 cp "$(built "$build" orvane.exe)" "$(built "$build" orvane-batch.exe)" "$stage/"
+guide=$(dirname "$(built "$build" orvane.exe)")/guide
+[ -f "$guide/index.html" ] && cp -r "$guide" "$stage/guide"
 cp "$ORVANE_ROOT/scripts/windows/README-Windows.txt" "$stage/README.txt"
 sed -i 's/$/\r/' "$stage/README.txt"
 rm -f "$build/orvane-windows.zip"
