@@ -16,7 +16,7 @@ run_tests=1
 [ "${1:-}" = "--no-test" ] && run_tests=0
 
 apt_install dpkg-dev tcl g++-mingw-w64-x86-64-posix libz-mingw-w64-dev cmake ninja-build qt6-base-dev qt6-base-dev-tools \
-    wine wine64 xvfb xauth imagemagick zip python3 python3-xlrd
+    wine wine64 xvfb xauth imagemagick zip python3 python3-xlrd python3-openpyxl libreoffice-calc-nogui xdotool
 ensure_deb_src
 
 start=$(date +%s)
