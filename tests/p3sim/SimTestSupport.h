@@ -4,7 +4,7 @@
 
 #include "p3link/P3Object.h"
 #include "p3sim/Server.h"
-#include "support/SampleProjects.h"
+#include "../support/SampleProjects.h"
 
 #include <QDir>
 #include <QTemporaryDir>
