@@ -15,13 +15,14 @@ set -euo pipefail
 run_tests=1
 [ "${1:-}" = "--no-test" ] && run_tests=0
 
-apt_install dpkg-dev tcl g++-mingw-w64-x86-64-posix cmake ninja-build qt6-base-dev qt6-base-dev-tools \
-    wine wine64 xvfb xauth imagemagick zip python3 python3-xlrd
+apt_install dpkg-dev tcl g++-mingw-w64-x86-64-posix libz-mingw-w64-dev cmake ninja-build qt6-base-dev qt6-base-dev-tools \
+    wine wine64 xvfb xauth imagemagick zip python3 python3-xlrd python3-openpyxl libreoffice-calc-nogui xdotool
 ensure_deb_src
 
 start=$(date +%s)
 nice -n 19 "$ORVANE_ROOT/scripts/windows/build-qt.sh"
 log "Qt ready after $(( $(date +%s) - start )) s"
+nice -n 19 "$ORVANE_ROOT/scripts/windows/build-deps.sh"
 
 # SQLite: the amalgamation generated from Debian's source package.
 sqlite_dir="$ORVANE_WIN_CACHE/sqlite3-amalgamation"
@@ -41,6 +42,11 @@ fetch_source googletest "$ORVANE_WIN_CACHE/src/googletest"
 gtest_src=$(find "$ORVANE_WIN_CACHE/src/googletest" -mindepth 1 -maxdepth 1 -type d -name 'googletest-*' | head -n1)
 
 build="$ORVANE_ROOT/build/windows"
+launcher=()
+if command -v ccache >/dev/null; then
+    export CCACHE_BASEDIR="$ORVANE_ROOT" CCACHE_NOHASHDIR=1
+    launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+fi
 "$QT_WIN_PREFIX/bin/qt-cmake" -S "$ORVANE_ROOT" -B "$build" -G Ninja \
     -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_SYSTEM_NAME=Windows \
@@ -49,7 +55,9 @@ build="$ORVANE_ROOT/build/windows"
     -DCMAKE_RC_COMPILER=$MINGW_TRIPLE-windres \
     -DORVANE_BUILD_TESTS=ON \
     -DORVANE_SQLITE_SOURCE="$sqlite_dir" \
-    -DORVANE_GTEST_SOURCE="$gtest_src" >&2
+    -DORVANE_WIN_DEPS="$WIN_DEPS_PREFIX" \
+    -DORVANE_STATIC_ZLIB=/usr/$MINGW_TRIPLE/lib/libz.a \
+    -DORVANE_GTEST_SOURCE="$gtest_src" "${launcher[@]}" >&2
 start=$(date +%s)
 nice -n 10 cmake --build "$build" --parallel "$WIN_JOBS" >&2
 log "Orvane for Windows built in $(( $(date +%s) - start )) s"
@@ -57,7 +65,9 @@ log "Orvane for Windows built in $(( $(date +%s) - start )) s"
 # The zip a planner unpacks beside P3.
 stage="$build/package/Orvane"
 rm -rf "$build/package"; mkdir -p "$stage"
-cp "$build/src/shell/orvane.exe" "$build/tools/orvane-batch.exe" "$stage/"
+cp "$(built "$build" orvane.exe)" "$(built "$build" orvane-batch.exe)" "$stage/"
+guide=$(dirname "$(built "$build" orvane.exe)")/guide
+[ -f "$guide/index.html" ] && cp -r "$guide" "$stage/guide"
 cp "$ORVANE_ROOT/scripts/windows/README-Windows.txt" "$stage/README.txt"
 sed -i 's/$/\r/' "$stage/README.txt"
 rm -f "$build/orvane-windows.zip"

@@ -20,9 +20,8 @@ src=$(find "$src_root" -mindepth 1 -maxdepth 1 -type d -name 'qt6-base-*' | head
 
 build="$ORVANE_WIN_CACHE/build/qt6-base"
 rm -rf "$QT_WIN_PREFIX"
-# A build that was stopped part-way goes on where it stopped.
-if [ ! -f "$build/build.ninja" ]; then
-rm -rf "$build"
+# A build that was stopped part-way goes on where it stopped: configuring an
+# existing build folder again only rebuilds what the options change.
 mkdir -p "$build"
 
 # Host side: Debian's own Qt tools (moc, uic, rcc) of the same version.
@@ -44,6 +43,7 @@ cmake -S "$src" -B "$build" -G Ninja \
     -DBUILD_SHARED_LIBS=OFF \
     -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF \
     -DFEATURE_tabletevent=OFF \
+    -DFEATURE_dynamicgl=OFF \
     -DFEATURE_icu=OFF \
     -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF \
     -DFEATURE_system_harfbuzz=OFF -DFEATURE_system_freetype=OFF \
@@ -53,7 +53,6 @@ cmake -S "$src" -B "$build" -G Ninja \
     -DFEATURE_printsupport=OFF \
     -DFEATURE_static_runtime=ON \
     >&2
-fi
 
 nice -n 19 cmake --build "$build" --parallel "$WIN_JOBS" >&2
 cmake --install "$build" >&2

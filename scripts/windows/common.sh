@@ -5,6 +5,7 @@ ORVANE_WIN_CACHE="${ORVANE_WIN_CACHE:-/opt/orvane-cache}"
 QT_WIN_PREFIX="${QT_WIN_PREFIX:-$ORVANE_WIN_CACHE/qt6-mingw}"
 MINGW_TRIPLE=x86_64-w64-mingw32
 WIN_JOBS="${WIN_JOBS:-2}"
+WIN_DEPS_PREFIX="${WIN_DEPS_PREFIX:-$ORVANE_WIN_CACHE/deps-mingw}"
 
 log() { printf '[%(%H:%M:%S)T] %s\n' -1 "$*" >&2; }
 
@@ -49,4 +50,10 @@ fetch_source() {
     rm -rf "$dir"; mkdir -p "$dir"
     (cd "$dir" && apt-get source "$pkg") >&2
     touch "$dir/.unpacked"
+}
+
+# A program or library of a build folder (Qt's project setup puts them at
+# its top on Windows).
+built() {
+    find "$1" -maxdepth 3 -name "$2" -not -path '*/CMakeFiles/*' | head -n1
 }

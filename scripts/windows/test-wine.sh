@@ -43,11 +43,11 @@ sleep 1
 # The export cases that hand the workbook to Linux readers (Python, LibreOffice)
 # cannot start them from a Windows process; the workbook written under Wine is
 # read back by xlrd in step 2 instead.
-export_filter='-CompoundDocument.OlefileReadsTheStream:GridExport.HeaderRowsBackgroundsAndLines:GridExport.TwoHeaderRowsPerRecord:GridExport.TextsKeepEveryCharacter:GridExport.WhatDoesNotFitIsReported:GridExport.EmptyViewsAndErrors:GridExport.ActivityGridAsShownReadByXlrdAndLibreOffice:XlsWriter.TextRouting:XlsWriter.SharedStringsSplitIntoContinueRecords:XlsWriter.MergedCellsInRecordsOf1024:XlsWriter.PaletteAllocationOrder:XlsWriter.DateTimeAndCurrencyFormats:XlsWriter.UnicodeSheetName'
+export_filter='-CompoundDocument.OlefileReadsTheStream:GridExport.HeaderRowsBackgroundsAndLines:GridExport.TwoHeaderRowsPerRecord:GridExport.TextsKeepEveryCharacter:GridExport.WhatDoesNotFitIsReported:GridExport.EmptyViewsAndErrors:GridExport.ActivityGridAsShownReadByXlrdAndLibreOffice:XlsWriter.TextRouting:XlsWriter.SharedStringsSplitIntoContinueRecords:XlsWriter.MergedCellsInRecordsOf1024:XlsWriter.PaletteAllocationOrder:XlsWriter.DateTimeAndCurrencyFormats:XlsWriter.UnicodeSheetName:GridExport.LongTextsAreCutAndReported:GridExport.ActivityGridAsShownReadByEveryReader:XlsWriter.SharedStringHeaderTravelsWithItsCharacters:XlsWriter.LongTextsAreCutAndCounted:XlsWriter.FileFillsItsLastSector'
 start=$(date +%s)
-for t in store_tests export_tests grid_model_tests logedit_filter_tests logedit_grid_filter_tests \
+for t in store_tests export_tests workbook_tests grid_model_tests logedit_filter_tests logedit_grid_filter_tests \
          logedit_bulk_tests p3sim_tests p3link_signin_tests p3link_operation_tests p3link_com_tests; do
-    exe=$(find "$build/tests" -name "$t.exe" | head -n1)
+    exe=$(built "$build" "$t.exe")
     if [ -z "$exe" ]; then fail "$t.exe not built"; continue; fi
     t0=$(date +%s)
     args=()
@@ -62,13 +62,13 @@ log "Windows test programs: $(( $(date +%s) - start )) s"
 
 # ------------------------------------------------- 2. round trip through COM
 start=$(date +%s)
-batch_exe="$build/tools/orvane-batch.exe"
+batch_exe=$(built "$build" orvane-batch.exe)
 linux_batch="$ORVANE_ROOT/build/test/tools/orvane-batch"
-if [ ! -x "$linux_batch" ]; then
+# The Linux side is brought up to date from the same sources.
+[ -f "$ORVANE_ROOT/build/test/CMakeCache.txt" ] ||
     cmake -S "$ORVANE_ROOT" -B "$ORVANE_ROOT/build/test" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVANE_BUILD_TESTS=ON >/dev/null
-    cmake --build "$ORVANE_ROOT/build/test" --parallel "$WIN_JOBS" --target orvane-batch >/dev/null
-fi
-dll=$(find "$build/p3sim" -name 'p3sim-com.dll' | head -n1)
+cmake --build "$ORVANE_ROOT/build/test" --parallel "$WIN_JOBS" --target orvane-batch >/dev/null
+dll=$(built "$build" p3sim-com.dll)
 $wine regsvr32 /s "$(winpath "$dll")" || fail "regsvr32 of the COM server"
 
 # The same script on both sides: Windows through COM, Linux on the simulator.
@@ -92,22 +92,63 @@ round_trip() {  # SIDE DIR RUNNER...
         "$@" export grid.xls
     ) > "$dir/run.log" 2>&1
 }
-round_trip windows "$out/com-run" $wine "$batch_exe" || { fail "round trip through COM"; cat "$out/com-run/run.log" >&2; }
+round_trip windows "$out/windows-run" $wine "$batch_exe" || { fail "round trip through COM"; cat "$out/windows-run/run.log" >&2; }
 round_trip linux "$out/linux-run" "$linux_batch" || { fail "round trip on Linux"; cat "$out/linux-run/run.log" >&2; }
 for f in projects.txt import.txt save.txt grid.xls; do
-    if tr -d '\r' < "$out/com-run/$f" | cmp -s - <(tr -d '\r' < "$out/linux-run/$f"); then :; else fail "$f differs"; fi
+    if tr -d '\r' < "$out/windows-run/$f" | cmp -s - <(tr -d '\r' < "$out/linux-run/$f"); then :; else fail "$f differs"; fi
 done
-cmp -s "$out/com-run/grid.xls" "$out/linux-run/grid.xls" || fail "the workbooks are not byte-identical"
-diff -r "$out/com-run/projects" "$out/linux-run/projects" >/dev/null || fail "the P3 files after the save differ"
-/usr/bin/python3 - "$out/com-run/grid.xls" <<'PY' || fail "the workbook from Windows does not read back"
+cmp -s "$out/windows-run/grid.xls" "$out/linux-run/grid.xls" || fail "the workbooks are not byte-identical"
+diff -r "$out/windows-run/projects" "$out/linux-run/projects" >/dev/null || fail "the P3 files after the save differ"
+/usr/bin/python3 - "$out/windows-run/grid.xls" <<'PY' || fail "the workbook from Windows does not read back"
 import sys, xlrd
 sheet = xlrd.open_workbook(sys.argv[1]).sheet_by_index(0)
 assert sheet.nrows > 300, sheet.nrows
 PY
 log "round trip through COM: $(( $(date +%s) - start )) s"
 
+# ------------------------------------- 2b. logs back from re-saved workbooks
+# LibreOffice re-saves the exported sheet as .xlsx, openpyxl edits two cells,
+# LibreOffice turns the edited file into .xls: both are read back on both
+# sides (libzip and freexl as built for Windows), with the same outcome.
+start=$(date +%s)
+books="$out/books"; mkdir -p "$books"
+(
+    cd "$books" &&
+    soffice --headless --convert-to xlsx --outdir . "$out/linux-run/grid.xls" >/dev/null 2>&1 &&
+    /usr/bin/python3 - grid.xlsx edited.xlsx <<'PY' &&
+import sys, openpyxl
+book = openpyxl.load_workbook(sys.argv[1])
+sheet = book.active
+captions = {c.value: c.column for row in sheet.iter_rows(max_row=5) for c in row if c.value}
+header = next(r for r in range(1, 6) if sheet.cell(r, captions["ActivityID"]).value == "ActivityID")
+sheet.cell(header + 2, captions["Log#1"]).value = "Crane booked for Monday (é, ü, ŝ)"
+sheet.cell(header + 5, captions["Log#3"]).value = "Checked on site"
+book.save(sys.argv[2])
+PY
+    soffice --headless --convert-to xls --outdir . edited.xlsx >/dev/null 2>&1
+) || fail "making the edited workbooks"
+update_from() {  # SIDE RUNNER...
+    local side=$1; shift
+    local dir="$out/$side-run" file
+    for file in edited.xlsx edited.xls; do
+        cp "$books/$file" "$dir/"
+        (cd "$dir" && LC_ALL=en_US.UTF-8 "$@" update-from "$file" --dry-run) > "$dir/$file.preview" 2>&1 ||
+            fail "$side: update-from $file --dry-run"
+    done
+    (cd "$dir" && LC_ALL=en_US.UTF-8 "$@" update-from edited.xlsx && LC_ALL=en_US.UTF-8 "$@" export updated.xls) \
+        > "$dir/update.log" 2>&1 || fail "$side: update-from edited.xlsx"
+}
+update_from windows $wine "$batch_exe"
+update_from linux "$linux_batch"
+for f in edited.xlsx.preview edited.xls.preview; do
+    tr -d '\r' < "$out/windows-run/$f" | cmp -s - <(tr -d '\r' < "$out/linux-run/$f") || fail "$f differs"
+done
+grep -q "^Log lines that will change: 2$" "$out/linux-run/edited.xlsx.preview" || fail "the preview does not count the 2 edited logs: $(cat "$out/linux-run/edited.xlsx.preview")"
+cmp -s "$out/windows-run/updated.xls" "$out/linux-run/updated.xls" || fail "the workbooks after update-from differ"
+log "logs back from workbooks: $(( $(date +%s) - start )) s"
+
 # ----------------------------------------------------- 3. faults through COM
-dir="$out/com-run"
+dir="$out/windows-run"
 p3path=$(winpath "$dir/projects")
 set +e
 (cd "$dir" && P3SIM_FAULTS="fail:Activity.Description:5:The project file is locked by another user" \
@@ -128,12 +169,19 @@ grep -q "^P3 cannot be reached: ." "$out/unregistered.err" || fail "unregistered
 $wine regsvr32 /s "$(winpath "$dll")"
 
 # -------------------------------------------- 4. the window and the registry
-orvane_exe="$build/src/shell/orvane.exe"
+orvane_exe=$(built "$build" orvane.exe)
 key='HKCU\Software\Marbolt\Orvane'
 run_window() {  # SHOT: runs orvane.exe in the imported folder, shoots, closes it
     (cd "$dir" && DISPLAY=$xvfb_display exec $wine "$orvane_exe" >"$out/orvane.log" 2>&1) &
     local pid=$!
-    sleep "${ORVANE_WINDOW_WAIT:-15}"
+    # The main window is waited for (Wine starts slowly on a busy machine),
+    # then given a moment to paint.
+    local waited=0
+    until DISPLAY=$xvfb_display xdotool search --name '^Orvane' >/dev/null 2>&1; do
+        if [ $waited -ge 180 ] || ! kill -0 $pid 2>/dev/null; then fail "no main window after $waited s"; break; fi
+        sleep 2; waited=$((waited + 2))
+    done
+    sleep 5
     if [ -n "${1:-}" ]; then DISPLAY=$xvfb_display import -window root "$1"; fi
     # taskkill without /f asks the window to close, so its close handler runs.
     $wine taskkill /im orvane.exe >/dev/null 2>&1 || true

@@ -211,9 +211,10 @@ TEST_F(BulkCommandsTest, CopiedDatesAndNumbersReadAsTheGridShowsThem)
             if (start.isValid()) {
                 EXPECT_TRUE(copied.startsWith(shown(7))) << copied.toStdString();
                 EXPECT_TRUE(copied.contains(QString::number(start.date().year()))) << copied.toStdString();
-                if (start.time() != QTime(0, 0))
+                if (start.time() != QTime(0, 0)) {
                     EXPECT_TRUE(copied.endsWith(locale.toString(start.time(), QLocale::ShortFormat)))
                         << copied.toStdString();
+                }
             }
             EXPECT_EQ(st->taActivities.value(row, store::logColumn(11)).toString(), shown(2));
             EXPECT_EQ(st->taActivities.value(row, store::logColumn(12)).toString(), shown(6));

@@ -9,6 +9,7 @@
 #include "p3link/com/ComVariant.h"
 #include "p3sim/Server.h"
 #include "support/ErrorOf.h"
+#include "support/SampleProjects.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -136,6 +137,10 @@ class ComSession : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
+        // The samples' users list, for both copies of the simulator (this
+        // program's and the server's), which read it when first used.
+        qputenv("P3SIM_USERS",
+                QDir::toNativeSeparators(orvane::testing::kSampleProjects + QStringLiteral("/p3users.json")).toLocal8Bit());
         const QString dll = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("p3sim-com.dll"));
         HMODULE module = LoadLibraryW(reinterpret_cast<const wchar_t*>(QDir::toNativeSeparators(dll).utf16()));
         ASSERT_NE(module, nullptr) << dll.toStdString();
@@ -148,9 +153,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(projects.isValid());
-        const QDir samples(QStringLiteral(ORVANE_SAMPLES_DIR "/projects"));
-        for (const QString& name : samples.entryList(QDir::Files))
-            ASSERT_TRUE(QFile::copy(samples.filePath(name), QDir(projects.path()).filePath(name)));
+        ASSERT_TRUE(orvane::testing::copyFolder(orvane::testing::kSampleProjects, projects.path()));
     }
 
     // A signed-in session of either backend on the copied projects.
@@ -238,6 +241,7 @@ TEST_F(ComSession, ServerErrorsArriveWithTheServersText)
     const P3Object session(com::createObject(kP3SessionProgId));
     const P3Object reference(p3sim::createSession());
     const auto failingCalls = std::vector<std::function<void(const P3Object&)>>{
+        [](const P3Object& s) { s.get(m::ProjectAbstracts); },   // nobody signed in
         [](const P3Object& s) { s.call(m::Login, "PLANNER", "WRONG", false); },
         [](const P3Object& s) { s.invoke(Member{QStringLiteral("NoSuchMember")}); },
         [](const P3Object& s) { s.call(m::OpenProject, "NOPE"); },

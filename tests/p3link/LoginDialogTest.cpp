@@ -1,7 +1,7 @@
 // TLoginDlg on the offscreen platform: its layout, its keys, and a sign-in
 // driven through the real dialog against the simulated P3 server.
 
-#include "../p3sim/SimTestSupport.h"   // copyFolder only
+#include "support/SampleProjects.h"
 
 #include "p3link/LoginDialog.h"
 #include "p3sim/Server.h"
@@ -46,7 +46,7 @@ void LoginDialogTest::init()
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
     const QString projects = m_dir->filePath(QStringLiteral("projects"));
-    QVERIFY(orvane::testing::copyFolder(QStringLiteral(ORVANE_SAMPLES_DIR "/projects"), projects));
+    QVERIFY(orvane::testing::copyFolder(orvane::testing::kSampleProjects, projects));
     p3sim::control().reset();
     p3sim::control().settings = p3sim::Settings{};
     p3sim::control().settings.projectsFolder = projects;

@@ -15,6 +15,7 @@
 #include "shell/TAboutForm.h"
 #include "shell/TMainForm.h"
 #include "store/ActivityLayout.h"
+#include "support/SampleProjects.h"
 #include "support/TempDatabase.h"
 
 #include "grid/ActivityGrid.h"
@@ -41,15 +42,6 @@ using orvane::shell::Command;
 namespace m = orvane::p3link::member;
 
 namespace {
-
-bool copyFolder(const QString& from, const QString& to)
-{
-    QDir().mkpath(to);
-    for (const QString& name : QDir(from).entryList(QDir::Files))
-        if (!QFile::copy(QDir(from).filePath(name), QDir(to).filePath(name)))
-            return false;
-    return true;
-}
 
 // Runs `step` on the next modal dialog of the class `className` (any
 // class when null) that opens.
@@ -124,7 +116,7 @@ private slots:
     {
         m_boxes.clear();
         m_projects = m_temp.filePath(QStringLiteral("projects%1").arg(QDateTime::currentMSecsSinceEpoch()));
-        QVERIFY(copyFolder(QStringLiteral(ORVANE_SAMPLES_DIR "/projects"), m_projects));
+        QVERIFY(orvane::testing::copyFolder(orvane::testing::kSampleProjects, m_projects));
         p3sim::control().reset();
         p3sim::control().settings = p3sim::Settings{};
         p3sim::control().settings.projectsFolder = m_projects;
@@ -199,7 +191,7 @@ private slots:
         Session = P3Object(p3sim::createSession());
         TP3OpenDlg picker;
         const QString second = m_temp.filePath("second");
-        QVERIFY(copyFolder(m_projects, second));
+        QVERIFY(orvane::testing::copyFolder(m_projects, second));
         picker.moveTreeTo(second);
         QCOMPARE(picker.projectRowCount(), 6);
 

@@ -4,26 +4,14 @@
 
 #include "p3link/P3Object.h"
 #include "p3sim/Server.h"
+#include "../support/SampleProjects.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 namespace orvane::testing {
-
-inline bool copyFolder(const QString& from, const QString& to)
-{
-    QDir().mkpath(to);
-    const QDir source(from);
-    for (const QString& name : source.entryList(QDir::Files)) {
-        if (!QFile::copy(source.filePath(name), QDir(to).filePath(name)))
-            return false;
-        QFile(QDir(to).filePath(name)).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
-    }
-    return true;
-}
 
 // Each test gets its own copy of samples/projects as the server's projects
 // folder, the call log on, and no faults or settings from the environment.
@@ -33,7 +21,7 @@ protected:
     {
         ASSERT_TRUE(tempDir.isValid());
         projects = tempDir.filePath(QStringLiteral("projects"));
-        ASSERT_TRUE(copyFolder(QStringLiteral(ORVANE_SAMPLES_DIR "/projects"), projects));
+        ASSERT_TRUE(copyFolder(kSampleProjects, projects));
         p3sim::Control& c = p3sim::control();
         c.reset();
         c.settings = p3sim::Settings{};

@@ -1,0 +1,1 @@
+/* freexl includes it on Windows but uses nothing from it. */
