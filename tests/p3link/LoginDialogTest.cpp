@@ -1,7 +1,7 @@
 // TLoginDlg on the offscreen platform: its layout, its keys, and a sign-in
 // driven through the real dialog against the simulated P3 server.
 
-#include "support/SampleProjects.h"
+#include "../support/SampleProjects.h"
 
 #include "p3link/LoginDialog.h"
 #include "p3sim/Server.h"
