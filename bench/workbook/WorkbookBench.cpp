@@ -92,7 +92,7 @@ int benchUpdate(const QString& dir, const QString& file)
     db.execute(QStringLiteral("UPDATE [P3Data] SET [Log#1] = NULL"));
     QElapsedTimer timer;
     timer.start();
-    const workbook::SheetRows sheet = workbook::readFirstSheet(file);
+    const workbook::SheetRows sheet = workbook::readSheetForUpdate(file);
     const qint64 read = timer.elapsed();
     const workbook::UpdatePlan plan = workbook::planUpdate(sheet, db);
     const qint64 planned = timer.elapsed();

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 
+#include <algorithm>
 #include <cmath>
 
 namespace orvane::workbook {
@@ -33,11 +34,14 @@ void putCell(SheetRows& sheet, int row, int column, const QString& text)
 {
     if (row < 0 || column < 0)
         return;
-    if (sheet.rows.size() <= row)
+    if (sheet.rows.size() <= row) {
+        if (sheet.rows.capacity() <= row)
+            sheet.rows.reserve(std::max<qsizetype>(row + 1, sheet.rows.capacity() * 2));
         sheet.rows.resize(row + 1);
+    }
     QStringList& cells = sheet.rows[row];
-    while (cells.size() <= column)
-        cells.append(QString());
+    if (cells.size() <= column)
+        cells.resize(column + 1);
     cells[column] = text;
 }
 

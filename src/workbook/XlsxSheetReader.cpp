@@ -213,6 +213,8 @@ void scanPart(const ZipArchive& zip, const QString& fileName, const QString& par
     }
 }
 
+int wholeNumber(std::string_view text, bool* ok = nullptr);
+
 QStringList readSharedStrings(const ZipArchive& zip, const QString& fileName)
 {
     QStringList strings;
@@ -224,8 +226,13 @@ QStringList readSharedStrings(const ZipArchive& zip, const QString& fileName)
             const XmlScanner::Token token = xml.next();
             if (token == XmlScanner::Token::EndDocument)
                 break;
-            if (token == XmlScanner::Token::StartElement && xml.name() == "si")
+            if (token != XmlScanner::Token::StartElement)
+                continue;
+            if (xml.name() == "si")
                 strings.append(stringItem(xml));
+            else if (xml.name() == "sst")
+                // A count too large to be true only costs a little memory.
+                strings.reserve(std::min(wholeNumber(xml.attribute("uniqueCount")), 1 << 22));
         }
     });
     return strings;
@@ -313,7 +320,7 @@ int columnOfReference(std::string_view ref)
 }
 
 // A whole number as QString::toInt reads it (0 when it is none).
-int wholeNumber(std::string_view text, bool* ok = nullptr)
+int wholeNumber(std::string_view text, bool* ok)
 {
     int value = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -456,7 +463,13 @@ void readSheet(XmlScanner& xml, const SheetContext& context, SheetBuilder& sheet
         }
         if (xml.name() != "c")
             continue;
-        const int refColumn = columnOfReference(xml.attribute("r"));
+        // Entities in these attributes are unheard of, but read right all the same.
+        std::string_view ref;
+        std::string decoded[3];
+        xml.rawAttributes({{"r", &ref}});
+        if (ref.find('&') != std::string_view::npos)
+            ref = decoded[0] = xml.attribute("r");
+        const int refColumn = columnOfReference(ref);
         const int column = refColumn >= 0 ? refColumn : nextColumn;
         if (column >= kMaxColumns)
             fail(context.fileName, QStringLiteral("a cell lies past the last column of a worksheet"));
@@ -469,8 +482,13 @@ void readSheet(XmlScanner& xml, const SheetContext& context, SheetBuilder& sheet
             xml.skipElement();
             continue;
         }
-        cell.type = xml.attribute("t");
-        const std::string style = xml.attribute("s");
+        std::string_view type, style;
+        xml.rawAttributes({{"t", &type}, {"s", &style}});
+        if (type.find('&') != std::string_view::npos)
+            type = decoded[1] = xml.attribute("t");
+        if (style.find('&') != std::string_view::npos)
+            style = decoded[2] = xml.attribute("s");
+        cell.type.assign(type);
         cell.style = style.empty() ? 0 : wholeNumber(style);
         cell.value.clear();
         cell.haveValue = false;

@@ -326,6 +326,20 @@ std::string XmlScanner::attribute(std::string_view qualifiedName, bool* found) c
     return value;
 }
 
+void XmlScanner::rawAttributes(std::initializer_list<std::pair<std::string_view, std::string_view*>> wanted) const
+{
+    for (const auto& [name, value] : wanted)
+        *value = {};
+    const bool wellFormed = forEachAttribute(m_tag, [&](std::string_view name, std::string_view raw) {
+        for (const auto& [wantedName, value] : wanted)
+            if (name == wantedName)
+                *value = raw;
+        return false;
+    });
+    if (!wellFormed)
+        fail("an attribute is malformed");
+}
+
 bool XmlScanner::attributeByLocalName(std::string_view localName, std::string& value) const
 {
     std::string qualified;

@@ -14,6 +14,8 @@
 #include <QString>
 
 #include <functional>
+#include <initializer_list>
+#include <utility>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,6 +46,11 @@ public:
     // Of the current start element: the value of the attribute with this
     // qualified name, entities replaced; `found` tells whether it is there.
     std::string attribute(std::string_view qualifiedName, bool* found = nullptr) const;
+    // Of the current start element: the values of the attributes with
+    // these qualified names, as they stand in the tag (entities not
+    // replaced), valid until next(); empty for those missing. One pass over
+    // the tag, nothing allocated.
+    void rawAttributes(std::initializer_list<std::pair<std::string_view, std::string_view*>> wanted) const;
     // Whether the current start element has an attribute with this local
     // name; its value into `value`.
     bool attributeByLocalName(std::string_view localName, std::string& value) const;
