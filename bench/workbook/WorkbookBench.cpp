@@ -52,6 +52,13 @@ void fill(const QString& dir, int rows)
         }
         insert.step();
     }
+    // Dates, numbers and codes, as an imported project has them: the export
+    // shows them, and a reader must pass over them.
+    db.executeRaw(QStringLiteral(
+        "UPDATE P3Data SET OriginalDuration = rowid % 40, RemainingDuration = rowid % 17, "
+        "PercentComplete = (rowid % 1000) / 10.0, CalendarID = '1', ActivityCode1 = 'C' || (rowid % 9), "
+        "EarlyStart = strftime('%Y-%m-%dT%H:%M:%S', '2026-01-05 08:00:00', '+' || (rowid % 700) || ' days'), "
+        "EarlyFinish = strftime('%Y-%m-%dT00:00:00', '2026-01-15', '+' || (rowid % 700) || ' days')"));
     transaction.commit();
 }
 
