@@ -63,6 +63,9 @@ void SheetBuilder::other(int row, const QString& text)
 {
     if (row < 0 || text.trimmed().isEmpty())
         return;
+    // The row counts among the sheet's rows even when it holds nothing read.
+    if (m_sheet.rows.size() <= row)
+        m_sheet.rows.resize(row + 1);
     if (m_sheet.otherContent.size() <= std::size_t(row))
         m_sheet.otherContent.resize(std::size_t(row) + 1);
     m_sheet.otherContent[std::size_t(row)] = true;

@@ -14,10 +14,13 @@
 #include <QDir>
 #include <QFile>
 #include <QHash>
+#include <QStringDecoder>
 #include <QXmlStreamReader>
 #include <zip.h>
 
 #include <charconv>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -90,13 +93,30 @@ public:
         ~Stream() { zip_fclose(m_file); }
         Stream(const Stream&) = delete;
         Stream& operator=(const Stream&) = delete;
+        // The first bytes, which source() then gives again.
+        QByteArray peek(qsizetype size)
+        {
+            m_pending.resize(size);
+            const zip_int64_t got = zip_fread(m_file, m_pending.data(), zip_uint64_t(size));
+            m_pending.resize(got < 0 ? 0 : qsizetype(got));
+            return m_pending;
+        }
         XmlScanner::Source source()
         {
-            return [this](char* into, long long size) { return (long long)zip_fread(m_file, into, zip_uint64_t(size)); };
+            return [this](char* into, long long size) -> long long {
+                if (!m_pending.isEmpty()) {
+                    const qsizetype n = std::min<qsizetype>(qsizetype(size), m_pending.size());
+                    std::memcpy(into, m_pending.constData(), size_t(n));
+                    m_pending.remove(0, n);
+                    return n;
+                }
+                return (long long)zip_fread(m_file, into, zip_uint64_t(size));
+            };
         }
 
     private:
         zip_file_t* m_file = nullptr;
+        QByteArray m_pending;
     };
 
 private:
@@ -200,13 +220,36 @@ QString stringItem(XmlScanner& xml)
     return text;
 }
 
+// A part in UTF-16 (allowed, never seen from spreadsheet programs) is read
+// whole and handed to the scanner as UTF-8; a UTF-8 part is streamed.
+XmlScanner::Source utf8Source(const ZipArchive& zip, const QString& part, ZipArchive::Stream& stream)
+{
+    const QByteArray head = stream.peek(2);
+    const bool utf16 = head.size() == 2 && (head == "\xFF\xFE" || head == "\xFE\xFF" || head.at(0) == '\0'
+                                            || head.at(1) == '\0');
+    if (!utf16)
+        return stream.source();
+    const QByteArray bytes = zip.read(part);
+    QStringDecoder decode(head == "\xFE\xFF" || head.at(0) == '\0' ? QStringConverter::Utf16BE
+                                                                  : QStringConverter::Utf16LE,
+                          QStringDecoder::Flag::Stateless);
+    auto utf8 = std::make_shared<QByteArray>(QString(decode(bytes)).toUtf8());
+    auto at = std::make_shared<qsizetype>(0);
+    return [utf8, at](char* into, long long size) {
+        const long long n = std::min<long long>(size, utf8->size() - *at);
+        std::memcpy(into, utf8->constData() + *at, size_t(n));
+        *at += n;
+        return n;
+    };
+}
+
 // Runs a scan of a part, turning its XML faults into FormatError.
 template <typename Scan>
 void scanPart(const ZipArchive& zip, const QString& fileName, const QString& part, Scan scan)
 {
     ZipArchive::Stream stream(zip, part);
     try {
-        XmlScanner xml(stream.source());
+        XmlScanner xml(utf8Source(zip, part, stream));
         scan(xml);
     } catch (const XmlScanner::Malformed& e) {
         fail(fileName, QStringLiteral("%1: %2").arg(part, e.why));

@@ -158,6 +158,14 @@ TEST_F(XlsxReaderTest, ReadsEveryKindOfCell)
     writeXlsx(file("prefixed.xlsx"), prefixed);
     EXPECT_EQ(cellsOf(workbook::readFirstSheet(file("prefixed.xlsx"))),
               (Cells{{{0, 1}, "plain"}, {{1, 0}, "p"}}));
+
+    // A part in UTF-16, as XML allows.
+    const QString utf16Sheet = QString::fromStdString(
+        sheetXml("<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>sixteen \xC3\xA9</t></is></c></row>"));
+    std::string bytes("\xFF\xFE");
+    bytes.append(reinterpret_cast<const char*>(utf16Sheet.utf16()), std::size_t(utf16Sheet.size()) * 2);
+    writeXlsx(file("utf16.xlsx"), bytes);
+    EXPECT_EQ(cellsOf(workbook::readFirstSheet(file("utf16.xlsx"))), (Cells{{{0, 0}, QString::fromUtf8("sixteen \xC3\xA9")}}));
 }
 
 TEST_F(XlsxReaderTest, PartsLargerThanOneReadComeWhole)
@@ -273,13 +281,14 @@ TEST_F(ReadForUpdateTest, PlansExactlyWhatReadingEveryCellPlans)
         // back to reading every cell.
         {"rows out of order", captions + data + "<row r=\"2\">" + inlineCell("A2", "ActivityID") + inlineCell("C2", "Log#2")
                                   + "</row>"},
+        {"the last row holding only what is not read", title + captions + data + "<row r=\"12\"><c r=\"B12\"><v>1</v></c></row>"},
     };
     for (const Case& c : cases) {
         writeXlsx(file("update.xlsx"), sheetXml(c.rows));
         const workbook::UpdatePlan all = workbook::planUpdate(workbook::readFirstSheet(file("update.xlsx")), db);
         const SheetRows chosen = workbook::readSheetForUpdate(file("update.xlsx"));
         const workbook::UpdatePlan plan = workbook::planUpdate(chosen, db);
-        EXPECT_EQ(plan.previewLines(), all.previewLines()) << c.name;
+        EXPECT_EQ(plan.previewLines().join("\n").toStdString(), all.previewLines().join("\n").toStdString()) << c.name;
         ASSERT_EQ(plan.changes.size(), all.changes.size()) << c.name;
         for (std::size_t i = 0; i < plan.changes.size(); ++i)
             EXPECT_EQ(std::tie(plan.changes[i].rowId, plan.changes[i].column, plan.changes[i].text),
