@@ -40,8 +40,12 @@ void putCell(SheetRows& sheet, int row, int column, const QString& text)
         sheet.rows.resize(row + 1);
     }
     QStringList& cells = sheet.rows[row];
-    if (cells.size() <= column)
+    if (cells.size() <= column) {
+        // Rows tend to be as wide as the one above: grow once, not per cell.
+        if (cells.capacity() <= column && row > 0)
+            cells.reserve(std::max(column + 1, int(sheet.rows.at(row - 1).size())));
         cells.resize(column + 1);
+    }
     cells[column] = text;
 }
 
