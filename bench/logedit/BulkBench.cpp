@@ -1,6 +1,7 @@
 // Bulk log copy commands over a large table: each command's statement plus
 // the re-read until the first rows show, as the window runs it, with the row
-// filter off and on. Reports wall-clock and process CPU time per command.
+// filter off and on, without and with recording for undo. Reports wall-clock
+// (median, min, max) and process CPU time per command.
 //
 // Usage: bench_logedit_bulk [ROWS] [REPEATS]   (runs in a temporary folder)
 // Target: each command under 1 second at 100,000 rows.
@@ -55,6 +56,7 @@ void fillTable(store::Database& db, int rows)
 struct Command {
     const char* name;
     QString statement;
+    const char* target;   // emptied before each run, so that every run changes every row
 };
 
 } // namespace
@@ -77,26 +79,32 @@ int main(int argc, char** argv)
     std::printf("%d rows (filled in %.2f s)\n", rows, fillTimer.elapsed() / 1000.0);
 
     const Command commands[] = {
-        {"log2log 3 -> 50", logedit::log2LogStatement(QStringLiteral("3"), QStringLiteral("50"))},
-        {"desc2log -> 51", logedit::descriptionToLogStatement(QStringLiteral("51"))},
-        {"log2desc 6", logedit::logToDescriptionStatement(QStringLiteral("6"))},
-        {"data2log EarlyStart -> 52", logedit::dataToLogStatement(QStringLiteral("EarlyStart"), QStringLiteral("52"))},
+        {"log2log 3 -> 50", logedit::log2LogStatement(QStringLiteral("3"), QStringLiteral("50")), "Log#50"},
+        {"desc2log -> 51", logedit::descriptionToLogStatement(QStringLiteral("51")), "Log#51"},
+        {"log2desc 6", logedit::logToDescriptionStatement(QStringLiteral("6")), "Description"},
+        {"data2log EarlyStart -> 52", logedit::dataToLogStatement(QStringLiteral("EarlyStart"), QStringLiteral("52")),
+         "Log#52"},
         {"data2log PercentComplete -> 53",
-         logedit::dataToLogStatement(QStringLiteral("PercentComplete"), QStringLiteral("53"))},
+         logedit::dataToLogStatement(QStringLiteral("PercentComplete"), QStringLiteral("53")), "Log#53"},
         {"data2log ActivityCode1 -> 54",
-         logedit::dataToLogStatement(QStringLiteral("ActivityCode1"), QStringLiteral("54"))},
+         logedit::dataToLogStatement(QStringLiteral("ActivityCode1"), QStringLiteral("54")), "Log#54"},
     };
 
-    std::printf("%-34s %-8s %9s %9s %9s %8s\n", "command", "filter", "rows", "wall ms", "cpu ms", "first");
+    std::printf("%-34s %-8s %-6s %9s %9s %9s %9s %9s %8s\n", "command", "filter", "undo", "rows", "wall ms", "min",
+                "max", "cpu ms", "first");
     bool allUnder = true;
     for (const bool filtered : {false, true}) {
         st.taActivities.setFilter(filtered ? QStringLiteral("([Flag] = True) AND ([Log#3] LIKE '%activity%')")
                                            : QString());
         st.taActivities.setFiltered(filtered);
-        for (const Command& c : commands) {
+        // Each command without and with recording for undo, as the window runs it.
+        for (const Command& c : commands)
+        for (const bool recording : {false, true}) {
+            st.undo.setEnabled(recording);
             std::vector<double> walls, cpus;
             int changed = 0;
             for (int r = 0; r < repeats; ++r) {
+                st.ADOCon.executeRaw(QStringLiteral("UPDATE P3Data SET [%1] = NULL").arg(QLatin1String(c.target)));
                 QElapsedTimer timer;
                 timer.start();
                 const double cpu0 = cpuSeconds();
@@ -109,7 +117,8 @@ int main(int argc, char** argv)
             std::sort(cpus.begin(), cpus.end());
             const double wall = walls[walls.size() / 2], cpu = cpus[cpus.size() / 2];
             allUnder = allUnder && wall < 1000.0;
-            std::printf("%-34s %-8s %9d %9.1f %9.1f %8d\n", c.name, filtered ? "on" : "off", changed, wall, cpu,
+            std::printf("%-34s %-8s %-6s %9d %9.1f %9.1f %9.1f %9.1f %8d\n", c.name, filtered ? "on" : "off",
+                        recording ? "on" : "off", changed, wall, walls.front(), walls.back(), cpu,
                         st.taActivities.rowCount());
             // Let the asynchronous fetch finish between commands, as the idle window would.
             st.taActivities.fetchAll();

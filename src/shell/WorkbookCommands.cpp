@@ -20,7 +20,7 @@ QString updateFromWorkbook(store::ActivityStore& store, const QString& fileName,
         return table.isActive() && table.filtered() && table.rowOfId(rowId) < 0;
     };
     const workbook::UpdatePlan plan =
-        workbook::planUpdate(workbook::readFirstSheet(fileName), store.ADOCon, codeCaptions, hidden);
+        workbook::planUpdate(workbook::readSheetForUpdate(fileName), store.ADOCon, codeCaptions, hidden);
     if (!confirm(plan.previewLines(), !plan.changes.empty()) || plan.changes.empty())
         return QString();
     store::UndoRecording recording(store.undo, QStringLiteral("update from workbook"));

@@ -14,61 +14,89 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
-#include <map>
 #include <vector>
 
 namespace orvane::store {
 
 namespace {
 
-// A stored value as SQLite holds it, so that it goes back byte for byte.
-struct Value {
-    int type = SQLITE_NULL;
-    qint64 integer = 0;
-    double real = 0;
-    QByteArray bytes;   // text (UTF-8) or blob
+// A step's cells are kept one after another in one byte buffer: the rowid
+// (8 bytes), the column (2 bytes), then the value before and the value after
+// the change, each as its storage class (1 byte) followed by 8 bytes for an
+// integer or a real, or a 4-byte length and the bytes for text and blobs.
+// Values go back exactly as SQLite held them.
+constexpr std::size_t kRowIdSize = sizeof(sqlite3_int64);
+constexpr std::size_t kColumnSize = sizeof(quint16);
 
-    static Value of(sqlite3_value* v)
-    {
-        Value value;
-        value.type = sqlite3_value_type(v);
-        switch (value.type) {
-        case SQLITE_INTEGER:
-            value.integer = sqlite3_value_int64(v);
-            break;
-        case SQLITE_FLOAT:
-            value.real = sqlite3_value_double(v);
-            break;
-        case SQLITE_TEXT:
-            value.bytes = QByteArray(reinterpret_cast<const char*>(sqlite3_value_text(v)), sqlite3_value_bytes(v));
-            break;
-        case SQLITE_BLOB:
-            value.bytes = QByteArray(static_cast<const char*>(sqlite3_value_blob(v)), sqlite3_value_bytes(v));
-            break;
-        default:
-            break;
-        }
-        return value;
-    }
+template <typename T>
+void appendRaw(std::vector<char>& out, const T& value)
+{
+    const char* p = reinterpret_cast<const char*>(&value);
+    out.insert(out.end(), p, p + sizeof(T));
+}
 
-    void bind(sqlite3_stmt* stmt, int index) const
-    {
-        int rc = SQLITE_OK;
-        switch (type) {
-        case SQLITE_INTEGER: rc = sqlite3_bind_int64(stmt, index, integer); break;
-        case SQLITE_FLOAT: rc = sqlite3_bind_double(stmt, index, real); break;
-        case SQLITE_TEXT:
-            rc = sqlite3_bind_text(stmt, index, bytes.constData(), int(bytes.size()), SQLITE_STATIC);
-            break;
-        case SQLITE_BLOB:
-            rc = sqlite3_bind_blob(stmt, index, bytes.constData(), int(bytes.size()), SQLITE_STATIC);
-            break;
-        default: rc = sqlite3_bind_null(stmt, index); break;
-        }
-        throwIfFailed(sqlite3_db_handle(stmt), rc);
+template <typename T>
+T readRaw(const char*& p)
+{
+    T value;
+    std::memcpy(&value, p, sizeof(T));
+    p += sizeof(T);
+    return value;
+}
+
+void appendValue(std::vector<char>& out, sqlite3_value* v)
+{
+    const int type = sqlite3_value_type(v);
+    out.push_back(char(type));
+    switch (type) {
+    case SQLITE_INTEGER: appendRaw(out, sqlite3_int64(sqlite3_value_int64(v))); break;
+    case SQLITE_FLOAT: appendRaw(out, sqlite3_value_double(v)); break;
+    case SQLITE_TEXT:
+    case SQLITE_BLOB: {
+        const void* data = type == SQLITE_TEXT ? static_cast<const void*>(sqlite3_value_text(v)) : sqlite3_value_blob(v);
+        const quint32 size = quint32(sqlite3_value_bytes(v));
+        appendRaw(out, size);
+        const char* bytes = static_cast<const char*>(data);
+        if (size > 0)
+            out.insert(out.end(), bytes, bytes + size);
+        break;
     }
-};
+    default: break;
+    }
+}
+
+// Binds the value that starts at p and moves p past it. The bytes stay in
+// the step, which outlives the statement's use of them.
+void bindValue(sqlite3_stmt* stmt, int index, const char*& p)
+{
+    const int type = *p++;
+    int rc = SQLITE_OK;
+    switch (type) {
+    case SQLITE_INTEGER: rc = sqlite3_bind_int64(stmt, index, readRaw<sqlite3_int64>(p)); break;
+    case SQLITE_FLOAT: rc = sqlite3_bind_double(stmt, index, readRaw<double>(p)); break;
+    case SQLITE_TEXT:
+    case SQLITE_BLOB: {
+        const quint32 size = readRaw<quint32>(p);
+        rc = type == SQLITE_TEXT ? sqlite3_bind_text(stmt, index, p, int(size), SQLITE_STATIC)
+                                 : sqlite3_bind_blob(stmt, index, p, int(size), SQLITE_STATIC);
+        p += size;
+        break;
+    }
+    default: rc = sqlite3_bind_null(stmt, index); break;
+    }
+    throwIfFailed(sqlite3_db_handle(stmt), rc);
+}
+
+void skipValue(const char*& p)
+{
+    const int type = *p++;
+    if (type == SQLITE_INTEGER || type == SQLITE_FLOAT)
+        p += 8;
+    else if (type == SQLITE_TEXT || type == SQLITE_BLOB)
+        p += readRaw<quint32>(p);
+}
 
 bool sameValue(sqlite3_value* a, sqlite3_value* b)
 {
@@ -95,54 +123,122 @@ bool sameValue(sqlite3_value* a, sqlite3_value* b)
     }
 }
 
-struct Cell {
-    qint64 rowId;
-    int column;
-    Value before;
-    Value after;
-    std::size_t bytes() const { return sizeof(Cell) + size_t(before.bytes.size() + after.bytes.size()); }
-};
+// The bookkeeping a cell costs beyond its bytes in the buffer: its offset,
+// kept while it is undone.
+constexpr std::size_t kCellOverhead = sizeof(std::size_t);
 
 } // namespace
 
 struct UndoHistory::Step {
     std::size_t maxBytes = 0;
     QString label;
-    std::vector<Cell> cells;
+    std::vector<char> cells;   // see the layout above
+    std::size_t cellCount = 0;
     std::size_t bytes = 0;
     bool tooLarge = false;
+
+    // The columns of P3Data that the statements prepared during the
+    // recording can set, as SQLite's authorizer names them; only these are
+    // compared. `unknownColumn`: a name not of the layout was set, so every
+    // column is compared.
+    std::vector<int> watched;
+    std::array<bool, kColumnCount> isWatched{};
+    bool unknownColumn = false;
+
+    void watch(const char* name);
 };
 
 namespace {
+
+// Case-insensitive as SQLite's names are.
+int columnOfName(const char* name)
+{
+    static const std::vector<QByteArray> names = [] {
+        std::vector<QByteArray> n;
+        for (const QString& field : fieldNames())
+            n.push_back(field.toUtf8());
+        return n;
+    }();
+    for (std::size_t i = 0; i < names.size(); ++i)
+        if (sqlite3_stricmp(names[i].constData(), name) == 0)
+            return int(i);
+    return -1;
+}
+
+bool isP3Data(const char* dbName, const char* table)
+{
+    return dbName && table && std::strcmp(dbName, "main") == 0 && sqlite3_stricmp(table, "P3Data") == 0;
+}
+
+int authorize(void* context, int action, const char* table, const char* column, const char* dbName, const char*)
+{
+    if (action == SQLITE_UPDATE && column && isP3Data(dbName, table))
+        static_cast<UndoHistory::Step*>(context)->watch(column);
+    return SQLITE_OK;
+}
+
+void recordCell(UndoHistory::Step& step, sqlite3* db, sqlite3_int64 rowId, int column)
+{
+    sqlite3_value* before = nullptr;
+    sqlite3_value* after = nullptr;
+    if (sqlite3_preupdate_old(db, column, &before) != SQLITE_OK
+        || sqlite3_preupdate_new(db, column, &after) != SQLITE_OK || !before || !after)
+        return;
+    if (sameValue(before, after))
+        return;
+    std::vector<char>& out = step.cells;
+    const std::size_t start = out.size();
+    appendRaw(out, rowId);
+    appendRaw(out, quint16(column));
+    appendValue(out, before);
+    appendValue(out, after);
+    step.bytes += out.size() - start + kCellOverhead;
+    ++step.cellCount;
+    if (step.bytes > step.maxBytes) {
+        step.tooLarge = true;
+        std::vector<char>().swap(out);
+        step.cellCount = 0;
+    }
+}
 
 void recordUpdate(void* context, sqlite3* db, int op, const char* dbName, const char* table, sqlite3_int64 rowId,
                   sqlite3_int64)
 {
     auto* step = static_cast<UndoHistory::Step*>(context);
-    if (op != SQLITE_UPDATE || step->tooLarge || std::strcmp(dbName, "main") != 0
-        || sqlite3_stricmp(table, "P3Data") != 0)
+    if (op != SQLITE_UPDATE || step->tooLarge || !isP3Data(dbName, table))
         return;
     const int count = sqlite3_preupdate_count(db);
-    for (int column = 0; column < count; ++column) {
-        sqlite3_value* before = nullptr;
-        sqlite3_value* after = nullptr;
-        if (sqlite3_preupdate_old(db, column, &before) != SQLITE_OK
-            || sqlite3_preupdate_new(db, column, &after) != SQLITE_OK || !before || !after)
-            continue;
-        if (sameValue(before, after))
-            continue;
-        Cell cell{rowId, column, Value::of(before), Value::of(after)};
-        step->bytes += cell.bytes();
-        if (step->bytes > step->maxBytes) {
-            step->tooLarge = true;
-            std::vector<Cell>().swap(step->cells);
+    // Every statement that runs while recording was prepared under the
+    // authorizer (setting it expires the statements prepared before), so the
+    // columns it can set are known. Should that ever not hold, nothing is
+    // left out: every column is compared.
+    if (step->unknownColumn || step->watched.empty() || count != kColumnCount) {
+        for (int column = 0; column < std::min(count, kColumnCount) && !step->tooLarge; ++column)
+            recordCell(*step, db, rowId, column);
+        return;
+    }
+    for (const int column : step->watched) {
+        recordCell(*step, db, rowId, column);
+        if (step->tooLarge)
             return;
-        }
-        step->cells.push_back(std::move(cell));
     }
 }
 
 } // namespace
+
+void UndoHistory::Step::watch(const char* name)
+{
+    const int column = columnOfName(name);
+    if (column < 0) {
+        unknownColumn = true;
+        return;
+    }
+    if (!isWatched[std::size_t(column)]) {
+        isWatched[std::size_t(column)] = true;
+        watched.push_back(column);
+        std::sort(watched.begin(), watched.end());
+    }
+}
 
 UndoHistory::UndoHistory(Database& database) : m_database(database) {}
 
@@ -192,20 +288,32 @@ UndoHistory::Result UndoHistory::undo()
     {
         Transaction transaction(m_database);
         sqlite3* db = m_database.writableHandle();
-        std::map<int, std::unique_ptr<Statement>> statements;
+        // One statement per column the step changed, prepared once and bound per cell.
+        std::array<std::unique_ptr<Statement>, kColumnCount> statements;
+        std::vector<const char*> starts;
+        starts.reserve(step.cellCount);
+        for (const char *p = step.cells.data(), *end = p + step.cells.size(); p < end;) {
+            starts.push_back(p);
+            p += kRowIdSize + kColumnSize;
+            skipValue(p);
+            skipValue(p);
+        }
         // Newest first, so a cell a step wrote twice ends at its first value.
-        for (auto it = step.cells.rbegin(); it != step.cells.rend(); ++it) {
-            auto& statement = statements[it->column];
+        for (auto it = starts.rbegin(); it != starts.rend(); ++it) {
+            const char* p = *it;
+            const sqlite3_int64 rowId = readRaw<sqlite3_int64>(p);
+            const int column = readRaw<quint16>(p);
+            std::unique_ptr<Statement>& statement = statements.at(std::size_t(column));
             if (!statement) {
-                const QString column = QLatin1Char('"') + fieldName(it->column) + QLatin1Char('"');
+                const QString name = QLatin1Char('"') + fieldName(column) + QLatin1Char('"');
                 statement = std::make_unique<Statement>(
-                    db, QStringLiteral("UPDATE P3Data SET %1 = ?1 WHERE rowid = ?2 AND %1 IS ?3").arg(column));
+                    db, QStringLiteral("UPDATE P3Data SET %1 = ?1 WHERE rowid = ?2 AND %1 IS ?3").arg(name));
             }
             statement->reset();
             sqlite3_stmt* s = statement->get();
-            it->before.bind(s, 1);
-            throwIfFailed(db, sqlite3_bind_int64(s, 2, it->rowId));
-            it->after.bind(s, 3);
+            bindValue(s, 1, p);
+            throwIfFailed(db, sqlite3_bind_int64(s, 2, rowId));
+            bindValue(s, 3, p);
             while (statement->step()) {
             }
             if (sqlite3_changes(db) > 0)
@@ -228,14 +336,29 @@ UndoRecording::UndoRecording(UndoHistory& history, QString label) : m_history(hi
     m_step->label = std::move(label);
     m_step->maxBytes = history.m_maxBytes;
     sqlite3* db = history.m_database.handle();
+    // The authorizer tells, as each statement is prepared, which columns it
+    // sets; installing it makes SQLite prepare again the statements prepared
+    // before, so none runs unseen.
+    sqlite3_set_authorizer(db, authorize, m_step.get());
     sqlite3_preupdate_hook(db, recordUpdate, m_step.get());
     m_db = db;
 }
 
+namespace {
+
+void stopRecording(void* handle)
+{
+    auto* db = static_cast<sqlite3*>(handle);
+    sqlite3_preupdate_hook(db, nullptr, nullptr);
+    sqlite3_set_authorizer(db, nullptr, nullptr);
+}
+
+} // namespace
+
 UndoRecording::~UndoRecording()
 {
     if (m_db)
-        sqlite3_preupdate_hook(static_cast<sqlite3*>(m_db), nullptr, nullptr);
+        stopRecording(m_db);
 }
 
 bool UndoRecording::finish()
@@ -243,7 +366,7 @@ bool UndoRecording::finish()
     if (!m_step)
         return true;
     if (m_db) {
-        sqlite3_preupdate_hook(static_cast<sqlite3*>(m_db), nullptr, nullptr);
+        stopRecording(m_db);
         m_db = nullptr;
     }
     std::unique_ptr<UndoHistory::Step> step = std::move(m_step);
@@ -251,8 +374,12 @@ bool UndoRecording::finish()
         m_history.clear();
         return false;
     }
-    if (!step->cells.empty())
+    if (step->cellCount > 0) {
+        step->cells.shrink_to_fit();
+        step->watched.clear();
+        step->watched.shrink_to_fit();
         m_history.push(std::move(step));
+    }
     return true;
 }
 

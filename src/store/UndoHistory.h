@@ -3,9 +3,10 @@
 // Apply of the multi-line editor, an update from a workbook.
 //
 // While an UndoRecording is open, every row that a statement on the
-// connection updates in P3Data is compared column by column, before and
-// after (SQLite's pre-update hook); the cells that differ are kept with both
-// values. undo() writes the old values back in one transaction, only into
+// connection updates in P3Data is compared before and after (SQLite's
+// pre-update hook) in the columns the statements can set (SQLite's
+// authorizer names them as each statement is prepared); the cells that
+// differ are kept with both values, packed into one buffer per step. undo() writes the old values back in one transaction, only into
 // cells that still hold what the change wrote: a cell edited since keeps the
 // later edit. Only updates are recorded; rows added or removed are not.
 //
@@ -78,7 +79,8 @@ private:
 
 // Records the cells that statements change from construction to finish().
 // A recording dropped without finish() (the change failed and was rolled
-// back) keeps nothing. Recordings do not nest.
+// back) keeps nothing. Recordings do not nest. While it is open the
+// recording holds the connection's pre-update hook and authorizer.
 class UndoRecording {
 public:
     UndoRecording(UndoHistory& history, QString label);

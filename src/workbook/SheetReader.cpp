@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 
+#include <algorithm>
 #include <cmath>
 
 namespace orvane::workbook {
@@ -33,15 +34,74 @@ void putCell(SheetRows& sheet, int row, int column, const QString& text)
 {
     if (row < 0 || column < 0)
         return;
-    if (sheet.rows.size() <= row)
+    if (sheet.rows.size() <= row) {
+        if (sheet.rows.capacity() <= row)
+            sheet.rows.reserve(std::max<qsizetype>(row + 1, sheet.rows.capacity() * 2));
         sheet.rows.resize(row + 1);
+    }
     QStringList& cells = sheet.rows[row];
-    while (cells.size() <= column)
-        cells.append(QString());
+    if (cells.size() <= column) {
+        // Rows tend to be as wide as the one above: grow once, not per cell.
+        if (cells.capacity() <= column && row > 0)
+            cells.reserve(std::max(column + 1, int(sheet.rows.at(row - 1).size())));
+        cells.resize(column + 1);
+    }
     cells[column] = text;
 }
 
-SheetRows readFirstSheet(const QString& fileName)
+SheetBuilder::SheetBuilder(const CellChoice& choice) : m_choice(choice) {}
+
+bool SheetBuilder::wants(int row, int column)
+{
+    if (m_choice.marker.isEmpty() || m_captionRow < 0 || row <= m_captionRow)
+        return true;
+    return std::size_t(column) < m_keep.size() && m_keep[std::size_t(column)];
+}
+
+void SheetBuilder::put(int row, int column, const QString& text)
+{
+    putCell(m_sheet, row, column, text);
+}
+
+void SheetBuilder::other(int row, const QString& text)
+{
+    if (row < 0 || text.trimmed().isEmpty())
+        return;
+    // The row counts among the sheet's rows even when it holds nothing read.
+    if (m_sheet.rows.size() <= row)
+        m_sheet.rows.resize(row + 1);
+    if (m_sheet.otherContent.size() <= std::size_t(row))
+        m_sheet.otherContent.resize(std::size_t(row) + 1);
+    m_sheet.otherContent[std::size_t(row)] = true;
+}
+
+bool SheetBuilder::holdsMarker(int row) const
+{
+    if (row < 0 || row >= m_sheet.rows.size())
+        return false;
+    for (const QString& cell : m_sheet.rows.at(row))
+        if (cell.trimmed() == m_choice.marker)
+            return true;
+    return false;
+}
+
+void SheetBuilder::endRow(int row)
+{
+    if (m_choice.marker.isEmpty() || row >= m_choice.searchRows || !holdsMarker(row))
+        return;
+    if (m_captionRow >= 0) {
+        // A caption row above the one the choice followed came late.
+        m_disordered = m_disordered || row < m_captionRow;
+        return;
+    }
+    m_captionRow = row;
+    const QStringList& captions = m_sheet.rows.at(row);
+    m_keep.assign(std::size_t(captions.size()), false);
+    for (int c = 0; c < captions.size(); ++c)
+        m_keep[std::size_t(c)] = m_choice.keep && m_choice.keep(captions.at(c).trimmed());
+}
+
+SheetRows readFirstSheet(const QString& fileName, const CellChoice& choice)
 {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
@@ -50,9 +110,9 @@ SheetRows readFirstSheet(const QString& fileName)
     const QByteArray head = file.read(8);
     file.close();
     if (head.startsWith("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"))
-        return readXlsSheet(fileName);
+        return readXlsSheet(fileName, choice);
     if (head.startsWith("PK\x03\x04"))
-        return readXlsxSheet(fileName);
+        return readXlsxSheet(fileName, choice);
     throw FormatError(QStringLiteral("'%1' is not an .xls or .xlsx workbook.")
                           .arg(QDir::toNativeSeparators(fileName)));
 }

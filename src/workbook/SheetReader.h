@@ -9,21 +9,39 @@
 #include <QStringList>
 #include <QVector>
 
+#include <functional>
+#include <vector>
+
 namespace orvane::workbook {
 
 // rows[r][c] is the cell of sheet row r, column c (both from 0); a row holds
 // as many entries as its last cell needs, missing cells are empty texts.
+// A reader that left cells out (CellChoice) marks in otherContent the rows
+// where any cell it left out shows text.
 struct SheetRows {
     QVector<QStringList> rows;
+    std::vector<bool> otherContent;
     QString cell(int row, int column) const
     {
         return row < rows.size() ? rows.at(row).value(column) : QString();
     }
+    bool hasOtherContent(int row) const { return row >= 0 && std::size_t(row) < otherContent.size() && otherContent[std::size_t(row)]; }
+};
+
+// Which cells a reader turns into text. The rows down to the caption row
+// are read whole; the caption row is the first of the top `searchRows` rows
+// with a cell whose trimmed text is `marker`. Below it only the columns whose
+// trimmed caption keep() accepts are read; of the other cells only whether
+// they show text is kept. Without a marker every cell is read.
+struct CellChoice {
+    QString marker;
+    int searchRows = 0;
+    std::function<bool(const QString& caption)> keep;
 };
 
 // Reads the first worksheet. Throws FormatError naming the file when it is
 // missing, unreadable, or neither kind of workbook.
-SheetRows readFirstSheet(const QString& fileName);
+SheetRows readFirstSheet(const QString& fileName, const CellChoice& choice = {});
 
 // The text a cell holding a number or a date shows, as the grid shows such
 // values (store::displayText): a log that a spreadsheet program turned into
@@ -35,10 +53,39 @@ QString shownDate(const QDateTime& value);
 QDateTime dateFromSerial(double serial);
 
 // The readers behind readFirstSheet, one per kind.
-SheetRows readXlsSheet(const QString& fileName);
-SheetRows readXlsxSheet(const QString& fileName);
+SheetRows readXlsSheet(const QString& fileName, const CellChoice& choice = {});
+SheetRows readXlsxSheet(const QString& fileName, const CellChoice& choice = {});
 
 // Stores text into rows at (row, column), growing them as needed.
 void putCell(SheetRows& sheet, int row, int column, const QString& text);
+
+// Gathers the cells a reader gives, following a CellChoice. Readers give
+// the cells of a row, then end the row; rows in ascending order.
+class SheetBuilder {
+public:
+    explicit SheetBuilder(const CellChoice& choice);
+
+    // Whether the cell is to be given as text with put(); when not, and
+    // needsOther(row) holds, the reader gives whether it shows text with other().
+    bool wants(int row, int column);
+    bool needsOther(int row) const { return !hasOtherContent(row); }
+    void put(int row, int column, const QString& text);
+    void other(int row, const QString& text);
+    void endRow(int row);
+    // False when the rows came in an order the choice cannot follow: the
+    // reader then reads again without one.
+    bool followedChoice() const { return !m_disordered; }
+    SheetRows take() { return std::move(m_sheet); }
+
+private:
+    bool hasOtherContent(int row) const { return m_sheet.hasOtherContent(row); }
+    bool holdsMarker(int row) const;
+
+    const CellChoice& m_choice;
+    SheetRows m_sheet;
+    int m_captionRow = -1;
+    std::vector<bool> m_keep;   // by column, once the caption row is known
+    bool m_disordered = false;
+};
 
 } // namespace orvane::workbook

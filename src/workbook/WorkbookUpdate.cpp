@@ -129,6 +129,16 @@ QString listed(const QStringList& items)
 
 } // namespace
 
+SheetRows readSheetForUpdate(const QString& fileName)
+{
+    static const CellChoice choice{QStringLiteral("ActivityID"), kCaptionSearchRows, [](const QString& caption) {
+                                       const int field = store::fieldIndex(caption);
+                                       return field == store::kActivityIdColumn
+                                              || (field >= 0 && isWritableColumn(field));
+                                   }};
+    return readFirstSheet(fileName, choice);
+}
+
 UpdatePlan planUpdate(const SheetRows& sheet, store::Database& db, const QStringList& extraCaptions,
                       const HiddenRowTest& hidden)
 {
@@ -147,6 +157,7 @@ UpdatePlan planUpdate(const SheetRows& sheet, store::Database& db, const QString
             bool content = false;
             for (const QString& cell : cells)
                 content = content || !cell.trimmed().isEmpty();
+            content = content || sheet.hasOtherContent(r);
             if (content)
                 ++plan.rowsWithoutId;
             continue;
@@ -162,34 +173,46 @@ UpdatePlan planUpdate(const SheetRows& sheet, store::Database& db, const QString
         idsInOrder << id;
     }
 
-    // The table's values of the columns the workbook has, by ID.
+    // The table's rows of the workbook's IDs, compared as they are read:
+    // only the cells that change are kept.
     QString sql = QStringLiteral("SELECT rowid, ActivityID");
     for (const auto& [sheetColumn, field] : captions.written)
         sql += QStringLiteral(", ") + bracketed(field);
     sql += QStringLiteral(" FROM P3Data");
     struct TableRow {
         qint64 rowId;
-        QVariantList values;
+        std::vector<CellChange> changes;
         bool repeated = false;
     };
     QHash<QString, TableRow> table;
+    table.reserve(rowOfId.size());
     store::Statement select(db.handle(), sql);
     const int valueCount = int(captions.written.size());
     while (select.step()) {
         sqlite3_stmt* s = select.get();
         const QString id = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s, 1)),
                                              sqlite3_column_bytes(s, 1)).trimmed();
-        if (!rowOfId.contains(id) || duplicates.contains(id))
+        const auto sheetRow = rowOfId.constFind(id);
+        if (sheetRow == rowOfId.constEnd() || duplicates.contains(id))
             continue;
         auto it = table.find(id);
         if (it != table.end()) {
             it->repeated = true;
+            it->changes.clear();
             continue;
         }
         TableRow row{sqlite3_column_int64(s, 0), {}, false};
-        row.values.reserve(valueCount);
-        for (int k = 0; k < valueCount; ++k)
-            row.values << storedValue(s, 2 + k);
+        const QStringList& cells = sheet.rows.at(sheetRow.value());
+        for (int k = 0; k < valueCount; ++k) {
+            const auto& [sheetColumn, field] = captions.written[size_t(k)];
+            const QString text = cells.value(sheetColumn);
+            // Most cells are empty in both.
+            if (text.isEmpty() && sqlite3_column_type(s, 2 + k) == SQLITE_NULL)
+                continue;
+            QVariant stored = storedValue(s, 2 + k);
+            if (!unchanged(text, stored))
+                row.changes.push_back({row.rowId, field, std::move(stored), text});
+        }
         table.insert(id, std::move(row));
     }
 
@@ -205,25 +228,18 @@ UpdatePlan planUpdate(const SheetRows& sheet, store::Database& db, const QString
             plan.repeatedInTable << id;
             continue;
         }
-        const QStringList& cells = sheet.rows.at(rowOfId.value(id));
-        bool rowChanges = false;
-        for (int k = 0; k < valueCount; ++k) {
-            const auto& [sheetColumn, field] = captions.written[size_t(k)];
-            const QString text = cells.value(sheetColumn);
-            if (unchanged(text, it->values.at(k)))
-                continue;
-            plan.changes.push_back({it->rowId, field, it->values.at(k), text});
-            if (field == store::kDescriptionColumn)
+        if (it->changes.empty())
+            continue;
+        for (const CellChange& change : it->changes) {
+            plan.changes.push_back(change);
+            if (change.column == store::kDescriptionColumn)
                 ++plan.descriptions;
             else
                 ++plan.logLines;
-            rowChanges = true;
         }
-        if (rowChanges) {
-            ++plan.activities;
-            if (hidden && hidden(it->rowId))
-                ++plan.hiddenByFilter;
-        }
+        ++plan.activities;
+        if (hidden && hidden(it->rowId))
+            ++plan.hiddenByFilter;
     }
     return plan;
 }

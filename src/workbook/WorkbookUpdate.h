@@ -47,6 +47,11 @@ struct UpdatePlan {
 // Tells whether the grid's row filter hides the table row with this rowid.
 using HiddenRowTest = std::function<bool(qint64 rowId)>;
 
+// The first worksheet of a workbook with the cells an update uses: the rows
+// down to the caption row whole, below it the ActivityID, Description and
+// log columns (readFirstSheet with a CellChoice).
+SheetRows readSheetForUpdate(const QString& fileName);
+
 // Works out what an update from the sheet would change, reading the table
 // through db and changing nothing. extraCaptions are further captions that
 // name a grid column (the activity-code captions of the current project):

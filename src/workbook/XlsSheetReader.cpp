@@ -69,7 +69,7 @@ QString textOf(const FreeXL_CellValue& value)
 
 } // namespace
 
-SheetRows readXlsSheet(const QString& fileName)
+SheetRows readXlsSheet(const QString& fileName, const CellChoice& choice)
 {
     FreeXlHandle xls(fileName);
     int rc = freexl_select_active_worksheet(xls.get(), 0);
@@ -79,19 +79,24 @@ SheetRows readXlsSheet(const QString& fileName)
         rc = freexl_worksheet_dimensions(xls.get(), &rowCount, &columnCount);
     if (rc != FREEXL_OK)
         FreeXlHandle::fail(fileName, rc);
-    SheetRows sheet;
-    sheet.rows.reserve(int(rowCount));
+    SheetBuilder sheet(choice);
     for (unsigned int r = 0; r < rowCount; ++r) {
+        const int row = int(r);
         for (unsigned short c = 0; c < columnCount; ++c) {
             FreeXL_CellValue value;
             rc = freexl_get_cell_value(xls.get(), r, c, &value);
             if (rc != FREEXL_OK)
                 FreeXlHandle::fail(fileName, rc);
-            if (value.type != FREEXL_CELL_NULL)
-                putCell(sheet, int(r), int(c), textOf(value));
+            if (value.type == FREEXL_CELL_NULL)
+                continue;
+            if (sheet.wants(row, int(c)))
+                sheet.put(row, int(c), textOf(value));
+            else if (sheet.needsOther(row))
+                sheet.other(row, textOf(value));
         }
+        sheet.endRow(row);
     }
-    return sheet;
+    return sheet.take();
 }
 
 } // namespace orvane::workbook

@@ -1,5 +1,7 @@
 // The first worksheet of an Office Open XML workbook: the zip container
-// through libzip, its parts through QXmlStreamReader. Reads shared strings
+// through libzip; the small parts through QXmlStreamReader, the shared
+// strings and the worksheet, which can be hundreds of megabytes, streamed
+// through XmlScanner. Reads shared strings
 // (rich text runs joined, phonetic runs left out), inline strings, formula
 // results, booleans, errors, and numbers with their cell format, so that a
 // number formatted as a date comes back as a date.
@@ -7,13 +9,20 @@
 #include "workbook/SheetReader.h"
 
 #include "common/Errors.h"
+#include "workbook/XmlScanner.h"
 
 #include <QDir>
 #include <QFile>
 #include <QHash>
+#include <QStringDecoder>
 #include <QXmlStreamReader>
 #include <zip.h>
 
+#include <charconv>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace orvane::workbook {
@@ -71,6 +80,44 @@ public:
             fail(m_fileName, QStringLiteral("the part '%1' cannot be read").arg(name));
         return bytes;
     }
+
+    // A part read piece by piece, for the scanner.
+    class Stream {
+    public:
+        Stream(const ZipArchive& zip, const QString& name)
+        {
+            m_file = zip_fopen(zip.m_zip, name.toUtf8().constData(), 0);
+            if (!m_file)
+                fail(zip.m_fileName, QString::fromUtf8(zip_strerror(zip.m_zip)));
+        }
+        ~Stream() { zip_fclose(m_file); }
+        Stream(const Stream&) = delete;
+        Stream& operator=(const Stream&) = delete;
+        // The first bytes, which source() then gives again.
+        QByteArray peek(qsizetype size)
+        {
+            m_pending.resize(size);
+            const zip_int64_t got = zip_fread(m_file, m_pending.data(), zip_uint64_t(size));
+            m_pending.resize(got < 0 ? 0 : qsizetype(got));
+            return m_pending;
+        }
+        XmlScanner::Source source()
+        {
+            return [this](char* into, long long size) -> long long {
+                if (!m_pending.isEmpty()) {
+                    const qsizetype n = std::min<qsizetype>(qsizetype(size), m_pending.size());
+                    std::memcpy(into, m_pending.constData(), size_t(n));
+                    m_pending.remove(0, n);
+                    return n;
+                }
+                return (long long)zip_fread(m_file, into, zip_uint64_t(size));
+            };
+        }
+
+    private:
+        zip_file_t* m_file = nullptr;
+        QByteArray m_pending;
+    };
 
 private:
     QString m_fileName;
@@ -133,22 +180,35 @@ WorkbookInfo readWorkbookInfo(const ZipArchive& zip, const QString& fileName)
 }
 
 // The text of an <si> or <is> element: its <t> texts, leaving out phonetic
-// runs (<rPh>). The reader stands on the start element; it ends on its end.
-QString stringItem(QXmlStreamReader& xml)
+// runs (<rPh>). The scanner stands on the start element; it ends on its end.
+QString stringItem(XmlScanner& xml)
 {
     QString text;
+    if (xml.isEmptyElement())
+        return text;
     int depthInPhonetic = 0;
     int depth = 1;
-    while (depth > 0 && !xml.atEnd()) {
-        switch (xml.readNext()) {
-        case QXmlStreamReader::StartElement:
+    while (depth > 0) {
+        switch (xml.next()) {
+        case XmlScanner::Token::StartElement:
+            if (xml.isEmptyElement())
+                break;
             ++depth;
-            if (xml.name() == u"rPh")
+            if (xml.name() == "rPh") {
                 depthInPhonetic = depth;
-            else if (xml.name() == u"t" && depthInPhonetic == 0)
-                text += xml.readElementText(), --depth;
+            } else if (xml.name() == "t" && depthInPhonetic == 0) {
+                for (;;) {
+                    const XmlScanner::Token token = xml.next();
+                    if (token == XmlScanner::Token::EndElement)
+                        break;
+                    if (token != XmlScanner::Token::Characters)
+                        throw XmlScanner::Malformed{QStringLiteral("a text holds an element")};
+                    xml.appendText(text);
+                }
+                --depth;
+            }
             break;
-        case QXmlStreamReader::EndElement:
+        case XmlScanner::Token::EndElement:
             if (depth == depthInPhonetic)
                 depthInPhonetic = 0;
             --depth;
@@ -160,18 +220,64 @@ QString stringItem(QXmlStreamReader& xml)
     return text;
 }
 
+// A part in UTF-16 (allowed, never seen from spreadsheet programs) is read
+// whole and handed to the scanner as UTF-8; a UTF-8 part is streamed.
+XmlScanner::Source utf8Source(const ZipArchive& zip, const QString& part, ZipArchive::Stream& stream)
+{
+    const QByteArray head = stream.peek(2);
+    const bool utf16 = head.size() == 2 && (head == "\xFF\xFE" || head == "\xFE\xFF" || head.at(0) == '\0'
+                                            || head.at(1) == '\0');
+    if (!utf16)
+        return stream.source();
+    const QByteArray bytes = zip.read(part);
+    QStringDecoder decode(head == "\xFE\xFF" || head.at(0) == '\0' ? QStringConverter::Utf16BE
+                                                                  : QStringConverter::Utf16LE,
+                          QStringDecoder::Flag::Stateless);
+    auto utf8 = std::make_shared<QByteArray>(QString(decode(bytes)).toUtf8());
+    auto at = std::make_shared<qsizetype>(0);
+    return [utf8, at](char* into, long long size) {
+        const long long n = std::min<long long>(size, utf8->size() - *at);
+        std::memcpy(into, utf8->constData() + *at, size_t(n));
+        *at += n;
+        return n;
+    };
+}
+
+// Runs a scan of a part, turning its XML faults into FormatError.
+template <typename Scan>
+void scanPart(const ZipArchive& zip, const QString& fileName, const QString& part, Scan scan)
+{
+    ZipArchive::Stream stream(zip, part);
+    try {
+        XmlScanner xml(utf8Source(zip, part, stream));
+        scan(xml);
+    } catch (const XmlScanner::Malformed& e) {
+        fail(fileName, QStringLiteral("%1: %2").arg(part, e.why));
+    }
+}
+
+int wholeNumber(std::string_view text, bool* ok = nullptr);
+
 QStringList readSharedStrings(const ZipArchive& zip, const QString& fileName)
 {
     QStringList strings;
-    const QByteArray bytes = zip.read(QStringLiteral("xl/sharedStrings.xml"), false);
-    if (bytes.isEmpty())
+    const QString part = QStringLiteral("xl/sharedStrings.xml");
+    if (!zip.has(part))
         return strings;
-    QXmlStreamReader xml(bytes);
-    while (!xml.atEnd()) {
-        if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == u"si")
-            strings.append(stringItem(xml));
-    }
-    checkXml(xml, fileName, QStringLiteral("xl/sharedStrings.xml"));
+    scanPart(zip, fileName, part, [&](XmlScanner& xml) {
+        for (;;) {
+            const XmlScanner::Token token = xml.next();
+            if (token == XmlScanner::Token::EndDocument)
+                break;
+            if (token != XmlScanner::Token::StartElement)
+                continue;
+            if (xml.name() == "si")
+                strings.append(stringItem(xml));
+            else if (xml.name() == "sst")
+                // A count too large to be true only costs a little memory.
+                strings.reserve(std::min(wholeNumber(xml.attribute("uniqueCount")), 1 << 22));
+        }
+    });
     return strings;
 }
 
@@ -231,103 +337,230 @@ std::vector<bool> readDateStyles(const ZipArchive& zip, const QString& fileName)
     return dateStyles;
 }
 
-// "BC12" -> column 54 (from 0); -1 when the reference has no letters.
-int columnOfReference(QStringView ref)
+// The most rows and columns a worksheet has; references beyond them are
+// refused rather than grown into.
+constexpr int kMaxRows = 1048576;
+constexpr int kMaxColumns = 16384;
+
+// "BC12" -> column 54 (from 0); -1 when the reference has no letters,
+// kMaxColumns when it names a column past the last.
+int columnOfReference(std::string_view ref)
 {
     int column = 0;
     int letters = 0;
-    for (QChar c : ref) {
-        const char16_t u = c.unicode();
-        if (u >= u'A' && u <= u'Z')
-            column = column * 26 + (u - u'A' + 1);
-        else if (u >= u'a' && u <= u'z')
-            column = column * 26 + (u - u'a' + 1);
+    for (const char c : ref) {
+        if (c >= 'A' && c <= 'Z')
+            column = column * 26 + (c - 'A' + 1);
+        else if (c >= 'a' && c <= 'z')
+            column = column * 26 + (c - 'a' + 1);
         else
             break;
+        if (column > kMaxColumns)
+            return kMaxColumns;
         ++letters;
     }
     return letters ? column - 1 : -1;
 }
 
+// A whole number as QString::toInt reads it (0 when it is none).
+int wholeNumber(std::string_view text, bool* ok)
+{
+    int value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec == std::errc() && end == text.data() + text.size() && !text.empty()) {
+        if (ok)
+            *ok = true;
+        return value;
+    }
+    return QString::fromUtf8(text.data(), qsizetype(text.size())).toInt(ok);
+}
+
+// A number as QString::toDouble reads it.
+double realNumber(std::string_view text, bool* ok)
+{
+    if (!text.empty() && text.find_first_not_of("0123456789.eE+-") == std::string_view::npos
+        && text.front() != '+') {
+        double value = 0;
+        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+        if (ec == std::errc() && end == text.data() + text.size()) {
+            *ok = true;
+            return value;
+        }
+    }
+    return QString::fromUtf8(text.data(), qsizetype(text.size())).toDouble(ok);
+}
+
+QString fromUtf8(const std::string& text)
+{
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+
+std::string_view trimmedView(std::string_view text)
+{
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t' || text.front() == '\n' || text.front() == '\r'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\n' || text.back() == '\r'))
+        text.remove_suffix(1);
+    return text;
+}
+
+struct SheetContext {
+    const QString& fileName;
+    const WorkbookInfo& info;
+    const QStringList& shared;
+    const std::vector<bool>& dateStyles;
+};
+
+// One cell as read: its type attribute, style, <v> text and <is> text.
+struct CellRead {
+    std::string type;
+    int style = 0;
+    std::string value;
+    bool haveValue = false;
+    QString inlineText;
+    bool haveInline = false;
+};
+
+QString textOf(const CellRead& cell, const SheetContext& context)
+{
+    const std::string& type = cell.type;
+    if (type == "inlineStr")
+        return cell.inlineText;
+    if (type == "s") {
+        bool ok = false;
+        const int index = wholeNumber(cell.value, &ok);
+        if (!ok || index < 0 || index >= context.shared.size())
+            fail(context.fileName, QStringLiteral("a cell names a shared string that does not exist"));
+        return context.shared.at(index);
+    }
+    if (type == "str" || type == "e")
+        return fromUtf8(cell.value);
+    if (type == "b")
+        return trimmedView(cell.value) == "1" ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
+    if (cell.haveValue) {
+        bool ok = false;
+        const double number = realNumber(cell.value, &ok);
+        if (!ok)
+            return fromUtf8(cell.value);
+        const int style = cell.style;
+        if (style >= 0 && size_t(style) < context.dateStyles.size() && context.dateStyles[size_t(style)])
+            return shownDate(dateFromSerial(context.info.date1904 ? number + 1462 : number));
+        return shownNumber(number);
+    }
+    if (cell.haveInline)
+        return cell.inlineText;
+    return QString();
+}
+
+// Reads the children of a <c> element up to its end.
+void readCell(XmlScanner& xml, CellRead& cell)
+{
+    int depth = 1;
+    while (depth > 0) {
+        switch (xml.next()) {
+        case XmlScanner::Token::StartElement:
+            if (xml.name() == "v") {
+                cell.value = xml.elementText();
+                cell.haveValue = true;
+            } else if (xml.name() == "is") {
+                cell.inlineText = stringItem(xml);
+                cell.haveInline = true;
+            } else if (!xml.isEmptyElement()) {
+                ++depth;
+            }
+            break;
+        case XmlScanner::Token::EndElement:
+            --depth;
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+void readSheet(XmlScanner& xml, const SheetContext& context, SheetBuilder& sheet)
+{
+    int row = -1;
+    int nextColumn = 0;
+    CellRead cell;
+    for (;;) {
+        const XmlScanner::Token token = xml.next();
+        if (token == XmlScanner::Token::EndDocument)
+            return;
+        if (token == XmlScanner::Token::EndElement) {
+            if (xml.name() == "row")
+                sheet.endRow(row);
+            continue;
+        }
+        if (token != XmlScanner::Token::StartElement)
+            continue;
+        if (xml.name() == "row") {
+            const std::string r = xml.attribute("r");
+            row = r.empty() ? row + 1 : wholeNumber(r) - 1;
+            if (row >= kMaxRows)
+                fail(context.fileName, QStringLiteral("a row lies past the last row of a worksheet"));
+            nextColumn = 0;
+            if (xml.isEmptyElement())
+                sheet.endRow(row);
+            continue;
+        }
+        if (xml.name() != "c")
+            continue;
+        // Entities in these attributes are unheard of, but read right all the same.
+        std::string_view ref;
+        std::string decoded[3];
+        xml.rawAttributes({{"r", &ref}});
+        if (ref.find('&') != std::string_view::npos)
+            ref = decoded[0] = xml.attribute("r");
+        const int refColumn = columnOfReference(ref);
+        const int column = refColumn >= 0 ? refColumn : nextColumn;
+        if (column >= kMaxColumns)
+            fail(context.fileName, QStringLiteral("a cell lies past the last column of a worksheet"));
+        nextColumn = column + 1;
+        // A cell without content (only a style) shows nothing.
+        if (xml.isEmptyElement())
+            continue;
+        const bool wanted = sheet.wants(row, column);
+        if (!wanted && !sheet.needsOther(row)) {
+            xml.skipElement();
+            continue;
+        }
+        std::string_view type, style;
+        xml.rawAttributes({{"t", &type}, {"s", &style}});
+        if (type.find('&') != std::string_view::npos)
+            type = decoded[1] = xml.attribute("t");
+        if (style.find('&') != std::string_view::npos)
+            style = decoded[2] = xml.attribute("s");
+        cell.type.assign(type);
+        cell.style = style.empty() ? 0 : wholeNumber(style);
+        cell.value.clear();
+        cell.haveValue = false;
+        cell.inlineText.clear();
+        cell.haveInline = false;
+        readCell(xml, cell);
+        const QString text = textOf(cell, context);
+        if (!wanted)
+            sheet.other(row, text);
+        else if (!text.isEmpty())
+            sheet.put(row, column, text);
+    }
+}
+
 } // namespace
 
-SheetRows readXlsxSheet(const QString& fileName)
+SheetRows readXlsxSheet(const QString& fileName, const CellChoice& choice)
 {
     const ZipArchive zip(fileName);
     const WorkbookInfo info = readWorkbookInfo(zip, fileName);
     const QStringList shared = readSharedStrings(zip, fileName);
     const std::vector<bool> dateStyles = readDateStyles(zip, fileName);
+    const SheetContext context{fileName, info, shared, dateStyles};
 
-    SheetRows sheet;
-    QXmlStreamReader xml(zip.read(info.firstSheetPart));
-    int row = -1;
-    int nextColumn = 0;
-    while (!xml.atEnd()) {
-        if (xml.readNext() != QXmlStreamReader::StartElement)
-            continue;
-        if (xml.name() == u"row") {
-            const QStringView r = xml.attributes().value(QStringLiteral("r"));
-            row = r.isEmpty() ? row + 1 : r.toInt() - 1;
-            nextColumn = 0;
-            continue;
-        }
-        if (xml.name() != u"c")
-            continue;
-        const QXmlStreamAttributes attributes = xml.attributes();
-        const int refColumn = columnOfReference(attributes.value(QStringLiteral("r")));
-        const int column = refColumn >= 0 ? refColumn : nextColumn;
-        nextColumn = column + 1;
-        const QString type = attributes.value(QStringLiteral("t")).toString();
-        const int style = attributes.value(QStringLiteral("s")).toInt();
-        QString value;
-        bool haveValue = false;
-        QString inlineText;
-        bool haveInline = false;
-        // Read the cell's children up to its end.
-        while (!xml.atEnd()) {
-            const auto token = xml.readNext();
-            if (token == QXmlStreamReader::EndElement && xml.name() == u"c")
-                break;
-            if (token != QXmlStreamReader::StartElement)
-                continue;
-            if (xml.name() == u"v") {
-                value = xml.readElementText();
-                haveValue = true;
-            } else if (xml.name() == u"is") {
-                inlineText = stringItem(xml);
-                haveInline = true;
-            }
-        }
-        QString text;
-        if (type == u"inlineStr") {
-            text = inlineText;
-        } else if (type == u"s") {
-            bool ok = false;
-            const int index = value.toInt(&ok);
-            if (!ok || index < 0 || index >= shared.size())
-                fail(fileName, QStringLiteral("a cell names a shared string that does not exist"));
-            text = shared.at(index);
-        } else if (type == u"str" || type == u"e") {
-            text = value;
-        } else if (type == u"b") {
-            text = value.trimmed() == u"1" ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
-        } else if (haveValue) {
-            bool ok = false;
-            const double number = value.toDouble(&ok);
-            if (!ok)
-                text = value;
-            else if (style >= 0 && size_t(style) < dateStyles.size() && dateStyles[size_t(style)])
-                text = shownDate(dateFromSerial(info.date1904 ? number + 1462 : number));
-            else
-                text = shownNumber(number);
-        } else if (haveInline) {
-            text = inlineText;
-        }
-        if (!text.isEmpty())
-            putCell(sheet, row, column, text);
-    }
-    checkXml(xml, fileName, info.firstSheetPart);
-    return sheet;
+    SheetBuilder sheet(choice);
+    scanPart(zip, fileName, info.firstSheetPart, [&](XmlScanner& xml) { readSheet(xml, context, sheet); });
+    if (!sheet.followedChoice())
+        return readXlsxSheet(fileName, CellChoice{});
+    return sheet.take();
 }
 
 } // namespace orvane::workbook

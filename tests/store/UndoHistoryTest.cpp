@@ -4,10 +4,12 @@
 
 #include "common/Errors.h"
 #include "store/ActivityStore.h"
+#include "store/Statement.h"
 #include "store/UndoHistory.h"
 #include "support/TempDatabase.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 using namespace orvane;
 using orvane::testing::dumpTable;
@@ -66,6 +68,35 @@ TEST_F(UndoHistoryTest, StepsGoBackByteForByteNewestFirst)
     EXPECT_FALSE(store.undo.canUndo());
     EXPECT_EQ(store.undo.heldBytes(), 0u);
     EXPECT_THROW(store.undo.undo(), OrvaneError);
+}
+
+TEST_F(UndoHistoryTest, EveryStatementRunWhileRecordingIsTakenBack)
+{
+    const QStringList start = dumpTable();
+    sqlite3* db = store.ADOCon.writableHandle();
+    const auto run = [db](const char* sql) {
+        store::Statement statement(db, QString::fromLatin1(sql));
+        while (statement.step()) {
+        }
+    };
+    // Prepared before the recording and run after a statement of other
+    // columns: its columns must be recorded all the same.
+    store::Statement early(db, QStringLiteral("UPDATE P3Data SET [Log#7] = 'early', TotalFloat = 2.5, Flag = 0 "
+                                              "WHERE ActivityID <> 'A1'"));
+    {
+        store::UndoRecording recording(store.undo, "mixed");
+        run("UPDATE P3Data SET [Log#1] = 'fresh' WHERE ActivityID = 'A0'");
+        while (early.step()) {
+        }
+        // The same cells again in the same step, with every storage class.
+        run("UPDATE P3Data SET [Log#7] = x'00ff10', TotalFloat = NULL WHERE ActivityID = 'A2'");
+        run("UPDATE P3Data SET [Log#7] = 42, [Log#1] = 1.5, Description = '' WHERE ActivityID IN ('A0', 'A3')");
+        EXPECT_TRUE(recording.finish());
+    }
+    ASSERT_NE(dumpTable(), start);
+    const store::UndoHistory::Result r = store.undo.undo();
+    EXPECT_EQ(r.kept, 0);
+    EXPECT_EQ(dumpTable(), start);
 }
 
 TEST_F(UndoHistoryTest, CellsOnlyTheStatementChangedAreRecorded)

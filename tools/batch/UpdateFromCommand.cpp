@@ -22,7 +22,7 @@ int runUpdateFrom(const QStringList& arguments)
                                         : QStringLiteral("too many arguments")};
     store::Database database;
     database.open();
-    const workbook::UpdatePlan plan = workbook::planUpdate(workbook::readFirstSheet(args.first()), database);
+    const workbook::UpdatePlan plan = workbook::planUpdate(workbook::readSheetForUpdate(args.first()), database);
     for (const QString& line : plan.previewLines())
         printLine(line);
     if (dryRun) {
