@@ -4,7 +4,6 @@
 #include "export/FileSink.h"
 #include "export/XLSExportProvider.h"
 #include "grid/GridViewModel.h"
-#include "store/ActivityTable.h"
 
 #include <QLocale>
 #include <algorithm>
@@ -637,8 +636,8 @@ ExportResult ExportGridAsWorkbook(const QString& fileName, const grid::GridViewM
         return {};
     // Every row the view shows is exported, also those a requery is still
     // fetching in the background.
-    if (store::ActivityTable* table = grid->table(); table && table->isFetching())
-        table->fetchAll();
+    if (!grid->allRowsPresent())
+        grid->fetchAllRows();
     const GridExportSource source(*grid);
     return ExportGridWithProvider(fileName, kExportXls, &source, expandRecords, allRecords, nativeValues,
                                   {QString(), QString(), QString()});

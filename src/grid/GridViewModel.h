@@ -19,6 +19,8 @@
 
 #include "store/ActivityLayout.h"
 
+#include <QHash>
+#include <QLocale>
 #include <QObject>
 #include <QString>
 #include <QVariant>
@@ -206,6 +208,16 @@ public:
     int tableRow(int viewRow) const;
     // View row of a table row, or -1.
     int viewRowOf(int tableRow) const;
+    // The record key of a view row (the table row's rowid), 0 when none; it
+    // finds the row again after the rows were re-read or re-sorted.
+    qint64 rowKey(int viewRow) const;
+    // View row holding a record key, or -1.
+    int viewRowOfKey(qint64 key) const;
+    // Whether every row of the data source has arrived: a re-read shows its
+    // first rows at once and the rest follow from the event loop.
+    bool allRowsPresent() const;
+    // Fetches the rows still missing, so the view holds every row.
+    void fetchAllRows() const;
     RecordKind recordKind(int) const { return RecordKind::Data; }
     int recordLevel(int) const { return 0; }
     QVariant value(int viewRow, int columnId) const;
@@ -249,6 +261,7 @@ signals:
     void rowsReset();              // the rows shown were replaced or re-sorted
     void rowsInserted(int first, int last);   // after a fetch into an unsorted view
     void rowChanged(int viewRow);  // one row's values changed
+    void allRowsArrived();         // the data source's fetch has delivered every row
     void focusedRowChanged(int viewRow);
     void sortChanged();
 
@@ -288,6 +301,11 @@ private:
     QVector<QMetaObject::Connection> m_connections;
     mutable std::vector<int> m_onScreenWidth;   // per column; empty = stale
     QVector<int> m_sortIds;        // sorted columns as m_keys holds them
+    // Display texts of dates (by their digits) and numbers (by their bits)
+    // in m_textLocale.
+    mutable QLocale m_textLocale;
+    mutable QHash<qint64, QString> m_dateTexts;
+    mutable QHash<qint64, QString> m_numberTexts;
 };
 
 } // namespace orvane::grid

@@ -16,6 +16,7 @@
 // completes the fetch synchronously; operations that need every row call it.
 
 #include "store/ActivityLayout.h"
+#include "store/PackedRow.h"
 
 #include <QObject>
 #include <QString>
@@ -48,6 +49,12 @@ public:
     // --- rows (visible rows; cached values, the edit buffer not included)
     int rowCount() const;
     QVariant value(int row, int column) const;
+    // The cell as the cache holds it, for readers of many rows (sorting,
+    // distinct values); valueOf() turns it into what value() gives.
+    CellView cell(int row, int column) const;
+    QVariant valueOf(const CellView& cell, int column) const;
+    // Milliseconds since the epoch of a date cell's local date and time.
+    qint64 dateMsecs(qint64 packedDate) const;
     qint64 rowIdAt(int row) const;
     // Visible row index of a rowid, or -1.
     int rowOfId(qint64 rowId) const;

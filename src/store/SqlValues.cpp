@@ -31,10 +31,6 @@ QString dateToStorage(const QDateTime& value)
     return value.toString(kDateFormat);
 }
 
-namespace {
-
-// "yyyy-MM-ddTHH:mm:ss" packed as the number yyyyMMddHHmmss, or -1 when the
-// text has another shape.
 qint64 packedDate(const char* s, int size)
 {
     if (size != 19 || s[4] != '-' || s[7] != '-' || s[10] != 'T' || s[13] != ':' || s[16] != ':')
@@ -61,8 +57,6 @@ QDateTime unpackDate(qint64 packed)
         return QDateTime();
     return QDateTime(date, time);
 }
-
-} // namespace
 
 QDateTime dateFromStorage(const QString& text)
 {
