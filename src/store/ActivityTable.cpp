@@ -44,7 +44,7 @@ PackedRow packSelectedRow(sqlite3_stmt* select, PackedRowBuilder& builder)
             if (type == SQLITE_TEXT) {
                 const char* text = reinterpret_cast<const char*>(sqlite3_column_text(select, c + 1));
                 const qint64 packed = packedDate(text, sqlite3_column_bytes(select, c + 1));
-                if (packed >= 0 && unpackDate(packed).isValid()) {
+                if (isValidPackedDate(packed)) {
                     builder.addDate(c, packed);
                     continue;
                 }
@@ -75,7 +75,7 @@ void addValue(PackedRowBuilder& builder, int column, const QVariant& value)
     case FieldKind::Date: {
         const QByteArray stored = dateToStorage(value.toDateTime()).toLatin1();
         const qint64 packed = packedDate(stored.constData(), int(stored.size()));
-        if (packed >= 0 && unpackDate(packed).isValid())
+        if (isValidPackedDate(packed))
             builder.addDate(column, packed);
         else
             builder.addText(column, stored.constData(), stored.size());
@@ -481,7 +481,7 @@ void ActivityTable::setFilter(const QString& filterText)
         const QString previous = m_filterText;
         m_filterText = filterText;
         try {
-            requery();
+            refilter();
         } catch (...) {
             m_filterText = previous;
             throw;
@@ -499,7 +499,7 @@ void ActivityTable::setFiltered(bool on)
     if (!isActive())
         return;
     try {
-        requery();
+        refilter();
     } catch (...) {
         m_filtered = !on;
         throw;
@@ -515,18 +515,11 @@ void ActivityTable::requery()
 
     // Work out which rows the filter selects before touching the cache, so a
     // filter text the engine cannot read leaves the table as it was.
-    const bool filterActive = m_filtered && !m_filterText.trimmed().isEmpty();
-    std::vector<qint64> matches;
-    if (filterActive) {
-        Statement select(db, QStringLiteral("SELECT rowid FROM [P3Data] WHERE ") + filterTextToSql(m_filterText));
-        while (select.step())
-            matches.push_back(sqlite3_column_int64(select.get(), 0));
-        std::sort(matches.begin(), matches.end());
-    }
+    std::vector<qint64> matches = filterMatches();
 
     d->rows.clear();
     d->visible.clear();
-    d->filterActive = filterActive;
+    d->filterActive = m_filtered && !m_filterText.trimmed().isEmpty();
     d->matches = std::move(matches);
     d->lastFetchedId = 0;
     d->fetchDone = false;
@@ -545,6 +538,35 @@ void ActivityTable::requery()
         emit fetchFinished();
     else
         scheduleFetch();
+}
+
+std::vector<qint64> ActivityTable::filterMatches() const
+{
+    std::vector<qint64> matches;
+    if (!m_filtered || m_filterText.trimmed().isEmpty())
+        return matches;
+    Statement select(m_database.handle(),
+                     QStringLiteral("SELECT rowid FROM [P3Data] WHERE ") + filterTextToSql(m_filterText));
+    while (select.step())
+        matches.push_back(sqlite3_column_int64(select.get(), 0));
+    std::sort(matches.begin(), matches.end());
+    return matches;
+}
+
+void ActivityTable::refilter()
+{
+    requireActive(*this);
+    if (m_state != State::Browse)
+        post();
+    std::vector<qint64> matches = filterMatches();
+    d->filterActive = m_filtered && !m_filterText.trimmed().isEmpty();
+    d->matches = std::move(matches);
+    d->rebuildVisible();
+    m_current = rowCount() > 0 ? 0 : -1;
+    m_bof = true;
+    m_eof = rowCount() == 0;
+    emit rowsReset();
+    emit afterScroll();
 }
 
 void ActivityTable::scheduleFetch()

@@ -81,6 +81,11 @@ public:
     void cancel();
 
     // --- the row filter
+    // The filter chooses among the cached rows without reading them again,
+    // as a client-side cursor's filter does: the engine selects the rowids
+    // (so the rows shown are the rows a bulk statement with the same WHERE
+    // changes) and the cursor moves to the first of them. A filter text the
+    // engine refuses throws and leaves filter and rows as they were.
     QString filter() const { return m_filterText; }
     void setFilter(const QString& filterText);
     bool filtered() const { return m_filtered; }
@@ -106,6 +111,8 @@ signals:
 
 private:
     void scheduleFetch();
+    std::vector<qint64> filterMatches() const;
+    void refilter();
     void fetchMore(int limit);
 
     struct Impl;

@@ -46,16 +46,32 @@ qint64 packedDate(const char* s, int size)
     return packed;
 }
 
-QDateTime unpackDate(qint64 packed)
+namespace {
+
+std::pair<QDate, QTime> packedDateParts(qint64 packed)
 {
     const int second = int(packed % 100), minute = int(packed / 100 % 100), hour = int(packed / 10000 % 100);
     const int day = int(packed / 1000000 % 100), month = int(packed / 100000000 % 100);
     const int year = int(packed / 10000000000LL);
-    const QDate date(year, month, day);
-    const QTime time(hour, minute, second);
+    return {QDate(year, month, day), QTime(hour, minute, second)};
+}
+
+} // namespace
+
+QDateTime unpackDate(qint64 packed)
+{
+    const auto [date, time] = packedDateParts(packed);
     if (!date.isValid() || !time.isValid())
         return QDateTime();
     return QDateTime(date, time);
+}
+
+bool isValidPackedDate(qint64 packed)
+{
+    if (packed < 0)
+        return false;
+    const auto [date, time] = packedDateParts(packed);
+    return date.isValid() && time.isValid();
 }
 
 QDateTime dateFromStorage(const QString& text)
