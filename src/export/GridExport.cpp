@@ -612,10 +612,9 @@ QStringView GridExportSource::displayText(int record, int column) const
 void GridExportSource::displayTexts(int record, const int* columns, int count, QStringView* texts) const
 {
     m_texts.resize(std::size_t(count));
-    for (int i = 0; i < count; ++i) {
-        m_texts[std::size_t(i)] = m_model.displayText(record, columns[i]);
+    m_model.displayTexts(record, columns, count, m_texts.data());
+    for (int i = 0; i < count; ++i)
         texts[i] = m_texts[std::size_t(i)];
-    }
 }
 
 QVariant GridExportSource::nativeValue(int record, int column) const

@@ -816,12 +816,38 @@ QString GridViewModel::displayText(int viewRow, int columnId) const
     const GridColumn* c = columnById(columnId);
     if (!c)
         return QString();
-    const FieldKind kind = kindOfField(c->fieldIndex);
     const int row = tableRow(viewRow);
     if (row < 0 || c->fieldIndex < 0 || !m_table)
-        return displayTextOf(QVariant(), kind);
+        return displayTextOf(QVariant(), kindOfField(c->fieldIndex));
+    return cellText(m_table->cell(row, c->fieldIndex), c->fieldIndex);
+}
+
+void GridViewModel::displayTexts(int viewRow, const int* columnIds, int count, QString* texts) const
+{
+    const int row = tableRow(viewRow);
+    if (row < 0 || !m_table) {
+        for (int i = 0; i < count; ++i)
+            texts[i] = displayText(viewRow, columnIds[i]);
+        return;
+    }
+    // One walk over the row's cells serves every column asked for.
+    store::CellView cells[store::kColumnCount];
+    m_table->rowCells(row, cells);
+    for (int i = 0; i < count; ++i) {
+        const GridColumn* c = columnById(columnIds[i]);
+        if (!c)
+            texts[i].clear();
+        else if (c->fieldIndex < 0)
+            texts[i] = displayTextOf(QVariant(), kindOfField(c->fieldIndex));
+        else
+            texts[i] = cellText(cells[c->fieldIndex], c->fieldIndex);
+    }
+}
+
+QString GridViewModel::cellText(const store::CellView& cell, int fieldIndex) const
+{
     using Type = store::CellView::Type;
-    const store::CellView cell = m_table->cell(row, c->fieldIndex);
+    const FieldKind kind = kindOfField(fieldIndex);
     if (cell.isNull())
         return QString();
     if (cell.type == Type::Text && kind == FieldKind::Text)
@@ -843,9 +869,9 @@ QString GridViewModel::displayText(int viewRow, int columnId) const
             return *known;
         if (texts.size() >= kTextCacheLimit)
             texts.clear();
-        return *texts.insert(key, displayTextOf(m_table->valueOf(cell, c->fieldIndex), kind));
+        return *texts.insert(key, displayTextOf(m_table->valueOf(cell, fieldIndex), kind));
     }
-    return displayTextOf(m_table->valueOf(cell, c->fieldIndex), kind);
+    return displayTextOf(m_table->valueOf(cell, fieldIndex), kind);
 }
 
 QString GridViewModel::toolTipText(int viewRow, int columnId) const
@@ -862,10 +888,12 @@ QString GridViewModel::displayTextOf(const QVariant& value, FieldKind kind)
     return store::displayText(value, kind);
 }
 
-std::vector<std::pair<QString, QVariant>> GridViewModel::distinctValues(int columnId) const
+std::vector<std::pair<QString, QVariant>> GridViewModel::distinctValues(int columnId, bool* anyNull) const
 {
     std::vector<std::pair<QString, QVariant>> result;
     const GridColumn* c = columnById(columnId);
+    if (anyNull)
+        *anyNull = c && rowCount() > 0 && (c->fieldIndex < 0 || !m_table);
     if (!c || c->fieldIndex < 0 || !m_table)
         return result;
     const FieldKind kind = kindOfField(c->fieldIndex);
@@ -888,8 +916,11 @@ std::vector<std::pair<QString, QVariant>> GridViewModel::distinctValues(int colu
     std::vector<store::CellView> cells;
     for (int row = 0; row < rowCount(); ++row) {
         const store::CellView cell = m_table->cell(tableRow(row), c->fieldIndex);
-        if (cell.isNull())
+        if (cell.isNull()) {
+            if (anyNull)
+                *anyNull = true;
             continue;
+        }
         CellKey key{cell.type, 0, std::string_view(cell.text.data(), size_t(cell.text.size()))};
         switch (cell.type) {
         case store::CellView::Type::Number:

@@ -31,6 +31,7 @@
 
 namespace orvane::store {
 class ActivityTable;
+struct CellView;
 }
 
 namespace orvane::grid {
@@ -223,14 +224,18 @@ public:
     QVariant value(int viewRow, int columnId) const;
     // Display text of a cell, as the grid shows it.
     QString displayText(int viewRow, int columnId) const;
+    // Display texts of `count` columns of one row into texts[0..count-1]
+    // (readers of whole rows, as the export).
+    void displayTexts(int viewRow, const int* columnIds, int count, QString* texts) const;
     // The whole value as text, for the cell's tooltip: a date with its time.
     QString toolTipText(int viewRow, int columnId) const;
     // The text the grid shows for a value of a field kind, in the user's
     // locale. Bulk commands use it to copy values "as the grid shows them".
     static QString displayTextOf(const QVariant& value, store::FieldKind kind);
     // Distinct display texts of a column's values over the rows shown, with
-    // one value each, sorted (for the filter's value drop-down).
-    std::vector<std::pair<QString, QVariant>> distinctValues(int columnId) const;
+    // one value each, sorted (for the filter's value drop-down). With
+    // anyNull, also tells whether a row shown holds no value in the column.
+    std::vector<std::pair<QString, QVariant>> distinctValues(int columnId, bool* anyNull = nullptr) const;
 
     // --- focus and editing
     // View row of the table's current row, or -1.
@@ -275,6 +280,7 @@ private:
     void sortRows();
     void rebuildInverse();
     void fillKeys(int firstTableRow, int lastTableRow);
+    QString cellText(const store::CellView& cell, int fieldIndex) const;
     bool lessThan(int tableRowA, int tableRowB) const;
     QVector<int> bandColumnsByPosition(int band) const;
     void renumber(const QVector<int>& ids);

@@ -255,6 +255,17 @@ CellView ActivityTable::cell(int row, int column) const
     return d->rows[size_t(d->visible[size_t(row)])].cell(column);
 }
 
+void ActivityTable::rowCells(int row, CellView* cells) const
+{
+    std::fill(cells, cells + kColumnCount, CellView());
+    if (row < 0 || row >= rowCount())
+        return;
+    d->rows[size_t(d->visible[size_t(row)])].forEachCell([cells](int column, const CellView& cell) {
+        if (column < kColumnCount)
+            cells[column] = cell;
+    });
+}
+
 QVariant ActivityTable::valueOf(const CellView& cell, int column) const
 {
     switch (cell.type) {

@@ -53,6 +53,8 @@ public:
     // distinct values); valueOf() turns it into what value() gives.
     CellView cell(int row, int column) const;
     QVariant valueOf(const CellView& cell, int column) const;
+    // Every cell of a row at once into cells[0..kColumnCount-1].
+    void rowCells(int row, CellView* cells) const;
     // Milliseconds since the epoch of a date cell's local date and time.
     qint64 dateMsecs(qint64 packedDate) const;
     qint64 rowIdAt(int row) const;
