@@ -57,17 +57,6 @@ using namespace orvane;
 
 namespace {
 
-long rssKiB()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    return 0;
-}
-
 double ms(const QElapsedTimer& t)
 {
     return double(t.nsecsElapsed()) / 1e6;
@@ -177,7 +166,7 @@ int main(int argc, char** argv)
         shell::TMainForm form(&about);
         form.show();
         settle(form);
-        emptyRss = rssKiB();
+        emptyRss = bench::rssKiB();
     }
 
     QDir::setCurrent(work);
@@ -191,7 +180,7 @@ int main(int argc, char** argv)
     grid::ActivityGrid& grid = *form.cxGridProject();
     grid::GridViewModel& model = grid.model();
     logedit::GridFilterLink& filter = *form.gridFilter();
-    const long fullRss = rssKiB();
+    const long fullRss = bench::rssKiB();
     std::printf("window open with every row fetched:      %8.1f ms (%d rows)\n", openMs, model.rowCount());
     std::printf("resident memory: %.1f MB with %d rows (%.1f MB over the window with an empty table, %.0f bytes per "
                 "activity; target < 200 MB)%s\n",
@@ -352,6 +341,6 @@ int main(int argc, char** argv)
         model.applyTableFilter(QString(), false);
         settle(form);
     }
-    std::printf("resident memory at the end: %.1f MB\n", rssKiB() / 1024.0);
+    std::printf("resident memory at the end: %.1f MB\n", bench::rssKiB() / 1024.0);
     return 0;
 }

@@ -41,37 +41,37 @@ const quint8* readCell(const quint8* p, int* column, CellView* cell)
 
 } // namespace packed_row_detail
 
-CellView PackedRow::cell(int column) const
+// Walks the cells of `data` up to the one of `column` (-1: all of them);
+// returns the position after the last cell read.
+static const quint8* walkCells(const quint8* data, int column, CellView* found)
 {
-    CellView result;
-    if (!m_data)
-        return result;
-    const quint8* p = m_data.get();
+    const quint8* p = data;
     const int count = *p++;
     for (int i = 0; i < count; ++i) {
         int c = 0;
         CellView cell;
         p = packed_row_detail::readCell(p, &c, &cell);
-        if (c == column)
-            return cell;
-        if (c > column)
+        if (c == column) {
+            *found = cell;
+            break;
+        }
+        if (column >= 0 && c > column)
             break;
     }
+    return p;
+}
+
+CellView PackedRow::cell(int column) const
+{
+    CellView result;
+    if (m_data && column >= 0)
+        walkCells(m_data.get(), column, &result);
     return result;
 }
 
 size_t PackedRow::byteSize() const
 {
-    if (!m_data)
-        return 0;
-    const quint8* p = m_data.get();
-    const int count = *p++;
-    for (int i = 0; i < count; ++i) {
-        int c = 0;
-        CellView cell;
-        p = packed_row_detail::readCell(p, &c, &cell);
-    }
-    return size_t(p - m_data.get());
+    return m_data ? size_t(walkCells(m_data.get(), -1, nullptr) - m_data.get()) : 0;
 }
 
 void PackedRowBuilder::head(int column, CellView::Type type)
