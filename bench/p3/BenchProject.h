@@ -1,6 +1,7 @@
 #pragma once
 // Shared by the P3 benchmarks: their command line and the generated project.
 
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStringList>
@@ -39,6 +40,18 @@ inline bool generateProject(const QString& folder, const QString& group, int act
                                          QStringLiteral("--activities"), QString::number(activities)}
                                  + extra)
            == 0;
+}
+
+// Resident memory of this process in KiB (0 where /proc is missing).
+inline long rssKiB()
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    return 0;
 }
 
 } // namespace orvane::bench

@@ -52,17 +52,6 @@ double cpuSeconds()
     return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
 }
 
-long rssKiB()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    return 0;
-}
-
 // Time spent inside the server's calls, accumulated by the wrappers.
 std::chrono::nanoseconds g_p3Time{0};
 long g_p3Calls = 0;
@@ -165,7 +154,7 @@ int main(int argc, char** argv)
     NoView view;
     store::DataFieldList fields;
     QString projectGroup, projectName;
-    const long base = rssKiB();
+    const long base = orvane::bench::rssKiB();
 
     const auto importOne = [&](const QString& group, const char* label) {
         FixedProjectChooser chooser(folder, group, QString());
@@ -174,7 +163,7 @@ int main(int argc, char** argv)
         m.start();
         const ImportResult r = importProject(context);
         m.report(label, r.imported);
-        const long rss = rssKiB();
+        const long rss = orvane::bench::rssKiB();
         std::printf("%-22s memory after import %ld KiB over the start, %.0f bytes per row\n", "", rss - base,
                     1024.0 * double(rss - base) / std::max(r.imported, 1));
         return r.imported;

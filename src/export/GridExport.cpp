@@ -4,7 +4,6 @@
 #include "export/FileSink.h"
 #include "export/XLSExportProvider.h"
 #include "grid/GridViewModel.h"
-#include "store/ActivityTable.h"
 
 #include <QLocale>
 #include <algorithm>
@@ -626,10 +625,9 @@ QStringView GridExportSource::displayText(int record, int column) const
 void GridExportSource::displayTexts(int record, const int* columns, int count, QStringView* texts) const
 {
     m_texts.resize(std::size_t(count));
-    for (int i = 0; i < count; ++i) {
-        m_texts[std::size_t(i)] = m_model.displayText(record, columns[i]);
+    m_model.displayTexts(record, columns, count, m_texts.data());
+    for (int i = 0; i < count; ++i)
         texts[i] = m_texts[std::size_t(i)];
-    }
 }
 
 ExportResult ExportGridAsWorkbook(const QString& fileName, const grid::GridViewModel* grid,
@@ -639,8 +637,8 @@ ExportResult ExportGridAsWorkbook(const QString& fileName, const grid::GridViewM
         return {};
     // Every row the view shows is exported, also those a requery is still
     // fetching in the background.
-    if (store::ActivityTable* table = grid->table(); table && table->isFetching())
-        table->fetchAll();
+    if (!grid->allRowsPresent())
+        grid->fetchAllRows();
     const GridExportSource source(*grid);
     return ExportGridWithProvider(fileName, kExportXls, &source, colors);
 }

@@ -1,14 +1,15 @@
 #include "grid/ActivityGrid.h"
 
 #include "grid/ActivityGridLayout.h"
-#include "store/ActivityTable.h"
 
 #include <QTimer>
+
+#include <algorithm>
 #include <QVBoxLayout>
 
 namespace orvane::grid {
 
-ActivityGrid::ActivityGrid(store::ActivityTable& table, QWidget* parent) : QWidget(parent), m_table(table)
+ActivityGrid::ActivityGrid(store::ActivityTable& table, QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("cxGridProject"));
     applyActivityLayout(m_model);
@@ -29,10 +30,10 @@ void ActivityGrid::fitStartColumnsOnFirstRows()
 {
     // Checked from the event loop too, so the window's font is settled.
     const auto fitOnce = [this] {
-        if (!m_startColumnsFitted && m_table.rowCount() > 0 && !m_table.isFetching())
+        if (!m_startColumnsFitted && m_model.rowCount() > 0 && m_model.allRowsPresent())
             fitStartColumns();
     };
-    connect(&m_table, &store::ActivityTable::fetchFinished, this, fitOnce);
+    connect(&m_model, &GridViewModel::allRowsArrived, this, fitOnce);
     QTimer::singleShot(0, this, fitOnce);
 }
 
@@ -44,7 +45,7 @@ void ActivityGrid::fitStartColumns()
         const int id = m_model.columnIdOfField(QString::fromLatin1(field));
         if (id < 0 || !m_model.column(id).visible)
             continue;
-        const int needed = m_view->contentWidth(id);
+        const int needed = std::max(m_view->contentWidth(id), m_view->captionWidth(id));
         if (needed > m_model.columnWidth(id))
             m_model.resizeColumn(id, needed);
     }

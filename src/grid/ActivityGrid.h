@@ -33,8 +33,8 @@ public:
 
     // Widens the identity, duration, date, percent and calendar columns
     // shown at start where the window's font needs more room than the
-    // layout states, so their values show whole; the band grows with them.
-    // (Captions longer than their column show whole in the header's tooltip.)
+    // layout states, so their values and their captions (on up to two
+    // lines) show whole; the band grows with them.
     void fitStartColumns();
     // Fits them once, as soon as the table's first rows are all there; from
     // then on the widths are the user's.
@@ -45,7 +45,6 @@ private:
     GridView* m_view;
     QVBoxLayout* m_layout;
     QWidget* m_filterPanel = nullptr;
-    store::ActivityTable& m_table;
     bool m_startColumnsFitted = false;
 };
 

@@ -3,7 +3,6 @@
 #include "common/Errors.h"
 #include "grid/BusyCursor.h"
 #include "grid/CustomizationWindow.h"
-#include "store/ActivityTable.h"
 
 #include <QApplication>
 #include <QDrag>
@@ -85,10 +84,6 @@ GridView::GridView(GridViewModel& model, QWidget* parent) : QAbstractScrollArea(
     verticalScrollBar()->setSingleStep(1);
     horizontalScrollBar()->setSingleStep(20);
 
-    const QFontMetrics fm(font());
-    m_rowHeight = fm.height() + 4;
-    m_headerRowHeight = fm.height() + 6;
-
     connect(&m_model, &GridViewModel::layoutChanged, this, [this] {
         relayout();
         viewport()->update();
@@ -97,12 +92,12 @@ GridView::GridView(GridViewModel& model, QWidget* parent) : QAbstractScrollArea(
         updateScrollBars();
         if (isEditing() && !m_committing) {
             // Rows arriving or re-sorted: the editor stays with its row, found by rowid.
-            const int row = m_model.table() ? m_model.table()->rowOfId(m_editRowId) : -1;
-            if (row < 0 || m_model.viewRowOf(row) < 0) {
+            const int viewRow = m_model.viewRowOfKey(m_editRowKey);
+            if (viewRow < 0) {
                 cancelEditing();
             } else {
-                m_editRow = row;
-                m_editor->setGeometry(cellRect(m_model.viewRowOf(row), m_editColumn));
+                m_editRow = m_model.tableRow(viewRow);
+                m_editor->setGeometry(cellRect(viewRow, m_editColumn));
             }
         }
         viewport()->update();
@@ -118,7 +113,11 @@ GridView::GridView(GridViewModel& model, QWidget* parent) : QAbstractScrollArea(
                       viewport()->width(), m_rowHeight);
         viewport()->update(r);
     });
-    connect(&m_model, &GridViewModel::sortChanged, this, [this] { viewport()->update(); });
+    // A sort mark takes room from the caption, which may then need two lines.
+    connect(&m_model, &GridViewModel::sortChanged, this, [this] {
+        relayout();
+        viewport()->update();
+    });
     connect(&m_model, &GridViewModel::focusedRowChanged, this, [this](int row) {
         if (row >= 0 && m_drag == DragKind::None)
             ensureVisible(row, -1);
@@ -143,7 +142,96 @@ int GridView::indicatorWidth() const
 int GridView::headerHeight() const
 {
     const GridViewOptions& o = m_model.options();
-    return (o.bandHeaders ? m_headerRowHeight : 0) + (o.columnHeaders ? m_headerRowHeight * m_model.headerRowCount() : 0);
+    return (o.bandHeaders ? m_headerRowHeight : 0) + (o.columnHeaders ? m_columnRowHeight * m_model.headerRowCount() : 0);
+}
+
+namespace {
+
+// Places where a caption may break: before a blank, and before a capital
+// that starts a word (after a small letter, or before a small letter after
+// capitals: "WBSCode" breaks as "WBS" / "Code").
+std::vector<qsizetype> captionBreaks(const QString& caption)
+{
+    std::vector<qsizetype> breaks;
+    for (qsizetype i = 1; i < caption.size(); ++i) {
+        const QChar prev = caption[i - 1], c = caption[i];
+        const bool next = i + 1 < caption.size() && caption[i + 1].isLower();
+        if ((c.isSpace() && !prev.isSpace()) || (c.isUpper() && (prev.isLower() || (prev.isUpper() && next))))
+            breaks.push_back(i);
+    }
+    return breaks;
+}
+
+// The caption split at `at` into two lines (the blank at a break is dropped).
+std::pair<QString, QString> splitCaption(const QString& caption, qsizetype at)
+{
+    return {caption.left(at).trimmed(), caption.mid(at).trimmed()};
+}
+
+} // namespace
+
+// Text room inside a header of this width: the style's label area, less
+// the sort mark where the column is sorted.
+int GridView::captionRoom(int columnId, int headerWidth) const
+{
+    QStyleOptionHeader opt;
+    opt.initFrom(this);
+    opt.rect = QRect(0, 0, headerWidth, m_columnRowHeight);
+    opt.orientation = Qt::Horizontal;
+    opt.state = QStyle::State_Enabled | QStyle::State_Raised | QStyle::State_Horizontal;
+    const GridColumn& c = m_model.column(columnId);
+    opt.sortIndicator = c.sortOrder == SortOrder::Ascending    ? QStyleOptionHeader::SortDown
+                        : c.sortOrder == SortOrder::Descending ? QStyleOptionHeader::SortUp
+                                                               : QStyleOptionHeader::None;
+    return style()->subElementRect(QStyle::SE_HeaderLabel, &opt, this).width();
+}
+
+QString GridView::headerText(int columnId) const
+{
+    const QString caption = m_model.columnCaption(columnId);
+    const ColumnGeometry* g = geometryOf(columnId);
+    const QFontMetrics fm = fontMetrics();
+    const int room = g ? captionRoom(columnId, g->width) : 0;
+    if (!g || fm.horizontalAdvance(caption) <= room)
+        return caption;
+    // The break whose longer line is the shortest.
+    QString best = caption;
+    int bestWidth = fm.horizontalAdvance(caption);
+    for (qsizetype at : captionBreaks(caption)) {
+        const auto [first, second] = splitCaption(caption, at);
+        const int w = std::max(fm.horizontalAdvance(first), fm.horizontalAdvance(second));
+        if (w < bestWidth) {
+            bestWidth = w;
+            best = first + QLatin1Char('\n') + second;
+        }
+    }
+    return best;
+}
+
+int GridView::captionWidth(int columnId) const
+{
+    const QString caption = m_model.columnCaption(columnId);
+    const QFontMetrics fm = fontMetrics();
+    int textWidth = fm.horizontalAdvance(caption);
+    for (qsizetype at : captionBreaks(caption)) {
+        const auto [first, second] = splitCaption(caption, at);
+        textWidth = std::min(textWidth, std::max(fm.horizontalAdvance(first), fm.horizontalAdvance(second)));
+    }
+    // The style's margins (and sort mark) do not depend on the width.
+    const int probe = 400;
+    return textWidth + probe - captionRoom(columnId, probe);
+}
+
+void GridView::updateHeaderMetrics()
+{
+    const QFontMetrics fm(font());
+    m_rowHeight = fm.height() + 4;
+    m_headerRowHeight = fm.height() + 6;
+    int lines = 1;
+    for (const ColumnGeometry& g : m_columns)
+        if (headerText(g.id).contains(QLatin1Char('\n')))
+            lines = 2;
+    m_columnRowHeight = lines * fm.height() + 6;
 }
 
 int GridView::visibleRowCapacity() const
@@ -196,6 +284,7 @@ void GridView::relayout()
         }
         x += w;
     }
+    updateHeaderMetrics();
     updateScrollBars();
 }
 
@@ -253,7 +342,7 @@ QRect GridView::columnHeaderRect(int columnId) const
         return QRect();
     const int top = m_model.options().bandHeaders ? m_headerRowHeight : 0;
     const GridColumn& c = m_model.column(columnId);
-    return QRect(g->x, top + c.rowIndex * m_headerRowHeight, g->width, c.rowSpan * m_headerRowHeight);
+    return QRect(g->x, top + c.rowIndex * m_columnRowHeight, g->width, c.rowSpan * m_columnRowHeight);
 }
 
 QRect GridView::bandHeaderRect(int band) const
@@ -350,7 +439,8 @@ bool GridView::viewportEvent(QEvent* event)
         QRect area;
         if (pos.y() < headerHeight()) {
             const int column = pos.y() >= (m_model.options().bandHeaders ? m_headerRowHeight : 0) ? columnAt(pos) : -1;
-            if (column >= 0) {
+            // A caption that shows whole, on one line or two, needs no tooltip.
+            if (column >= 0 && captionWidth(column) > columnHeaderRect(column).width()) {
                 area = columnHeaderRect(column);
                 text = m_model.columnCaption(column);
             }
@@ -370,9 +460,6 @@ bool GridView::viewportEvent(QEvent* event)
         return true;
     }
     if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
-        const QFontMetrics fm(font());
-        m_rowHeight = fm.height() + 4;
-        m_headerRowHeight = fm.height() + 6;
         relayout();
     }
     return QAbstractScrollArea::viewportEvent(event);
@@ -431,7 +518,7 @@ void GridView::paintHeaders(QPainter& p)
                     continue;
                 const GridColumn& c = m_model.column(g.id);
                 opt.rect = columnHeaderRect(g.id);
-                opt.text = m_model.columnCaption(g.id);
+                opt.text = headerText(g.id);
                 opt.textAlignment = toQt(c.headerAlignment) | Qt::AlignVCenter;
                 opt.sortIndicator = c.sortOrder == SortOrder::Ascending    ? QStyleOptionHeader::SortDown
                                     : c.sortOrder == SortOrder::Descending ? QStyleOptionHeader::SortUp
@@ -695,7 +782,7 @@ bool GridView::startEditing(const QString& initialText, bool replace)
     }
     ensureVisible(row, m_focusedColumn);
     m_editRow = m_model.tableRow(row);
-    m_editRowId = m_model.table() ? m_model.table()->rowIdAt(m_editRow) : 0;
+    m_editRowKey = m_model.rowKey(row);
     m_editColumn = m_focusedColumn;
     m_editor->setGeometry(cellRect(row, m_focusedColumn));
     m_editor->setText(replace ? initialText : m_model.displayText(row, m_focusedColumn));

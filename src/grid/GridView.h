@@ -64,6 +64,13 @@ public:
     // Geometry, for tests and the customization drop logic.
     int rowHeight() const { return m_rowHeight; }
     int headerHeight() const;
+    // A column's caption as its header shows it: on one line where it fits,
+    // else broken into two lines between its words (at blanks and where a
+    // capital letter starts a word, as in "Original" / "Duration").
+    QString headerText(int columnId) const;
+    // The header width at which a column's caption shows whole, on at most
+    // two lines (with room for the sort mark of a sorted column).
+    int captionWidth(int columnId) const;
     QRect cellRect(int viewRow, int columnId) const;
     QRect columnHeaderRect(int columnId) const;
     QRect bandHeaderRect(int band) const;
@@ -122,6 +129,8 @@ private:
     enum class DragKind { None, PendingColumn, MoveColumn, ResizeColumn, PendingBand, MoveBand };
 
     void relayout();
+    void updateHeaderMetrics();
+    int captionRoom(int columnId, int headerWidth) const;
     void updateScrollBars();
     int indicatorWidth() const;
     int visibleRowCapacity() const;
@@ -144,13 +153,14 @@ private:
     int m_rightWidth = 0;      // width of the right fixed bands
     int m_scrollWidth = 0;     // total width of the scrolling bands
     int m_rowHeight = 18;
-    int m_headerRowHeight = 20;
+    int m_headerRowHeight = 20;  // band header row
+    int m_columnRowHeight = 20;  // column header row: one or two lines of caption
     int m_focusedColumn = -1;
     bool m_filterButtons = false;
 
     QLineEdit* m_editor = nullptr;
     int m_editRow = -1;        // table row being edited
-    qint64 m_editRowId = 0;    // and its rowid, to find it again after a reset
+    qint64 m_editRowKey = 0;   // and its record key, to find it again after a reset
     int m_editColumn = -1;
     bool m_committing = false;
     bool m_forwardingKey = false;   // a key is being handed to the editor

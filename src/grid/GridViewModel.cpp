@@ -6,10 +6,14 @@
 #include <QDateTime>
 #include <QLocale>
 
+#include <QHash>
+
 #include <algorithm>
 #include <cmath>
-#include <map>
+#include <cstring>
 #include <numeric>
+#include <string_view>
+#include <unordered_set>
 
 namespace orvane::grid {
 
@@ -25,6 +29,9 @@ struct GridViewModel::SortKey {
 };
 
 namespace {
+
+// Locale texts of dates and numbers kept at most, per kind.
+constexpr qsizetype kTextCacheLimit = 1 << 16;
 
 GridViewModel::SortKey makeKey(const QVariant& value, FieldKind kind)
 {
@@ -81,6 +88,45 @@ public:
 private:
     GridViewModel& m_model;
 };
+
+// The key of a cached cell, without making a QVariant of it: numbers and
+// marks as they are, dates through the table's cache of their instants.
+GridViewModel::SortKey makeKey(const store::ActivityTable& table, const store::CellView& cell, int fieldIndex,
+                               FieldKind kind)
+{
+    using Type = store::CellView::Type;
+    GridViewModel::SortKey key;
+    switch (cell.type) {
+    case Type::Null:
+        return key;
+    case Type::Number:
+        if (kind != FieldKind::Number)
+            break;
+        key.null = false;
+        key.number = cell.number;
+        return key;
+    case Type::Boolean:
+        if (kind != FieldKind::Boolean)
+            break;
+        key.null = false;
+        key.number = cell.flag ? 1 : 0;
+        return key;
+    case Type::Date:
+        if (kind != FieldKind::Date)
+            break;
+        key.null = false;
+        key.number = double(table.dateMsecs(cell.packedDate));
+        return key;
+    case Type::Text:
+        if (kind != FieldKind::Text)
+            break;
+        key.null = false;
+        key.text = QString::fromUtf8(cell.text);
+        key.folded = key.text.toCaseFolded();
+        return key;
+    }
+    return makeKey(table.valueOf(cell, fieldIndex), kind);
+}
 
 } // namespace
 
@@ -504,6 +550,7 @@ void GridViewModel::connectTable()
     m_connections << connect(m_table, &store::ActivityTable::rowAppended, this,
                              [this](int row) { onRowsFetched(row, row); });
     m_connections << connect(m_table, &store::ActivityTable::afterScroll, this, [this] { onAfterScroll(); });
+    m_connections << connect(m_table, &store::ActivityTable::fetchFinished, this, &GridViewModel::allRowsArrived);
     m_connections << connect(m_table, &QObject::destroyed, this, [this] {
         m_connections.clear();
         m_table = nullptr;
@@ -565,7 +612,8 @@ void GridViewModel::fillKeys(int firstTableRow, int lastTableRow)
         if (int(keys.size()) <= lastTableRow)
             keys.resize(size_t(lastTableRow) + 1);
         for (int row = firstTableRow; row <= lastTableRow; ++row)
-            keys[size_t(row)] = c.fieldIndex >= 0 ? makeKey(m_table->value(row, c.fieldIndex), kind) : SortKey{};
+            keys[size_t(row)] =
+                c.fieldIndex >= 0 ? makeKey(*m_table, m_table->cell(row, c.fieldIndex), c.fieldIndex, kind) : SortKey{};
     }
 }
 
@@ -732,6 +780,28 @@ int GridViewModel::viewRowOf(int tableRow) const
     return tableRow >= 0 && tableRow < int(m_inverse.size()) ? m_inverse[size_t(tableRow)] : -1;
 }
 
+qint64 GridViewModel::rowKey(int viewRow) const
+{
+    const int row = tableRow(viewRow);
+    return row >= 0 && m_table ? m_table->rowIdAt(row) : 0;
+}
+
+int GridViewModel::viewRowOfKey(qint64 key) const
+{
+    return m_table && !isDetached() ? viewRowOf(m_table->rowOfId(key)) : -1;
+}
+
+bool GridViewModel::allRowsPresent() const
+{
+    return !m_table || !m_table->isFetching();
+}
+
+void GridViewModel::fetchAllRows() const
+{
+    if (m_table && m_table->isFetching())
+        m_table->fetchAll();
+}
+
 QVariant GridViewModel::value(int viewRow, int columnId) const
 {
     const GridColumn* c = columnById(columnId);
@@ -746,7 +816,62 @@ QString GridViewModel::displayText(int viewRow, int columnId) const
     const GridColumn* c = columnById(columnId);
     if (!c)
         return QString();
-    return displayTextOf(value(viewRow, columnId), kindOfField(c->fieldIndex));
+    const int row = tableRow(viewRow);
+    if (row < 0 || c->fieldIndex < 0 || !m_table)
+        return displayTextOf(QVariant(), kindOfField(c->fieldIndex));
+    return cellText(m_table->cell(row, c->fieldIndex), c->fieldIndex);
+}
+
+void GridViewModel::displayTexts(int viewRow, const int* columnIds, int count, QString* texts) const
+{
+    const int row = tableRow(viewRow);
+    if (row < 0 || !m_table) {
+        for (int i = 0; i < count; ++i)
+            texts[i] = displayText(viewRow, columnIds[i]);
+        return;
+    }
+    // One walk over the row's cells serves every column asked for.
+    store::CellView cells[store::kColumnCount];
+    m_table->rowCells(row, cells);
+    for (int i = 0; i < count; ++i) {
+        const GridColumn* c = columnById(columnIds[i]);
+        if (!c)
+            texts[i].clear();
+        else if (c->fieldIndex < 0)
+            texts[i] = displayTextOf(QVariant(), kindOfField(c->fieldIndex));
+        else
+            texts[i] = cellText(cells[c->fieldIndex], c->fieldIndex);
+    }
+}
+
+QString GridViewModel::cellText(const store::CellView& cell, int fieldIndex) const
+{
+    using Type = store::CellView::Type;
+    const FieldKind kind = kindOfField(fieldIndex);
+    if (cell.isNull())
+        return QString();
+    if (cell.type == Type::Text && kind == FieldKind::Text)
+        return QString::fromUtf8(cell.text);
+    // Dates and numbers repeat across rows and their locale form is the
+    // costly part: each distinct one is formatted once per locale.
+    if ((cell.type == Type::Date && kind == FieldKind::Date) || (cell.type == Type::Number && kind == FieldKind::Number)) {
+        if (m_textLocale != QLocale()) {
+            m_textLocale = QLocale();
+            m_dateTexts.clear();
+            m_numberTexts.clear();
+        }
+        QHash<qint64, QString>& texts = cell.type == Type::Date ? m_dateTexts : m_numberTexts;
+        qint64 key = cell.packedDate;
+        if (cell.type == Type::Number)
+            std::memcpy(&key, &cell.number, sizeof key);
+        const auto known = texts.constFind(key);
+        if (known != texts.constEnd())
+            return *known;
+        if (texts.size() >= kTextCacheLimit)
+            texts.clear();
+        return *texts.insert(key, displayTextOf(m_table->valueOf(cell, fieldIndex), kind));
+    }
+    return displayTextOf(m_table->valueOf(cell, fieldIndex), kind);
 }
 
 QString GridViewModel::toolTipText(int viewRow, int columnId) const
@@ -763,29 +888,72 @@ QString GridViewModel::displayTextOf(const QVariant& value, FieldKind kind)
     return store::displayText(value, kind);
 }
 
-std::vector<std::pair<QString, QVariant>> GridViewModel::distinctValues(int columnId) const
+std::vector<std::pair<QString, QVariant>> GridViewModel::distinctValues(int columnId, bool* anyNull) const
 {
     std::vector<std::pair<QString, QVariant>> result;
     const GridColumn* c = columnById(columnId);
+    if (anyNull)
+        *anyNull = c && rowCount() > 0 && (c->fieldIndex < 0 || !m_table);
     if (!c || c->fieldIndex < 0 || !m_table)
         return result;
     const FieldKind kind = kindOfField(c->fieldIndex);
-    std::map<QString, std::pair<SortKey, QVariant>> byText;
+    // Many rows share a value: equal cells are found on the cache's own
+    // form first, and only each distinct one is turned into a value and a
+    // text. The first row (in view order) holding a text gives its value.
+    struct CellKey {
+        store::CellView::Type type;
+        qint64 bits;
+        std::string_view text;
+        bool operator==(const CellKey& o) const { return type == o.type && bits == o.bits && text == o.text; }
+    };
+    struct CellKeyHash {
+        size_t operator()(const CellKey& k) const
+        {
+            return std::hash<std::string_view>()(k.text) ^ std::hash<qint64>()(k.bits) ^ size_t(k.type);
+        }
+    };
+    std::unordered_set<CellKey, CellKeyHash> seen;
+    std::vector<store::CellView> cells;
     for (int row = 0; row < rowCount(); ++row) {
-        const QVariant v = value(row, columnId);
-        if (v.isNull())
+        const store::CellView cell = m_table->cell(tableRow(row), c->fieldIndex);
+        if (cell.isNull()) {
+            if (anyNull)
+                *anyNull = true;
             continue;
-        const QString text = displayTextOf(v, kind);
-        if (!byText.count(text))
-            byText.emplace(text, std::make_pair(makeKey(v, kind), v));
+        }
+        CellKey key{cell.type, 0, std::string_view(cell.text.data(), size_t(cell.text.size()))};
+        switch (cell.type) {
+        case store::CellView::Type::Number:
+            std::memcpy(&key.bits, &cell.number, sizeof(double));
+            break;
+        case store::CellView::Type::Boolean:
+            key.bits = cell.flag;
+            break;
+        case store::CellView::Type::Date:
+            key.bits = cell.packedDate;
+            break;
+        default:
+            break;
+        }
+        if (seen.insert(key).second)
+            cells.push_back(cell);
     }
+    QHash<QString, size_t> byText;
     std::vector<std::pair<SortKey, std::pair<QString, QVariant>>> items;
-    for (auto& [text, kv] : byText)
-        items.push_back({kv.first, {text, kv.second}});
+    for (const store::CellView& cell : cells) {
+        QVariant v = m_table->valueOf(cell, c->fieldIndex);
+        QString text = displayTextOf(v, kind);
+        if (byText.contains(text))
+            continue;
+        byText.insert(text, items.size());
+        items.push_back({makeKey(*m_table, cell, c->fieldIndex, kind), {std::move(text), std::move(v)}});
+    }
     const bool isText = kind == FieldKind::Text;
     std::sort(items.begin(), items.end(), [isText](const auto& a, const auto& b) {
-        return compareKeys(a.first, b.first, isText) < 0;
+        const int c = compareKeys(a.first, b.first, isText);
+        return c != 0 ? c < 0 : a.second.first < b.second.first;
     });
+    result.reserve(items.size());
     for (auto& item : items)
         result.push_back(std::move(item.second));
     return result;

@@ -19,6 +19,8 @@
 
 #include "store/ActivityLayout.h"
 
+#include <QHash>
+#include <QLocale>
 #include <QObject>
 #include <QString>
 #include <QVariant>
@@ -29,6 +31,7 @@
 
 namespace orvane::store {
 class ActivityTable;
+struct CellView;
 }
 
 namespace orvane::grid {
@@ -206,19 +209,33 @@ public:
     int tableRow(int viewRow) const;
     // View row of a table row, or -1.
     int viewRowOf(int tableRow) const;
+    // The record key of a view row (the table row's rowid), 0 when none; it
+    // finds the row again after the rows were re-read or re-sorted.
+    qint64 rowKey(int viewRow) const;
+    // View row holding a record key, or -1.
+    int viewRowOfKey(qint64 key) const;
+    // Whether every row of the data source has arrived: a re-read shows its
+    // first rows at once and the rest follow from the event loop.
+    bool allRowsPresent() const;
+    // Fetches the rows still missing, so the view holds every row.
+    void fetchAllRows() const;
     RecordKind recordKind(int) const { return RecordKind::Data; }
     int recordLevel(int) const { return 0; }
     QVariant value(int viewRow, int columnId) const;
     // Display text of a cell, as the grid shows it.
     QString displayText(int viewRow, int columnId) const;
+    // Display texts of `count` columns of one row into texts[0..count-1]
+    // (readers of whole rows, as the export).
+    void displayTexts(int viewRow, const int* columnIds, int count, QString* texts) const;
     // The whole value as text, for the cell's tooltip: a date with its time.
     QString toolTipText(int viewRow, int columnId) const;
     // The text the grid shows for a value of a field kind, in the user's
     // locale. Bulk commands use it to copy values "as the grid shows them".
     static QString displayTextOf(const QVariant& value, store::FieldKind kind);
     // Distinct display texts of a column's values over the rows shown, with
-    // one value each, sorted (for the filter's value drop-down).
-    std::vector<std::pair<QString, QVariant>> distinctValues(int columnId) const;
+    // one value each, sorted (for the filter's value drop-down). With
+    // anyNull, also tells whether a row shown holds no value in the column.
+    std::vector<std::pair<QString, QVariant>> distinctValues(int columnId, bool* anyNull = nullptr) const;
 
     // --- focus and editing
     // View row of the table's current row, or -1.
@@ -249,6 +266,7 @@ signals:
     void rowsReset();              // the rows shown were replaced or re-sorted
     void rowsInserted(int first, int last);   // after a fetch into an unsorted view
     void rowChanged(int viewRow);  // one row's values changed
+    void allRowsArrived();         // the data source's fetch has delivered every row
     void focusedRowChanged(int viewRow);
     void sortChanged();
 
@@ -262,6 +280,7 @@ private:
     void sortRows();
     void rebuildInverse();
     void fillKeys(int firstTableRow, int lastTableRow);
+    QString cellText(const store::CellView& cell, int fieldIndex) const;
     bool lessThan(int tableRowA, int tableRowB) const;
     QVector<int> bandColumnsByPosition(int band) const;
     void renumber(const QVector<int>& ids);
@@ -288,6 +307,11 @@ private:
     QVector<QMetaObject::Connection> m_connections;
     mutable std::vector<int> m_onScreenWidth;   // per column; empty = stale
     QVector<int> m_sortIds;        // sorted columns as m_keys holds them
+    // Display texts of dates (by their digits) and numbers (by their bits)
+    // in m_textLocale.
+    mutable QLocale m_textLocale;
+    mutable QHash<qint64, QString> m_dateTexts;
+    mutable QHash<qint64, QString> m_numberTexts;
 };
 
 } // namespace orvane::grid

@@ -253,12 +253,15 @@ QList<TcxFilterValueItem> GridFilterLink::valueList(int columnId) const
     using Item = TcxFilterValueItem;
     QList<Item> list{{Item::fviAll, QVariant(), QStringLiteral("(All)")},
                      {Item::fviCustom, QVariant(), QStringLiteral("(Custom...)")}};
+    // Blanks are offered when a row has no value or one the criteria take
+    // for none (an empty text), which is then among the distinct values.
     bool anyNull = false;
-    for (int row = 0; row < m_model.rowCount() && !anyNull; ++row)
-        anyNull = m_criteria->IsValueNull(m_model.value(row, columnId));
+    const auto distinct = m_model.distinctValues(columnId, &anyNull);
+    for (const auto& entry : distinct)
+        anyNull = anyNull || m_criteria->IsValueNull(entry.second);
     const int max = m_criteria->MaxValueListCount();
     QList<Item> values;
-    for (auto& [text, value] : m_model.distinctValues(columnId)) {
+    for (auto& [text, value] : distinct) {
         if (m_criteria->IsValueNull(value))
             continue;
         if (max > 0 && list.size() + values.size() >= max)

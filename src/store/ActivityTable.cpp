@@ -3,6 +3,7 @@
 #include "common/Errors.h"
 #include "store/Database.h"
 #include "store/FilterSql.h"
+#include "store/PackedRow.h"
 #include "store/SqlValues.h"
 #include "store/Statement.h"
 
@@ -11,7 +12,6 @@
 #include <algorithm>
 #include <map>
 #include <sqlite3.h>
-#include <unordered_set>
 
 namespace orvane::store {
 
@@ -23,38 +23,70 @@ constexpr int kLaterChunk = 8192;
 
 const QString kClosedDataset = QStringLiteral("Cannot perform this operation on a closed dataset");
 
-// One cached cell. Rows keep only their non-null cells, sorted by column, so
-// 100,000 activities with mostly empty log columns stay small in memory.
-struct Cell {
-    quint8 column;
-    QVariant value;
-};
-
-struct Row {
-    qint64 id = 0;
-    std::vector<Cell> cells;
-
-    QVariant get(int column) const
-    {
-        auto it = std::lower_bound(cells.begin(), cells.end(), column,
-                                   [](const Cell& c, int col) { return c.column < col; });
-        return it != cells.end() && it->column == column ? it->value : QVariant();
-    }
-    void set(int column, const QVariant& value)
-    {
-        auto it = std::lower_bound(cells.begin(), cells.end(), column,
-                                   [](const Cell& c, int col) { return c.column < col; });
-        const bool present = it != cells.end() && it->column == column;
-        if (value.isNull()) {
-            if (present)
-                cells.erase(it);
-        } else if (present) {
-            it->value = value;
-        } else {
-            cells.insert(it, Cell{quint8(column), value});
+// Packs the result columns 1..148 of a row of `select` as the table columns
+// 0..147. Each cell keeps the form readColumnValue() would make of it, so
+// decoding later gives the same value: dates of the stored shape as their
+// digits, anything else of a date column as its text.
+PackedRow packSelectedRow(sqlite3_stmt* select, PackedRowBuilder& builder)
+{
+    for (int c = 0; c < kColumnCount; ++c) {
+        const int type = sqlite3_column_type(select, c + 1);
+        if (type == SQLITE_NULL)
+            continue;
+        switch (fieldKind(c)) {
+        case FieldKind::Number:
+            builder.addNumber(c, sqlite3_column_double(select, c + 1));
+            continue;
+        case FieldKind::Boolean:
+            builder.addBoolean(c, sqlite3_column_int(select, c + 1) != 0);
+            continue;
+        case FieldKind::Date:
+            if (type == SQLITE_TEXT) {
+                const char* text = reinterpret_cast<const char*>(sqlite3_column_text(select, c + 1));
+                const qint64 packed = packedDate(text, sqlite3_column_bytes(select, c + 1));
+                if (isValidPackedDate(packed)) {
+                    builder.addDate(c, packed);
+                    continue;
+                }
+            }
+            break;
+        case FieldKind::Text:
+            break;
         }
+        const char* text = reinterpret_cast<const char*>(sqlite3_column_text(select, c + 1));
+        builder.addText(c, text, sqlite3_column_bytes(select, c + 1));
     }
-};
+    return builder.finish(sqlite3_column_int64(select, 0));
+}
+
+// A value as the file holds it after it was written to column `column`
+// (already coerced to the column's kind).
+void addValue(PackedRowBuilder& builder, int column, const QVariant& value)
+{
+    if (value.isNull())
+        return;
+    switch (fieldKind(column)) {
+    case FieldKind::Number:
+        builder.addNumber(column, value.toDouble());
+        return;
+    case FieldKind::Boolean:
+        builder.addBoolean(column, value.toBool());
+        return;
+    case FieldKind::Date: {
+        const QByteArray stored = dateToStorage(value.toDateTime()).toLatin1();
+        const qint64 packed = packedDate(stored.constData(), int(stored.size()));
+        if (isValidPackedDate(packed))
+            builder.addDate(column, packed);
+        else
+            builder.addText(column, stored.constData(), stored.size());
+        return;
+    }
+    case FieldKind::Text:
+        break;
+    }
+    const QByteArray utf8 = value.toString().toUtf8();
+    builder.addText(column, utf8.constData(), utf8.size());
+}
 
 QString quotedName(int column)
 {
@@ -84,16 +116,52 @@ QString insertSql()
 } // namespace
 
 struct ActivityTable::Impl {
-    std::vector<Row> rows;          // every fetched row, table order
+    std::vector<PackedRow> rows;    // every fetched row, table order
     std::vector<int> visible;       // indices into rows of the rows the filter lets through
     bool filterActive = false;
-    std::unordered_set<qint64> matches;  // rowids the filter selects (when active)
+    std::vector<qint64> matches;    // rowids the filter selects (when active), ascending
     qint64 lastFetchedId = 0;
     bool fetchDone = true;
     bool fetchScheduled = false;
     std::map<int, QVariant> pending;  // the edit buffer: column -> new value
     std::unique_ptr<Statement> insert;
-    DateCache dates;                // dates made while fetching, reused across rows
+    PackedRowBuilder builder;
+    // A local QDateTime costs a time-zone lookup; the few distinct dates of
+    // a table are made once each.
+    mutable QHash<qint64, QDateTime> dates;
+    mutable QHash<qint64, qint64> dateMsecs;
+
+    bool selected(qint64 id) const
+    {
+        return !filterActive || std::binary_search(matches.begin(), matches.end(), id);
+    }
+
+    const QDateTime& dateOf(qint64 packed) const
+    {
+        auto it = dates.constFind(packed);
+        if (it == dates.constEnd())
+            it = dates.insert(packed, unpackDate(packed));
+        return *it;
+    }
+
+    // The row with the edit buffer's columns replaced, under rowid `id`.
+    PackedRow withChanges(const PackedRow& row, const std::map<int, QVariant>& changes, qint64 id)
+    {
+        auto change = changes.begin();
+        row.forEachCell([&](int column, const CellView& cell) {
+            for (; change != changes.end() && change->first < column; ++change)
+                addValue(builder, change->first, change->second);
+            if (change != changes.end() && change->first == column) {
+                addValue(builder, change->first, change->second);
+                ++change;
+            } else {
+                builder.add(column, cell);
+            }
+        });
+        for (; change != changes.end(); ++change)
+            addValue(builder, change->first, change->second);
+        return builder.finish(id);
+    }
 
     // Reads up to `limit` more rows; returns how many rows became visible.
     int fetchChunk(sqlite3* db, int limit)
@@ -105,15 +173,9 @@ struct ActivityTable::Impl {
         int fetched = 0;
         int madeVisible = 0;
         while (select.step()) {
-            Row row;
-            row.id = sqlite3_column_int64(select.get(), 0);
-            for (int c = 0; c < kColumnCount; ++c) {
-                if (sqlite3_column_type(select.get(), c + 1) == SQLITE_NULL)
-                    continue;
-                row.cells.push_back(Cell{quint8(c), readColumnValue(select.get(), c + 1, c, &dates)});
-            }
-            lastFetchedId = row.id;
-            if (!filterActive || matches.count(row.id)) {
+            PackedRow row = packSelectedRow(select.get(), builder);
+            lastFetchedId = row.id();
+            if (selected(row.id())) {
                 visible.push_back(int(rows.size()));
                 ++madeVisible;
             }
@@ -130,7 +192,7 @@ struct ActivityTable::Impl {
         visible.clear();
         visible.reserve(rows.size());
         for (int i = 0; i < int(rows.size()); ++i)
-            if (!filterActive || matches.count(rows[size_t(i)].id))
+            if (selected(rows[size_t(i)].id()))
                 visible.push_back(i);
     }
 };
@@ -183,24 +245,72 @@ int ActivityTable::rowCount() const
 
 QVariant ActivityTable::value(int row, int column) const
 {
+    return valueOf(cell(row, column), column);
+}
+
+CellView ActivityTable::cell(int row, int column) const
+{
     if (row < 0 || row >= rowCount())
+        return CellView();
+    return d->rows[size_t(d->visible[size_t(row)])].cell(column);
+}
+
+void ActivityTable::rowCells(int row, CellView* cells) const
+{
+    std::fill(cells, cells + kColumnCount, CellView());
+    if (row < 0 || row >= rowCount())
+        return;
+    d->rows[size_t(d->visible[size_t(row)])].forEachCell([cells](int column, const CellView& cell) {
+        if (column < kColumnCount)
+            cells[column] = cell;
+    });
+}
+
+QVariant ActivityTable::valueOf(const CellView& cell, int column) const
+{
+    switch (cell.type) {
+    case CellView::Type::Null:
         return QVariant();
-    return d->rows[size_t(d->visible[size_t(row)])].get(column);
+    case CellView::Type::Number:
+        return cell.number;
+    case CellView::Type::Boolean:
+        return cell.flag;
+    case CellView::Type::Date:
+        return d->dateOf(cell.packedDate);
+    case CellView::Type::Text:
+        break;
+    }
+    const QString text = QString::fromUtf8(cell.text);
+    if (column >= 0 && column < kColumnCount && fieldKind(column) == FieldKind::Date) {
+        // A date column holding another shape of text: a date if it reads as one.
+        const QDateTime dt = dateFromStorage(text);
+        if (dt.isValid())
+            return dt;
+    }
+    return text;
+}
+
+qint64 ActivityTable::dateMsecs(qint64 packedDate) const
+{
+    auto it = d->dateMsecs.constFind(packedDate);
+    if (it == d->dateMsecs.constEnd())
+        it = d->dateMsecs.insert(packedDate, d->dateOf(packedDate).toMSecsSinceEpoch());
+    return *it;
 }
 
 qint64 ActivityTable::rowIdAt(int row) const
 {
     if (row < 0 || row >= rowCount())
         return 0;
-    return d->rows[size_t(d->visible[size_t(row)])].id;
+    return d->rows[size_t(d->visible[size_t(row)])].id();
 }
 
 int ActivityTable::rowOfId(qint64 rowId) const
 {
     // Rows are cached in rowid order, and visible keeps that order.
     auto it = std::lower_bound(d->visible.begin(), d->visible.end(), rowId,
-                               [this](int index, qint64 id) { return d->rows[size_t(index)].id < id; });
-    if (it == d->visible.end() || d->rows[size_t(*it)].id != rowId)
+                               [this](int index, qint64 id) { return d->rows[size_t(index)].id() < id; });
+    if (it == d->visible.end() || d->rows[size_t(*it)].id() != rowId)
         return -1;
     return int(it - d->visible.begin());
 }
@@ -329,17 +439,17 @@ void ActivityTable::post()
             d->insert = std::make_unique<Statement>(db, insertSql());
         Statement& insert = *d->insert;
         insert.reset();
-        Row row;
+        std::map<int, QVariant> values;
         for (int c = 0; c < kColumnCount; ++c) {
             QVariant v = fieldValue(c);
             bindColumnValue(insert.get(), c + 1, c, v);
             if (!v.isNull())
-                row.cells.push_back(Cell{quint8(c), v});
+                values[c] = coerceToColumn(c, v);
         }
         insert.step();
         insert.reset();
-        row.id = sqlite3_last_insert_rowid(db);
-        d->lastFetchedId = std::max(d->lastFetchedId, row.id);
+        PackedRow row = d->withChanges(PackedRow(), values, sqlite3_last_insert_rowid(db));
+        d->lastFetchedId = std::max(d->lastFetchedId, row.id());
         d->visible.push_back(int(d->rows.size()));
         d->rows.push_back(std::move(row));
         d->pending.clear();
@@ -361,9 +471,8 @@ void ActivityTable::post()
             bindColumnValue(update.get(), index++, column, v);
         sqlite3_bind_int64(update.get(), index, rowIdAt(m_current));
         update.step();
-        Row& row = d->rows[size_t(d->visible[size_t(m_current)])];
-        for (const auto& [column, v] : d->pending)
-            row.set(column, v);
+        PackedRow& row = d->rows[size_t(d->visible[size_t(m_current)])];
+        row = d->withChanges(row, d->pending, row.id());
     }
     d->pending.clear();
     m_state = State::Browse;
@@ -383,7 +492,7 @@ void ActivityTable::setFilter(const QString& filterText)
         const QString previous = m_filterText;
         m_filterText = filterText;
         try {
-            requery();
+            refilter();
         } catch (...) {
             m_filterText = previous;
             throw;
@@ -401,7 +510,7 @@ void ActivityTable::setFiltered(bool on)
     if (!isActive())
         return;
     try {
-        requery();
+        refilter();
     } catch (...) {
         m_filtered = !on;
         throw;
@@ -417,17 +526,11 @@ void ActivityTable::requery()
 
     // Work out which rows the filter selects before touching the cache, so a
     // filter text the engine cannot read leaves the table as it was.
-    const bool filterActive = m_filtered && !m_filterText.trimmed().isEmpty();
-    std::unordered_set<qint64> matches;
-    if (filterActive) {
-        Statement select(db, QStringLiteral("SELECT rowid FROM [P3Data] WHERE ") + filterTextToSql(m_filterText));
-        while (select.step())
-            matches.insert(sqlite3_column_int64(select.get(), 0));
-    }
+    std::vector<qint64> matches = filterMatches();
 
     d->rows.clear();
     d->visible.clear();
-    d->filterActive = filterActive;
+    d->filterActive = m_filtered && !m_filterText.trimmed().isEmpty();
     d->matches = std::move(matches);
     d->lastFetchedId = 0;
     d->fetchDone = false;
@@ -446,6 +549,35 @@ void ActivityTable::requery()
         emit fetchFinished();
     else
         scheduleFetch();
+}
+
+std::vector<qint64> ActivityTable::filterMatches() const
+{
+    std::vector<qint64> matches;
+    if (!m_filtered || m_filterText.trimmed().isEmpty())
+        return matches;
+    Statement select(m_database.handle(),
+                     QStringLiteral("SELECT rowid FROM [P3Data] WHERE ") + filterTextToSql(m_filterText));
+    while (select.step())
+        matches.push_back(sqlite3_column_int64(select.get(), 0));
+    std::sort(matches.begin(), matches.end());
+    return matches;
+}
+
+void ActivityTable::refilter()
+{
+    requireActive(*this);
+    if (m_state != State::Browse)
+        post();
+    std::vector<qint64> matches = filterMatches();
+    d->filterActive = m_filtered && !m_filterText.trimmed().isEmpty();
+    d->matches = std::move(matches);
+    d->rebuildVisible();
+    m_current = rowCount() > 0 ? 0 : -1;
+    m_bof = true;
+    m_eof = rowCount() == 0;
+    emit rowsReset();
+    emit afterScroll();
 }
 
 void ActivityTable::scheduleFetch()

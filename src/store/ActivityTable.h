@@ -16,6 +16,7 @@
 // completes the fetch synchronously; operations that need every row call it.
 
 #include "store/ActivityLayout.h"
+#include "store/PackedRow.h"
 
 #include <QObject>
 #include <QString>
@@ -48,6 +49,14 @@ public:
     // --- rows (visible rows; cached values, the edit buffer not included)
     int rowCount() const;
     QVariant value(int row, int column) const;
+    // The cell as the cache holds it, for readers of many rows (sorting,
+    // distinct values); valueOf() turns it into what value() gives.
+    CellView cell(int row, int column) const;
+    QVariant valueOf(const CellView& cell, int column) const;
+    // Every cell of a row at once into cells[0..kColumnCount-1].
+    void rowCells(int row, CellView* cells) const;
+    // Milliseconds since the epoch of a date cell's local date and time.
+    qint64 dateMsecs(qint64 packedDate) const;
     qint64 rowIdAt(int row) const;
     // Visible row index of a rowid, or -1.
     int rowOfId(qint64 rowId) const;
@@ -74,6 +83,11 @@ public:
     void cancel();
 
     // --- the row filter
+    // The filter chooses among the cached rows without reading them again,
+    // as a client-side cursor's filter does: the engine selects the rowids
+    // (so the rows shown are the rows a bulk statement with the same WHERE
+    // changes) and the cursor moves to the first of them. A filter text the
+    // engine refuses throws and leaves filter and rows as they were.
     QString filter() const { return m_filterText; }
     void setFilter(const QString& filterText);
     bool filtered() const { return m_filtered; }
@@ -99,6 +113,8 @@ signals:
 
 private:
     void scheduleFetch();
+    std::vector<qint64> filterMatches() const;
+    void refilter();
     void fetchMore(int limit);
 
     struct Impl;

@@ -29,7 +29,10 @@ QString cannotOpen(const QString& path, const QString& reason)
 int openAndReadSchema(const QByteArray& name, int flags, sqlite3** db, QString* message)
 {
     *db = nullptr;
-    int rc = sqlite3_open_v2(name.constData(), db, flags, nullptr);
+    // The connection is only ever used from the thread that runs the
+    // window, so the engine need not lock it on every call (reading a
+    // row's 148 columns would take as many locks).
+    int rc = sqlite3_open_v2(name.constData(), db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc == SQLITE_OK)
         rc = sqlite3_exec(*db, "SELECT count(*) FROM sqlite_schema", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) {

@@ -31,10 +31,6 @@ QString dateToStorage(const QDateTime& value)
     return value.toString(kDateFormat);
 }
 
-namespace {
-
-// "yyyy-MM-ddTHH:mm:ss" packed as the number yyyyMMddHHmmss, or -1 when the
-// text has another shape.
 qint64 packedDate(const char* s, int size)
 {
     if (size != 19 || s[4] != '-' || s[7] != '-' || s[10] != 'T' || s[13] != ':' || s[16] != ':')
@@ -50,19 +46,33 @@ qint64 packedDate(const char* s, int size)
     return packed;
 }
 
-QDateTime unpackDate(qint64 packed)
+namespace {
+
+std::pair<QDate, QTime> packedDateParts(qint64 packed)
 {
     const int second = int(packed % 100), minute = int(packed / 100 % 100), hour = int(packed / 10000 % 100);
     const int day = int(packed / 1000000 % 100), month = int(packed / 100000000 % 100);
     const int year = int(packed / 10000000000LL);
-    const QDate date(year, month, day);
-    const QTime time(hour, minute, second);
+    return {QDate(year, month, day), QTime(hour, minute, second)};
+}
+
+} // namespace
+
+QDateTime unpackDate(qint64 packed)
+{
+    const auto [date, time] = packedDateParts(packed);
     if (!date.isValid() || !time.isValid())
         return QDateTime();
     return QDateTime(date, time);
 }
 
-} // namespace
+bool isValidPackedDate(qint64 packed)
+{
+    if (packed < 0)
+        return false;
+    const auto [date, time] = packedDateParts(packed);
+    return date.isValid() && time.isValid();
+}
 
 QDateTime dateFromStorage(const QString& text)
 {

@@ -24,6 +24,16 @@ void bindValue(sqlite3_stmt* stmt, int index, const QVariant& value);
 // keeps the values it made here, keyed by the packed date digits.
 using DateCache = QHash<qint64, QDateTime>;
 
+// "yyyy-MM-ddTHH:mm:ss" packed as the number yyyyMMddHHmmss (which sorts
+// as the date does), or -1 when the text has another shape.
+qint64 packedDate(const char* text, int size);
+// The local date and time of a packed date; invalid when the digits name
+// no date (month 13, say).
+QDateTime unpackDate(qint64 packed);
+// Whether unpackDate() gives a valid value, without the time-zone lookup
+// of making one.
+bool isValidPackedDate(qint64 packed);
+
 // Reads result column `resultColumn` as the table column `column` holds it.
 QVariant readColumnValue(sqlite3_stmt* stmt, int resultColumn, int column, DateCache* cache = nullptr);
 

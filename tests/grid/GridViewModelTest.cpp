@@ -382,3 +382,44 @@ TEST(GridDisplayText, ValuesShowInTheUsersLocale)
     EXPECT_EQ(store::copiedText(QDateTime(QDate(2026, 3, 2), QTime(8, 30)), FieldKind::Date), "02.03.2026 08:30");
     QLocale::setDefault(previous);
 }
+
+// Views find rows by their record keys and learn from the model when every
+// row has arrived; the texts of a whole row are those of its cells one by one.
+TEST_F(GridModelTest, RowKeysAllRowsAndWholeRowTexts)
+{
+    fillScrambled(600);
+    open();
+    ASSERT_FALSE(model.allRowsPresent());   // the rest comes from the event loop
+    const qint64 key = model.rowKey(0);
+    ASSERT_NE(key, 0);
+    EXPECT_EQ(model.viewRowOfKey(key), 0);
+    model.fetchAllRows();
+    EXPECT_TRUE(model.allRowsPresent());
+    EXPECT_EQ(model.rowCount(), 600);
+    // The key still finds its row after more rows were merged into the order.
+    const int row = model.viewRowOfKey(key);
+    ASSERT_GE(row, 0);
+    EXPECT_EQ(model.rowKey(row), key);
+    EXPECT_EQ(model.rowKey(-1), 0);
+    EXPECT_EQ(model.viewRowOfKey(key + 100000), -1);
+    model.detachDataSource();
+    EXPECT_EQ(model.viewRowOfKey(key), -1);
+    model.reattachDataSource();
+
+    QVector<int> columns;
+    for (int id = 0; id < model.columnCount(); ++id)
+        columns << id;
+    std::vector<QString> texts(size_t(columns.size()));
+    for (int v : {0, 1, 299, 599}) {
+        model.displayTexts(v, columns.data(), int(columns.size()), texts.data());
+        for (int i = 0; i < columns.size(); ++i)
+            ASSERT_EQ(texts[size_t(i)], model.displayText(v, columns[i])) << "row " << v << " column " << i;
+    }
+    bool anyNull = false;
+    EXPECT_FALSE(model.distinctValues(store::logColumn(1), &anyNull).empty());
+    bool noneNull = true;
+    model.distinctValues(0, &noneNull);
+    EXPECT_FALSE(noneNull);   // every activity has an ID
+    model.distinctValues(store::logColumn(99), &anyNull);
+    EXPECT_TRUE(anyNull);
+}

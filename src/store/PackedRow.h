@@ -1,0 +1,85 @@
+#pragma once
+// A cached row of the activity table in one compact allocation.
+//
+// A row keeps only its non-null cells, each as the column's own form:
+// numbers as doubles, marks as one byte, dates in the stored form's digits
+// (yyyyMMddHHmmss, which sort as the dates do) and texts as UTF-8, the way
+// SQLite hands them over. Reading a cell walks the row's few cells; the
+// conversion into a QVariant is left to whoever asks for one.
+
+#include <QByteArrayView>
+#include <QtGlobal>
+
+#include <memory>
+#include <vector>
+
+namespace orvane::store {
+
+// One cell as a row holds it, without conversion. `text` points into the
+// row and stays valid until the row is replaced.
+struct CellView {
+    enum class Type : quint8 { Null, Number, Boolean, Date, Text };
+    Type type = Type::Null;
+    double number = 0;       // Number
+    bool flag = false;       // Boolean
+    qint64 packedDate = 0;   // Date
+    QByteArrayView text;     // Text (UTF-8)
+
+    bool isNull() const { return type == Type::Null; }
+};
+
+class PackedRow {
+public:
+    PackedRow() = default;
+    qint64 id() const { return m_id; }
+    CellView cell(int column) const;
+    // Calls f(column, cell) for every non-null cell in column order.
+    template <typename F>
+    void forEachCell(F&& f) const;
+    // Bytes held by the row's allocation (0 for a row without cells).
+    size_t byteSize() const;
+
+private:
+    friend class PackedRowBuilder;
+    qint64 m_id = 0;
+    std::unique_ptr<quint8[]> m_data;   // [count][column, type, payload]...
+};
+
+// Collects a row's cells in ascending column order, then packs them.
+class PackedRowBuilder {
+public:
+    void addNumber(int column, double value);
+    void addBoolean(int column, bool value);
+    void addDate(int column, qint64 packedDate);
+    void addText(int column, const char* utf8, qsizetype size);
+    void add(int column, const CellView& cell);
+    // The packed row; the builder is empty again afterwards.
+    PackedRow finish(qint64 id);
+
+private:
+    void head(int column, CellView::Type type);
+    std::vector<quint8> m_bytes;
+    int m_count = 0;
+};
+
+namespace packed_row_detail {
+// Decodes the cell at p and returns the position after it.
+const quint8* readCell(const quint8* p, int* column, CellView* cell);
+}
+
+template <typename F>
+void PackedRow::forEachCell(F&& f) const
+{
+    if (!m_data)
+        return;
+    const quint8* p = m_data.get();
+    const int count = *p++;
+    for (int i = 0; i < count; ++i) {
+        int column = 0;
+        CellView cell;
+        p = packed_row_detail::readCell(p, &column, &cell);
+        f(column, cell);
+    }
+}
+
+} // namespace orvane::store

@@ -1,0 +1,149 @@
+// The main window as it first shows each sample project, in the window's own
+// font and at its start size: every column of the left band shows its whole
+// caption (on one line or two) and every row's whole value, and the log band
+// stays in sight beside it.
+
+#include "grid/ActivityGrid.h"
+#include "grid/ActivityGridLayout.h"
+#include "p3link/FixedProjectChooser.h"
+#include "p3link/P3Operations.h"
+#include "p3sim/Server.h"
+#include "shell/ClassicFont.h"
+#include "shell/TAboutForm.h"
+#include "shell/TMainForm.h"
+#include "store/DataFieldList.h"
+#include "support/TempDatabase.h"
+
+#include <QStyle>
+#include <QStyleOptionHeader>
+#include <QtTest>
+
+using namespace orvane;
+
+namespace {
+
+class NoView : public p3link::OperationView {};
+
+// Imports a sample project into pdb.mdb of the current folder.
+void importSample(const QString& group, const QString& subproject)
+{
+    p3sim::control().reset();
+    p3sim::control().settings = p3sim::Settings{};
+    p3sim::control().settings.projectsFolder = QStringLiteral(ORVANE_SAMPLES_DIR "/projects");
+    p3sim::control().settings.hasCurrentUser = true;
+    p3sim::control().settings.currentUser = QStringLiteral("PLANNER");
+    store::ActivityStore store;
+    store.openAtStartup([](const QString& m) { QFAIL(qPrintable(m)); });
+    p3link::P3Credentials credentials;
+    NoView view;
+    store::DataFieldList fields;
+    int count = 0;
+    p3link::FixedProjectChooser chooser(p3sim::control().settings.projectsFolder, group, subproject);
+    p3link::OperationContext context{store, credentials, nullptr, chooser, view, count, &fields};
+    QVERIFY(p3link::importProject(context).imported > 0);
+    p3link::Session.reset();
+}
+
+// The room a header of this rectangle leaves for its caption, as the style
+// lays the label out.
+int labelWidth(const grid::GridView& view, int columnId)
+{
+    QStyleOptionHeader opt;
+    opt.initFrom(&view);
+    opt.rect = view.columnHeaderRect(columnId);
+    opt.orientation = Qt::Horizontal;
+    opt.state = QStyle::State_Enabled | QStyle::State_Raised | QStyle::State_Horizontal;
+    const grid::SortOrder order = view.model().column(columnId).sortOrder;
+    opt.sortIndicator = order == grid::SortOrder::Ascending    ? QStyleOptionHeader::SortDown
+                        : order == grid::SortOrder::Descending ? QStyleOptionHeader::SortUp
+                                                               : QStyleOptionHeader::None;
+    return view.style()->subElementRect(QStyle::SE_HeaderLabel, &opt, &view).width();
+}
+
+} // namespace
+
+class StartLayoutTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        orvane::testing::isolateUserSettings(m_temp.filePath(QStringLiteral("settings")));
+        shell::applyClassicFont();
+    }
+
+    void wholeCaptionsAndValues_data()
+    {
+        QTest::addColumn<QString>("group");
+        QTest::addColumn<QString>("subproject");
+        QTest::newRow("CLIN") << "CLIN" << "";
+        QTest::newRow("CAMP/LIBR") << "CAMP" << "LIBR";
+        QTest::newRow("CAMP/SPRT") << "CAMP" << "SPRT";
+        QTest::newRow("DEPO") << "DEPO" << "";
+        QTest::newRow("TWNT") << "TWNT" << "";
+    }
+
+    void wholeCaptionsAndValues()
+    {
+        QFETCH(QString, group);
+        QFETCH(QString, subproject);
+        orvane::testing::TempWorkDir work;
+        importSample(group, subproject);
+        // The longest identity P3 allows, in wide letters, besides the sample's own.
+        orvane::testing::insertRow({{"ActivityID", QString(store::kActivityIdMaxLength, QLatin1Char('W'))},
+                                    {"Description", "widest identity"},
+                                    {"OriginalDuration", 9999.0},
+                                    {"RemainingDuration", 9999.0},
+                                    {"PercentComplete", 100.0},
+                                    {"EarlyStart", QDateTime(QDate(2028, 12, 28), QTime(8, 0))},
+                                    {"EarlyFinish", QDateTime(QDate(2028, 12, 28), QTime(17, 0))},
+                                    {"CalendarID", "88"},
+                                    {"Flag", false}});
+
+        shell::TAboutForm about;
+        shell::TMainForm form(&about);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QCOMPARE(form.width(), 802);
+        grid::ActivityGrid& grid = *form.cxGridProject();
+        grid::GridViewModel& model = grid.model();
+        grid::GridView& view = grid.view();
+        // The start columns are fitted once every row is there.
+        QTRY_VERIFY(model.allRowsPresent() && model.rowCount() > 1
+                    && model.columnWidth(0) > 34);
+        QCoreApplication::processEvents();
+
+        const QFontMetrics metrics = view.fontMetrics();
+        const QVector<int> shown = model.visibleColumns(grid::kInfoBand);
+        QCOMPARE(shown.size(), 8);
+        for (int id : shown) {
+            const QString caption = model.columnCaption(id);
+            // Drawn lines: at most two, together the whole caption, each within the label.
+            const QStringList lines = view.headerText(id).split(QLatin1Char('\n'));
+            QVERIFY2(lines.size() <= 2, qPrintable(caption));
+            QCOMPARE(lines.join(QString()).remove(QLatin1Char(' ')), QString(caption).remove(QLatin1Char(' ')));
+            for (const QString& line : lines)
+                QVERIFY2(metrics.horizontalAdvance(line) <= labelWidth(view, id),
+                         qPrintable(QStringLiteral("%1: \"%2\" in %3 px").arg(caption, line).arg(labelWidth(view, id))));
+            QVERIFY2(view.columnHeaderRect(id).height() >= lines.size() * metrics.height(), qPrintable(caption));
+            if (id == store::kDescriptionColumn)
+                continue;   // descriptions are free text; the others show whole
+            for (int row = 0; row < model.rowCount(); ++row) {
+                const QString text = model.displayText(row, id);
+                QVERIFY2(metrics.horizontalAdvance(text) + 6 <= model.columnWidth(id),
+                         qPrintable(QStringLiteral("%1: \"%2\" in %3 px").arg(caption, text).arg(model.columnWidth(id))));
+            }
+        }
+        // The log band keeps at least one whole log column in sight.
+        const QRect info = view.bandHeaderRect(grid::kInfoBand);
+        const QRect flag = view.bandHeaderRect(grid::kFlagBand);
+        QVERIFY2(flag.left() - (info.right() + 1) >= model.columnWidth(store::logColumn(1)),
+                 qPrintable(QStringLiteral("log band %1 px").arg(flag.left() - info.right() - 1)));
+    }
+
+private:
+    QTemporaryDir m_temp;
+};
+
+QTEST_MAIN(StartLayoutTest)
+#include "StartLayoutTest.moc"

@@ -1,0 +1,157 @@
+// The table's compact row cache against the file it caches: every stored
+// form a cell can have reads back as the engine's own row reader makes it,
+// edits keep what the file holds, and the row filter chooses among the
+// cached rows exactly the rows a bulk statement's WHERE would change.
+
+#include "logedit/BulkCommands.h"
+#include "store/ActivityStore.h"
+#include "store/SqlValues.h"
+#include "store/Statement.h"
+#include "support/TempDatabase.h"
+
+#include <QDateTime>
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+using namespace orvane;
+using namespace orvane::store;
+using orvane::testing::TempWorkDir;
+
+namespace {
+
+struct StoredCase {
+    const char* name;
+    const char* column;
+    const char* sqlValue;   // the stored form, as an SQL literal
+};
+
+// Stored forms: the shapes the import writes and the ones another writer
+// (or a hand-edited file) may leave behind.
+const StoredCase kCases[] = {
+    {"date in the stored shape", "EarlyStart", "'2026-03-02T08:00:00'"},
+    {"date at midnight", "EarlyFinish", "'2026-03-29T00:00:00'"},
+    {"date written without time", "LateStart", "'2026-03-02'"},
+    {"date with milliseconds", "LateFinish", "'2026-03-02T08:00:00.250'"},
+    {"date text that is no date", "ActualStart", "'soon'"},
+    {"date digits naming no day", "ActualFinish", "'2026-13-45T08:00:00'"},
+    {"date stored as a number", "SuspendDate", "20260302"},
+    {"empty date text", "ResumeDate", "''"},
+    {"number", "OriginalDuration", "12.5"},
+    {"negative number", "TotalFloat", "-3"},
+    {"number stored as text", "RemainingDuration", "'7.25'"},
+    {"number text that is no number", "FreeFloat", "'many'"},
+    {"text stored as a number", "CalendarID", "42"},
+    {"empty text", "Description", "''"},
+    {"text beyond ASCII", "Log#1", "'Über ✓ 日本 – done'"},
+    {"long text", "Log#99", "printf('%.300c', 'x') || 'end'"},
+    {"mark on", "Flag", "1"},
+    {"mark stored as text", "Flag", "'1'"},
+    {"null", "Log#50", "NULL"},
+};
+
+class RowCacheTest : public ::testing::Test {
+protected:
+    TempWorkDir dir;
+};
+
+TEST_F(RowCacheTest, EveryStoredFormReadsBackAsTheRowReaderMakesIt)
+{
+    for (const StoredCase& c : kCases) {
+        SCOPED_TRACE(c.name);
+        ActivityStore store;
+        store.ADOCon.open();
+        store.ADOCon.executeRaw(QStringLiteral("DELETE FROM P3Data"));
+        store.ADOCon.executeRaw(
+            QStringLiteral("INSERT INTO P3Data (ActivityID, [Log#2], [%1]) VALUES ('A1', 'other', %2)")
+                .arg(QString::fromLatin1(c.column), QString::fromUtf8(c.sqlValue)));
+        store.taActivities.open();
+        ASSERT_EQ(store.taActivities.rowCount(), 1);
+        const int column = fieldIndex(QString::fromLatin1(c.column));
+        Statement select(store.ADOCon.handle(),
+                         QStringLiteral("SELECT [%1] FROM P3Data").arg(QString::fromLatin1(c.column)));
+        ASSERT_TRUE(select.step());
+        const QVariant expected = readColumnValue(select.get(), 0, column);
+        const QVariant cached = store.taActivities.value(0, column);
+        EXPECT_EQ(cached.typeId(), expected.typeId()) << cached.typeName() << " / " << expected.typeName();
+        EXPECT_EQ(cached, expected) << cached.toString().toStdString() << " / " << expected.toString().toStdString();
+        EXPECT_EQ(cached.isNull(), expected.isNull());
+        // The neighbours of the cell are untouched by its form.
+        EXPECT_EQ(store.taActivities.value(0, 0).toString(), "A1");
+        EXPECT_EQ(store.taActivities.value(0, logColumn(2)).toString(), "other");
+    }
+}
+
+TEST_F(RowCacheTest, EditsKeepWhatTheFileHolds)
+{
+    ActivityStore store;
+    store.ADOCon.open();
+    store.ADOCon.executeRaw(QStringLiteral(
+        "INSERT INTO P3Data (ActivityID, Description, [Log#1], [Log#3], OriginalDuration, Flag) "
+        "VALUES ('A1', 'first', 'one', 'three', 4, 0)"));
+    store.taActivities.open();
+    ActivityTable& table = store.taActivities;
+    table.edit();
+    // A date with milliseconds is stored to the second; the cache says so.
+    table.setFieldValue(fieldIndex("EarlyStart"), QDateTime(QDate(2026, 5, 4), QTime(9, 30, 15, 750)));
+    table.setFieldValue(logColumn(2), QStringLiteral("two, between"));
+    table.setFieldValue(logColumn(3), QVariant());   // emptied
+    table.setFieldValue(kFlagColumn, true);
+    table.post();
+    const auto snapshot = [&table] {
+        QVariantList values;
+        for (int c = 0; c < kColumnCount; ++c)
+            values << table.value(0, c);
+        return values;
+    };
+    const QVariantList afterPost = snapshot();
+    EXPECT_EQ(afterPost.at(fieldIndex("EarlyStart")).toDateTime(), QDateTime(QDate(2026, 5, 4), QTime(9, 30, 15)));
+    EXPECT_EQ(afterPost.at(logColumn(1)).toString(), "one");
+    EXPECT_EQ(afterPost.at(logColumn(2)).toString(), "two, between");
+    EXPECT_TRUE(afterPost.at(logColumn(3)).isNull());
+    table.requery();
+    EXPECT_EQ(snapshot(), afterPost);
+}
+
+TEST_F(RowCacheTest, FilterShowsTheRowsABulkStatementChangesAndNoOthers)
+{
+    ActivityStore store;
+    store.ADOCon.open();
+    for (int i = 1; i <= 40; ++i)
+        store.ADOCon.executeRaw(QStringLiteral("INSERT INTO P3Data (ActivityID, PercentComplete, [Log#1], Flag) "
+                                               "VALUES ('A%1', %2, 'line %1', 0)")
+                                    .arg(i)
+                                    .arg(i % 4 * 25));
+    store.taActivities.open();
+    ActivityTable& table = store.taActivities;
+    table.setFilter(QStringLiteral("[PercentComplete] = 50"));
+    table.setFiltered(true);
+    ASSERT_EQ(table.rowCount(), 10);
+    QStringList shown;
+    for (int r = 0; r < table.rowCount(); ++r) {
+        EXPECT_EQ(table.value(r, fieldIndex("PercentComplete")).toDouble(), 50.0);
+        shown << table.value(r, 0).toString();
+    }
+    EXPECT_EQ(table.currentRow(), 0);
+    // The bulk statement changes the shown rows, and they show the change.
+    logedit::runBulkStatement(store, logedit::log2LogStatement(QStringLiteral("1"), QStringLiteral("2")));
+    ASSERT_EQ(table.rowCount(), 10);
+    for (int r = 0; r < table.rowCount(); ++r)
+        EXPECT_EQ(table.value(r, logColumn(2)), table.value(r, logColumn(1)));
+    table.setFiltered(false);
+    ASSERT_EQ(table.rowCount(), 40);
+    int copied = 0;
+    for (int r = 0; r < table.rowCount(); ++r) {
+        const bool wasShown = shown.contains(table.value(r, 0).toString());
+        EXPECT_EQ(!table.value(r, logColumn(2)).isNull(), wasShown) << table.value(r, 0).toString().toStdString();
+        copied += wasShown;
+    }
+    EXPECT_EQ(copied, 10);
+    // A text the engine refuses leaves filter and rows as they were.
+    table.setFilter(QStringLiteral("[PercentComplete] = 50"));
+    table.setFiltered(true);
+    EXPECT_ANY_THROW(table.setFilter(QStringLiteral("[NoSuchField] = 1")));
+    EXPECT_EQ(table.filter(), QStringLiteral("[PercentComplete] = 50"));
+    EXPECT_EQ(table.rowCount(), 10);
+}
+
+} // namespace
