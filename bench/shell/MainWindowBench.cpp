@@ -94,9 +94,9 @@ int prepare(const QString& projects, const QString& work)
     p3link::P3Credentials credentials;
     NoView view;
     store::DataFieldList fields;
-    int count = 0;
+    QString projectGroup, projectName;
     p3link::FixedProjectChooser chooser(projects, QStringLiteral("BIGP"), QString());
-    p3link::OperationContext context{store, credentials, nullptr, chooser, view, count, &fields};
+    p3link::OperationContext context{store, credentials, nullptr, chooser, view, {projectGroup, projectName}, &fields};
     const p3link::ImportResult r = p3link::importProject(context);
     std::printf("imported %d activities\n", r.imported);
     return 0;

@@ -24,6 +24,7 @@ inline constexpr int kLogCount = 99;          // columns 48..146
 inline constexpr int kFlagColumn = 147;       // the last column
 inline constexpr int kActivityIdColumn = 0;
 inline constexpr int kDescriptionColumn = 1;
+inline constexpr int kActivityIdMaxLength = 10;   // P3 activity IDs hold at most 10 characters
 
 // All 148 column names, in table order.
 const QStringList& fieldNames();

@@ -12,6 +12,7 @@
 #include "shell/TAboutForm.h"
 #include "shell/TMainForm.h"
 #include "store/DataFieldList.h"
+#include "support/SampleProjects.h"
 #include "support/TempDatabase.h"
 
 #include <QStyle>
@@ -29,7 +30,7 @@ void importSample(const QString& group, const QString& subproject)
 {
     p3sim::control().reset();
     p3sim::control().settings = p3sim::Settings{};
-    p3sim::control().settings.projectsFolder = QStringLiteral(ORVANE_SAMPLES_DIR "/projects");
+    p3sim::control().settings.projectsFolder = orvane::testing::kSampleProjects;
     p3sim::control().settings.hasCurrentUser = true;
     p3sim::control().settings.currentUser = QStringLiteral("PLANNER");
     store::ActivityStore store;
@@ -37,9 +38,9 @@ void importSample(const QString& group, const QString& subproject)
     p3link::P3Credentials credentials;
     NoView view;
     store::DataFieldList fields;
-    int count = 0;
+    QString projectGroup, projectName;
     p3link::FixedProjectChooser chooser(p3sim::control().settings.projectsFolder, group, subproject);
-    p3link::OperationContext context{store, credentials, nullptr, chooser, view, count, &fields};
+    p3link::OperationContext context{store, credentials, nullptr, chooser, view, {projectGroup, projectName}, &fields};
     QVERIFY(p3link::importProject(context).imported > 0);
     p3link::Session.reset();
 }
