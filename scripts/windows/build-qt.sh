@@ -26,16 +26,7 @@ mkdir -p "$build"
 
 # Host side: Debian's own Qt tools (moc, uic, rcc) of the same version.
 cmake -S "$src" -B "$build" -G Ninja \
-    -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_SYSTEM_NAME=Windows \
-    -DCMAKE_C_COMPILER=$MINGW_TRIPLE-gcc-posix \
-    -DCMAKE_CXX_COMPILER=$MINGW_TRIPLE-g++-posix \
-    -DCMAKE_RC_COMPILER=$MINGW_TRIPLE-windres \
-    -DCMAKE_FIND_ROOT_PATH=/usr/$MINGW_TRIPLE \
-    -DCMAKE_FIND_ROOT_PATH_MODE_PROGRAM=NEVER \
-    -DCMAKE_FIND_ROOT_PATH_MODE_LIBRARY=ONLY \
-    -DCMAKE_FIND_ROOT_PATH_MODE_INCLUDE=ONLY \
-    -DCMAKE_FIND_ROOT_PATH_MODE_PACKAGE=ONLY \
+    "${MINGW_CMAKE_ARGS[@]}" \
     -DCMAKE_INSTALL_PREFIX="$QT_WIN_PREFIX" \
     -DQT_HOST_PATH=/usr \
     -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \

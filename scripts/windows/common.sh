@@ -7,6 +7,21 @@ MINGW_TRIPLE=x86_64-w64-mingw32
 WIN_JOBS="${WIN_JOBS:-2}"
 WIN_DEPS_PREFIX="${WIN_DEPS_PREFIX:-$ORVANE_WIN_CACHE/deps-mingw}"
 
+# CMake options of a third-party project cross-built with MinGW-w64, finding
+# its libraries in the MinGW-w64 system folder only.
+MINGW_CMAKE_ARGS=(
+    -DCMAKE_BUILD_TYPE=Release
+    -DCMAKE_SYSTEM_NAME=Windows
+    -DCMAKE_C_COMPILER=$MINGW_TRIPLE-gcc-posix
+    -DCMAKE_CXX_COMPILER=$MINGW_TRIPLE-g++-posix
+    -DCMAKE_RC_COMPILER=$MINGW_TRIPLE-windres
+    -DCMAKE_FIND_ROOT_PATH=/usr/$MINGW_TRIPLE
+    -DCMAKE_FIND_ROOT_PATH_MODE_PROGRAM=NEVER
+    -DCMAKE_FIND_ROOT_PATH_MODE_LIBRARY=ONLY
+    -DCMAKE_FIND_ROOT_PATH_MODE_INCLUDE=ONLY
+    -DCMAKE_FIND_ROOT_PATH_MODE_PACKAGE=ONLY
+)
+
 log() { printf '[%(%H:%M:%S)T] %s\n' -1 "$*" >&2; }
 
 apt_install() {
