@@ -10,6 +10,8 @@
 #include <QString>
 #include <QVector>
 
+#include <iterator>
+
 namespace orvane::store {
 
 struct DataFieldEntry {
@@ -20,25 +22,27 @@ struct DataFieldEntry {
 
 class DataFieldList {
 public:
-    static constexpr int kFixedCount = 27;
+    // The fixed entries: captions of data columns 0, 1, 2, ... in order.
+    static constexpr const char* kFixedCaptions[] = {
+        "Activity ID", "Description", "Original Duration", "Remaining Duration",
+        "Total Float", "Free Float", "Percent Complete", "Early Start",
+        "Late Start", "Early Finish", "Late Finish", "Actual Start",
+        "Actual Finish", "Actual Duration", "Suspend Date", "Resume Date",
+        "Activity Type", "Early Constraint Type", "Early Constraint Date",
+        "Late Constraint Type", "Late Constraint Date", "Mandatory Constraint Type",
+        "Mandatory Constraint Date", "Expected Finish Date",
+        "WBS Code With Separators", "Float Constraint Type", "WBS Code"};
+    static constexpr int kFixedCount = int(std::size(kFixedCaptions));
+    static_assert(kFixedCount <= kDataColumnCount);
 
     DataFieldList() { fill(); }
 
     // Empties the list, adds the fixed entries and selects entry 0.
     void fill()
     {
-        static const char* const captions[kFixedCount] = {
-            "Activity ID", "Description", "Original Duration", "Remaining Duration",
-            "Total Float", "Free Float", "Percent Complete", "Early Start",
-            "Late Start", "Early Finish", "Late Finish", "Actual Start",
-            "Actual Finish", "Actual Duration", "Suspend Date", "Resume Date",
-            "Activity Type", "Early Constraint Type", "Early Constraint Date",
-            "Late Constraint Type", "Late Constraint Date", "Mandatory Constraint Type",
-            "Mandatory Constraint Date", "Expected Finish Date",
-            "WBS Code With Separators", "Float Constraint Type", "WBS Code"};
         m_entries.clear();
         for (int i = 0; i < kFixedCount; ++i)
-            m_entries.push_back({QString::fromLatin1(captions[i]), i});
+            m_entries.push_back({QString::fromLatin1(kFixedCaptions[i]), i});
         m_selected = 0;
         ++m_revision;
     }
