@@ -36,6 +36,11 @@ log "Wine prefix ready in $(( $(date +%s) - start )) s"
 xvfb_display=:97
 Xvfb $xvfb_display -screen 0 1280x900x24 >/dev/null 2>&1 &
 xvfb_pid=$!
+# Every Wine program from here on sees this display: the first one that
+# starts Wine's desktop process decides where all later windows go, so a
+# command without a display (reg, regsvr32) would leave the windows of
+# orvane.exe nowhere to appear.
+export DISPLAY=$xvfb_display
 trap 'wineserver -k >/dev/null 2>&1 || true; kill $xvfb_pid 2>/dev/null || true' EXIT
 sleep 1
 
