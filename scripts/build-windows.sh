@@ -65,9 +65,12 @@ log "Orvane for Windows built in $(( $(date +%s) - start )) s"
 # The zip a planner unpacks beside P3.
 stage="$build/package/Orvane"
 rm -rf "$build/package"; mkdir -p "$stage"
-cp "$(built "$build" orvane.exe)" "$(built "$build" orvane-batch.exe)" "$stage/"
-guide=$(dirname "$(built "$build" orvane.exe)")/guide
-[ -f "$guide/index.html" ] && cp -r "$guide" "$stage/guide"
+orvane_exe=$(built "$build" orvane.exe)
+cp "$orvane_exe" "$(built "$build" orvane-batch.exe)" "$stage/"
+# The guide is built beside the program unless the build leaves it out.
+if [ -f "$(dirname "$orvane_exe")/guide/index.html" ]; then
+    cp -r "$(dirname "$orvane_exe")/guide" "$stage/guide"
+fi
 cp "$ORVANE_ROOT/scripts/windows/README-Windows.txt" "$stage/README.txt"
 sed -i 's/$/\r/' "$stage/README.txt"
 rm -f "$build/orvane-windows.zip"

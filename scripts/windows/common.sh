@@ -70,5 +70,5 @@ fetch_source() {
 # A program or library of a build folder (Qt's project setup puts them at
 # its top on Windows).
 built() {
-    find "$1" -maxdepth 3 -name "$2" -not -path '*/CMakeFiles/*' | head -n1
+    find "$1" -maxdepth 3 -name "$2" -not -path '*/CMakeFiles/*' -not -path "$1/package/*" | head -n1
 }
