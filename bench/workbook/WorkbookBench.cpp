@@ -62,6 +62,24 @@ void fill(const QString& dir, int rows)
     transaction.commit();
 }
 
+// One bulk command with recording, then its undo; `pause` lets the log copy
+// of the command end first, as it has by the time a user asks for the undo.
+qint64 bulkThenUndo(store::ActivityStore& store, bool pause, std::size_t* held, int* restored)
+{
+    {
+        store::UndoRecording recording(store.undo, QStringLiteral("bulk"));
+        store.ADOCon.execute(QStringLiteral("UPDATE [P3Data] SET [Log#2] = [Description]"));
+        recording.finish();
+    }
+    *held = store.undo.heldBytes();
+    if (pause)
+        store.ADOCon.waitForLogCopy();
+    QElapsedTimer timer;
+    timer.start();
+    *restored = store.undo.undo().restored;
+    return timer.elapsed();
+}
+
 int benchUndo(int rows)
 {
     QTemporaryDir dir;
@@ -77,17 +95,20 @@ int benchUndo(int rows)
     timer.restart();
     {
         store::UndoRecording recording(store.undo, QStringLiteral("bulk"));
-        store.ADOCon.execute(QStringLiteral("UPDATE [P3Data] SET [Log#2] = [Description]"));
+        store.ADOCon.execute(QStringLiteral("UPDATE [P3Data] SET [Log#4] = NULL"));
         recording.finish();
     }
     const qint64 bulk = timer.elapsed();
-    const std::size_t held = store.undo.heldBytes();
-    timer.restart();
-    const store::UndoHistory::Result result = store.undo.undo();
-    const qint64 undo = timer.elapsed();
+    store.undo.clear();
+    std::size_t held = 0;
+    int restored = 0;
+    const qint64 undoAtOnce = bulkThenUndo(store, false, &held, &restored);
+    const qint64 undoAfterCopy = bulkThenUndo(store, true, &held, &restored);
     std::printf("rows %d: bulk command %lld ms without recording, %lld ms with recording, held %.1f MiB; "
-                "undo of %d cells %lld ms (target < 500 ms)\n",
-                rows, qlonglong(plain), qlonglong(bulk), double(held) / (1 << 20), result.restored, qlonglong(undo));
+                "undo of %d cells %lld ms right after the command, %lld ms once its log copy ended "
+                "(target < 500 ms)\n",
+                rows, qlonglong(plain), qlonglong(bulk), double(held) / (1 << 20), restored, qlonglong(undoAtOnce),
+                qlonglong(undoAfterCopy));
     return 0;
 }
 

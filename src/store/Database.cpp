@@ -6,6 +6,7 @@
 #include "store/Dialect.h"
 #include "store/SqlValues.h"
 #include "store/Statement.h"
+#include "store/WalCheckpointer.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -68,6 +69,15 @@ QString layoutProblem(sqlite3* db)
         return QStringLiteral("The table 'P3Data' does not have the expected layout: it has %1 columns; '%2' (column %3) is not expected")
             .arg(actual.size()).arg(actual.at(expected.size())).arg(expected.size());
     return QString();
+}
+
+// The log is copied back into the file once it holds this much.
+constexpr qint64 kLogCopyBytes = qint64(1) << 20;
+
+int pageSize(sqlite3* db)
+{
+    Statement pragma(db, QStringLiteral("PRAGMA page_size"));
+    return pragma.step() ? sqlite3_column_int(pragma.get(), 0) : 4096;
 }
 
 void exec(sqlite3* db, const char* sql)
@@ -138,10 +148,31 @@ void Database::acceptFile(sqlite3* db)
     // by its ID: files made before the index existed get it here, once.
     exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; "
              "CREATE INDEX IF NOT EXISTS P3Data_ActivityID ON P3Data (ActivityID);");
+    m_pageSize = pageSize(db);
+    // The hook replaces the engine's own copy at commit.
+    m_checkpointer = std::make_unique<WalCheckpointer>(QByteArray(sqlite3_db_filename(db, "main")));
+    sqlite3_wal_hook(db, &Database::onCommit, this);
+}
+
+int Database::onCommit(void* self, sqlite3*, const char*, int logPages)
+{
+    auto* database = static_cast<Database*>(self);
+    if (qint64(logPages) * database->m_pageSize >= kLogCopyBytes)
+        database->m_checkpointer->request();
+    return SQLITE_OK;
+}
+
+void Database::waitForLogCopy()
+{
+    if (m_checkpointer)
+        m_checkpointer->waitIdle();
 }
 
 void Database::close()
 {
+    // The copier's connection goes first: the program's own, closing last,
+    // then copies what is left and removes the log.
+    m_checkpointer.reset();
     if (m_db) {
         sqlite3_close_v2(m_db);
         m_db = nullptr;

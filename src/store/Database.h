@@ -14,10 +14,14 @@
 //   Transaction) is on the disk when the call returns, across a killed
 //   process and a power loss alike: WAL journal with full synchronous
 //   commits. A change is applied whole or not at all.
+// - The log's pages are copied back into the file by a thread of its own
+//   (WalCheckpointer), not by the command whose commit filled the log.
 
 #include <QString>
 #include <QVariant>
 #include <QVariantMap>
+
+#include <memory>
 
 struct sqlite3;
 
@@ -58,14 +62,21 @@ public:
     // Runs raw SQLite SQL (no dialect translation), for internal use.
     void executeRaw(const QString& sql);
 
+    // Returns once the log copies asked for so far are made (tests and
+    // benchmarks that look at the file itself).
+    void waitForLogCopy();
+
 private:
     friend class Transaction;
     void acceptFile(sqlite3* db);
+    static int onCommit(void* self, sqlite3* db, const char* schema, int logPages);
 
     QString m_fileName;
     sqlite3* m_db = nullptr;
     bool m_readOnly = false;
     QString m_layoutError;
+    std::unique_ptr<class WalCheckpointer> m_checkpointer;
+    int m_pageSize = 4096;
 };
 
 // One write transaction: nothing it changed is visible to other programs or

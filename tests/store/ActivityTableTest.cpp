@@ -11,6 +11,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 using namespace orvane;
 using namespace orvane::store;
@@ -284,6 +285,51 @@ TEST_F(ActivityTableTest, AcceptedFileCommitsSynchronously)
     pragma.setSql(QStringLiteral("PRAGMA journal_mode"));
     pragma.open();
     EXPECT_EQ(pragma.value(0).toString(), "wal");
+}
+
+// The log's pages reach the file itself on the copier's thread, not at the
+// next close: a copy of the file alone holds every committed change, even
+// while commands kept writing during the copies.
+TEST_F(ActivityTableTest, CommittedChangesAreCopiedIntoTheFileWhileTheProgramRuns)
+{
+    const QString text(400, QLatin1Char('x'));
+    {
+        ActivityStore store;
+        store.openAtStartup([](const QString& m) { FAIL() << m.toStdString(); });
+        Transaction transaction(store.ADOCon);
+        for (int i = 0; i < 3000; ++i)
+            store.ADOCon.execute(QStringLiteral("INSERT INTO P3Data (ActivityID, Flag, [Log#1]) VALUES (:id, 0, :text)"),
+                                 {{"id", QStringLiteral("A%1").arg(i)}, {"text", text}});
+        transaction.commit();
+    }
+    ActivityStore store;
+    store.openAtStartup([](const QString& m) { FAIL() << m.toStdString(); });
+    // Each command writes more than the log holds before a copy is asked for;
+    // none waits for the copy of the one before.
+    for (int round = 1; round <= 12; ++round)
+        store.ADOCon.execute(QStringLiteral("UPDATE P3Data SET [Log#2] = '%1' || [Log#1]").arg(round));
+    store.ADOCon.waitForLogCopy();
+
+    const QString alone = dir.file("alone.mdb");
+    ASSERT_TRUE(QFile::copy(dir.file("pdb.mdb"), alone));
+    sqlite3* copy = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(alone.toUtf8().constData(), &copy, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+    auto single = [copy](const char* sql) {
+        sqlite3_stmt* statement = nullptr;
+        QString result;
+        if (sqlite3_prepare_v2(copy, sql, -1, &statement, nullptr) == SQLITE_OK && sqlite3_step(statement) == SQLITE_ROW)
+            result = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)));
+        sqlite3_finalize(statement);
+        return result;
+    };
+    EXPECT_EQ(single("PRAGMA integrity_check"), "ok");
+    EXPECT_EQ(single("SELECT count(*) FROM P3Data WHERE [Log#2] = '12' || [Log#1]"), "3000");
+    sqlite3_close(copy);
+
+    // The program's connection, closing last, leaves no log behind.
+    store.ADOCon.close();
+    EXPECT_FALSE(QFile::exists(dir.file("pdb.mdb-wal")));
+    EXPECT_EQ(readValue("A2999", "Log#2").toString(), "12" + text);
 }
 
 struct LayoutCase {
