@@ -8,6 +8,8 @@
 #include <QRegularExpression>
 
 #include <exception>
+#include <optional>
+#include <vector>
 
 namespace orvane::logedit {
 
@@ -79,6 +81,9 @@ public:
         : m_table(table), m_exceptions(std::uncaught_exceptions()) {}
     RequeryOnExit(const RequeryOnExit&) = delete;
     RequeryOnExit& operator=(const RequeryOnExit&) = delete;
+    // The statement ran and can only have set these columns: the re-read
+    // reads them alone.
+    void narrowTo(std::optional<std::vector<int>> columns) { m_columns = std::move(columns); }
     ~RequeryOnExit() noexcept(false)
     {
         if (std::uncaught_exceptions() > m_exceptions) {
@@ -88,12 +93,16 @@ public:
             }
             return;
         }
-        m_table.requery();
+        if (m_columns)
+            m_table.requeryColumns(*m_columns);
+        else
+            m_table.requery();
     }
 
 private:
     store::ActivityTable& m_table;
     int m_exceptions;
+    std::optional<std::vector<int>> m_columns;
 };
 
 } // namespace
@@ -106,6 +115,7 @@ int runBulkStatement(store::ActivityStore& store, const QString& statement)
     store.qLog2Log.setSql(text);
     const int changed = store.qLog2Log.execSQL();
     recording.finish();
+    requery.narrowTo(recording.columnsSet());
     return changed;
 }
 

@@ -26,8 +26,12 @@ QString updateFromWorkbook(store::ActivityStore& store, const QString& fileName,
     store::UndoRecording recording(store.undo, QStringLiteral("update from workbook"));
     workbook::applyUpdate(store.ADOCon, plan);
     const bool undoable = recording.finish();
-    if (table.isActive())
-        table.requery();
+    if (table.isActive()) {
+        if (const auto columns = recording.columnsSet())
+            table.requeryColumns(*columns);
+        else
+            table.requery();
+    }
     return undoable ? QStringLiteral("Updated %1 Activities").arg(plan.activities)
                     : QStringLiteral("Updated %1 Activities (too large to undo)").arg(plan.activities);
 }
@@ -50,7 +54,7 @@ QString undoLastChange(store::ActivityStore& store)
 {
     const store::UndoHistory::Result result = store.undo.undo();
     if (store.taActivities.isActive())
-        store.taActivities.requery();
+        store.taActivities.requeryColumns(result.columns);
     QString text = QStringLiteral("Undone: %1").arg(result.label);
     if (result.kept > 0)
         text += QStringLiteral(" (%1 cells edited since kept)").arg(result.kept);

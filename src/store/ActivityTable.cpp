@@ -10,6 +10,7 @@
 #include <QMetaObject>
 #include <QStringList>
 #include <algorithm>
+#include <cstring>
 #include <map>
 #include <sqlite3.h>
 
@@ -23,40 +24,70 @@ constexpr int kLaterChunk = 8192;
 
 const QString kClosedDataset = QStringLiteral("Cannot perform this operation on a closed dataset");
 
+// The cell in result column `index` of `select`, read for table column
+// `column` in the form readColumnValue() would make of it, so decoding it
+// later gives the same value: dates of the stored shape as their digits,
+// anything else of a date column as its text. A text stays valid until the
+// statement steps again.
+CellView selectedCell(sqlite3_stmt* select, int index, int column)
+{
+    CellView cell;
+    const int type = sqlite3_column_type(select, index);
+    if (type == SQLITE_NULL)
+        return cell;
+    switch (fieldKind(column)) {
+    case FieldKind::Number:
+        cell.type = CellView::Type::Number;
+        cell.number = sqlite3_column_double(select, index);
+        return cell;
+    case FieldKind::Boolean:
+        cell.type = CellView::Type::Boolean;
+        cell.flag = sqlite3_column_int(select, index) != 0;
+        return cell;
+    case FieldKind::Date:
+        if (type == SQLITE_TEXT) {
+            const char* text = reinterpret_cast<const char*>(sqlite3_column_text(select, index));
+            const qint64 packed = packedDate(text, sqlite3_column_bytes(select, index));
+            if (isValidPackedDate(packed)) {
+                cell.type = CellView::Type::Date;
+                cell.packedDate = packed;
+                return cell;
+            }
+        }
+        break;
+    case FieldKind::Text:
+        break;
+    }
+    const char* text = reinterpret_cast<const char*>(sqlite3_column_text(select, index));
+    cell.type = CellView::Type::Text;
+    cell.text = QByteArrayView(text, sqlite3_column_bytes(select, index));
+    return cell;
+}
+
 // Packs the result columns 1..148 of a row of `select` as the table columns
-// 0..147. Each cell keeps the form readColumnValue() would make of it, so
-// decoding later gives the same value: dates of the stored shape as their
-// digits, anything else of a date column as its text.
+// 0..147.
 PackedRow packSelectedRow(sqlite3_stmt* select, PackedRowBuilder& builder)
 {
     for (int c = 0; c < kColumnCount; ++c) {
-        const int type = sqlite3_column_type(select, c + 1);
-        if (type == SQLITE_NULL)
-            continue;
-        switch (fieldKind(c)) {
-        case FieldKind::Number:
-            builder.addNumber(c, sqlite3_column_double(select, c + 1));
-            continue;
-        case FieldKind::Boolean:
-            builder.addBoolean(c, sqlite3_column_int(select, c + 1) != 0);
-            continue;
-        case FieldKind::Date:
-            if (type == SQLITE_TEXT) {
-                const char* text = reinterpret_cast<const char*>(sqlite3_column_text(select, c + 1));
-                const qint64 packed = packedDate(text, sqlite3_column_bytes(select, c + 1));
-                if (isValidPackedDate(packed)) {
-                    builder.addDate(c, packed);
-                    continue;
-                }
-            }
-            break;
-        case FieldKind::Text:
-            break;
-        }
-        const char* text = reinterpret_cast<const char*>(sqlite3_column_text(select, c + 1));
-        builder.addText(c, text, sqlite3_column_bytes(select, c + 1));
+        const CellView cell = selectedCell(select, c + 1, c);
+        if (!cell.isNull())
+            builder.add(c, cell);
     }
     return builder.finish(sqlite3_column_int64(select, 0));
+}
+
+bool sameCell(const CellView& a, const CellView& b)
+{
+    if (a.type != b.type)
+        return false;
+    switch (a.type) {
+    case CellView::Type::Null: return true;
+    case CellView::Type::Number: return std::memcmp(&a.number, &b.number, sizeof a.number) == 0;
+    case CellView::Type::Boolean: return a.flag == b.flag;
+    case CellView::Type::Date: return a.packedDate == b.packedDate;
+    case CellView::Type::Text: return a.text == b.text;
+    }
+    return false;
 }
 
 // A value as the file holds it after it was written to column `column`
@@ -185,6 +216,63 @@ struct ActivityTable::Impl {
         if (fetched < limit)
             fetchDone = true;
         return madeVisible;
+    }
+
+    // Reads `columns` again for every cached row and replaces the cells that
+    // differ. Returns false, having changed nothing, when the file's rows
+    // are not the cached ones (a row added or removed meanwhile): only a
+    // whole re-read can show that.
+    bool refreshColumns(sqlite3* db, std::vector<int> columns)
+    {
+        std::sort(columns.begin(), columns.end());
+        columns.erase(std::unique(columns.begin(), columns.end()), columns.end());
+        if (columns.empty() || columns.front() < 0 || columns.back() >= kColumnCount)
+            return false;
+        QStringList names;
+        for (const int column : columns)
+            names << quotedName(column);
+        Statement select(db, QStringLiteral("SELECT rowid, %1 FROM [P3Data] WHERE rowid <= ?1 ORDER BY rowid")
+                                 .arg(names.join(QLatin1Char(','))));
+        sqlite3_bind_int64(select.get(), 1, lastFetchedId);
+        // Replacements are made aside and applied only once every row matched.
+        std::vector<std::pair<std::size_t, PackedRow>> replaced;
+        std::vector<CellView> fresh(columns.size());
+        std::size_t next = 0;
+        while (select.step()) {
+            const qint64 id = sqlite3_column_int64(select.get(), 0);
+            if (next >= rows.size() || rows[next].id() != id)
+                return false;
+            bool differs = false;
+            for (std::size_t i = 0; i < columns.size(); ++i) {
+                fresh[i] = selectedCell(select.get(), int(i) + 1, columns[i]);
+                differs = differs || !sameCell(fresh[i], rows[next].cell(columns[i]));
+            }
+            if (differs)
+                replaced.emplace_back(next, withCells(rows[next], columns, fresh));
+            ++next;
+        }
+        if (next != rows.size())
+            return false;
+        for (auto& [index, row] : replaced)
+            rows[index] = std::move(row);
+        return true;
+    }
+
+    // The row with the cells of `columns` (ascending) replaced by `cells`.
+    PackedRow withCells(const PackedRow& row, const std::vector<int>& columns, const std::vector<CellView>& cells)
+    {
+        std::size_t i = 0;
+        row.forEachCell([&](int column, const CellView& cell) {
+            for (; i < columns.size() && columns[i] < column; ++i)
+                builder.add(columns[i], cells[i]);
+            if (i < columns.size() && columns[i] == column)
+                builder.add(column, cells[i++]);
+            else
+                builder.add(column, cell);
+        });
+        for (; i < columns.size(); ++i)
+            builder.add(columns[i], cells[i]);
+        return builder.finish(row.id());
     }
 
     void rebuildVisible()
@@ -540,6 +628,30 @@ void ActivityTable::requery()
         close();
         throw;
     }
+    m_current = rowCount() > 0 ? 0 : -1;
+    m_bof = true;
+    m_eof = rowCount() == 0;
+    emit rowsReset();
+    emit afterScroll();
+    if (d->fetchDone)
+        emit fetchFinished();
+    else
+        scheduleFetch();
+}
+
+void ActivityTable::requeryColumns(const std::vector<int>& columns)
+{
+    requireActive(*this);
+    if (m_state != State::Browse)
+        post();
+    if (!d->refreshColumns(m_database.handle(), columns)) {
+        requery();
+        return;
+    }
+    std::vector<qint64> matches = filterMatches();
+    d->filterActive = m_filtered && !m_filterText.trimmed().isEmpty();
+    d->matches = std::move(matches);
+    d->rebuildVisible();
     m_current = rowCount() > 0 ? 0 : -1;
     m_bof = true;
     m_eof = rowCount() == 0;

@@ -95,6 +95,12 @@ public:
 
     // --- re-read
     void requery();
+    // The re-read after a statement that can only have set `columns` of
+    // existing rows (an UPDATE): reads those columns alone and ends as
+    // requery() does (filter applied again, cursor on the first row,
+    // rowsReset). When the file's rows turn out not to be the cached ones
+    // it falls back to requery().
+    void requeryColumns(const std::vector<int>& columns);
     bool isFetching() const;
     void fetchAll();
 

@@ -137,15 +137,9 @@ struct UndoHistory::Step {
     std::size_t bytes = 0;
     bool tooLarge = false;
 
-    // The columns of P3Data that the statements prepared during the
-    // recording can set, as SQLite's authorizer names them; only these are
-    // compared. `unknownColumn`: a name not of the layout was set, so every
-    // column is compared.
-    std::vector<int> watched;
-    std::array<bool, kColumnCount> isWatched{};
-    bool unknownColumn = false;
-
-    void watch(const char* name);
+    // The columns the statements prepared during the recording can set;
+    // only these are compared. With an unknown column every one is.
+    const ColumnWatch* watch = nullptr;
 };
 
 namespace {
@@ -170,10 +164,30 @@ bool isP3Data(const char* dbName, const char* table)
     return dbName && table && std::strcmp(dbName, "main") == 0 && sqlite3_stricmp(table, "P3Data") == 0;
 }
 
+// Notes what each statement prepared during a recording can change. Only
+// reading, updating and transaction control leave the table's rows as they
+// are; anything else that touches P3Data, or any change of a table's shape,
+// is noted as more than an update.
 int authorize(void* context, int action, const char* table, const char* column, const char* dbName, const char*)
 {
-    if (action == SQLITE_UPDATE && column && isP3Data(dbName, table))
-        static_cast<UndoHistory::Step*>(context)->watch(column);
+    auto* watch = static_cast<ColumnWatch*>(context);
+    switch (action) {
+    case SQLITE_UPDATE:
+        if (column && isP3Data(dbName, table))
+            watch->watch(column);
+        break;
+    case SQLITE_INSERT:
+    case SQLITE_DELETE:
+        if (isP3Data(dbName, table))
+            watch->otherChange = true;
+        break;
+    case SQLITE_READ: case SQLITE_SELECT: case SQLITE_FUNCTION: case SQLITE_TRANSACTION:
+    case SQLITE_SAVEPOINT: case SQLITE_RECURSIVE: case SQLITE_PRAGMA:
+        break;
+    default:
+        watch->otherChange = true;
+        break;
+    }
     return SQLITE_OK;
 }
 
@@ -212,12 +226,13 @@ void recordUpdate(void* context, sqlite3* db, int op, const char* dbName, const 
     // authorizer (setting it expires the statements prepared before), so the
     // columns it can set are known. Should that ever not hold, nothing is
     // left out: every column is compared.
-    if (step->unknownColumn || step->watched.empty() || count != kColumnCount) {
+    const ColumnWatch& watch = *step->watch;
+    if (watch.unknownColumn || watch.columns.empty() || count != kColumnCount) {
         for (int column = 0; column < std::min(count, kColumnCount) && !step->tooLarge; ++column)
             recordCell(*step, db, rowId, column);
         return;
     }
-    for (const int column : step->watched) {
+    for (const int column : watch.columns) {
         recordCell(*step, db, rowId, column);
         if (step->tooLarge)
             return;
@@ -226,17 +241,16 @@ void recordUpdate(void* context, sqlite3* db, int op, const char* dbName, const 
 
 } // namespace
 
-void UndoHistory::Step::watch(const char* name)
+void ColumnWatch::watch(const char* name)
 {
     const int column = columnOfName(name);
     if (column < 0) {
         unknownColumn = true;
         return;
     }
-    if (!isWatched[std::size_t(column)]) {
-        isWatched[std::size_t(column)] = true;
-        watched.push_back(column);
-        std::sort(watched.begin(), watched.end());
+    if (!isSet[std::size_t(column)]) {
+        isSet[std::size_t(column)] = true;
+        columns.insert(std::upper_bound(columns.begin(), columns.end(), column), column);
     }
 }
 
@@ -322,6 +336,9 @@ UndoHistory::Result UndoHistory::undo()
                 ++result.kept;
         }
         transaction.commit();
+        for (int column = 0; column < kColumnCount; ++column)
+            if (statements[std::size_t(column)])
+                result.columns.push_back(column);
     }
     m_bytes -= step.bytes;
     m_steps.pop_back();
@@ -330,54 +347,56 @@ UndoHistory::Result UndoHistory::undo()
 
 UndoRecording::UndoRecording(UndoHistory& history, QString label) : m_history(history)
 {
+    sqlite3* db = history.m_database.handle();
+    // The authorizer tells, as each statement is prepared, what it can
+    // change; installing it makes SQLite prepare again the statements
+    // prepared before, so none runs unseen.
+    sqlite3_set_authorizer(db, authorize, &m_watch);
+    m_db = db;
     if (!history.isEnabled())
         return;
     m_step = std::make_unique<UndoHistory::Step>();
     m_step->label = std::move(label);
     m_step->maxBytes = history.m_maxBytes;
-    sqlite3* db = history.m_database.handle();
-    // The authorizer tells, as each statement is prepared, which columns it
-    // sets; installing it makes SQLite prepare again the statements prepared
-    // before, so none runs unseen.
-    sqlite3_set_authorizer(db, authorize, m_step.get());
+    m_step->watch = &m_watch;
     sqlite3_preupdate_hook(db, recordUpdate, m_step.get());
-    m_db = db;
 }
-
-namespace {
-
-void stopRecording(void* handle)
-{
-    auto* db = static_cast<sqlite3*>(handle);
-    sqlite3_preupdate_hook(db, nullptr, nullptr);
-    sqlite3_set_authorizer(db, nullptr, nullptr);
-}
-
-} // namespace
 
 UndoRecording::~UndoRecording()
 {
-    if (m_db)
-        stopRecording(m_db);
+    stop();
+}
+
+void UndoRecording::stop()
+{
+    if (!m_db)
+        return;
+    auto* db = static_cast<sqlite3*>(m_db);
+    sqlite3_preupdate_hook(db, nullptr, nullptr);
+    sqlite3_set_authorizer(db, nullptr, nullptr);
+    m_db = nullptr;
+}
+
+std::optional<std::vector<int>> UndoRecording::columnsSet() const
+{
+    if (m_watch.unknownColumn || m_watch.otherChange)
+        return std::nullopt;
+    return m_watch.columns;
 }
 
 bool UndoRecording::finish()
 {
+    stop();
     if (!m_step)
         return true;
-    if (m_db) {
-        stopRecording(m_db);
-        m_db = nullptr;
-    }
     std::unique_ptr<UndoHistory::Step> step = std::move(m_step);
+    step->watch = nullptr;
     if (step->tooLarge) {
         m_history.clear();
         return false;
     }
     if (step->cellCount > 0) {
         step->cells.shrink_to_fit();
-        step->watched.clear();
-        step->watched.shrink_to_fit();
         m_history.push(std::move(step));
     }
     return true;

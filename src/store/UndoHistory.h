@@ -17,11 +17,16 @@
 // The history belongs to one run of the program. An import and a save to P3
 // end it (clear()): after them the table stands for another state of P3.
 
+#include "store/ActivityLayout.h"
+
 #include <QString>
 
+#include <array>
 #include <cstddef>
 #include <deque>
 #include <memory>
+#include <optional>
+#include <vector>
 
 namespace orvane::store {
 
@@ -55,6 +60,7 @@ public:
         QString label;
         int restored = 0;   // cells given back their old value
         int kept = 0;       // cells changed since, left as they are
+        std::vector<int> columns;   // the columns written back, ascending
     };
     // Takes back the last step in one transaction. Throws OrvaneError when
     // there is nothing to undo, DatabaseError when the table refuses the
@@ -77,10 +83,22 @@ private:
     std::size_t m_bytes = 0;
 };
 
+// The columns of P3Data that statements can set, as SQLite's authorizer
+// names them while each statement is prepared.
+struct ColumnWatch {
+    std::vector<int> columns;   // ascending
+    std::array<bool, kColumnCount> isSet{};
+    bool unknownColumn = false;   // a column not of the layout was named
+    bool otherChange = false;     // a row may have been added or removed, or a table's shape changed
+
+    void watch(const char* name);
+};
+
 // Records the cells that statements change from construction to finish().
 // A recording dropped without finish() (the change failed and was rolled
 // back) keeps nothing. Recordings do not nest. While it is open the
-// recording holds the connection's pre-update hook and authorizer.
+// recording holds the connection's authorizer and, when the history is
+// enabled, its pre-update hook.
 class UndoRecording {
 public:
     UndoRecording(UndoHistory& history, QString label);
@@ -93,8 +111,17 @@ public:
     // to keep: the history is then empty.
     bool finish();
 
+    // The columns the statements run so far can have set, ascending; none
+    // when they may have done more than set known columns of existing rows.
+    // Known with or without an enabled history, so a caller can re-read
+    // just these columns.
+    std::optional<std::vector<int>> columnsSet() const;
+
 private:
+    void stop();
+
     UndoHistory& m_history;
+    ColumnWatch m_watch;
     std::unique_ptr<UndoHistory::Step> m_step;
     void* m_db = nullptr;
 };

@@ -10,6 +10,8 @@
 #include "support/TempDatabase.h"
 
 #include <QDateTime>
+#include <algorithm>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -152,6 +154,96 @@ TEST_F(RowCacheTest, FilterShowsTheRowsABulkStatementChangesAndNoOthers)
     EXPECT_ANY_THROW(table.setFilter(QStringLiteral("[NoSuchField] = 1")));
     EXPECT_EQ(table.filter(), QStringLiteral("[PercentComplete] = 50"));
     EXPECT_EQ(table.rowCount(), 10);
+}
+
+// Every visible row as the table shows it: rowid and every column's value.
+QStringList shownRows(const ActivityTable& table)
+{
+    QStringList rows;
+    for (int r = 0; r < table.rowCount(); ++r) {
+        QStringList cells{QString::number(table.rowIdAt(r))};
+        for (int c = 0; c < kColumnCount; ++c) {
+            const QVariant v = table.value(r, c);
+            cells << QString::fromLatin1(v.typeName()) + QLatin1Char(':') + v.toString();
+        }
+        rows << cells.join(QLatin1Char('|'));
+    }
+    return rows;
+}
+
+struct ColumnReReadCase {
+    const char* name;
+    const char* filter;      // the row filter, or empty
+    const char* statement;   // raw SQL run after the table was read
+    std::vector<const char*> columns;   // the columns re-read
+};
+
+// The re-read of a few columns after an update ends where a whole re-read
+// would: same rows in the same order, same values, same cursor; rows that
+// the change lets into or out of the filter come and go; a row added or
+// removed meanwhile is seen too (the column re-read gives way to a whole one).
+TEST_F(RowCacheTest, ColumnReReadShowsWhatAWholeReReadShows)
+{
+    std::vector<ColumnReReadCase> cases = {
+        {"one log, every row", "", "UPDATE P3Data SET [Log#2] = [Log#1] || ' copied'", {"Log#2"}},
+        {"emptied cells", "", "UPDATE P3Data SET [Log#1] = NULL WHERE rowid % 3 = 0", {"Log#1"}},
+        {"rows leave and enter the filter", "[Log#3] LIKE 'keep%'",
+         "UPDATE P3Data SET [Log#3] = CASE WHEN rowid % 2 = 0 THEN 'keep ' || rowid ELSE NULL END", {"Log#3"}},
+        {"several columns", "[PercentComplete] >= 50",
+         "UPDATE P3Data SET Description = 'd' || rowid, [Log#99] = 'last', PercentComplete = rowid % 100",
+         {"Description", "Log#99", "PercentComplete"}},
+        {"a row added meanwhile", "", "INSERT INTO P3Data (ActivityID, [Log#2], Flag) VALUES ('NEW', 'n', 0)",
+         {"Log#2"}},
+        {"a row removed meanwhile", "", "DELETE FROM P3Data WHERE rowid = 5", {"Log#2"}},
+    };
+    for (const StoredCase& c : kCases)
+        cases.push_back({c.name, "", nullptr, {c.column}});
+    for (const ColumnReReadCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        ActivityStore store;
+        store.ADOCon.open();
+        store.ADOCon.executeRaw(QStringLiteral("DELETE FROM P3Data"));
+        // More rows than the first chunk of a re-read: the rest arrive later.
+        store.ADOCon.executeRaw(QStringLiteral(
+            "WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n WHERE x < 700) "
+            "INSERT INTO P3Data (ActivityID, [Log#1], [Log#3], PercentComplete, EarlyStart, Flag) "
+            "SELECT 'A' || x, 'line ' || x, CASE WHEN x % 3 = 0 THEN 'keep' END, x % 100, "
+            "'2026-03-02T08:00:00', x % 2 FROM n"));
+        ActivityTable& table = store.taActivities;
+        if (*c.filter) {
+            table.setFilter(QString::fromLatin1(c.filter));
+            table.setFiltered(true);
+        }
+        table.open();
+        table.setCurrentRow(3);
+        QString statement = c.statement ? QString::fromUtf8(c.statement) : QString();
+        if (statement.isEmpty()) {
+            const StoredCase& stored = *std::find_if(std::begin(kCases), std::end(kCases), [&c](const StoredCase& s) {
+                return std::strcmp(s.name, c.name) == 0;
+            });
+            statement = QStringLiteral("UPDATE P3Data SET [%1] = %2 WHERE rowid % 2 = 1")
+                            .arg(QString::fromLatin1(stored.column), QString::fromUtf8(stored.sqlValue));
+        }
+        store.ADOCon.executeRaw(statement);
+        std::vector<int> columns;
+        for (const char* name : c.columns)
+            columns.push_back(fieldIndex(QString::fromLatin1(name)));
+        table.requeryColumns(columns);
+        EXPECT_EQ(table.currentRow(), table.rowCount() > 0 ? 0 : -1);
+        table.fetchAll();
+
+        ActivityStore whole;
+        whole.ADOCon.open();
+        if (*c.filter) {
+            whole.taActivities.setFilter(QString::fromLatin1(c.filter));
+            whole.taActivities.setFiltered(true);
+        }
+        whole.taActivities.open();
+        whole.taActivities.fetchAll();
+        const QStringList expected = shownRows(whole.taActivities);
+        EXPECT_EQ(shownRows(table), expected);
+        EXPECT_GT(expected.size(), 0);
+    }
 }
 
 } // namespace

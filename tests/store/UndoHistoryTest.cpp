@@ -5,10 +5,12 @@
 #include "common/Errors.h"
 #include "store/ActivityStore.h"
 #include "store/Statement.h"
+#include "store/Query.h"
 #include "store/UndoHistory.h"
 #include "support/TempDatabase.h"
 
 #include <gtest/gtest.h>
+#include <optional>
 #include <sqlite3.h>
 
 using namespace orvane;
@@ -135,6 +137,41 @@ TEST_F(UndoHistoryTest, FailedOrUnrecordedChangesLeaveNoStep)
     store.undo.setEnabled(true);
     run("UPDATE [P3Data] SET [Log#5] = 'y'");   // changes nothing now
     EXPECT_FALSE(store.undo.canUndo());
+}
+
+// What a recording says its statements can have set decides whether the
+// grid re-reads a few columns or every row: anything beyond setting known
+// columns of existing rows must say "unknown", with or without a history.
+TEST_F(UndoHistoryTest, RecordingNamesTheColumnsItsStatementsCanSet)
+{
+    struct Case {
+        const char* statement;
+        std::optional<std::vector<int>> columns;
+    };
+    const Case cases[] = {
+        {"UPDATE [P3Data] SET [Log#7] = [Log#1]", std::vector<int>{store::logColumn(7)}},
+        {"UPDATE [P3Data] SET [Log#99] = 'x', [Description] = [Log#1] WHERE [Flag] = True",
+         std::vector<int>{store::fieldIndex("Description"), store::logColumn(99)}},
+        {"SELECT count(*) FROM [P3Data]", std::vector<int>{}},
+        {"INSERT INTO [P3Data] (ActivityID, Flag) VALUES ('NEW', 0)", std::nullopt},
+        {"DELETE * FROM P3Data WHERE ActivityID = 'A1'", std::nullopt},
+    };
+    for (const bool enabled : {true, false}) {
+        store.undo.setEnabled(enabled);
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.statement);
+            store::UndoRecording recording(store.undo, "step");
+            store.ADOCon.execute(QString::fromLatin1(c.statement));
+            recording.finish();
+            EXPECT_EQ(recording.columnsSet(), c.columns);
+        }
+    }
+    // A statement prepared before the recording began is seen all the same.
+    store::Query prepared(store.ADOCon, {QStringLiteral("UPDATE [P3Data] SET [Log#8] = 'p'")});
+    prepared.execSQL();
+    store::UndoRecording recording(store.undo, "step");
+    prepared.execSQL();
+    EXPECT_EQ(recording.columnsSet(), std::vector<int>{store::logColumn(8)});
 }
 
 TEST_F(UndoHistoryTest, StaysWithinItsBounds)
