@@ -219,9 +219,8 @@ struct ActivityTable::Impl {
     }
 
     // Reads `columns` again for every cached row and replaces the cells that
-    // differ. Returns false, having changed nothing, when the file's rows
-    // are not the cached ones (a row added or removed meanwhile): only a
-    // whole re-read can show that.
+    // differ. Returns false when the file's rows are not the cached ones (a
+    // row added or removed meanwhile): only a whole re-read can show that.
     bool refreshColumns(sqlite3* db, std::vector<int> columns)
     {
         std::sort(columns.begin(), columns.end());
@@ -234,8 +233,9 @@ struct ActivityTable::Impl {
         Statement select(db, QStringLiteral("SELECT rowid, %1 FROM [P3Data] WHERE rowid <= ?1 ORDER BY rowid")
                                  .arg(names.join(QLatin1Char(','))));
         sqlite3_bind_int64(select.get(), 1, lastFetchedId);
-        // Replacements are made aside and applied only once every row matched.
-        std::vector<std::pair<std::size_t, PackedRow>> replaced;
+        // A row that differs is replaced at once: what it gets is what the
+        // file holds, so even a re-read that gives way half-way leaves no
+        // cached row showing something the file does not.
         std::vector<CellView> fresh(columns.size());
         std::size_t next = 0;
         while (select.step()) {
@@ -248,31 +248,10 @@ struct ActivityTable::Impl {
                 differs = differs || !sameCell(fresh[i], rows[next].cell(columns[i]));
             }
             if (differs)
-                replaced.emplace_back(next, withCells(rows[next], columns, fresh));
+                rows[next] = builder.replaced(rows[next], columns, fresh);
             ++next;
         }
-        if (next != rows.size())
-            return false;
-        for (auto& [index, row] : replaced)
-            rows[index] = std::move(row);
-        return true;
-    }
-
-    // The row with the cells of `columns` (ascending) replaced by `cells`.
-    PackedRow withCells(const PackedRow& row, const std::vector<int>& columns, const std::vector<CellView>& cells)
-    {
-        std::size_t i = 0;
-        row.forEachCell([&](int column, const CellView& cell) {
-            for (; i < columns.size() && columns[i] < column; ++i)
-                builder.add(columns[i], cells[i]);
-            if (i < columns.size() && columns[i] == column)
-                builder.add(column, cells[i++]);
-            else
-                builder.add(column, cell);
-        });
-        for (; i < columns.size(); ++i)
-            builder.add(columns[i], cells[i]);
-        return builder.finish(row.id());
+        return next == rows.size();
     }
 
     void rebuildVisible()

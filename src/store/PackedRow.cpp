@@ -149,4 +149,34 @@ PackedRow PackedRowBuilder::finish(qint64 id)
     return row;
 }
 
+PackedRow PackedRowBuilder::replaced(const PackedRow& row, const std::vector<int>& columns,
+                                     const std::vector<CellView>& cells)
+{
+    std::size_t next = 0;   // the next of `columns` to place
+    if (row.m_data) {
+        const quint8* p = row.m_data.get();
+        const int count = *p++;
+        for (int i = 0; i < count; ++i) {
+            const quint8* start = p;
+            int column = 0;
+            CellView cell;
+            p = packed_row_detail::readCell(p, &column, &cell);
+            for (; next < columns.size() && columns[next] < column; ++next)
+                add(columns[next], cells[next]);
+            if (next < columns.size() && columns[next] == column) {
+                add(column, cells[next++]);
+                continue;
+            }
+            // An untouched cell keeps its bytes.
+            if (m_bytes.empty())
+                m_bytes.push_back(0);
+            m_bytes.insert(m_bytes.end(), start, p);
+            ++m_count;
+        }
+    }
+    for (; next < columns.size(); ++next)
+        add(columns[next], cells[next]);
+    return finish(row.id());
+}
+
 } // namespace orvane::store

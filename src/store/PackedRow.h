@@ -55,6 +55,9 @@ public:
     void add(int column, const CellView& cell);
     // The packed row; the builder is empty again afterwards.
     PackedRow finish(qint64 id);
+    // `row` with the cells of `columns` (ascending) replaced by `cells` (a
+    // null cell removes one); the other cells are copied as they are packed.
+    PackedRow replaced(const PackedRow& row, const std::vector<int>& columns, const std::vector<CellView>& cells);
 
 private:
     void head(int column, CellView::Type type);
