@@ -249,7 +249,7 @@ int main(int argc, char** argv)
         t.start();
         {
             store::UndoRecording recording(st.undo, QStringLiteral("bulk command"));
-            st.qLog2Log.execSQL();
+            recording.runColumnStatement(st.qLog2Log.sqlText(), [&st] { return st.qLog2Log.execSQL(); });
             recording.finish();
         }
         const double recorded = ms(t);
@@ -288,7 +288,7 @@ int main(int argc, char** argv)
     undoShare.print("  of which: undo recording (extra)", 500);
     columnReread.print("  re-read: the table's read of the changed column (every row changed)", 500);
     tableReread.print("  (a whole re-read: the table's fetch of every row)", 500);
-    viewReread.print("  re-read: the view's keys, sort and repaint", 500);
+    viewReread.print("  (after a whole re-read: the view's keys, sort and repaint)", 500);
 
     // Sorting by a header click's worth: sortBy and the repaint.
     struct SortCase {

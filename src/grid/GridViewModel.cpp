@@ -542,7 +542,7 @@ void GridViewModel::connectTable()
 {
     if (!m_table)
         return;
-    m_connections << connect(m_table, &store::ActivityTable::rowsReset, this, [this] { rebuildRows(); });
+    m_connections << connect(m_table, &store::ActivityTable::rowsReset, this, [this] { onTableReset(); });
     m_connections << connect(m_table, &store::ActivityTable::rowsFetched, this,
                              [this](int first, int last) { onRowsFetched(first, last); });
     m_connections << connect(m_table, &store::ActivityTable::rowPosted, this,
@@ -688,6 +688,32 @@ void GridViewModel::rebuildRows()
     rebuildInverse();
     emit rowsReset();
     emit focusedRowChanged(focusedRow());
+}
+
+void GridViewModel::onTableReset()
+{
+    if (orderSurvivesReset()) {
+        // The same rows in the same places, only cells of unsorted columns
+        // changed: keys and order stand, the views repaint.
+        emit rowsReset();
+        emit focusedRowChanged(focusedRow());
+        return;
+    }
+    rebuildRows();
+}
+
+bool GridViewModel::orderSurvivesReset() const
+{
+    const std::vector<int>& changed = m_table->columnsOfLastReset();
+    if (changed.empty() || isDetached() || m_updateCount > 0 || m_reloadPending || m_orderStale
+        || m_order.size() != size_t(m_table->rowCount()) || sortedColumns() != m_sortIds)
+        return false;
+    for (const int id : m_sortIds) {
+        const int field = m_columns[size_t(id)].fieldIndex;
+        if (field >= 0 && std::binary_search(changed.begin(), changed.end(), field))
+            return false;
+    }
+    return true;
 }
 
 void GridViewModel::onRowsFetched(int first, int last)

@@ -274,6 +274,8 @@ private:
     void connectTable();
     void disconnectTable();
     void rebuildRows();
+    void onTableReset();
+    bool orderSurvivesReset() const;
     void onRowsFetched(int first, int last);
     void onRowPosted(int tableRow);
     void onAfterScroll();

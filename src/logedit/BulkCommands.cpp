@@ -113,7 +113,7 @@ int runBulkStatement(store::ActivityStore& store, const QString& statement)
     RequeryOnExit requery(store.taActivities);
     store::UndoRecording recording(store.undo, QStringLiteral("bulk command"));
     store.qLog2Log.setSql(text);
-    const int changed = store.qLog2Log.execSQL();
+    const int changed = recording.runColumnStatement(text, [&store] { return store.qLog2Log.execSQL(); });
     recording.finish();
     requery.narrowTo(recording.columnsSet());
     return changed;

@@ -288,6 +288,7 @@ void ActivityTable::open()
 
 void ActivityTable::close()
 {
+    m_columnsOfLastReset.clear();
     d->rows.clear();
     d->visible.clear();
     d->pending.clear();
@@ -595,6 +596,7 @@ void ActivityTable::requery()
     // filter text the engine cannot read leaves the table as it was.
     std::vector<qint64> matches = filterMatches();
 
+    m_columnsOfLastReset.clear();
     d->rows.clear();
     d->visible.clear();
     d->filterActive = m_filtered && !m_filterText.trimmed().isEmpty();
@@ -630,7 +632,13 @@ void ActivityTable::requeryColumns(const std::vector<int>& columns)
     std::vector<qint64> matches = filterMatches();
     d->filterActive = m_filtered && !m_filterText.trimmed().isEmpty();
     d->matches = std::move(matches);
+    const std::vector<int> visibleBefore = d->visible;
     d->rebuildVisible();
+    m_columnsOfLastReset.clear();
+    if (d->visible == visibleBefore) {
+        m_columnsOfLastReset = columns;
+        std::sort(m_columnsOfLastReset.begin(), m_columnsOfLastReset.end());
+    }
     m_current = rowCount() > 0 ? 0 : -1;
     m_bof = true;
     m_eof = rowCount() == 0;
@@ -661,6 +669,7 @@ void ActivityTable::refilter()
     if (m_state != State::Browse)
         post();
     std::vector<qint64> matches = filterMatches();
+    m_columnsOfLastReset.clear();
     d->filterActive = m_filtered && !m_filterText.trimmed().isEmpty();
     d->matches = std::move(matches);
     d->rebuildVisible();

@@ -101,6 +101,10 @@ public:
     // rowsReset). When the file's rows turn out not to be the cached ones
     // it falls back to requery().
     void requeryColumns(const std::vector<int>& columns);
+    // The columns the last rowsReset re-read, when it came from
+    // requeryColumns() and kept every visible row where it was (a view may
+    // then keep its order unless it sorts by one of them); empty otherwise.
+    const std::vector<int>& columnsOfLastReset() const { return m_columnsOfLastReset; }
     bool isFetching() const;
     void fetchAll();
 
@@ -133,6 +137,7 @@ private:
     bool m_eof = true;
     QString m_filterText;
     bool m_filtered = false;
+    std::vector<int> m_columnsOfLastReset;
 };
 
 } // namespace orvane::store

@@ -8,9 +8,11 @@
 #include "common/Errors.h"
 #include "store/ActivityLayout.h"
 #include "store/Database.h"
+#include "store/Dialect.h"
 #include "store/Statement.h"
 
 #include <QByteArray>
+#include <QStringList>
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -191,6 +193,19 @@ int authorize(void* context, int action, const char* table, const char* column, 
     return SQLITE_OK;
 }
 
+// Counts the cell just appended from `start` on; a step past its bound
+// keeps nothing more.
+void countCell(UndoHistory::Step& step, std::size_t start)
+{
+    step.bytes += step.cells.size() - start + kCellOverhead;
+    ++step.cellCount;
+    if (step.bytes > step.maxBytes) {
+        step.tooLarge = true;
+        std::vector<char>().swap(step.cells);
+        step.cellCount = 0;
+    }
+}
+
 void recordCell(UndoHistory::Step& step, sqlite3* db, sqlite3_int64 rowId, int column)
 {
     sqlite3_value* before = nullptr;
@@ -206,13 +221,73 @@ void recordCell(UndoHistory::Step& step, sqlite3* db, sqlite3_int64 rowId, int c
     appendRaw(out, quint16(column));
     appendValue(out, before);
     appendValue(out, after);
-    step.bytes += out.size() - start + kCellOverhead;
-    ++step.cellCount;
-    if (step.bytes > step.maxBytes) {
-        step.tooLarge = true;
-        std::vector<char>().swap(out);
-        step.cellCount = 0;
+    countCell(step, start);
+}
+
+// The values of `columns` in every row, rowid order: per row the rowid, then
+// each column's value as a step keeps it. Returns false, having read only
+// part, once the buffer would pass `maxBytes`.
+bool readColumns(sqlite3* db, const std::vector<int>& columns, std::size_t maxBytes, std::vector<char>& out)
+{
+    QStringList names;
+    for (const int column : columns)
+        names << QLatin1Char('"') + fieldName(column) + QLatin1Char('"');
+    Statement select(db, QStringLiteral("SELECT rowid, %1 FROM P3Data ORDER BY rowid").arg(names.join(QLatin1Char(','))));
+    while (select.step()) {
+        appendRaw(out, sqlite3_int64(sqlite3_column_int64(select.get(), 0)));
+        for (int i = 1; i <= int(columns.size()); ++i)
+            appendValue(out, sqlite3_column_value(select.get(), i));
+        if (out.size() > maxBytes)
+            return false;
     }
+    return true;
+}
+
+// The bytes of the value that starts at p, as appendValue() wrote them.
+std::size_t valueSize(const char* p)
+{
+    const char* end = p;
+    skipValue(end);
+    return std::size_t(end - p);
+}
+
+// Keeps as cells of the step every value of `before` (see readColumns) that
+// differs from the table's now. Returns false when the table's rows are not
+// those of `before`: what changed is then not known.
+bool recordDifferences(UndoHistory::Step& step, sqlite3* db, const std::vector<int>& columns,
+                       const std::vector<char>& before)
+{
+    QStringList names;
+    for (const int column : columns)
+        names << QLatin1Char('"') + fieldName(column) + QLatin1Char('"');
+    Statement select(db, QStringLiteral("SELECT rowid, %1 FROM P3Data ORDER BY rowid").arg(names.join(QLatin1Char(','))));
+    const char* p = before.data();
+    const char* const end = p + before.size();
+    std::vector<char> now;
+    while (select.step()) {
+        const sqlite3_int64 rowId = sqlite3_column_int64(select.get(), 0);
+        if (p >= end || readRaw<sqlite3_int64>(p) != rowId)
+            return false;
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            const std::size_t oldSize = valueSize(p);
+            now.clear();
+            appendValue(now, sqlite3_column_value(select.get(), int(i) + 1));
+            // One encoding per value: equal bytes, equal values.
+            if (now.size() != oldSize || std::memcmp(now.data(), p, oldSize) != 0) {
+                std::vector<char>& out = step.cells;
+                const std::size_t start = out.size();
+                appendRaw(out, rowId);
+                appendRaw(out, quint16(columns[i]));
+                out.insert(out.end(), p, p + oldSize);
+                out.insert(out.end(), now.begin(), now.end());
+                countCell(step, start);
+                if (step.tooLarge)
+                    return true;
+            }
+            p += oldSize;
+        }
+    }
+    return p == end;
 }
 
 void recordUpdate(void* context, sqlite3* db, int op, const char* dbName, const char* table, sqlite3_int64 rowId,
@@ -375,6 +450,44 @@ void UndoRecording::stop()
     sqlite3_preupdate_hook(db, nullptr, nullptr);
     sqlite3_set_authorizer(db, nullptr, nullptr);
     m_db = nullptr;
+}
+
+int UndoRecording::runColumnStatement(const QString& statementText, const std::function<int()>& run)
+{
+    if (!m_step || m_step->tooLarge)
+        return run();
+    Database& database = m_history.m_database;
+    Transaction transaction(database);
+    sqlite3* db = database.writableHandle();
+    // Prepared once unrun, so the authorizer names what the statement can set.
+    { Statement probe(db, translateStatement(statementText)); }
+    std::vector<char> before;
+    const bool byColumns = !m_watch.unknownColumn && !m_watch.otherChange && !m_watch.columns.empty()
+                           && readColumns(db, m_watch.columns, m_step->maxBytes, before);
+    if (!byColumns) {
+        std::vector<char>().swap(before);
+        const int changed = run();   // compared row by row by the hook
+        transaction.commit();
+        return changed;
+    }
+    const std::vector<int> columns = m_watch.columns;
+    sqlite3_preupdate_hook(db, nullptr, nullptr);
+    struct HookBack {
+        sqlite3* db;
+        UndoHistory::Step* step;
+        ~HookBack() { sqlite3_preupdate_hook(db, recordUpdate, step); }
+    } hookBack{db, m_step.get()};
+    const int changed = run();
+    if (m_watch.unknownColumn || m_watch.otherChange || m_watch.columns != columns
+        || !recordDifferences(*m_step, db, columns, before)) {
+        // The statement did more than it showed when prepared unrun: what
+        // it changed is not known, so nothing of this recording is kept.
+        m_step->tooLarge = true;
+        std::vector<char>().swap(m_step->cells);
+        m_step->cellCount = 0;
+    }
+    transaction.commit();
+    return changed;
 }
 
 std::optional<std::vector<int>> UndoRecording::columnsSet() const

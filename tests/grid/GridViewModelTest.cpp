@@ -186,6 +186,48 @@ TEST_F(GridModelTest, RowsShowInEarlyFinishOrderWhileTheTableKeepsImportOrder)
     EXPECT_EQ(model.displayText(0, 0), "A1");
 }
 
+// After a bulk command the table re-reads the column it set; the view keeps
+// its order when that column is not a sorted one, and sorts again when it is
+// (or when the filter lets other rows through).
+TEST_F(GridModelTest, AColumnReReadKeepsTheOrderUnlessASortedColumnChanged)
+{
+    fillScrambled(600);
+    open();
+    fetchEverything(table());
+    const int log1 = model.columnIdOfField(QStringLiteral("Log#1"));
+    const int finish = model.columnIdOfField(QStringLiteral("EarlyFinish"));
+    const auto viewOrder = [this] {
+        std::vector<int> order;
+        for (int v = 0; v < model.rowCount(); ++v)
+            order.push_back(model.tableRow(v));
+        return order;
+    };
+    const std::vector<int> before = viewOrder();
+
+    execRaw(QStringLiteral("UPDATE P3Data SET [Log#1] = 'new ' || ActivityID"));
+    table().requeryColumns({logColumn(1)});
+    EXPECT_EQ(viewOrder(), before);
+    for (int v = 0; v < model.rowCount(); ++v)
+        ASSERT_EQ(model.displayText(v, log1), "new " + model.displayText(v, 0));
+
+    // The sorted column itself changed: the rows take their new places.
+    execRaw(QStringLiteral("UPDATE P3Data SET EarlyFinish = "
+                           "strftime('%Y-%m-%dT%H:%M:%S', '2026-01-01', '+' || ((rowid * 31) % 977) || ' days')"));
+    table().requeryColumns({store::fieldIndex("EarlyFinish")});
+    EXPECT_NE(viewOrder(), before);
+    expectSortedByEarlyFinish();
+    EXPECT_FALSE(model.displayText(0, finish).isEmpty());
+
+    // Rows the change lets out of the filter leave the view.
+    table().setFilter(QStringLiteral("[Log#1] LIKE 'new%'"));
+    table().setFiltered(true);
+    ASSERT_EQ(model.rowCount(), 600);
+    execRaw(QStringLiteral("UPDATE P3Data SET [Log#1] = 'old' WHERE rowid % 2 = 0"));
+    table().requeryColumns({logColumn(1)});
+    EXPECT_EQ(model.rowCount(), 300);
+    expectSortedByEarlyFinish();
+}
+
 TEST_F(GridModelTest, FocusFollowsTheTableAndMovesIt)
 {
     insertRow({{"ActivityID", "B"}, {"EarlyFinish", day(5)}, {"Flag", false}});

@@ -72,6 +72,44 @@ TEST_F(UndoHistoryTest, StepsGoBackByteForByteNewestFirst)
     EXPECT_THROW(store.undo.undo(), OrvaneError);
 }
 
+// A bulk command is recorded by reading the columns it sets before and
+// after it; that must keep exactly the cells the row-by-row comparison
+// keeps, and undo them byte for byte, whatever the values' storage classes.
+TEST_F(UndoHistoryTest, ColumnReadingsKeepWhatRowByRowComparingKeeps)
+{
+    const char* statements[] = {
+        "UPDATE [P3Data] SET [Log#2] = [Log#1] WHERE [ActivityID] <> 'A3'",
+        "UPDATE [P3Data] SET [Log#50] = [Description]",
+        "UPDATE [P3Data] SET [Description] = [Log#2]",
+        "UPDATE [P3Data] SET [Log#3] = [TotalFloat]",
+        "UPDATE [P3Data] SET [Log#99] = [Log#99]",
+        "UPDATE [P3Data] SET [Log#4] = 'x' WHERE [ActivityID] = 'none'",
+        "UPDATE [P3Data] SET [Description] = [Log#99], [Log#1] = NULL, [Flag] = 1",
+    };
+    for (const char* statement : statements) {
+        SCOPED_TRACE(statement);
+        const QStringList start = dumpTable();
+        std::vector<QStringList> after;
+        std::vector<store::UndoHistory::Result> undone;
+        for (const bool byColumns : {false, true}) {
+            store::UndoRecording recording(store.undo, "step");
+            const QString text = QString::fromLatin1(statement);
+            const int changed = byColumns ? recording.runColumnStatement(
+                                                text, [&] { return store.ADOCon.execute(text); })
+                                          : store.ADOCon.execute(text);
+            EXPECT_GE(changed, 0);
+            ASSERT_TRUE(recording.finish());
+            after.push_back(dumpTable());
+            undone.push_back(store.undo.canUndo() ? store.undo.undo() : store::UndoHistory::Result{});
+            EXPECT_EQ(dumpTable(), start);
+            EXPECT_FALSE(store.undo.canUndo());
+        }
+        EXPECT_EQ(after[1], after[0]);
+        EXPECT_EQ(undone[1].restored, undone[0].restored);
+        EXPECT_EQ(undone[1].columns, undone[0].columns);
+    }
+}
+
 TEST_F(UndoHistoryTest, EveryStatementRunWhileRecordingIsTakenBack)
 {
     const QStringList start = dumpTable();
