@@ -913,6 +913,7 @@ std::vector<std::pair<QString, QVariant>> GridViewModel::distinctValues(int colu
         }
     };
     std::unordered_set<CellKey, CellKeyHash> seen;
+    seen.reserve(size_t(rowCount()));
     std::vector<store::CellView> cells;
     for (int row = 0; row < rowCount(); ++row) {
         const store::CellView cell = m_table->cell(tableRow(row), c->fieldIndex);
@@ -938,6 +939,44 @@ std::vector<std::pair<QString, QVariant>> GridViewModel::distinctValues(int colu
         if (seen.insert(key).second)
             cells.push_back(cell);
     }
+    const bool isText = kind == FieldKind::Text;
+    const bool allText = std::all_of(cells.begin(), cells.end(),
+                                     [](const store::CellView& cell) { return cell.type == store::CellView::Type::Text; });
+    if (isText && allText) {
+        // A text cell of a text column is its own value, display text and
+        // sort key: each text is made once, and its case fold once. Texts
+        // equal after decoding sort together, the first in view order first.
+        struct TextEntry {
+            QString text;
+            QString folded;
+        };
+        std::vector<TextEntry> texts;
+        texts.reserve(cells.size());
+        for (const store::CellView& cell : cells) {
+            QString text = QString::fromUtf8(cell.text);
+            QString folded = text.toCaseFolded();
+            texts.push_back({std::move(text), std::move(folded)});
+        }
+        std::vector<int> order(texts.size());
+        std::iota(order.begin(), order.end(), 0);
+        std::sort(order.begin(), order.end(), [&texts](int a, int b) {
+            const TextEntry& x = texts[size_t(a)];
+            const TextEntry& y = texts[size_t(b)];
+            int c = QString::compare(x.folded, y.folded, Qt::CaseSensitive);
+            if (c == 0)
+                c = QString::compare(x.text, y.text, Qt::CaseSensitive);
+            return c != 0 ? c < 0 : a < b;
+        });
+        result.reserve(order.size());
+        for (const int i : order) {
+            QString& text = texts[size_t(i)].text;
+            if (!result.empty() && result.back().first == text)
+                continue;
+            QVariant value(text);
+            result.push_back({std::move(text), std::move(value)});
+        }
+        return result;
+    }
     QHash<QString, size_t> byText;
     std::vector<std::pair<SortKey, std::pair<QString, QVariant>>> items;
     for (const store::CellView& cell : cells) {
@@ -948,7 +987,6 @@ std::vector<std::pair<QString, QVariant>> GridViewModel::distinctValues(int colu
         byText.insert(text, items.size());
         items.push_back({makeKey(*m_table, cell, c->fieldIndex, kind), {std::move(text), std::move(v)}});
     }
-    const bool isText = kind == FieldKind::Text;
     std::sort(items.begin(), items.end(), [isText](const auto& a, const auto& b) {
         const int c = compareKeys(a.first, b.first, isText);
         return c != 0 ? c < 0 : a.second.first < b.second.first;
