@@ -9,11 +9,11 @@
 #include <QHash>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <numeric>
 #include <string_view>
-#include <unordered_set>
 
 namespace orvane::grid {
 
@@ -906,14 +906,14 @@ std::vector<std::pair<QString, QVariant>> GridViewModel::distinctValues(int colu
         std::string_view text;
         bool operator==(const CellKey& o) const { return type == o.type && bits == o.bits && text == o.text; }
     };
-    struct CellKeyHash {
-        size_t operator()(const CellKey& k) const
-        {
-            return std::hash<std::string_view>()(k.text) ^ std::hash<qint64>()(k.bits) ^ size_t(k.type);
-        }
+    auto hashOf = [](const CellKey& k) {
+        return std::hash<std::string_view>()(k.text) ^ (quint64(k.bits) * 0x9E3779B97F4A7C15ull) ^ size_t(k.type);
     };
-    std::unordered_set<CellKey, CellKeyHash> seen;
-    seen.reserve(size_t(rowCount()));
+    // Open addressing over the distinct cells: a slot holds the index of a
+    // cell plus one (0 is free), at most half the slots are taken.
+    const size_t slotCount = std::bit_ceil(2 * size_t(rowCount()) + 16);
+    std::vector<quint32> cellSlots(slotCount, 0);
+    std::vector<std::pair<size_t, CellKey>> keys;   // hash and key of each distinct cell
     std::vector<store::CellView> cells;
     for (int row = 0; row < rowCount(); ++row) {
         const store::CellView cell = m_table->cell(tableRow(row), c->fieldIndex);
@@ -936,8 +936,21 @@ std::vector<std::pair<QString, QVariant>> GridViewModel::distinctValues(int colu
         default:
             break;
         }
-        if (seen.insert(key).second)
+        const size_t hash = hashOf(key);
+        size_t at = hash & (slotCount - 1);
+        bool known = false;
+        for (; cellSlots[at] != 0; at = (at + 1) & (slotCount - 1)) {
+            const auto& [otherHash, other] = keys[cellSlots[at] - 1];
+            if (otherHash == hash && other == key) {
+                known = true;
+                break;
+            }
+        }
+        if (!known) {
+            keys.push_back({hash, key});
+            cellSlots[at] = quint32(keys.size());
             cells.push_back(cell);
+        }
     }
     const bool isText = kind == FieldKind::Text;
     const bool allText = std::all_of(cells.begin(), cells.end(),

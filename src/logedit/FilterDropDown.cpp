@@ -50,14 +50,15 @@ private:
 };
 
 // Whether every character of a text is drawn with one advance of its own
-// from the font's face: printable characters before the combining marks. A
-// tab, a line break, a surrogate pair, a mark or another script may be
+// from the font's face: printable Latin letters, digits and signs (up to
+// Latin Extended-B, which the window font's faces all hold). A tab, a line
+// break, a surrogate pair, a combining mark or another script may be
 // shaped differently or drawn from another face.
 bool advancesPerCharacter(const QString& text)
 {
     for (const QChar c : text) {
         const char16_t u = c.unicode();
-        if (u < 0x20 || (u >= 0x7F && u < 0xA0) || u >= 0x300)
+        if (u < 0x20 || (u >= 0x7F && u < 0xA0) || u >= 0x250)
             return false;
     }
     return true;
@@ -102,27 +103,34 @@ int widestTextWidth(const QFont& font, const QStringList& texts, TextWidthCache*
     auto measure = [&metrics, cache](const QString& text) {
         return cache ? cache->width(metrics, text) : metrics.horizontalAdvance(text);
     };
+    // Longest first (by length, up to a length past which all are taken
+    // alike): once a text's length times the bound cannot beat the widest
+    // found, no shorter one can.
+    constexpr qsizetype kLongest = 4096;
+    std::vector<int> firstOfLength(kLongest + 2, 0);
+    for (const QString& text : texts)
+        ++firstOfLength[size_t(kLongest - std::min(text.size(), kLongest) + 1)];
+    std::partial_sum(firstOfLength.begin(), firstOfLength.end(), firstOfLength.begin());
+    std::vector<int> order(size_t(texts.size()));
+    for (int i = 0; i < texts.size(); ++i)
+        order[size_t(firstOfLength[size_t(kLongest - std::min(texts.at(i).size(), kLongest))]++)] = i;
     // No glyph advances further than the font's widest character; its width
     // is rounded, so one pixel more covers each glyph's fraction.
     const qint64 glyphBound = qint64(metrics.maxWidth()) + 1;
     int widest = 0;
-    std::vector<int> bounded;
-    bounded.reserve(size_t(texts.size()));
-    for (int i = 0; i < texts.size(); ++i) {
-        if (advancesPerCharacter(texts.at(i)))
-            bounded.push_back(i);
-        else
-            widest = std::max(widest, measure(texts.at(i)));
-    }
-    // Longest first: once a text's length times the bound cannot beat the
-    // widest found, no shorter one can.
-    std::stable_sort(bounded.begin(), bounded.end(),
-                     [&texts](int a, int b) { return texts.at(a).size() > texts.at(b).size(); });
-    for (const int i : bounded) {
-        const QString& text = texts.at(i);
-        if (qint64(text.size()) * glyphBound <= widest)
+    size_t next = 0;
+    for (; next < order.size(); ++next) {
+        const QString& text = texts.at(order[next]);
+        if (text.size() < kLongest && qint64(text.size()) * glyphBound <= widest)
             break;
         widest = std::max(widest, measure(text));
+    }
+    // The shorter rest cannot be wider, save texts whose characters may not
+    // each take one advance of the font's own.
+    for (; next < order.size(); ++next) {
+        const QString& text = texts.at(order[next]);
+        if (!advancesPerCharacter(text))
+            widest = std::max(widest, measure(text));
     }
     return widest;
 }

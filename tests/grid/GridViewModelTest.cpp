@@ -423,3 +423,27 @@ TEST_F(GridModelTest, RowKeysAllRowsAndWholeRowTexts)
     model.distinctValues(store::logColumn(99), &anyNull);
     EXPECT_TRUE(anyNull);
 }
+
+// A text column's distinct values: each text once, ordered without case
+// first and then with it, as the grid sorts texts; a missing log is only
+// reported.
+TEST_F(GridModelTest, DistinctTextsComeOnceInTheGridsTextOrder)
+{
+    int n = 0;
+    for (const QString& log : {QString("b"), QString("B"), QString("a"), QString("A"), QString("b"),
+                               QString::fromUtf8("\xC3\xA4"), QString::fromUtf8("\xC3\x84" "b"), QString("a "),
+                               QString("A")})
+        insertRow({{"ActivityID", QString("A%1").arg(++n)}, {"Log#1", log}, {"Flag", false}});
+    insertRow({{"ActivityID", "Z"}, {"Flag", false}});
+    open();
+    model.fetchAllRows();
+    bool anyNull = false;
+    QStringList texts;
+    for (const auto& [text, value] : model.distinctValues(logColumn(1), &anyNull)) {
+        texts << text;
+        EXPECT_EQ(value.toString(), text);
+    }
+    EXPECT_EQ(texts, QStringList({"A", "a", "a ", "B", "b", QString::fromUtf8("\xC3\xA4"),
+                                  QString::fromUtf8("\xC3\x84" "b")}));
+    EXPECT_TRUE(anyNull);
+}
