@@ -955,6 +955,42 @@ std::vector<std::pair<QString, QVariant>> GridViewModel::distinctValues(int colu
     const bool isText = kind == FieldKind::Text;
     const bool allText = std::all_of(cells.begin(), cells.end(),
                                      [](const store::CellView& cell) { return cell.type == store::CellView::Type::Text; });
+    const bool allAscii = allText && std::all_of(cells.begin(), cells.end(), [](const store::CellView& cell) {
+        return std::all_of(cell.text.begin(), cell.text.end(), [](char b) { return quint8(b) < 0x80; });
+    });
+    if (isText && allAscii) {
+        // ASCII texts: each byte is the text's character and folding only
+        // lowers A to Z, so the cells' own bytes sort as their texts do,
+        // without case first, then with it. Equal cells were met once.
+        std::vector<int> order(cells.size());
+        std::iota(order.begin(), order.end(), 0);
+        std::sort(order.begin(), order.end(), [&cells](int a, int b) {
+            const QByteArrayView x = cells[size_t(a)].text, y = cells[size_t(b)].text;
+            const qsizetype n = std::min(x.size(), y.size());
+            int exact = 0;
+            for (qsizetype i = 0; i < n; ++i) {
+                const char cx = x[i], cy = y[i];
+                if (cx == cy)
+                    continue;
+                const char fx = cx >= 'A' && cx <= 'Z' ? char(cx + 32) : cx;
+                const char fy = cy >= 'A' && cy <= 'Z' ? char(cy + 32) : cy;
+                if (fx != fy)
+                    return fx < fy;
+                if (exact == 0)
+                    exact = cx < cy ? -1 : 1;
+            }
+            if (x.size() != y.size())
+                return x.size() < y.size();
+            return exact != 0 ? exact < 0 : a < b;
+        });
+        result.reserve(order.size());
+        for (const int i : order) {
+            QString text = QString::fromUtf8(cells[size_t(i)].text);
+            QVariant value(text);
+            result.push_back({std::move(text), std::move(value)});
+        }
+        return result;
+    }
     if (isText && allText) {
         // A text cell of a text column is its own value, display text and
         // sort key: each text is made once, and its case fold once. Texts
