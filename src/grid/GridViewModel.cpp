@@ -962,18 +962,41 @@ std::vector<std::pair<QString, QVariant>> GridViewModel::distinctValues(int colu
         // ASCII texts: each byte is the text's character and folding only
         // lowers A to Z, so the cells' own bytes sort as their texts do,
         // without case first, then with it. Equal cells were met once.
-        std::vector<int> order(cells.size());
-        std::iota(order.begin(), order.end(), 0);
-        std::sort(order.begin(), order.end(), [&cells](int a, int b) {
-            const QByteArrayView x = cells[size_t(a)].text, y = cells[size_t(b)].text;
+        auto lower = [](char ch) { return ch >= 'A' && ch <= 'Z' ? char(ch + 32) : ch; };
+        // The first eight folded bytes, zero-padded, as one number: most
+        // comparisons end there, without reaching the texts.
+        struct Entry {
+            quint64 head;
+            int cell;
+        };
+        std::vector<Entry> order;
+        order.reserve(cells.size());
+        for (size_t i = 0; i < cells.size(); ++i) {
+            const QByteArrayView text = cells[i].text;
+            quint64 head = 0;
+            for (qsizetype k = 0; k < 8; ++k)
+                head = (head << 8) | quint8(k < text.size() ? lower(text[k]) : 0);
+            order.push_back({head, int(i)});
+        }
+        std::sort(order.begin(), order.end(), [&cells, &lower](const Entry& a, const Entry& b) {
+            if (a.head != b.head)
+                return a.head < b.head;
+            const QByteArrayView x = cells[size_t(a.cell)].text, y = cells[size_t(b.cell)].text;
             const qsizetype n = std::min(x.size(), y.size());
+            qsizetype i = 0;
+            // Equal bytes are equal folded too: skip them eight at a time.
+            for (quint64 wx, wy; i + 8 <= n; i += 8) {
+                std::memcpy(&wx, x.data() + i, 8);
+                std::memcpy(&wy, y.data() + i, 8);
+                if (wx != wy)
+                    break;
+            }
             int exact = 0;
-            for (qsizetype i = 0; i < n; ++i) {
+            for (; i < n; ++i) {
                 const char cx = x[i], cy = y[i];
                 if (cx == cy)
                     continue;
-                const char fx = cx >= 'A' && cx <= 'Z' ? char(cx + 32) : cx;
-                const char fy = cy >= 'A' && cy <= 'Z' ? char(cy + 32) : cy;
+                const char fx = lower(cx), fy = lower(cy);
                 if (fx != fy)
                     return fx < fy;
                 if (exact == 0)
@@ -981,11 +1004,11 @@ std::vector<std::pair<QString, QVariant>> GridViewModel::distinctValues(int colu
             }
             if (x.size() != y.size())
                 return x.size() < y.size();
-            return exact != 0 ? exact < 0 : a < b;
+            return exact != 0 ? exact < 0 : a.cell < b.cell;
         });
         result.reserve(order.size());
-        for (const int i : order) {
-            QString text = QString::fromUtf8(cells[size_t(i)].text);
+        for (const Entry& e : order) {
+            QString text = QString::fromUtf8(cells[size_t(e.cell)].text);
             QVariant value(text);
             result.push_back({std::move(text), std::move(value)});
         }

@@ -431,8 +431,12 @@ TEST_F(GridModelTest, RowKeysAllRowsAndWholeRowTexts)
 TEST_F(GridModelTest, DistinctTextsComeOnceInTheGridsTextOrder)
 {
     const QString ae = QString::fromUtf8("\xC3\xA4"), bigAeB = QString::fromUtf8("\xC3\x84" "b");
-    const QStringList ascii{"b", "B", "a", "_", "A", "b", "Z", "a ", "[", "A"};
-    const QStringList asciiOrder{"[", "_", "A", "a", "a ", "B", "b", "Z"};
+    const QStringList ascii{"b", "B", "a", "_", "A", "b", "Z", "a ", "[", "A", "generated activity 9",
+                            "Generated activity 10", "Generated Activity 9", "GENERATED ACTIVITY 10x",
+                            "Generated activity 9"};
+    const QStringList asciiOrder{"[", "_", "A", "a", "a ", "B", "b", "Generated activity 10",
+                                 "GENERATED ACTIVITY 10x", "Generated Activity 9", "Generated activity 9",
+                                 "generated activity 9", "Z"};
     struct Case {
         QStringList logs, expected;
     };
