@@ -339,6 +339,9 @@ int main(int argc, char** argv)
         }
         std::printf("%-40s %d entries\n", c.name, entries);
         open.print("  opened and shown", 100);
+        // Texts measured once are not measured again: the first opening
+        // measures the list, the later ones find its widths.
+        std::printf("  %-38s        %8.1f ms\n", "the first opening", open.runs.front());
     }
 
     // Export of 65,534 rows: the filter keeps that many in view.

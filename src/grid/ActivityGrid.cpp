@@ -49,6 +49,13 @@ void ActivityGrid::fitStartColumns()
         if (needed > m_model.columnWidth(id))
             m_model.resizeColumn(id, needed);
     }
+    // The mark column draws a check box, not its text: its caption sizes it.
+    const int flag = m_model.columnIdOfField(QStringLiteral("Flag"));
+    if (flag >= 0 && m_model.column(flag).visible) {
+        const int needed = m_view->captionWidth(flag);
+        if (needed > m_model.columnWidth(flag))
+            m_model.resizeColumn(flag, needed);
+    }
 }
 
 CustomizationWindow* ActivityGrid::openCustomization(int page)

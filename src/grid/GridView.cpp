@@ -518,6 +518,11 @@ void GridView::paintHeaders(QPainter& p)
                     continue;
                 const GridColumn& c = m_model.column(g.id);
                 opt.rect = columnHeaderRect(g.id);
+                // A column running under the right band ends, edge drawn,
+                // where the band begins, so no part of its caption seems
+                // to belong to the band's first caption.
+                if (region == Region::Scrolling)
+                    opt.rect.setRight(std::min(opt.rect.right(), regionClip(region).right()));
                 opt.text = headerText(g.id);
                 opt.textAlignment = toQt(c.headerAlignment) | Qt::AlignVCenter;
                 opt.sortIndicator = c.sortOrder == SortOrder::Ascending    ? QStyleOptionHeader::SortDown

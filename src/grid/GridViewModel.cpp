@@ -9,11 +9,11 @@
 #include <QHash>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <numeric>
 #include <string_view>
-#include <unordered_set>
 
 namespace orvane::grid {
 
@@ -932,13 +932,14 @@ std::vector<std::pair<QString, QVariant>> GridViewModel::distinctValues(int colu
         std::string_view text;
         bool operator==(const CellKey& o) const { return type == o.type && bits == o.bits && text == o.text; }
     };
-    struct CellKeyHash {
-        size_t operator()(const CellKey& k) const
-        {
-            return std::hash<std::string_view>()(k.text) ^ std::hash<qint64>()(k.bits) ^ size_t(k.type);
-        }
+    auto hashOf = [](const CellKey& k) {
+        return std::hash<std::string_view>()(k.text) ^ (quint64(k.bits) * 0x9E3779B97F4A7C15ull) ^ size_t(k.type);
     };
-    std::unordered_set<CellKey, CellKeyHash> seen;
+    // Open addressing over the distinct cells: a slot holds the index of a
+    // cell plus one (0 is free), at most half the slots are taken.
+    const size_t slotCount = std::bit_ceil(2 * size_t(rowCount()) + 16);
+    std::vector<quint32> cellSlots(slotCount, 0);
+    std::vector<std::pair<size_t, CellKey>> keys;   // hash and key of each distinct cell
     std::vector<store::CellView> cells;
     for (int row = 0; row < rowCount(); ++row) {
         const store::CellView cell = m_table->cell(tableRow(row), c->fieldIndex);
@@ -961,8 +962,118 @@ std::vector<std::pair<QString, QVariant>> GridViewModel::distinctValues(int colu
         default:
             break;
         }
-        if (seen.insert(key).second)
+        const size_t hash = hashOf(key);
+        size_t at = hash & (slotCount - 1);
+        bool known = false;
+        for (; cellSlots[at] != 0; at = (at + 1) & (slotCount - 1)) {
+            const auto& [otherHash, other] = keys[cellSlots[at] - 1];
+            if (otherHash == hash && other == key) {
+                known = true;
+                break;
+            }
+        }
+        if (!known) {
+            keys.push_back({hash, key});
+            cellSlots[at] = quint32(keys.size());
             cells.push_back(cell);
+        }
+    }
+    const bool isText = kind == FieldKind::Text;
+    const bool allText = std::all_of(cells.begin(), cells.end(),
+                                     [](const store::CellView& cell) { return cell.type == store::CellView::Type::Text; });
+    const bool allAscii = allText && std::all_of(cells.begin(), cells.end(), [](const store::CellView& cell) {
+        return std::all_of(cell.text.begin(), cell.text.end(), [](char b) { return quint8(b) < 0x80; });
+    });
+    if (isText && allAscii) {
+        // ASCII texts: each byte is the text's character and folding only
+        // lowers A to Z, so the cells' own bytes sort as their texts do,
+        // without case first, then with it. Equal cells were met once.
+        auto lower = [](char ch) { return ch >= 'A' && ch <= 'Z' ? char(ch + 32) : ch; };
+        // The first eight folded bytes, zero-padded, as one number: most
+        // comparisons end there, without reaching the texts.
+        struct Entry {
+            quint64 head;
+            int cell;
+        };
+        std::vector<Entry> order;
+        order.reserve(cells.size());
+        for (size_t i = 0; i < cells.size(); ++i) {
+            const QByteArrayView text = cells[i].text;
+            quint64 head = 0;
+            for (qsizetype k = 0; k < 8; ++k)
+                head = (head << 8) | quint8(k < text.size() ? lower(text[k]) : 0);
+            order.push_back({head, int(i)});
+        }
+        std::sort(order.begin(), order.end(), [&cells, &lower](const Entry& a, const Entry& b) {
+            if (a.head != b.head)
+                return a.head < b.head;
+            const QByteArrayView x = cells[size_t(a.cell)].text, y = cells[size_t(b.cell)].text;
+            const qsizetype n = std::min(x.size(), y.size());
+            qsizetype i = 0;
+            // Equal bytes are equal folded too: skip them eight at a time.
+            for (quint64 wx, wy; i + 8 <= n; i += 8) {
+                std::memcpy(&wx, x.data() + i, 8);
+                std::memcpy(&wy, y.data() + i, 8);
+                if (wx != wy)
+                    break;
+            }
+            int exact = 0;
+            for (; i < n; ++i) {
+                const char cx = x[i], cy = y[i];
+                if (cx == cy)
+                    continue;
+                const char fx = lower(cx), fy = lower(cy);
+                if (fx != fy)
+                    return fx < fy;
+                if (exact == 0)
+                    exact = cx < cy ? -1 : 1;
+            }
+            if (x.size() != y.size())
+                return x.size() < y.size();
+            return exact != 0 ? exact < 0 : a.cell < b.cell;
+        });
+        result.reserve(order.size());
+        for (const Entry& e : order) {
+            QString text = QString::fromUtf8(cells[size_t(e.cell)].text);
+            QVariant value(text);
+            result.push_back({std::move(text), std::move(value)});
+        }
+        return result;
+    }
+    if (isText && allText) {
+        // A text cell of a text column is its own value, display text and
+        // sort key: each text is made once, and its case fold once. Texts
+        // equal after decoding sort together, the first in view order first.
+        struct TextEntry {
+            QString text;
+            QString folded;
+        };
+        std::vector<TextEntry> texts;
+        texts.reserve(cells.size());
+        for (const store::CellView& cell : cells) {
+            QString text = QString::fromUtf8(cell.text);
+            QString folded = text.toCaseFolded();
+            texts.push_back({std::move(text), std::move(folded)});
+        }
+        std::vector<int> order(texts.size());
+        std::iota(order.begin(), order.end(), 0);
+        std::sort(order.begin(), order.end(), [&texts](int a, int b) {
+            const TextEntry& x = texts[size_t(a)];
+            const TextEntry& y = texts[size_t(b)];
+            int c = QString::compare(x.folded, y.folded, Qt::CaseSensitive);
+            if (c == 0)
+                c = QString::compare(x.text, y.text, Qt::CaseSensitive);
+            return c != 0 ? c < 0 : a < b;
+        });
+        result.reserve(order.size());
+        for (const int i : order) {
+            QString& text = texts[size_t(i)].text;
+            if (!result.empty() && result.back().first == text)
+                continue;
+            QVariant value(text);
+            result.push_back({std::move(text), std::move(value)});
+        }
+        return result;
     }
     QHash<QString, size_t> byText;
     std::vector<std::pair<SortKey, std::pair<QString, QVariant>>> items;
@@ -974,7 +1085,6 @@ std::vector<std::pair<QString, QVariant>> GridViewModel::distinctValues(int colu
         byText.insert(text, items.size());
         items.push_back({makeKey(*m_table, cell, c->fieldIndex, kind), {std::move(text), std::move(v)}});
     }
-    const bool isText = kind == FieldKind::Text;
     std::sort(items.begin(), items.end(), [isText](const auto& a, const auto& b) {
         const int c = compareKeys(a.first, b.first, isText);
         return c != 0 ? c < 0 : a.second.first < b.second.first;

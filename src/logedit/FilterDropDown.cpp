@@ -2,14 +2,138 @@
 
 #include "grid/GridView.h"
 
+#include <QAbstractListModel>
 #include <QFontMetrics>
 #include <QKeyEvent>
-#include <QListWidget>
+#include <QListView>
 #include <QScrollBar>
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <numeric>
+#include <vector>
+
 namespace orvane::logedit {
+
+namespace {
+
+// The drop-down's entries as the list view reads them, one row each, every
+// row as high as the font's line.
+class EntryModel final : public QAbstractListModel {
+public:
+    EntryModel(const QList<TcxFilterValueItem>& entries, int rowHeight, QObject* parent)
+        : QAbstractListModel(parent), m_entries(entries), m_rowHeight(rowHeight)
+    {
+    }
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override
+    {
+        return parent.isValid() ? 0 : int(m_entries.size());
+    }
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        if (!index.isValid() || index.row() >= m_entries.size())
+            return QVariant();
+        switch (role) {
+        case Qt::DisplayRole:
+            return m_entries.at(index.row()).displayText;
+        case Qt::SizeHintRole:
+            return QSize(0, m_rowHeight);
+        default:
+            return QVariant();
+        }
+    }
+
+private:
+    const QList<TcxFilterValueItem>& m_entries;
+    int m_rowHeight;
+};
+
+// Whether every character of a text is drawn with one advance of its own
+// from the font's face: printable Latin letters, digits and signs (up to
+// Latin Extended-B, which the window font's faces all hold). A tab, a line
+// break, a surrogate pair, a combining mark or another script may be
+// shaped differently or drawn from another face.
+bool advancesPerCharacter(const QString& text)
+{
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || (u >= 0x7F && u < 0xA0) || u >= 0x250)
+            return false;
+    }
+    return true;
+}
+
+// The widths the drop-downs measured, for the next one.
+TextWidthCache& entryWidths()
+{
+    static TextWidthCache cache;
+    return cache;
+}
+
+} // namespace
+
+void TextWidthCache::useFont(const QFont& font)
+{
+    // Past the texts of a few long lists the cache starts again, never in
+    // the middle of a list, so a list opened again is measured no more.
+    constexpr qsizetype kLimit = 200000;
+    const QString key = font.key();
+    if (key != m_fontKey || m_widths.size() > kLimit) {
+        m_widths.clear();
+        m_fontKey = key;
+    }
+}
+
+int TextWidthCache::width(const QFontMetrics& metrics, const QString& text)
+{
+    const auto known = m_widths.constFind(text);
+    if (known != m_widths.constEnd())
+        return *known;
+    const int w = metrics.horizontalAdvance(text);
+    m_widths.insert(text, w);
+    return w;
+}
+
+int widestTextWidth(const QFont& font, const QStringList& texts, TextWidthCache* cache)
+{
+    const QFontMetrics metrics(font);
+    if (cache)
+        cache->useFont(font);
+    auto measure = [&metrics, cache](const QString& text) {
+        return cache ? cache->width(metrics, text) : metrics.horizontalAdvance(text);
+    };
+    // Longest first (by length, up to a length past which all are taken
+    // alike): once a text's length times the bound cannot beat the widest
+    // found, no shorter one can.
+    constexpr qsizetype kLongest = 4096;
+    std::vector<int> firstOfLength(kLongest + 2, 0);
+    for (const QString& text : texts)
+        ++firstOfLength[size_t(kLongest - std::min(text.size(), kLongest) + 1)];
+    std::partial_sum(firstOfLength.begin(), firstOfLength.end(), firstOfLength.begin());
+    std::vector<int> order(size_t(texts.size()));
+    for (int i = 0; i < texts.size(); ++i)
+        order[size_t(firstOfLength[size_t(kLongest - std::min(texts.at(i).size(), kLongest))]++)] = i;
+    // No glyph advances further than the font's widest character; its width
+    // is rounded, so one pixel more covers each glyph's fraction.
+    const qint64 glyphBound = qint64(metrics.maxWidth()) + 1;
+    int widest = 0;
+    size_t next = 0;
+    for (; next < order.size(); ++next) {
+        const QString& text = texts.at(order[next]);
+        if (text.size() < kLongest && qint64(text.size()) * glyphBound <= widest)
+            break;
+        widest = std::max(widest, measure(text));
+    }
+    // The shorter rest cannot be wider, save texts whose characters may not
+    // each take one advance of the font's own.
+    for (; next < order.size(); ++next) {
+        const QString& text = texts.at(order[next]);
+        if (!advancesPerCharacter(text))
+            widest = std::max(widest, measure(text));
+    }
+    return widest;
+}
 
 FilterDropDown::FilterDropDown(GridFilterLink& link, int columnId, QWidget* parent)
     : QFrame(parent, Qt::Popup), m_link(link), m_columnId(columnId)
@@ -18,7 +142,8 @@ FilterDropDown::FilterDropDown(GridFilterLink& link, int columnId, QWidget* pare
     setAttribute(Qt::WA_DeleteOnClose);
     setFrameShape(QFrame::Box);
     m_entries = link.valueList(columnId);
-    m_list = new QListWidget(this);
+    const int rowHeight = QFontMetrics(font()).height();   // the height of "Qq"
+    m_list = new QListView(this);
     m_list->setFrameShape(QFrame::NoFrame);
     m_list->setMouseTracking(true);
     // The frame keeps the focus, so opening highlights nothing by itself.
@@ -26,12 +151,12 @@ FilterDropDown::FilterDropDown(GridFilterLink& link, int columnId, QWidget* pare
     setFocusPolicy(Qt::StrongFocus);
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_list->setTextElideMode(Qt::ElideNone);
-    for (const TcxFilterValueItem& entry : m_entries)
-        m_list->addItem(entry.displayText);
-    const int rowHeight = QFontMetrics(font()).height();   // the height of "Qq"
-    for (int i = 0; i < m_list->count(); ++i)
-        m_list->item(i)->setSizeHint(QSize(0, rowHeight));
-    m_list->setCurrentRow(link.highlightedEntry(columnId, m_entries));
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Every row is as high as the first: the view lays out no row by row.
+    m_list->setUniformItemSizes(true);
+    m_list->setModel(new EntryModel(m_entries, rowHeight, m_list));
+    setCurrentEntry(link.highlightedEntry(columnId, m_entries));
     // The list opens at its top, "(All)" in sight, whichever entry is highlighted.
     m_list->scrollToTop();
     auto* layout = new QVBoxLayout(this);
@@ -39,8 +164,9 @@ FilterDropDown::FilterDropDown(GridFilterLink& link, int columnId, QWidget* pare
     layout->addWidget(m_list);
 
     // The mouse highlights the entry under it; a click picks it.
-    connect(m_list, &QListWidget::itemEntered, this, [this](QListWidgetItem* item) { m_list->setCurrentItem(item); });
-    connect(m_list, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) { pickEntry(m_list->row(item)); });
+    connect(m_list, &QAbstractItemView::entered, this,
+            [this](const QModelIndex& index) { setCurrentEntry(index.row()); });
+    connect(m_list, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) { pickEntry(index.row()); });
 
     // Rows shown: the smaller of the entry count and MaxDropDownCount (all when 0).
     const int count = int(m_entries.size());
@@ -48,9 +174,11 @@ FilterDropDown::FilterDropDown(GridFilterLink& link, int columnId, QWidget* pare
     const int shown = max > 0 ? std::min(count, max) : count;
     int width = link.DropDownWidth;
     if (width <= 0) {
-        const QFontMetrics fm(font());
+        QStringList texts;
+        texts.reserve(count);
         for (const TcxFilterValueItem& entry : m_entries)
-            width = std::max(width, fm.horizontalAdvance(entry.displayText));
+            texts.append(entry.displayText);
+        width = widestTextWidth(font(), texts, &entryWidths());
         // The entry text plus 4 pixels, plus the item view's own text margins.
         width += 4 + 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_list) + 1);
         if (shown < count)
@@ -63,6 +191,11 @@ FilterDropDown::FilterDropDown(GridFilterLink& link, int columnId, QWidget* pare
     m_list->setMinimumSize(1, 1);
     const int frame = 2 * frameWidth();
     setFixedSize(width + frame, shown * rowHeight + frame);
+}
+
+void FilterDropDown::setCurrentEntry(int index)
+{
+    m_list->setCurrentIndex(m_list->model()->index(index, 0));
 }
 
 void FilterDropDown::popup()
@@ -98,13 +231,13 @@ void FilterDropDown::keyPressEvent(QKeyEvent* event)
     case Qt::Key_Up:
     case Qt::Key_Down: {
         const int step = event->key() == Qt::Key_Up ? -1 : 1;
-        const int row = std::clamp(m_list->currentRow() + step, 0, m_list->count() - 1);
-        m_list->setCurrentRow(row);
+        const int row = std::clamp(m_list->currentIndex().row() + step, 0, int(m_entries.size()) - 1);
+        setCurrentEntry(row);
         return;
     }
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        pickEntry(m_list->currentRow());
+        pickEntry(m_list->currentIndex().row());
         return;
     default:
         QFrame::keyPressEvent(event);

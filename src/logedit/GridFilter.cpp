@@ -251,28 +251,34 @@ bool GridFilterLink::panelShown() const
 QList<TcxFilterValueItem> GridFilterLink::valueList(int columnId) const
 {
     using Item = TcxFilterValueItem;
-    QList<Item> list{{Item::fviAll, QVariant(), QStringLiteral("(All)")},
-                     {Item::fviCustom, QVariant(), QStringLiteral("(Custom...)")}};
     // Blanks are offered when a row has no value or one the criteria take
     // for none (an empty text), which is then among the distinct values.
     bool anyNull = false;
-    const auto distinct = m_model.distinctValues(columnId, &anyNull);
-    for (const auto& entry : distinct)
-        anyNull = anyNull || m_criteria->IsValueNull(entry.second);
+    auto distinct = m_model.distinctValues(columnId, &anyNull);
     const int max = m_criteria->MaxValueListCount();
+    constexpr int kFixedEntries = 2;   // "(All)" and "(Custom...)"
     QList<Item> values;
+    values.reserve(qsizetype(distinct.size()));
     for (auto& [text, value] : distinct) {
-        if (m_criteria->IsValueNull(value))
+        if (m_criteria->IsValueNull(value)) {
+            anyNull = true;
             continue;
-        if (max > 0 && list.size() + values.size() >= max)
-            break;
-        values.append({Item::fviValue, value, text});
+        }
+        if (max > 0 && kFixedEntries + values.size() >= max)
+            continue;   // past the count kept, only a blank value still counts
+        values.append({Item::fviValue, std::move(value), std::move(text)});
     }
+    QList<Item> list;
+    list.reserve(kFixedEntries + 2 + values.size());
+    list.append({Item::fviAll, QVariant(), QStringLiteral("(All)")});
+    list.append({Item::fviCustom, QVariant(), QStringLiteral("(Custom...)")});
     if (anyNull) {
         list.append({Item::fviBlanks, QVariant(), QStringLiteral("(Blanks)")});
         list.append({Item::fviNonBlanks, QVariant(), QStringLiteral("(NonBlanks)")});
     }
-    return list + values;
+    for (Item& item : values)
+        list.append(std::move(item));
+    return list;
 }
 
 int GridFilterLink::highlightedEntry(int columnId, const QList<TcxFilterValueItem>& list) const

@@ -25,7 +25,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -62,10 +62,25 @@ void saveShot(QWidget* widget, const QString& name)
         widget->grab().save(QDir(dir).filePath(name + QStringLiteral(".png")));
 }
 
-// Whether a list entry lies wholly inside the list's visible area.
-bool whollyShown(QListWidget* list, int row)
+int entryCount(QListView* list)
 {
-    return list->viewport()->rect().contains(list->visualItemRect(list->item(row)));
+    return list->model()->rowCount();
+}
+
+QString entryText(QListView* list, int row)
+{
+    return list->model()->index(row, 0).data().toString();
+}
+
+QRect entryRect(QListView* list, int row)
+{
+    return list->visualRect(list->model()->index(row, 0));
+}
+
+// Whether a list entry lies wholly inside the list's visible area.
+bool whollyShown(QListView* list, int row)
+{
+    return list->viewport()->rect().contains(entryRect(list, row));
 }
 
 } // namespace
@@ -147,10 +162,10 @@ private slots:
         logedit::FilterDropDown* dropDown = openDropDown();
         QVERIFY(dropDown);
         QStringList entries;
-        for (int i = 0; i < dropDown->list()->count(); ++i)
-            entries << dropDown->list()->item(i)->text();
+        for (int i = 0; i < entryCount(dropDown->list()); ++i)
+            entries << entryText(dropDown->list(), i);
         QCOMPARE(entries, QStringList({"(All)", "(Custom...)", "A", "B", "C"}));
-        QCOMPARE(dropDown->list()->currentRow(), -1);
+        QCOMPARE(dropDown->list()->currentIndex().row(), -1);
 
         // Esc closes without change.
         QTest::keyClick(dropDown->list(), Qt::Key_Escape);
@@ -160,8 +175,8 @@ private slots:
         link().openDropDown(id);
         dropDown = openDropDown();
         QVERIFY(dropDown);
-        QListWidget* list = dropDown->list();
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(3)).center());
+        QListView* list = dropDown->list();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, entryRect(list, 3).center());
         QTRY_VERIFY(!openDropDown());
         QCOMPARE(shown(), QStringList({"B"}));
         QCOMPARE(table().filter(), QString("(ActivityID = 'B')"));
@@ -174,8 +189,8 @@ private slots:
         link().openDropDown(id);
         dropDown = openDropDown();
         QVERIFY(dropDown);
-        QCOMPARE(dropDown->list()->currentItem()->text(), QString("B"));
-        dropDown->list()->setCurrentRow(0);   // "(All)"
+        QCOMPARE(dropDown->list()->currentIndex().data().toString(), QString("B"));
+        dropDown->list()->setCurrentIndex(dropDown->list()->model()->index(0, 0));   // "(All)"
         QTest::keyClick(dropDown->list(), Qt::Key_Return);
         QTRY_VERIFY(!openDropDown());
         QVERIFY(criteria().IsEmptyFilter());
@@ -217,23 +232,23 @@ private slots:
             link().openDropDown(id);
             logedit::FilterDropDown* dropDown = openDropDown();
             QVERIFY(dropDown);
-            QListWidget* list = dropDown->list();
-            QCOMPARE(list->count(), 2 + 33);
+            QListView* list = dropDown->list();
+            QCOMPARE(entryCount(list), 2 + 33);
             QCOMPARE(list->verticalScrollBar()->value(), 0);
             QVERIFY(whollyShown(list, 0));
-            const int last = list->count() - 1;
+            const int last = entryCount(list) - 1;
             if (max == 0) {
                 QCOMPARE(list->verticalScrollBar()->maximum(), 0);
             } else {
                 // Exactly the rows shown fit: the first 15 whole, no part of a 16th.
                 QVERIFY(whollyShown(list, max - 1));
-                QVERIFY(!list->viewport()->rect().intersects(list->visualItemRect(list->item(max))));
+                QVERIFY(!list->viewport()->rect().intersects(entryRect(list, max)));
                 list->scrollToBottom();
             }
             QVERIFY(whollyShown(list, last));
             if (max == 15)
                 saveShot(dropDown, "FilterDropDown-scrolled");
-            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(last)).center());
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, entryRect(list, last).center());
             QTRY_VERIFY(!openDropDown());
             QCOMPARE(table().filter(), QString("(ActivityID = 'Z29')"));
         }
@@ -247,12 +262,79 @@ private slots:
         link().openDropDown(id);
         logedit::FilterDropDown* dropDown = openDropDown();
         QVERIFY(dropDown);
-        QCOMPARE(dropDown->list()->currentItem()->text(), QString("Z29"));
+        QCOMPARE(dropDown->list()->currentIndex().data().toString(), QString("Z29"));
         QCOMPARE(dropDown->list()->verticalScrollBar()->value(), 0);
         QVERIFY(whollyShown(dropDown->list(), 0));
         saveShot(dropDown, "FilterDropDown-reopened");
         QTest::keyClick(dropDown, Qt::Key_Escape);
         QTRY_VERIFY(!openDropDown());
+    }
+
+    // The mouse highlights the entry under it; Up and Down move the
+    // highlight and stop at the ends of the list.
+    void dropDownHighlightFollowsMouseAndKeys()
+    {
+        const int id = col("ActivityID");
+        link().openDropDown(id);
+        logedit::FilterDropDown* dropDown = openDropDown();
+        QVERIFY(dropDown);
+        QListView* list = dropDown->list();
+        QTest::mouseMove(list->viewport(), entryRect(list, 3).center());
+        QTRY_COMPARE(list->currentIndex().row(), 3);
+        QCOMPARE(list->currentIndex().data().toString(), QString("B"));
+        QVERIFY(list->selectionModel()->isSelected(list->currentIndex()));
+        QTest::keyClick(dropDown, Qt::Key_Down);
+        QCOMPARE(list->currentIndex().row(), 4);
+        QTest::keyClick(dropDown, Qt::Key_Down);
+        QCOMPARE(list->currentIndex().row(), 4);   // "C", the last entry
+        for (int k = 0; k < 6; ++k)
+            QTest::keyClick(dropDown, Qt::Key_Up);
+        QCOMPARE(list->currentIndex().row(), 0);   // "(All)", the first
+        QTest::keyClick(dropDown, Qt::Key_Down);
+        QTest::keyClick(dropDown, Qt::Key_Down);
+        QTest::keyClick(dropDown, Qt::Key_Enter);
+        QTRY_VERIFY(!openDropDown());
+        QCOMPARE(table().filter(), QString("(ActivityID = 'A')"));
+    }
+
+    // The popup is as wide as its widest entry, found without measuring
+    // every entry: the same width as measuring all of them, in two fonts
+    // through one cache of widths.
+    void widestEntryIsTheWidestOfAll_data()
+    {
+        QTest::addColumn<QStringList>("texts");
+        QStringList generated;
+        for (int i = 0; i < 2000; ++i)
+            generated << QString("Generated activity %1").arg(i);
+        QTest::newRow("none") << QStringList();
+        QTest::newRow("empty text") << QStringList({""});
+        QTest::newRow("short wide, long narrow") << QStringList({"iiiiiiiiiiiiiiiiiiii", "WWWWW", "MMM", "..........", "l"});
+        QTest::newRow("long narrow widest") << QStringList({"WW", "iiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiiii", "m"});
+        QTest::newRow("one wide among many") << generated + QStringList({"WWWWWWWWWWWWWWWWW", "MMMMMMMMMMMMM"});
+        QTest::newRow("other scripts and full width")
+            << QStringList({QStringLiteral("\u6f22\u5b57\u6f22"), QStringLiteral("\uff37\uff37\uff37"), "iiiiiiiii", QStringLiteral("\u0627\u0644\u0639\u0631\u0628\u064a\u0629")});
+        QTest::newRow("marks, pairs and emoji")
+            << QStringList({QStringLiteral("e\u0301e\u0301e\u0301"), QStringLiteral("\U0001F600\U0001F600"), "iii"});
+        QTest::newRow("tabs and breaks") << QStringList({"a\tb", "x\ty\tz", "a\nbbbbbbbbbbbb", "abcdefghij"});
+        QTest::newRow("short entries first") << QStringList({"(All)", "(Custom...)", "(Blanks)", "(NonBlanks)", "7", "10"});
+    }
+
+    void widestEntryIsTheWidestOfAll()
+    {
+        QFETCH(QStringList, texts);
+        QFont big = QApplication::font();
+        big.setPointSize(20);
+        big.setBold(true);
+        logedit::TextWidthCache cache;
+        for (const QFont& font : {QApplication::font(), big, QApplication::font()}) {
+            const QFontMetrics metrics(font);
+            int widest = 0;
+            for (const QString& text : texts)
+                widest = std::max(widest, metrics.horizontalAdvance(text));
+            QCOMPARE(logedit::widestTextWidth(font, texts), widest);
+            QCOMPARE(logedit::widestTextWidth(font, texts, &cache), widest);
+            QCOMPARE(logedit::widestTextWidth(font, texts, &cache), widest);   // from the cache
+        }
     }
 
     // Narrow columns (the mark Flag is 22 pixels wide) have a filter button
@@ -278,7 +360,7 @@ private slots:
             QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, button.center());
             logedit::FilterDropDown* dropDown = openDropDown();
             QVERIFY(dropDown);
-            QCOMPARE(dropDown->list()->item(0)->text(), QString("(All)"));
+            QCOMPARE(entryText(dropDown->list(), 0), QString("(All)"));
             QTest::keyClick(dropDown, Qt::Key_Escape);
             QTRY_VERIFY(!openDropDown());
         }

@@ -1,7 +1,7 @@
 // The main window as it first shows each sample project, in the window's own
 // font and at its start size: every column of the left band shows its whole
-// caption (on one line or two) and every row's whole value, and the log band
-// stays in sight beside it.
+// caption (on one line or two) and every row's whole value, the right band's
+// mark column its whole caption, and the log band stays in sight beside them.
 
 #include "grid/ActivityGrid.h"
 #include "grid/ActivityGridLayout.h"
@@ -117,7 +117,10 @@ private slots:
         const QFontMetrics metrics = view.fontMetrics();
         const QVector<int> shown = model.visibleColumns(grid::kInfoBand);
         QCOMPARE(shown.size(), 8);
-        for (int id : shown) {
+        // The right band's mark column shows its caption whole too.
+        const QVector<int> marks = model.visibleColumns(grid::kFlagBand);
+        QCOMPARE(marks, QVector<int>({store::kFlagColumn}));
+        for (int id : shown + marks) {
             const QString caption = model.columnCaption(id);
             // Drawn lines: at most two, together the whole caption, each within the label.
             const QStringList lines = view.headerText(id).split(QLatin1Char('\n'));
@@ -127,8 +130,9 @@ private slots:
                 QVERIFY2(metrics.horizontalAdvance(line) <= labelWidth(view, id),
                          qPrintable(QStringLiteral("%1: \"%2\" in %3 px").arg(caption, line).arg(labelWidth(view, id))));
             QVERIFY2(view.columnHeaderRect(id).height() >= lines.size() * metrics.height(), qPrintable(caption));
-            if (id == store::kDescriptionColumn)
-                continue;   // descriptions are free text; the others show whole
+            // Descriptions are free text and marks are check boxes; the others show whole.
+            if (id == store::kDescriptionColumn || id == store::kFlagColumn)
+                continue;
             for (int row = 0; row < model.rowCount(); ++row) {
                 const QString text = model.displayText(row, id);
                 QVERIFY2(metrics.horizontalAdvance(text) + 6 <= model.columnWidth(id),
