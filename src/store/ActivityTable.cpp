@@ -609,15 +609,7 @@ void ActivityTable::requery()
         close();
         throw;
     }
-    m_current = rowCount() > 0 ? 0 : -1;
-    m_bof = true;
-    m_eof = rowCount() == 0;
-    emit rowsReset();
-    emit afterScroll();
-    if (d->fetchDone)
-        emit fetchFinished();
-    else
-        scheduleFetch();
+    announceReset(true);
 }
 
 void ActivityTable::requeryColumns(const std::vector<int>& columns)
@@ -639,15 +631,7 @@ void ActivityTable::requeryColumns(const std::vector<int>& columns)
         m_columnsOfLastReset = columns;
         std::sort(m_columnsOfLastReset.begin(), m_columnsOfLastReset.end());
     }
-    m_current = rowCount() > 0 ? 0 : -1;
-    m_bof = true;
-    m_eof = rowCount() == 0;
-    emit rowsReset();
-    emit afterScroll();
-    if (d->fetchDone)
-        emit fetchFinished();
-    else
-        scheduleFetch();
+    announceReset(true);
 }
 
 std::vector<qint64> ActivityTable::filterMatches() const
@@ -673,11 +657,22 @@ void ActivityTable::refilter()
     d->filterActive = m_filtered && !m_filterText.trimmed().isEmpty();
     d->matches = std::move(matches);
     d->rebuildVisible();
+    announceReset(false);
+}
+
+void ActivityTable::announceReset(bool reRead)
+{
     m_current = rowCount() > 0 ? 0 : -1;
     m_bof = true;
     m_eof = rowCount() == 0;
     emit rowsReset();
     emit afterScroll();
+    if (!reRead)
+        return;
+    if (d->fetchDone)
+        emit fetchFinished();
+    else
+        scheduleFetch();
 }
 
 void ActivityTable::scheduleFetch()

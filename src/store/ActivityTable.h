@@ -122,6 +122,9 @@ signals:
     void fetchFinished();
 
 private:
+    // Ends a change of the visible rows: the cursor on the first row, the
+    // views told, and after a re-read the fetch of the rest carried on.
+    void announceReset(bool reRead);
     void scheduleFetch();
     std::vector<qint64> filterMatches() const;
     void refilter();

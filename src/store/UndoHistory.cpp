@@ -224,15 +224,20 @@ void recordCell(UndoHistory::Step& step, sqlite3* db, sqlite3_int64 rowId, int c
     countCell(step, start);
 }
 
+QString selectColumnsSql(const std::vector<int>& columns)
+{
+    QStringList names;
+    for (const int column : columns)
+        names << QLatin1Char('"') + fieldName(column) + QLatin1Char('"');
+    return QStringLiteral("SELECT rowid, %1 FROM P3Data ORDER BY rowid").arg(names.join(QLatin1Char(',')));
+}
+
 // The values of `columns` in every row, rowid order: per row the rowid, then
 // each column's value as a step keeps it. Returns false, having read only
 // part, once the buffer would pass `maxBytes`.
 bool readColumns(sqlite3* db, const std::vector<int>& columns, std::size_t maxBytes, std::vector<char>& out)
 {
-    QStringList names;
-    for (const int column : columns)
-        names << QLatin1Char('"') + fieldName(column) + QLatin1Char('"');
-    Statement select(db, QStringLiteral("SELECT rowid, %1 FROM P3Data ORDER BY rowid").arg(names.join(QLatin1Char(','))));
+    Statement select(db, selectColumnsSql(columns));
     while (select.step()) {
         appendRaw(out, sqlite3_int64(sqlite3_column_int64(select.get(), 0)));
         for (int i = 1; i <= int(columns.size()); ++i)
@@ -257,10 +262,7 @@ std::size_t valueSize(const char* p)
 bool recordDifferences(UndoHistory::Step& step, sqlite3* db, const std::vector<int>& columns,
                        const std::vector<char>& before)
 {
-    QStringList names;
-    for (const int column : columns)
-        names << QLatin1Char('"') + fieldName(column) + QLatin1Char('"');
-    Statement select(db, QStringLiteral("SELECT rowid, %1 FROM P3Data ORDER BY rowid").arg(names.join(QLatin1Char(','))));
+    Statement select(db, selectColumnsSql(columns));
     const char* p = before.data();
     const char* const end = p + before.size();
     std::vector<char> now;
