@@ -523,6 +523,10 @@ void GridView::paintHeaders(QPainter& p)
                 // to belong to the band's first caption.
                 if (region == Region::Scrolling)
                     opt.rect.setRight(std::min(opt.rect.right(), regionClip(region).right()));
+                // Wholly under the band: nothing of it shows (and the style
+                // cannot draw an empty header).
+                if (opt.rect.width() <= 0)
+                    continue;
                 opt.text = headerText(g.id);
                 opt.textAlignment = toQt(c.headerAlignment) | Qt::AlignVCenter;
                 opt.sortIndicator = c.sortOrder == SortOrder::Ascending    ? QStyleOptionHeader::SortDown

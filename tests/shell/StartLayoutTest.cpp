@@ -16,6 +16,7 @@
 #include "support/TempDatabase.h"
 
 #include <QStyle>
+#include <QRegularExpression>
 #include <QStyleOptionHeader>
 #include <QtTest>
 
@@ -86,6 +87,9 @@ private slots:
 
     void wholeCaptionsAndValues()
     {
+        // Drawing the first screen draws nothing the style refuses (a
+        // header wholly under the right band, for one).
+        QTest::failOnWarning(QRegularExpression(QStringLiteral("QPainter")));
         QFETCH(QString, group);
         QFETCH(QString, subproject);
         orvane::testing::TempWorkDir work;
