@@ -15,8 +15,8 @@
 #include "support/SampleProjects.h"
 #include "support/TempDatabase.h"
 
-#include <QStyle>
 #include <QRegularExpression>
+#include <QStyle>
 #include <QStyleOptionHeader>
 #include <QtTest>
 
