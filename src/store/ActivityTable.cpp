@@ -221,10 +221,9 @@ struct ActivityTable::Impl {
     // Reads `columns` again for every cached row and replaces the cells that
     // differ. Returns false when the file's rows are not the cached ones (a
     // row added or removed meanwhile): only a whole re-read can show that.
-    bool refreshColumns(sqlite3* db, std::vector<int> columns)
+    // `columns` ascending, each once.
+    bool refreshColumns(sqlite3* db, const std::vector<int>& columns)
     {
-        std::sort(columns.begin(), columns.end());
-        columns.erase(std::unique(columns.begin(), columns.end()), columns.end());
         if (columns.empty() || columns.front() < 0 || columns.back() >= kColumnCount)
             return false;
         QStringList names;
@@ -612,11 +611,13 @@ void ActivityTable::requery()
     announceReset(true);
 }
 
-void ActivityTable::requeryColumns(const std::vector<int>& columns)
+void ActivityTable::requeryColumns(std::vector<int> columns)
 {
     requireActive(*this);
     if (m_state != State::Browse)
         post();
+    std::sort(columns.begin(), columns.end());
+    columns.erase(std::unique(columns.begin(), columns.end()), columns.end());
     if (!d->refreshColumns(m_database.handle(), columns)) {
         requery();
         return;
@@ -627,10 +628,8 @@ void ActivityTable::requeryColumns(const std::vector<int>& columns)
     const std::vector<int> visibleBefore = d->visible;
     d->rebuildVisible();
     m_columnsOfLastReset.clear();
-    if (d->visible == visibleBefore) {
-        m_columnsOfLastReset = columns;
-        std::sort(m_columnsOfLastReset.begin(), m_columnsOfLastReset.end());
-    }
+    if (d->visible == visibleBefore)
+        m_columnsOfLastReset = std::move(columns);
     announceReset(true);
 }
 

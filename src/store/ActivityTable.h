@@ -100,7 +100,7 @@ public:
     // requery() does (filter applied again, cursor on the first row,
     // rowsReset). When the file's rows turn out not to be the cached ones
     // it falls back to requery().
-    void requeryColumns(const std::vector<int>& columns);
+    void requeryColumns(std::vector<int> columns);
     // The columns the last rowsReset re-read, when it came from
     // requeryColumns() and kept every visible row where it was (a view may
     // then keep its order unless it sorts by one of them); empty otherwise.
