@@ -32,6 +32,7 @@
 #include "p3link/FixedProjectChooser.h"
 #include "p3link/P3Operations.h"
 #include "p3sim/Server.h"
+#include "shell/ClassicFont.h"
 #include "shell/TAboutForm.h"
 #include "shell/TMainForm.h"
 #include "store/DataFieldList.h"
@@ -121,6 +122,8 @@ int main(int argc, char** argv)
     QStringList args = app.arguments().mid(1);
     if (args.size() == 3 && args[0] == QLatin1String("--prepare"))
         return prepare(args[1], args[2]);
+    // The window in the program's own font, as the planner sees it.
+    shell::applyClassicFont();
     int runs = 5;
     const int runsAt = int(args.indexOf(QStringLiteral("--runs")));
     if (runsAt >= 0 && runsAt + 1 < args.size()) {

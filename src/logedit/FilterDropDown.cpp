@@ -1,5 +1,7 @@
 #include "logedit/FilterDropDown.h"
 
+#include "logedit/TextWidths.h"
+
 #include "grid/GridView.h"
 
 #include <QAbstractListModel>
@@ -49,21 +51,6 @@ private:
     int m_rowHeight;
 };
 
-// Whether every character of a text is drawn with one advance of its own
-// from the font's face: printable Latin letters, digits and signs (up to
-// Latin Extended-B, which the window font's faces all hold). A tab, a line
-// break, a surrogate pair, a combining mark or another script may be
-// shaped differently or drawn from another face.
-bool advancesPerCharacter(const QString& text)
-{
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u < 0x20 || (u >= 0x7F && u < 0xA0) || u >= 0x250)
-            return false;
-    }
-    return true;
-}
-
 // The widths the drop-downs measured, for the next one.
 TextWidthCache& entryWidths()
 {
@@ -72,68 +59,6 @@ TextWidthCache& entryWidths()
 }
 
 } // namespace
-
-void TextWidthCache::useFont(const QFont& font)
-{
-    // Past the texts of a few long lists the cache starts again, never in
-    // the middle of a list, so a list opened again is measured no more.
-    constexpr qsizetype kLimit = 200000;
-    const QString key = font.key();
-    if (key != m_fontKey || m_widths.size() > kLimit) {
-        m_widths.clear();
-        m_fontKey = key;
-    }
-}
-
-int TextWidthCache::width(const QFontMetrics& metrics, const QString& text)
-{
-    const auto known = m_widths.constFind(text);
-    if (known != m_widths.constEnd())
-        return *known;
-    const int w = metrics.horizontalAdvance(text);
-    m_widths.insert(text, w);
-    return w;
-}
-
-int widestTextWidth(const QFont& font, const QStringList& texts, TextWidthCache* cache)
-{
-    const QFontMetrics metrics(font);
-    if (cache)
-        cache->useFont(font);
-    auto measure = [&metrics, cache](const QString& text) {
-        return cache ? cache->width(metrics, text) : metrics.horizontalAdvance(text);
-    };
-    // Longest first (by length, up to a length past which all are taken
-    // alike): once a text's length times the bound cannot beat the widest
-    // found, no shorter one can.
-    constexpr qsizetype kLongest = 4096;
-    std::vector<int> firstOfLength(kLongest + 2, 0);
-    for (const QString& text : texts)
-        ++firstOfLength[size_t(kLongest - std::min(text.size(), kLongest) + 1)];
-    std::partial_sum(firstOfLength.begin(), firstOfLength.end(), firstOfLength.begin());
-    std::vector<int> order(size_t(texts.size()));
-    for (int i = 0; i < texts.size(); ++i)
-        order[size_t(firstOfLength[size_t(kLongest - std::min(texts.at(i).size(), kLongest))]++)] = i;
-    // No glyph advances further than the font's widest character; its width
-    // is rounded, so one pixel more covers each glyph's fraction.
-    const qint64 glyphBound = qint64(metrics.maxWidth()) + 1;
-    int widest = 0;
-    size_t next = 0;
-    for (; next < order.size(); ++next) {
-        const QString& text = texts.at(order[next]);
-        if (text.size() < kLongest && qint64(text.size()) * glyphBound <= widest)
-            break;
-        widest = std::max(widest, measure(text));
-    }
-    // The shorter rest cannot be wider, save texts whose characters may not
-    // each take one advance of the font's own.
-    for (; next < order.size(); ++next) {
-        const QString& text = texts.at(order[next]);
-        if (!advancesPerCharacter(text))
-            widest = std::max(widest, measure(text));
-    }
-    return widest;
-}
 
 FilterDropDown::FilterDropDown(GridFilterLink& link, int columnId, QWidget* parent)
     : QFrame(parent, Qt::Popup), m_link(link), m_columnId(columnId)

@@ -7,32 +7,10 @@
 #include "logedit/GridFilter.h"
 
 #include <QFrame>
-#include <QHash>
 
-class QFont;
-class QFontMetrics;
 class QListView;
 
 namespace orvane::logedit {
-
-// Text widths measured in one font, kept between openings of the drop-down
-// so a list opened again is not measured again.
-class TextWidthCache {
-public:
-    // Starts a list: forgets what was measured in another font, or all
-    // when it holds too many texts.
-    void useFont(const QFont& font);
-    // The width of a text in the metrics of the font in use, measured once.
-    int width(const QFontMetrics& metrics, const QString& text);
-
-private:
-    QString m_fontKey;
-    QHash<QString, int> m_widths;
-};
-
-// The widest of the texts in a font, as measuring every one of them gives,
-// without measuring those that provably cannot be the widest.
-int widestTextWidth(const QFont& font, const QStringList& texts, TextWidthCache* cache = nullptr);
 
 class FilterDropDown : public QFrame {
     Q_OBJECT

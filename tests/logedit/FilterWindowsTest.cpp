@@ -11,6 +11,7 @@
 #include "logedit/FilterStream.h"
 #include "logedit/GridFilter.h"
 #include "logedit/TcxFilterDialog.h"
+#include "logedit/TextWidths.h"
 #include "logedit/TfmFilterControlDialog.h"
 #include "shell/ErrorBox.h"
 #include "shell/TAboutForm.h"
@@ -27,6 +28,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -325,8 +327,9 @@ private slots:
         QFont big = QApplication::font();
         big.setPointSize(20);
         big.setBold(true);
+        const QFont windowFace(QStringLiteral("Liberation Sans"), 8);
         logedit::TextWidthCache cache;
-        for (const QFont& font : {QApplication::font(), big, QApplication::font()}) {
+        for (const QFont& font : {QApplication::font(), big, windowFace, QApplication::font()}) {
             const QFontMetrics metrics(font);
             int widest = 0;
             for (const QString& text : texts)
@@ -334,6 +337,55 @@ private slots:
             QCOMPARE(logedit::widestTextWidth(font, texts), widest);
             QCOMPARE(logedit::widestTextWidth(font, texts, &cache), widest);
             QCOMPARE(logedit::widestTextWidth(font, texts, &cache), widest);   // from the cache
+        }
+    }
+
+    // Widths added up from characters and pairs are the widths the text
+    // engine gives, in fonts with kerning and with ligatures (the DejaVu
+    // faces join "ff", "fi", "ffl"), letter-spaced and bold; texts the sum
+    // cannot give are left to be shaped.
+    void plainTextWidthsAreTheShapedWidths()
+    {
+        const char* words[] = {"office", "affix", "waffle", "fluffy", "AVATAR", "To", "Ty", "We", "yo", "LT", "r.",
+                               "Generated activity", "review", "approve", "\u00c5ngstr\u00f6m", "soft\u00adhyphen",
+                               "na\u00efve caf\u00e9", "\u01c4\u0218"};
+        QRandomGenerator random(20261210);
+        QStringList texts;
+        for (int i = 0; i < 3000; ++i) {
+            QString text;
+            for (int part = 1 + random.bounded(5); part > 0; --part) {
+                if (random.bounded(2)) {
+                    text += QString::fromUtf8(words[random.bounded(int(std::size(words)))]);
+                } else {
+                    for (int n = 1 + random.bounded(8); n > 0; --n)
+                        text += QChar(char16_t(random.bounded(2) ? 0x20 + random.bounded(95) : 0xA0 + random.bounded(0x1B0)));
+                }
+            }
+            texts << text;
+        }
+        QFont big = QApplication::font();
+        big.setPointSize(20);
+        big.setBold(true);
+        QFont spaced = QApplication::font();
+        spaced.setLetterSpacing(QFont::AbsoluteSpacing, 1.5);
+        QFont dejaVu(QStringLiteral("DejaVu Sans"), 9);
+        QFont condensed(QStringLiteral("DejaVu Sans Condensed"), 8);
+        QFont windowFace(QStringLiteral("Liberation Sans"), 8);   // what "MS Sans Serif" stands in for here
+        for (const QFont& font : {QApplication::font(), big, spaced, dejaVu, condensed, windowFace}) {
+            logedit::PlainTextWidths widths(font);
+            const QFontMetrics metrics(font);
+            int added = 0;
+            for (const QString& text : texts) {
+                if (const std::optional<int> w = widths.width(text)) {
+                    ++added;
+                    if (*w != metrics.horizontalAdvance(text))
+                        QFAIL(qPrintable(QString("%1: \"%2\" added up to %3, shaped %4")
+                                             .arg(font.toString(), text)
+                                             .arg(*w)
+                                             .arg(metrics.horizontalAdvance(text))));
+                }
+            }
+            QVERIFY2(added > 0, qPrintable(font.toString()));
         }
     }
 
