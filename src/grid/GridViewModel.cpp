@@ -989,8 +989,17 @@ std::vector<std::pair<QString, QVariant>> GridViewModel::distinctValues(int colu
         // lowers A to Z, so the cells' own bytes sort as their texts do,
         // without case first, then with it. Equal cells were met once.
         auto lower = [](char ch) { return ch >= 'A' && ch <= 'Z' ? char(ch + 32) : ch; };
-        // The first eight folded bytes, zero-padded, as one number: most
-        // comparisons end there, without reaching the texts.
+        // The eight folded bytes after the prefix all texts share (as in
+        // "Generated activity 1", "Generated activity 2"), zero-padded, as
+        // one number: most comparisons end there, without reaching the texts.
+        qsizetype shared = cells.empty() ? 0 : cells.front().text.size();
+        for (const store::CellView& cell : cells) {
+            const QByteArrayView first = cells.front().text, text = cell.text;
+            qsizetype k = 0;
+            for (const qsizetype n = std::min(shared, text.size()); k < n && lower(first[k]) == lower(text[k]); ++k) {
+            }
+            shared = k;
+        }
         struct Entry {
             quint64 head;
             int cell;
@@ -1000,7 +1009,7 @@ std::vector<std::pair<QString, QVariant>> GridViewModel::distinctValues(int colu
         for (size_t i = 0; i < cells.size(); ++i) {
             const QByteArrayView text = cells[i].text;
             quint64 head = 0;
-            for (qsizetype k = 0; k < 8; ++k)
+            for (qsizetype k = shared; k < shared + 8; ++k)
                 head = (head << 8) | quint8(k < text.size() ? lower(text[k]) : 0);
             order.push_back({head, int(i)});
         }

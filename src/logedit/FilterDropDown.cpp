@@ -13,7 +13,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <numeric>
 #include <vector>
 
 namespace orvane::logedit {

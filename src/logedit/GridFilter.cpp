@@ -257,27 +257,27 @@ QList<TcxFilterValueItem> GridFilterLink::valueList(int columnId) const
     auto distinct = m_model.distinctValues(columnId, &anyNull);
     const int max = m_criteria->MaxValueListCount();
     constexpr int kFixedEntries = 2;   // "(All)" and "(Custom...)"
-    QList<Item> values;
-    values.reserve(qsizetype(distinct.size()));
+    // One list, built in place: the blank entries go in front of the values
+    // once the values have shown whether any is blank.
+    QList<Item> list;
+    list.reserve(kFixedEntries + 2 + qsizetype(distinct.size()));
+    list.append({Item::fviAll, QVariant(), QStringLiteral("(All)")});
+    list.append({Item::fviCustom, QVariant(), QStringLiteral("(Custom...)")});
+    qsizetype valueCount = 0;
     for (auto& [text, value] : distinct) {
         if (m_criteria->IsValueNull(value)) {
             anyNull = true;
             continue;
         }
-        if (max > 0 && kFixedEntries + values.size() >= max)
+        if (max > 0 && kFixedEntries + valueCount >= max)
             continue;   // past the count kept, only a blank value still counts
-        values.append({Item::fviValue, std::move(value), std::move(text)});
+        list.append({Item::fviValue, std::move(value), std::move(text)});
+        ++valueCount;
     }
-    QList<Item> list;
-    list.reserve(kFixedEntries + 2 + values.size());
-    list.append({Item::fviAll, QVariant(), QStringLiteral("(All)")});
-    list.append({Item::fviCustom, QVariant(), QStringLiteral("(Custom...)")});
     if (anyNull) {
-        list.append({Item::fviBlanks, QVariant(), QStringLiteral("(Blanks)")});
-        list.append({Item::fviNonBlanks, QVariant(), QStringLiteral("(NonBlanks)")});
+        list.insert(kFixedEntries, {Item::fviBlanks, QVariant(), QStringLiteral("(Blanks)")});
+        list.insert(kFixedEntries + 1, {Item::fviNonBlanks, QVariant(), QStringLiteral("(NonBlanks)")});
     }
-    for (Item& item : values)
-        list.append(std::move(item));
     return list;
 }
 

@@ -482,7 +482,12 @@ TEST_F(GridModelTest, DistinctTextsComeOnceInTheGridsTextOrder)
     struct Case {
         QStringList logs, expected;
     };
-    for (const Case& c : {Case{ascii, asciiOrder},
+    // Texts that all begin alike, in different cases, one of them no longer than that beginning.
+    const QStringList sharedStart{"Generated activity 9", "generated activity 10", "GENERATED activity 9",
+                                  "Generated activity 10x", "Generated activity"};
+    const QStringList sharedStartOrder{"Generated activity", "generated activity 10", "Generated activity 10x",
+                                       "GENERATED activity 9", "Generated activity 9"};
+    for (const Case& c : {Case{ascii, asciiOrder}, Case{sharedStart, sharedStartOrder},
                           Case{ascii + QStringList({ae, bigAeB}), asciiOrder + QStringList({ae, bigAeB})}}) {
         execRaw(QStringLiteral("DELETE FROM P3Data"));
         int n = 0;
