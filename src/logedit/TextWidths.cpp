@@ -41,7 +41,8 @@ PlainTextWidths::PlainTextWidths(const QFont& font)
     : m_metrics(font),
       m_face(QRawFont::fromFont(font)),
       m_contextual(contextualGlyphs(m_face)),
-      // Capitals drawn as small capitals are laid out in runs of their own.
+      // A font that changes the letters' case (all capitals, small capitals)
+      // lays out other characters than the text's.
       m_capitalsChanged(font.capitalization() != QFont::MixedCase),
       m_plain(kCharacterLimit, 0),
       m_advance(kCharacterLimit, 0),
@@ -63,9 +64,9 @@ bool PlainTextWidths::plain(char16_t c)
     qint8& known = m_plain[c];
     if (known == 0) {
         const QString alone(QChar{c});
-        bool isPlain = !m_contextual.wholeFont && !m_capitalsChanged && advancesPerCharacter(alone) && c != kSoftHyphen
-                       && m_face.supportsCharacter(QChar{c});
+        bool isPlain = !m_contextual.wholeFont && !m_capitalsChanged && advancesPerCharacter(alone) && c != kSoftHyphen;
         if (isPlain) {
+            // Glyph 0 stands for a character the face lacks: another face draws it.
             const QList<quint32> glyphs = m_face.glyphIndexesForString(alone);
             isPlain = glyphs.size() == 1 && glyphs.front() != 0 && !m_contextual.glyphs.contains(glyphs.front());
         }
