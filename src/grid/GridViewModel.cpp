@@ -9,6 +9,7 @@
 #include <QHash>
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -914,70 +915,225 @@ QString GridViewModel::displayTextOf(const QVariant& value, FieldKind kind)
     return store::displayText(value, kind);
 }
 
+namespace {
+
+// The bits of a cell that are not its text, for telling cells apart.
+qint64 cellBits(const store::CellView& cell)
+{
+    qint64 bits = 0;
+    switch (cell.type) {
+    case store::CellView::Type::Number:
+        std::memcpy(&bits, &cell.number, sizeof(double));
+        break;
+    case store::CellView::Type::Boolean:
+        bits = cell.flag;
+        break;
+    case store::CellView::Type::Date:
+        bits = cell.packedDate;
+        break;
+    default:
+        break;
+    }
+    return bits;
+}
+
+char foldAscii(char ch)
+{
+    return ch >= 'A' && ch <= 'Z' ? char(ch + 32) : ch;
+}
+
+// Whether ASCII text x sorts before y: without case first, then with it,
+// then the one met first.
+bool asciiTextLess(QByteArrayView x, QByteArrayView y, int firstOfX, int firstOfY)
+{
+    const qsizetype n = std::min(x.size(), y.size());
+    qsizetype i = 0;
+    // Equal bytes are equal folded too: skip them eight at a time.
+    for (quint64 wx, wy; i + 8 <= n; i += 8) {
+        std::memcpy(&wx, x.data() + i, 8);
+        std::memcpy(&wy, y.data() + i, 8);
+        if (wx != wy)
+            break;
+    }
+    int exact = 0;
+    for (; i < n; ++i) {
+        const char cx = x[i], cy = y[i];
+        if (cx == cy)
+            continue;
+        const char fx = foldAscii(cx), fy = foldAscii(cy);
+        if (fx != fy)
+            return fx < fy;
+        if (exact == 0)
+            exact = cx < cy ? -1 : 1;
+    }
+    if (x.size() != y.size())
+        return x.size() < y.size();
+    return exact != 0 ? exact < 0 : firstOfX < firstOfY;
+}
+
+// The order of distinct ASCII texts as the grid sorts their texts. Each byte
+// is the text's character and folding only lowers A to Z, so the bytes sort
+// as the texts do.
+std::vector<int> asciiTextOrder(const std::vector<store::CellView>& cells)
+{
+    // The eight folded bytes after the beginning all texts share (as in
+    // "Generated activity 1", "Generated activity 2"), zero-padded, as one
+    // number: sorted by those numbers a byte at a time (a radix sort), the
+    // texts need comparing only within runs of equal numbers.
+    qsizetype shared = cells.empty() ? 0 : cells.front().text.size();
+    for (const store::CellView& cell : cells) {
+        const QByteArrayView first = cells.front().text, text = cell.text;
+        qsizetype k = 0;
+        for (const qsizetype n = std::min(shared, text.size()); k < n && foldAscii(first[k]) == foldAscii(text[k]); ++k) {
+        }
+        shared = k;
+    }
+    struct Entry {
+        quint64 head;
+        int cell;
+    };
+    std::vector<Entry> order(cells.size()), spare(cells.size());
+    for (size_t i = 0; i < cells.size(); ++i) {
+        const QByteArrayView text = cells[i].text;
+        quint64 head = 0;
+        for (qsizetype k = shared; k < shared + 8; ++k)
+            head = (head << 8) | quint8(k < text.size() ? foldAscii(text[k]) : 0);
+        order[i] = {head, int(i)};
+    }
+    // Least significant byte first; each pass keeps the order of equal bytes,
+    // so equal numbers stay in the order the cells were met.
+    for (int shift = 0; shift < 64; shift += 8) {
+        std::array<size_t, 257> start{};
+        for (const Entry& e : order)
+            ++start[((e.head >> shift) & 0xFF) + 1];
+        if (std::any_of(start.begin(), start.end(), [&order](size_t n) { return n == order.size(); }))
+            continue;   // every number has the same byte here
+        std::partial_sum(start.begin(), start.end(), start.begin());
+        for (const Entry& e : order)
+            spare[start[(e.head >> shift) & 0xFF]++] = e;
+        order.swap(spare);
+    }
+    for (size_t first = 0; first < order.size();) {
+        size_t end = first + 1;
+        while (end < order.size() && order[end].head == order[first].head)
+            ++end;
+        if (end - first > 1)
+            std::sort(order.begin() + qsizetype(first), order.begin() + qsizetype(end),
+                      [&cells](const Entry& a, const Entry& b) {
+                          return asciiTextLess(cells[size_t(a.cell)].text, cells[size_t(b.cell)].text, a.cell, b.cell);
+                      });
+        first = end;
+    }
+    std::vector<int> cellOrder(order.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        cellOrder[i] = order[i].cell;
+    return cellOrder;
+}
+
+} // namespace
+
+GridViewModel::DistinctCells GridViewModel::distinctCells(int fieldIndex, bool* anyNull) const
+{
+    DistinctCells distinct;
+    std::vector<store::CellView>& cells = distinct.cells;
+    // Open addressing over the distinct cells: a slot holds a cell's hash
+    // (high half) and its index plus one (low half, 0 is free); at most half
+    // the slots are taken. The hash in the slot spares a visit to the cell.
+    // The table starts small, for the many columns with few values.
+    size_t slotCount = 1024;
+    std::vector<quint64> hashSlots(slotCount, 0);
+    auto grow = [&hashSlots, &slotCount] {
+        std::vector<quint64> old(2 * slotCount, 0);
+        old.swap(hashSlots);
+        slotCount *= 2;
+        for (const quint64 slot : old) {
+            if (slot == 0)
+                continue;
+            size_t at = size_t(slot >> 32) & (slotCount - 1);
+            while (hashSlots[at] != 0)
+                at = (at + 1) & (slotCount - 1);
+            hashSlots[at] = slot;
+        }
+    };
+    // The distinct texts are copied one after another: the sort and the
+    // making of texts that follow then read them in a few pages instead of
+    // one scattered row each.
+    std::vector<char>& arena = distinct.texts;
+    std::vector<qsizetype> textAt;
+    // The rows are read a block at a time and each block is taken in while
+    // its rows are still in the cache.
+    constexpr size_t kBlock = 512;
+    store::CellView block[kBlock];
+    for (size_t first = 0; first < m_order.size(); first += kBlock) {
+        const size_t count = std::min(kBlock, m_order.size() - first);
+        m_table->columnCells(m_order.data() + first, qsizetype(count), fieldIndex, block);
+        for (size_t i = 0; i < count; ++i) {
+            const store::CellView& cell = block[i];
+            if (cell.isNull()) {
+                if (anyNull)
+                    *anyNull = true;
+                continue;
+            }
+            const std::string_view text(cell.text.data(), size_t(cell.text.size()));
+            const qint64 bits = cellBits(cell);
+            const quint32 hash = quint32(
+                (std::hash<std::string_view>()(text) ^ (quint64(bits) * 0x9E3779B97F4A7C15ull) ^ size_t(cell.type))
+                >> 16);
+            size_t at = hash & (slotCount - 1);
+            bool known = false;
+            for (; hashSlots[at] != 0; at = (at + 1) & (slotCount - 1)) {
+                if (quint32(hashSlots[at] >> 32) != hash)
+                    continue;
+                const size_t index = size_t(quint32(hashSlots[at])) - 1;
+                const store::CellView& other = cells[index];
+                if (other.type == cell.type && cellBits(other) == bits && other.text.size() == cell.text.size()
+                    && std::string_view(arena.data() + textAt[index], text.size()) == text) {
+                    known = true;
+                    break;
+                }
+            }
+            if (known)
+                continue;
+            textAt.push_back(qsizetype(arena.size()));
+            arena.insert(arena.end(), text.begin(), text.end());
+            cells.push_back(cell);
+            hashSlots[at] = (quint64(hash) << 32) | quint64(cells.size());
+            if (2 * cells.size() >= slotCount)
+                grow();
+        }
+    }
+    // The texts now point into the copies, which no longer move.
+    for (size_t i = 0; i < cells.size(); ++i)
+        if (cells[i].type == store::CellView::Type::Text)
+            cells[i].text = QByteArrayView(arena.data() + textAt[i], cells[i].text.size());
+    return distinct;
+}
+
 std::vector<std::pair<QString, QVariant>> GridViewModel::distinctValues(int columnId, bool* anyNull) const
 {
-    std::vector<std::pair<QString, QVariant>> result;
+    struct Collect final : DistinctValueSink {
+        std::vector<std::pair<QString, QVariant>> values;
+        void expect(size_t count) override { values.reserve(count); }
+        void add(QString&& text, QVariant&& value) override { values.emplace_back(std::move(text), std::move(value)); }
+    } collect;
+    forEachDistinctValue(columnId, anyNull, collect);
+    return std::move(collect.values);
+}
+
+void GridViewModel::forEachDistinctValue(int columnId, bool* anyNull, DistinctValueSink& sink) const
+{
     const GridColumn* c = columnById(columnId);
     if (anyNull)
         *anyNull = c && rowCount() > 0 && (c->fieldIndex < 0 || !m_table);
     if (!c || c->fieldIndex < 0 || !m_table)
-        return result;
+        return;
     const FieldKind kind = kindOfField(c->fieldIndex);
     // Many rows share a value: equal cells are found on the cache's own
     // form first, and only each distinct one is turned into a value and a
     // text. The first row (in view order) holding a text gives its value.
-    struct CellKey {
-        store::CellView::Type type;
-        qint64 bits;
-        std::string_view text;
-        bool operator==(const CellKey& o) const { return type == o.type && bits == o.bits && text == o.text; }
-    };
-    auto hashOf = [](const CellKey& k) {
-        return std::hash<std::string_view>()(k.text) ^ (quint64(k.bits) * 0x9E3779B97F4A7C15ull) ^ size_t(k.type);
-    };
-    // Open addressing over the distinct cells: a slot holds the index of a
-    // cell plus one (0 is free), at most half the slots are taken.
-    const size_t slotCount = std::bit_ceil(2 * size_t(rowCount()) + 16);
-    std::vector<quint32> cellSlots(slotCount, 0);
-    std::vector<std::pair<size_t, CellKey>> keys;   // hash and key of each distinct cell
-    std::vector<store::CellView> cells;
-    for (int row = 0; row < rowCount(); ++row) {
-        const store::CellView cell = m_table->cell(tableRow(row), c->fieldIndex);
-        if (cell.isNull()) {
-            if (anyNull)
-                *anyNull = true;
-            continue;
-        }
-        CellKey key{cell.type, 0, std::string_view(cell.text.data(), size_t(cell.text.size()))};
-        switch (cell.type) {
-        case store::CellView::Type::Number:
-            std::memcpy(&key.bits, &cell.number, sizeof(double));
-            break;
-        case store::CellView::Type::Boolean:
-            key.bits = cell.flag;
-            break;
-        case store::CellView::Type::Date:
-            key.bits = cell.packedDate;
-            break;
-        default:
-            break;
-        }
-        const size_t hash = hashOf(key);
-        size_t at = hash & (slotCount - 1);
-        bool known = false;
-        for (; cellSlots[at] != 0; at = (at + 1) & (slotCount - 1)) {
-            const auto& [otherHash, other] = keys[cellSlots[at] - 1];
-            if (otherHash == hash && other == key) {
-                known = true;
-                break;
-            }
-        }
-        if (!known) {
-            keys.push_back({hash, key});
-            cellSlots[at] = quint32(keys.size());
-            cells.push_back(cell);
-        }
-    }
+    const DistinctCells distinct = distinctCells(c->fieldIndex, anyNull);
+    const std::vector<store::CellView>& cells = distinct.cells;
+    sink.expect(cells.size());
     const bool isText = kind == FieldKind::Text;
     const bool allText = std::all_of(cells.begin(), cells.end(),
                                      [](const store::CellView& cell) { return cell.type == store::CellView::Type::Text; });
@@ -985,69 +1141,13 @@ std::vector<std::pair<QString, QVariant>> GridViewModel::distinctValues(int colu
         return std::all_of(cell.text.begin(), cell.text.end(), [](char b) { return quint8(b) < 0x80; });
     });
     if (isText && allAscii) {
-        // ASCII texts: each byte is the text's character and folding only
-        // lowers A to Z, so the cells' own bytes sort as their texts do,
-        // without case first, then with it. Equal cells were met once.
-        auto lower = [](char ch) { return ch >= 'A' && ch <= 'Z' ? char(ch + 32) : ch; };
-        // The eight folded bytes after the prefix all texts share (as in
-        // "Generated activity 1", "Generated activity 2"), zero-padded, as
-        // one number: most comparisons end there, without reaching the texts.
-        qsizetype shared = cells.empty() ? 0 : cells.front().text.size();
-        for (const store::CellView& cell : cells) {
-            const QByteArrayView first = cells.front().text, text = cell.text;
-            qsizetype k = 0;
-            for (const qsizetype n = std::min(shared, text.size()); k < n && lower(first[k]) == lower(text[k]); ++k) {
-            }
-            shared = k;
-        }
-        struct Entry {
-            quint64 head;
-            int cell;
-        };
-        std::vector<Entry> order;
-        order.reserve(cells.size());
-        for (size_t i = 0; i < cells.size(); ++i) {
-            const QByteArrayView text = cells[i].text;
-            quint64 head = 0;
-            for (qsizetype k = shared; k < shared + 8; ++k)
-                head = (head << 8) | quint8(k < text.size() ? lower(text[k]) : 0);
-            order.push_back({head, int(i)});
-        }
-        std::sort(order.begin(), order.end(), [&cells, &lower](const Entry& a, const Entry& b) {
-            if (a.head != b.head)
-                return a.head < b.head;
-            const QByteArrayView x = cells[size_t(a.cell)].text, y = cells[size_t(b.cell)].text;
-            const qsizetype n = std::min(x.size(), y.size());
-            qsizetype i = 0;
-            // Equal bytes are equal folded too: skip them eight at a time.
-            for (quint64 wx, wy; i + 8 <= n; i += 8) {
-                std::memcpy(&wx, x.data() + i, 8);
-                std::memcpy(&wy, y.data() + i, 8);
-                if (wx != wy)
-                    break;
-            }
-            int exact = 0;
-            for (; i < n; ++i) {
-                const char cx = x[i], cy = y[i];
-                if (cx == cy)
-                    continue;
-                const char fx = lower(cx), fy = lower(cy);
-                if (fx != fy)
-                    return fx < fy;
-                if (exact == 0)
-                    exact = cx < cy ? -1 : 1;
-            }
-            if (x.size() != y.size())
-                return x.size() < y.size();
-            return exact != 0 ? exact < 0 : a.cell < b.cell;
-        });
-        result.reserve(order.size());
-        for (const Entry& e : order) {
-            QString text = QString::fromUtf8(cells[size_t(e.cell)].text);
+        // Equal cells were met once: each entry is a text of its own.
+        for (const int i : asciiTextOrder(cells)) {
+            QString text = QString::fromUtf8(cells[size_t(i)].text);
             QVariant value(text);
-            result.push_back({std::move(text), std::move(value)});
+            sink.add(std::move(text), std::move(value));
         }
-        return result;
+        return;
     }
     if (isText && allText) {
         // A text cell of a text column is its own value, display text and
@@ -1074,15 +1174,15 @@ std::vector<std::pair<QString, QVariant>> GridViewModel::distinctValues(int colu
                 c = QString::compare(x.text, y.text, Qt::CaseSensitive);
             return c != 0 ? c < 0 : a < b;
         });
-        result.reserve(order.size());
+        const QString* previous = nullptr;
         for (const int i : order) {
-            QString& text = texts[size_t(i)].text;
-            if (!result.empty() && result.back().first == text)
+            const QString& text = texts[size_t(i)].text;
+            if (previous && *previous == text)
                 continue;
-            QVariant value(text);
-            result.push_back({std::move(text), std::move(value)});
+            previous = &text;
+            sink.add(QString(text), QVariant(text));
         }
-        return result;
+        return;
     }
     QHash<QString, size_t> byText;
     std::vector<std::pair<SortKey, std::pair<QString, QVariant>>> items;
@@ -1098,10 +1198,8 @@ std::vector<std::pair<QString, QVariant>> GridViewModel::distinctValues(int colu
         const int c = compareKeys(a.first, b.first, isText);
         return c != 0 ? c < 0 : a.second.first < b.second.first;
     });
-    result.reserve(items.size());
     for (auto& item : items)
-        result.push_back(std::move(item.second));
-    return result;
+        sink.add(std::move(item.second.first), std::move(item.second.second));
 }
 
 // --- focus and editing ------------------------------------------------------

@@ -236,6 +236,15 @@ public:
     // one value each, sorted (for the filter's value drop-down). With
     // anyNull, also tells whether a row shown holds no value in the column.
     std::vector<std::pair<QString, QVariant>> distinctValues(int columnId, bool* anyNull = nullptr) const;
+    // The same entries in the same order, each handed to the sink as it is
+    // made; the sink first learns how many may come at most.
+    class DistinctValueSink {
+    public:
+        virtual ~DistinctValueSink() = default;
+        virtual void expect(size_t count) = 0;
+        virtual void add(QString&& text, QVariant&& value) = 0;
+    };
+    void forEachDistinctValue(int columnId, bool* anyNull, DistinctValueSink& sink) const;
 
     // --- focus and editing
     // View row of the table's current row, or -1.
@@ -307,6 +316,14 @@ private:
     std::vector<std::vector<SortKey>> m_keys;   // per sorted column, per table row
     std::unique_ptr<GridFilterCriteria> m_filterCriteria;
     QVector<QMetaObject::Connection> m_connections;
+    // The distinct non-null cells of a field over the rows shown, in view
+    // order of their first row; their texts are copies held in `texts`.
+    struct DistinctCells {
+        std::vector<char> texts;
+        std::vector<store::CellView> cells;
+    };
+    DistinctCells distinctCells(int fieldIndex, bool* anyNull) const;
+
     mutable std::vector<int> m_onScreenWidth;   // per column; empty = stale
     QVector<int> m_sortIds;        // sorted columns as m_keys holds them
     // Display texts of dates (by their digits) and numbers (by their bits)

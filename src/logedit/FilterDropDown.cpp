@@ -98,11 +98,9 @@ FilterDropDown::FilterDropDown(GridFilterLink& link, int columnId, QWidget* pare
     const int shown = max > 0 ? std::min(count, max) : count;
     int width = link.DropDownWidth;
     if (width <= 0) {
-        QStringList texts;
-        texts.reserve(count);
-        for (const TcxFilterValueItem& entry : m_entries)
-            texts.append(entry.displayText);
-        width = widestTextWidth(font(), texts, &entryWidths());
+        width = widestTextWidth(
+            font(), count, [this](qsizetype i) -> const QString& { return m_entries.at(i).displayText; },
+            &entryWidths());
         // The entry text plus 4 pixels, plus the item view's own text margins.
         width += 4 + 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_list) + 1);
         if (shown < count)

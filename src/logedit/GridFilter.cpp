@@ -253,28 +253,34 @@ QList<TcxFilterValueItem> GridFilterLink::valueList(int columnId) const
     using Item = TcxFilterValueItem;
     // Blanks are offered when a row has no value or one the criteria take
     // for none (an empty text), which is then among the distinct values.
-    bool anyNull = false;
-    auto distinct = m_model.distinctValues(columnId, &anyNull);
-    const int max = m_criteria->MaxValueListCount();
     constexpr int kFixedEntries = 2;   // "(All)" and "(Custom...)"
     // One list, built in place: the blank entries go in front of the values
     // once the values have shown whether any is blank.
-    QList<Item> list;
-    list.reserve(kFixedEntries + 2 + qsizetype(distinct.size()));
-    list.append({Item::fviAll, QVariant(), QStringLiteral("(All)")});
-    list.append({Item::fviCustom, QVariant(), QStringLiteral("(Custom...)")});
-    qsizetype valueCount = 0;
-    for (auto& [text, value] : distinct) {
-        if (m_criteria->IsValueNull(value)) {
-            anyNull = true;
-            continue;
+    struct Entries final : grid::GridViewModel::DistinctValueSink {
+        const TcxDBDataFilterCriteria& criteria;
+        const int max;
+        bool anyNull = false;
+        QList<Item> list;
+        qsizetype valueCount = 0;
+        explicit Entries(const TcxDBDataFilterCriteria& c) : criteria(c), max(c.MaxValueListCount()) {}
+        void expect(size_t count) override { list.reserve(kFixedEntries + 2 + qsizetype(count)); }
+        void add(QString&& text, QVariant&& value) override
+        {
+            if (criteria.IsValueNull(value)) {
+                anyNull = true;
+                return;
+            }
+            if (max > 0 && kFixedEntries + valueCount >= max)
+                return;   // past the count kept, only a blank value still counts
+            list.append({Item::fviValue, std::move(value), std::move(text)});
+            ++valueCount;
         }
-        if (max > 0 && kFixedEntries + valueCount >= max)
-            continue;   // past the count kept, only a blank value still counts
-        list.append({Item::fviValue, std::move(value), std::move(text)});
-        ++valueCount;
-    }
-    if (anyNull) {
+    } entries(*m_criteria);
+    entries.list.append({Item::fviAll, QVariant(), QStringLiteral("(All)")});
+    entries.list.append({Item::fviCustom, QVariant(), QStringLiteral("(Custom...)")});
+    m_model.forEachDistinctValue(columnId, &entries.anyNull, entries);
+    QList<Item>& list = entries.list;
+    if (entries.anyNull) {
         list.insert(kFixedEntries, {Item::fviBlanks, QVariant(), QStringLiteral("(Blanks)")});
         list.insert(kFixedEntries + 1, {Item::fviNonBlanks, QVariant(), QStringLiteral("(NonBlanks)")});
     }

@@ -96,16 +96,21 @@ std::optional<int> PlainTextWidths::width(const QString& text)
 {
     if (text.size() >= kLongestPlainText)
         return std::nullopt;
+    // The characters and pairs met before are read straight from the
+    // tables; only new ones are looked at and measured.
     qint64 sum = 0;
-    char16_t previous = 0;
+    const char16_t* chars = reinterpret_cast<const char16_t*>(text.constData());
     for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t c = text.at(i).unicode();
-        if (!plain(c))
+        const char16_t c = chars[i];
+        if (c >= kCharacterLimit || (m_plain[c] <= 0 && !plain(c)))
             return std::nullopt;
         sum += m_advance[c];
-        if (i > 0)
-            sum += pairAdjustment(previous, c);
-        previous = c;
+        if (i == 0)
+            continue;
+        const char16_t previous = chars[i - 1];
+        const auto& row = m_pairs[previous];
+        const qint32 adjustment = row ? (*row)[c] : kNotMeasured;
+        sum += adjustment != kNotMeasured ? adjustment : pairAdjustment(previous, c);
     }
     // Rounded as the text engine rounds its fixed-point width.
     return int((sum + 32) >> 6);
@@ -138,15 +143,20 @@ int TextWidthCache::width(const QFontMetrics& metrics, const QString& text)
 
 int widestTextWidth(const QFont& font, const QStringList& texts, TextWidthCache* cache)
 {
+    return widestTextWidth(font, texts.size(), [&texts](qsizetype i) -> const QString& { return texts.at(i); }, cache);
+}
+
+int widestTextWidth(const QFont& font, qsizetype count, const TextAt& textAt, TextWidthCache* cache)
+{
     TextWidthCache ownCache;
     TextWidthCache& widths = cache ? *cache : ownCache;
     widths.useFont(font);
     const QFontMetrics metrics(font);
     // Plain texts are added up; the others are shaped, longest first.
     int widest = 0;
-    std::vector<int> shaped;
-    for (int i = 0; i < texts.size(); ++i) {
-        if (const std::optional<int> w = widths.plainWidths().width(texts.at(i)))
+    std::vector<qsizetype> shaped;
+    for (qsizetype i = 0; i < count; ++i) {
+        if (const std::optional<int> w = widths.plainWidths().width(textAt(i)))
             widest = std::max(widest, *w);
         else
             shaped.push_back(i);
@@ -155,20 +165,20 @@ int widestTextWidth(const QFont& font, const QStringList& texts, TextWidthCache*
     // alike): once a text's length times the bound cannot beat the widest
     // found, no shorter one can.
     static constexpr qsizetype kLongest = 4096;
-    auto lengthRank = [&texts](int i) { return size_t(kLongest - std::min(texts.at(i).size(), kLongest)); };
+    auto lengthRank = [&textAt](qsizetype i) { return size_t(kLongest - std::min(textAt(i).size(), kLongest)); };
     std::vector<int> firstOfRank(kLongest + 2, 0);
-    for (const int i : shaped)
+    for (const qsizetype i : shaped)
         ++firstOfRank[lengthRank(i) + 1];
     std::partial_sum(firstOfRank.begin(), firstOfRank.end(), firstOfRank.begin());
-    std::vector<int> order(shaped.size());
-    for (const int i : shaped)
+    std::vector<qsizetype> order(shaped.size());
+    for (const qsizetype i : shaped)
         order[size_t(firstOfRank[lengthRank(i)]++)] = i;
     // No glyph advances further than the font's widest character; its width
     // is rounded, so one pixel more covers each glyph's fraction.
     const qint64 glyphBound = qint64(metrics.maxWidth()) + 1;
     size_t next = 0;
     for (; next < order.size(); ++next) {
-        const QString& text = texts.at(order[next]);
+        const QString& text = textAt(order[next]);
         if (text.size() < kLongest && qint64(text.size()) * glyphBound <= widest)
             break;
         widest = std::max(widest, widths.width(metrics, text));
@@ -176,7 +186,7 @@ int widestTextWidth(const QFont& font, const QStringList& texts, TextWidthCache*
     // The shorter rest cannot be wider, save texts whose characters may not
     // each take one advance of the font's own.
     for (; next < order.size(); ++next) {
-        const QString& text = texts.at(order[next]);
+        const QString& text = textAt(order[next]);
         if (!advancesPerCharacter(text))
             widest = std::max(widest, widths.width(metrics, text));
     }

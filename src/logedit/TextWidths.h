@@ -12,6 +12,7 @@
 #include <QStringList>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -73,5 +74,9 @@ private:
 // The widest of the texts in a font, as measuring every one of them gives,
 // without measuring those that provably cannot be the widest.
 int widestTextWidth(const QFont& font, const QStringList& texts, TextWidthCache* cache = nullptr);
+// The same over `count` texts that `textAt` gives by index, for lists that
+// hold their texts in other records.
+using TextAt = std::function<const QString&(qsizetype index)>;
+int widestTextWidth(const QFont& font, qsizetype count, const TextAt& textAt, TextWidthCache* cache = nullptr);
 
 } // namespace orvane::logedit

@@ -333,6 +333,28 @@ void ActivityTable::rowCells(int row, CellView* cells) const
     });
 }
 
+void ActivityTable::columnCells(const int* rows, qsizetype count, int column, CellView* cells) const
+{
+    // Each row's cells lie in an allocation of their own, reached through two
+    // indices: the memory of the rows a few steps ahead is requested while
+    // the current one is read, so the waits for memory overlap.
+    constexpr qsizetype kAhead = 8;
+    const int visibleCount = rowCount();
+    auto packedRow = [this, visibleCount](int row) -> const PackedRow* {
+        return row >= 0 && row < visibleCount ? &d->rows[size_t(d->visible[size_t(row)])] : nullptr;
+    };
+    for (qsizetype i = 0; i < std::min(count, kAhead); ++i)
+        if (const PackedRow* r = packedRow(rows[i]))
+            r->prefetch();
+    for (qsizetype i = 0; i < count; ++i) {
+        if (i + kAhead < count)
+            if (const PackedRow* r = packedRow(rows[i + kAhead]))
+                r->prefetch();
+        const PackedRow* r = packedRow(rows[i]);
+        cells[i] = r ? r->cell(column) : CellView();
+    }
+}
+
 QVariant ActivityTable::valueOf(const CellView& cell, int column) const
 {
     switch (cell.type) {

@@ -55,6 +55,11 @@ public:
     QVariant valueOf(const CellView& cell, int column) const;
     // Every cell of a row at once into cells[0..kColumnCount-1].
     void rowCells(int row, CellView* cells) const;
+    // The cells of `column` in `rows` (visible row indices, any order), one
+    // per row, into cells[0..count-1]. Reading many rows this way is several
+    // times quicker than cell() row by row: the rows' memory is asked for
+    // ahead of its use.
+    void columnCells(const int* rows, qsizetype count, int column, CellView* cells) const;
     // Milliseconds since the epoch of a date cell's local date and time.
     qint64 dateMsecs(qint64 packedDate) const;
     qint64 rowIdAt(int row) const;

@@ -12,6 +12,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QLocale>
+#include <QRandomGenerator>
 #include <gtest/gtest.h>
 
 using namespace orvane;
@@ -505,4 +506,41 @@ TEST_F(GridModelTest, DistinctTextsComeOnceInTheGridsTextOrder)
         EXPECT_EQ(texts, c.expected);
         EXPECT_TRUE(anyNull);
     }
+}
+
+// Thousands of texts that begin alike, differ in case and often only past
+// their first sixteen characters, many of them repeated: each comes once, in
+// the order of their case-folded texts, then of the texts themselves.
+TEST_F(GridModelTest, ManyDistinctTextsComeOnceInTheGridsTextOrder)
+{
+    QRandomGenerator random(20261211);
+    const QStringList starts{"Generated activity ", "generated ACTIVITY ", "submit formwork at ", "", "Z", "_"};
+    const QString letters = QStringLiteral("aAbB09 _[z");
+    QStringList logs;
+    for (int i = 0; i < 3000; ++i) {
+        QString log = starts.at(random.bounded(starts.size()));
+        for (int k = random.bounded(12); k > 0; --k)
+            log += letters.at(random.bounded(letters.size()));
+        logs << log;
+    }
+    execRaw(QStringLiteral("DELETE FROM P3Data"));
+    int n = 0;
+    for (const QString& log : logs)
+        insertRow({{"ActivityID", QString("A%1").arg(++n)}, {"Log#1", log}, {"Flag", false}});
+    open();
+    model.fetchAllRows();
+
+    QStringList expected = logs;
+    expected.removeDuplicates();
+    std::sort(expected.begin(), expected.end(), [](const QString& a, const QString& b) {
+        const int folded = QString::compare(a.toCaseFolded(), b.toCaseFolded(), Qt::CaseSensitive);
+        return folded != 0 ? folded < 0 : QString::compare(a, b, Qt::CaseSensitive) < 0;
+    });
+    ASSERT_GT(expected.size(), 1500);
+    QStringList texts;
+    for (const auto& [text, value] : model.distinctValues(logColumn(1))) {
+        texts << text;
+        ASSERT_EQ(value.toString(), text);
+    }
+    EXPECT_EQ(texts, expected);
 }
