@@ -82,8 +82,12 @@ public:
     RequeryOnExit(const RequeryOnExit&) = delete;
     RequeryOnExit& operator=(const RequeryOnExit&) = delete;
     // The statement ran and can only have set these columns: the re-read
-    // reads them alone.
-    void narrowTo(std::optional<std::vector<int>> columns) { m_columns = std::move(columns); }
+    // takes them alone, from `reread` when it holds them.
+    void narrowTo(std::optional<std::vector<int>> columns, store::ActivityTable::ColumnReread&& reread)
+    {
+        m_columns = std::move(columns);
+        m_reread = std::move(reread);
+    }
     ~RequeryOnExit() noexcept(false)
     {
         if (std::uncaught_exceptions() > m_exceptions) {
@@ -94,7 +98,7 @@ public:
             return;
         }
         if (m_columns)
-            m_table.requeryColumns(*m_columns);
+            m_table.requeryColumns(*m_columns, std::move(m_reread));
         else
             m_table.requery();
     }
@@ -103,6 +107,7 @@ private:
     store::ActivityTable& m_table;
     int m_exceptions;
     std::optional<std::vector<int>> m_columns;
+    store::ActivityTable::ColumnReread m_reread;
 };
 
 } // namespace
@@ -113,9 +118,12 @@ int runBulkStatement(store::ActivityStore& store, const QString& statement)
     RequeryOnExit requery(store.taActivities);
     store::UndoRecording recording(store.undo, QStringLiteral("bulk command"));
     store.qLog2Log.setSql(text);
-    const int changed = recording.runColumnStatement(text, [&store] { return store.qLog2Log.execSQL(); });
+    store::ActivityTable::ColumnReread reread = store.taActivities.startColumnReread();
+    const int changed = recording.runColumnStatement(
+        text, [&store] { return store.qLog2Log.execSQL(); },
+        [&reread](const std::vector<int>& columns, sqlite3_stmt* row) { reread.takeRow(columns, row); });
     recording.finish();
-    requery.narrowTo(recording.columnsSet());
+    requery.narrowTo(recording.columnsSet(), std::move(reread));
     return changed;
 }
 

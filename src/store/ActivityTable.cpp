@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <sqlite3.h>
 
 namespace orvane::store {
@@ -76,20 +77,6 @@ PackedRow packSelectedRow(sqlite3_stmt* select, PackedRowBuilder& builder)
     return builder.finish(sqlite3_column_int64(select, 0));
 }
 
-bool sameCell(const CellView& a, const CellView& b)
-{
-    if (a.type != b.type)
-        return false;
-    switch (a.type) {
-    case CellView::Type::Null: return true;
-    case CellView::Type::Number: return std::memcmp(&a.number, &b.number, sizeof a.number) == 0;
-    case CellView::Type::Boolean: return a.flag == b.flag;
-    case CellView::Type::Date: return a.packedDate == b.packedDate;
-    case CellView::Type::Text: return a.text == b.text;
-    }
-    return false;
-}
-
 // A value as the file holds it after it was written to column `column`
 // (already coerced to the column's kind).
 void addValue(PackedRowBuilder& builder, int column, const QVariant& value)
@@ -149,6 +136,7 @@ QString insertSql()
 struct ActivityTable::Impl {
     std::vector<PackedRow> rows;    // every fetched row, table order
     std::vector<int> visible;       // indices into rows of the rows the filter lets through
+    quint64 revision = 0;           // counts changes of rows (a ColumnReread holds for one)
     bool filterActive = false;
     std::vector<qint64> matches;    // rowids the filter selects (when active), ascending
     qint64 lastFetchedId = 0;
@@ -211,6 +199,7 @@ struct ActivityTable::Impl {
                 ++madeVisible;
             }
             rows.push_back(std::move(row));
+            ++revision;
             ++fetched;
         }
         if (fetched < limit)
@@ -237,17 +226,23 @@ struct ActivityTable::Impl {
         // cached row showing something the file does not.
         std::vector<CellView> fresh(columns.size());
         std::size_t next = 0;
+        // Each cached row lies in an allocation of its own: the ones a few
+        // steps ahead are asked for while this one is compared.
+        constexpr std::size_t kAhead = 8;
+        for (std::size_t i = 0; i < std::min(kAhead, rows.size()); ++i)
+            rows[i].prefetch();
         while (select.step()) {
             const qint64 id = sqlite3_column_int64(select.get(), 0);
             if (next >= rows.size() || rows[next].id() != id)
                 return false;
-            bool differs = false;
-            for (std::size_t i = 0; i < columns.size(); ++i) {
+            if (next + kAhead < rows.size())
+                rows[next + kAhead].prefetch();
+            for (std::size_t i = 0; i < columns.size(); ++i)
                 fresh[i] = selectedCell(select.get(), int(i) + 1, columns[i]);
-                differs = differs || !sameCell(fresh[i], rows[next].cell(columns[i]));
+            if (std::optional<PackedRow> row = builder.withCells(rows[next], columns, fresh)) {
+                rows[next] = std::move(*row);
+                ++revision;
             }
-            if (differs)
-                rows[next] = builder.replaced(rows[next], columns, fresh);
             ++next;
         }
         return next == rows.size();
@@ -289,6 +284,7 @@ void ActivityTable::close()
 {
     m_columnsOfLastReset.clear();
     d->rows.clear();
+    ++d->revision;
     d->visible.clear();
     d->pending.clear();
     d->insert.reset();
@@ -541,6 +537,7 @@ void ActivityTable::post()
         d->lastFetchedId = std::max(d->lastFetchedId, row.id());
         d->visible.push_back(int(d->rows.size()));
         d->rows.push_back(std::move(row));
+        ++d->revision;
         d->pending.clear();
         m_state = State::Browse;
         m_current = rowCount() - 1;
@@ -562,6 +559,7 @@ void ActivityTable::post()
         update.step();
         PackedRow& row = d->rows[size_t(d->visible[size_t(m_current)])];
         row = d->withChanges(row, d->pending, row.id());
+        ++d->revision;
     }
     d->pending.clear();
     m_state = State::Browse;
@@ -619,6 +617,7 @@ void ActivityTable::requery()
 
     m_columnsOfLastReset.clear();
     d->rows.clear();
+    ++d->revision;
     d->visible.clear();
     d->filterActive = m_filtered && !m_filterText.trimmed().isEmpty();
     d->matches = std::move(matches);
@@ -644,6 +643,66 @@ void ActivityTable::requeryColumns(std::vector<int> columns)
         requery();
         return;
     }
+    finishColumnsReread(std::move(columns));
+}
+
+void ActivityTable::ColumnReread::takeRow(const std::vector<int>& columns, sqlite3_stmt* select)
+{
+    if (!m_started) {
+        m_started = true;
+        m_columns = columns;
+    }
+    const qint64 id = sqlite3_column_int64(select, 0);
+    if (id > m_lastCachedId || columns != m_columns)
+        return;   // not cached: the fetch reads it as it is by then
+    m_rowIds.push_back(id);
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        const CellView cell = selectedCell(select, int(i) + 1, columns[i]);
+        m_textAt.push_back(m_texts.size());
+        m_texts.insert(m_texts.end(), cell.text.begin(), cell.text.end());
+        m_cells.push_back(cell);
+    }
+}
+
+ActivityTable::ColumnReread ActivityTable::startColumnReread() const
+{
+    ColumnReread reread;
+    reread.m_revision = d->revision;
+    reread.m_lastCachedId = d->lastFetchedId;
+    return reread;
+}
+
+void ActivityTable::requeryColumns(std::vector<int> columns, ColumnReread&& reread)
+{
+    std::sort(columns.begin(), columns.end());
+    columns.erase(std::unique(columns.begin(), columns.end()), columns.end());
+    // The values cover these columns of every cached row, the rows are the
+    // ones cached, the cache is as it was when they were read, and no edit
+    // waits to be posted over it.
+    const bool covered = isActive() && m_state == State::Browse && reread.m_columns == columns
+                         && reread.m_revision == d->revision && reread.m_lastCachedId == d->lastFetchedId
+                         && reread.m_rowIds.size() == d->rows.size()
+                         && std::equal(d->rows.begin(), d->rows.end(), reread.m_rowIds.begin(),
+                                       [](const PackedRow& row, qint64 id) { return row.id() == id; });
+    if (!covered) {
+        requeryColumns(std::move(columns));
+        return;
+    }
+    std::vector<CellView> fresh(columns.size());
+    for (std::size_t row = 0, cell = 0; row < d->rows.size(); ++row) {
+        for (std::size_t i = 0; i < columns.size(); ++i, ++cell) {
+            fresh[i] = reread.m_cells[cell];
+            fresh[i].text = QByteArrayView(reread.m_texts.data() + reread.m_textAt[cell], fresh[i].text.size());
+        }
+        if (std::optional<PackedRow> replaced = d->builder.withCells(d->rows[row], columns, fresh))
+            d->rows[row] = std::move(*replaced);
+    }
+    ++d->revision;
+    finishColumnsReread(std::move(columns));
+}
+
+void ActivityTable::finishColumnsReread(std::vector<int> columns)
+{
     std::vector<qint64> matches = filterMatches();
     d->filterActive = m_filtered && !m_filterText.trimmed().isEmpty();
     d->matches = std::move(matches);

@@ -22,8 +22,11 @@
 #include <QString>
 #include <QVariant>
 
+#include <cstddef>
 #include <memory>
 #include <vector>
+
+struct sqlite3_stmt;
 
 namespace orvane::store {
 
@@ -106,6 +109,35 @@ public:
     // rowsReset). When the file's rows turn out not to be the cached ones
     // it falls back to requery().
     void requeryColumns(std::vector<int> columns);
+
+    // The columns' new values as the change itself read them: a change that
+    // reads the columns it set back before it commits (to record them for
+    // undo) hands each row here, and requeryColumns(columns, reread) takes
+    // them instead of reading the file once more. The cache changes only
+    // there, after the change committed.
+    class ColumnReread {
+    public:
+        // The row `select` stands on: its rowid, then the values of
+        // `columns` (ascending) in result columns 1, 2, ...; rows come in
+        // rowid order, every row of the table.
+        void takeRow(const std::vector<int>& columns, sqlite3_stmt* select);
+
+    private:
+        friend class ActivityTable;
+        bool m_started = false;
+        quint64 m_revision = 0;
+        qint64 m_lastCachedId = 0;
+        std::vector<int> m_columns;
+        std::vector<qint64> m_rowIds;      // per row taken
+        std::vector<CellView> m_cells;     // per row taken, a cell per column
+        std::vector<std::size_t> m_textAt; // per cell, where its text's copy starts in m_texts
+        std::vector<char> m_texts;
+    };
+    ColumnReread startColumnReread() const;
+    // requeryColumns(columns), from the values `reread` took when it took
+    // them for these columns and every cached row, and the cache is as it
+    // was when the reread started; from the file otherwise.
+    void requeryColumns(std::vector<int> columns, ColumnReread&& reread);
     // The columns the last rowsReset re-read, when it came from
     // requeryColumns() and kept every visible row where it was (a view may
     // then keep its order unless it sorts by one of them); empty otherwise.
@@ -133,6 +165,8 @@ private:
     void scheduleFetch();
     std::vector<qint64> filterMatches() const;
     void refilter();
+    // The end of a re-read of `columns`: the filter applied again, the views told.
+    void finishColumnsReread(std::vector<int> columns);
     void fetchMore(int limit);
 
     struct Impl;

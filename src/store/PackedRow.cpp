@@ -39,6 +39,33 @@ const quint8* readCell(const quint8* p, int* column, CellView* cell)
     return p;
 }
 
+const quint8* skipCell(const quint8* p)
+{
+    const auto type = CellView::Type(p[1]);
+    p += 2;
+    switch (type) {
+    case CellView::Type::Number:
+        return p + sizeof(double);
+    case CellView::Type::Boolean:
+        return p + 1;
+    case CellView::Type::Date:
+        return p + sizeof(qint64);
+    case CellView::Type::Text: {
+        quint64 size = 0;
+        int shift = 0;
+        while (*p & 0x80) {
+            size |= quint64(*p++ & 0x7F) << shift;
+            shift += 7;
+        }
+        size |= quint64(*p++) << shift;
+        return p + size;
+    }
+    case CellView::Type::Null:
+        break;
+    }
+    return p;
+}
+
 } // namespace packed_row_detail
 
 // Walks the cells of `data` up to the one of `column` (-1: all of them);
@@ -149,34 +176,91 @@ PackedRow PackedRowBuilder::finish(qint64 id)
     return row;
 }
 
-PackedRow PackedRowBuilder::replaced(const PackedRow& row, const std::vector<int>& columns,
-                                     const std::vector<CellView>& cells)
+std::optional<PackedRow> PackedRowBuilder::withCells(const PackedRow& row, const std::vector<int>& columns,
+                                                     const std::vector<CellView>& cells)
 {
-    std::size_t next = 0;   // the next of `columns` to place
-    if (row.m_data) {
-        const quint8* p = row.m_data.get();
-        const int count = *p++;
-        for (int i = 0; i < count; ++i) {
-            const quint8* start = p;
-            int column = 0;
-            CellView cell;
-            p = packed_row_detail::readCell(p, &column, &cell);
-            for (; next < columns.size() && columns[next] < column; ++next)
-                add(columns[next], cells[next]);
-            if (next < columns.size() && columns[next] == column) {
-                add(column, cells[next++]);
-                continue;
-            }
-            // An untouched cell keeps its bytes.
-            if (m_bytes.empty())
-                m_bytes.push_back(0);
-            m_bytes.insert(m_bytes.end(), start, p);
-            ++m_count;
+    // The new cells packed one after another behind the count byte; a null
+    // cell packs to nothing. The builder is empty again on the way out.
+    struct Empty {
+        PackedRowBuilder& builder;
+        ~Empty()
+        {
+            builder.m_bytes.clear();
+            builder.m_count = 0;
+        }
+    } emptyAfter{*this};
+    m_bytes.assign(1, 0);
+    m_count = 0;
+    m_newEnds.clear();
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        add(columns[i], cells[i]);
+        m_newEnds.push_back(m_bytes.size());
+    }
+    auto newCell = [this](std::size_t i) {
+        const std::size_t begin = i == 0 ? 1 : m_newEnds[i - 1];
+        return std::pair<const quint8*, std::size_t>(m_bytes.data() + begin, m_newEnds[i] - begin);
+    };
+    // One walk over the old cells, skipping their values, finds each
+    // column's bytes (or where they would go) and whether any differs.
+    const quint8* data = row.m_data.get();
+    const int count = data ? data[0] : 0;
+    const quint8* p = data ? data + 1 : nullptr;
+    m_oldSpans.assign(columns.size(), {nullptr, nullptr});
+    std::size_t next = 0;
+    bool differs = false;
+    int oldCells = 0;
+    for (int i = 0; i < count; ++i) {
+        const quint8* start = p;
+        const int column = p[0];
+        p = packed_row_detail::skipCell(p);
+        for (; next < columns.size() && columns[next] < column; ++next) {
+            m_oldSpans[next] = {start, start};
+            differs = differs || newCell(next).second > 0;
+        }
+        if (next < columns.size() && columns[next] == column) {
+            m_oldSpans[next] = {start, p};
+            ++oldCells;
+            const auto [bytes, size] = newCell(next);
+            differs = differs || size != std::size_t(p - start) || std::memcmp(bytes, start, size) != 0;
+            ++next;
         }
     }
-    for (; next < columns.size(); ++next)
-        add(columns[next], cells[next]);
-    return finish(row.id());
+    for (; next < columns.size(); ++next) {
+        m_oldSpans[next] = {p, p};
+        differs = differs || newCell(next).second > 0;
+    }
+    if (!differs)
+        return std::nullopt;
+    // The old bytes between the replaced cells, with the new cells in between.
+    const int newCount = count - oldCells + m_count;
+    PackedRow result;
+    result.m_id = row.id();
+    if (newCount == 0)
+        return result;
+    std::size_t size = 1 + std::size_t(p ? p - (data + 1) : 0) + (m_bytes.size() - 1);
+    for (const auto& [begin, end] : m_oldSpans)
+        size -= std::size_t(end - begin);
+    result.m_data.reset(new quint8[size]);
+    quint8* out = result.m_data.get();
+    *out++ = quint8(newCount);
+    const quint8* from = data ? data + 1 : nullptr;
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        const auto [begin, end] = m_oldSpans[i];
+        if (begin != from) {
+            std::memcpy(out, from, std::size_t(begin - from));
+            out += begin - from;
+        }
+        const auto [bytes, length] = newCell(i);
+        std::memcpy(out, bytes, length);
+        out += length;
+        from = end;
+    }
+    if (from != p) {
+        std::memcpy(out, from, std::size_t(p - from));
+        out += p - from;
+    }
+    Q_ASSERT(std::size_t(out - result.m_data.get()) == size);
+    return result;
 }
 
 } // namespace orvane::store

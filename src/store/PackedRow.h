@@ -10,7 +10,10 @@
 #include <QByteArrayView>
 #include <QtGlobal>
 
+#include <cstddef>
 #include <memory>
+#include <optional>
+#include <utility>
 #include <vector>
 
 namespace orvane::store {
@@ -66,18 +69,24 @@ public:
     // The packed row; the builder is empty again afterwards.
     PackedRow finish(qint64 id);
     // `row` with the cells of `columns` (ascending) replaced by `cells` (a
-    // null cell removes one); the other cells are copied as they are packed.
-    PackedRow replaced(const PackedRow& row, const std::vector<int>& columns, const std::vector<CellView>& cells);
+    // null cell removes one), the other cells copied as they are packed; none
+    // when every one of `columns` already holds its cell.
+    std::optional<PackedRow> withCells(const PackedRow& row, const std::vector<int>& columns,
+                                       const std::vector<CellView>& cells);
 
 private:
     void head(int column, CellView::Type type);
     std::vector<quint8> m_bytes;
     int m_count = 0;
+    std::vector<std::size_t> m_newEnds;   // withCells(): where each new cell's bytes end
+    std::vector<std::pair<const quint8*, const quint8*>> m_oldSpans;   // withCells(): each old cell's bytes
 };
 
 namespace packed_row_detail {
 // Decodes the cell at p and returns the position after it.
 const quint8* readCell(const quint8* p, int* column, CellView* cell);
+// The position after the cell at p, without decoding it.
+const quint8* skipCell(const quint8* p);
 }
 
 template <typename F>

@@ -260,13 +260,15 @@ std::size_t valueSize(const char* p)
 // differs from the table's now. Returns false when the table's rows are not
 // those of `before`: what changed is then not known.
 bool recordDifferences(UndoHistory::Step& step, sqlite3* db, const std::vector<int>& columns,
-                       const std::vector<char>& before)
+                       const std::vector<char>& before, const UndoRecording::RowReader& alsoRead)
 {
     Statement select(db, selectColumnsSql(columns));
     const char* p = before.data();
     const char* const end = p + before.size();
     std::vector<char> now;
     while (select.step()) {
+        if (alsoRead)
+            alsoRead(columns, select.get());
         const sqlite3_int64 rowId = sqlite3_column_int64(select.get(), 0);
         if (p >= end || readRaw<sqlite3_int64>(p) != rowId)
             return false;
@@ -454,7 +456,8 @@ void UndoRecording::stop()
     m_db = nullptr;
 }
 
-int UndoRecording::runColumnStatement(const QString& statementText, const std::function<int()>& run)
+int UndoRecording::runColumnStatement(const QString& statementText, const std::function<int()>& run,
+                                      const RowReader& alsoRead)
 {
     if (!m_step || m_step->tooLarge)
         return run();
@@ -481,7 +484,7 @@ int UndoRecording::runColumnStatement(const QString& statementText, const std::f
     } hookBack{db, m_step.get()};
     const int changed = run();
     if (m_watch.unknownColumn || m_watch.otherChange || m_watch.columns != columns
-        || !recordDifferences(*m_step, db, columns, before)) {
+        || !recordDifferences(*m_step, db, columns, before, alsoRead)) {
         // The statement did more than it showed when prepared unrun: what
         // it changed is not known, so nothing of this recording is kept.
         m_step->tooLarge = true;

@@ -29,6 +29,8 @@
 #include <optional>
 #include <vector>
 
+struct sqlite3_stmt;
+
 namespace orvane::store {
 
 class Database;
@@ -119,7 +121,14 @@ public:
     // it writes: far cheaper when it writes most rows. Returns what `run`
     // returns. A statement that can do more than set known columns is
     // compared row by row as usual.
-    int runColumnStatement(const QString& statementText, const std::function<int()>& run);
+    //
+    // When the columns are read after the statement, `alsoRead` is handed
+    // each row of that read as well, inside the transaction (see
+    // ActivityTable::ColumnReread): the table's re-read takes those values
+    // instead of reading the file once more.
+    using RowReader = std::function<void(const std::vector<int>& columns, sqlite3_stmt* row)>;
+    int runColumnStatement(const QString& statementText, const std::function<int()>& run,
+                           const RowReader& alsoRead = {});
 
     // The columns the statements run so far can have set, ascending; none
     // when they may have done more than set known columns of existing rows.

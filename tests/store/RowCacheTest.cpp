@@ -6,6 +6,7 @@
 #include "logedit/BulkCommands.h"
 #include "store/ActivityStore.h"
 #include "store/SqlValues.h"
+#include "store/UndoHistory.h"
 #include "store/Statement.h"
 #include "support/TempDatabase.h"
 
@@ -182,11 +183,14 @@ struct ColumnReReadCase {
 // would: same rows in the same order, same values, same cursor; rows that
 // the change lets into or out of the filter come and go; a row added or
 // removed meanwhile is seen too (the column re-read gives way to a whole one).
+// Every road: the columns read from the file; the values the change read back
+// itself while it recorded them for undo; those values when more rows came
+// into the cache in between (they no longer cover it: the file is read).
 TEST_F(RowCacheTest, ColumnReReadShowsWhatAWholeReReadShows)
 {
     std::vector<ColumnReReadCase> cases = {
         {"one log, every row", "", "UPDATE P3Data SET [Log#2] = [Log#1] || ' copied'", {"Log#2"}},
-        {"emptied cells", "", "UPDATE P3Data SET [Log#1] = NULL WHERE rowid % 3 = 0", {"Log#1"}},
+        {"emptied cells", "", "UPDATE P3Data SET [Log#1] = NULL WHERE [Log#3] = 'keep'", {"Log#1"}},
         {"rows leave and enter the filter", "[Log#3] LIKE 'keep%'",
          "UPDATE P3Data SET [Log#3] = CASE WHEN rowid % 2 = 0 THEN 'keep ' || rowid ELSE NULL END", {"Log#3"}},
         {"several columns", "[PercentComplete] >= 50",
@@ -194,12 +198,14 @@ TEST_F(RowCacheTest, ColumnReReadShowsWhatAWholeReReadShows)
          {"Description", "Log#99", "PercentComplete"}},
         {"a row added meanwhile", "", "INSERT INTO P3Data (ActivityID, [Log#2], Flag) VALUES ('NEW', 'n', 0)",
          {"Log#2"}},
-        {"a row removed meanwhile", "", "DELETE FROM P3Data WHERE rowid = 5", {"Log#2"}},
+        {"a row removed meanwhile", "", "DELETE FROM P3Data WHERE [ActivityID] = 'A5'", {"Log#2"}},
     };
     for (const StoredCase& c : kCases)
         cases.push_back({c.name, "", nullptr, {c.column}});
+    enum Road { FromTheFile, FromTheChange, FromTheChangeAfterAFetch };
+    for (const Road road : {FromTheFile, FromTheChange, FromTheChangeAfterAFetch})
     for (const ColumnReReadCase& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(std::string(c.name) + ", road " + std::to_string(int(road)));
         ActivityStore store;
         store.ADOCon.open();
         store.ADOCon.executeRaw(QStringLiteral("DELETE FROM P3Data"));
@@ -221,14 +227,27 @@ TEST_F(RowCacheTest, ColumnReReadShowsWhatAWholeReReadShows)
             const StoredCase& stored = *std::find_if(std::begin(kCases), std::end(kCases), [&c](const StoredCase& s) {
                 return std::strcmp(s.name, c.name) == 0;
             });
-            statement = QStringLiteral("UPDATE P3Data SET [%1] = %2 WHERE rowid % 2 = 1")
+            statement = QStringLiteral("UPDATE P3Data SET [%1] = %2 WHERE [Flag] = 1")
                             .arg(QString::fromLatin1(stored.column), QString::fromUtf8(stored.sqlValue));
         }
-        store.ADOCon.executeRaw(statement);
         std::vector<int> columns;
         for (const char* name : c.columns)
             columns.push_back(fieldIndex(QString::fromLatin1(name)));
-        table.requeryColumns(columns);
+        if (road != FromTheFile) {
+            store.undo.setEnabled(true);
+            UndoRecording recording(store.undo, QStringLiteral("change"));
+            ActivityTable::ColumnReread reread = table.startColumnReread();
+            recording.runColumnStatement(
+                statement, [&store, &statement] { return store.ADOCon.execute(statement); },
+                [&reread](const std::vector<int>& set, sqlite3_stmt* row) { reread.takeRow(set, row); });
+            recording.finish();
+            if (road == FromTheChangeAfterAFetch)
+                table.fetchAll();
+            table.requeryColumns(columns, std::move(reread));
+        } else {
+            store.ADOCon.executeRaw(statement);
+            table.requeryColumns(columns);
+        }
         EXPECT_EQ(table.currentRow(), table.rowCount() > 0 ? 0 : -1);
         table.fetchAll();
 
