@@ -6,6 +6,23 @@ namespace orvane::store {
 
 namespace packed_row_detail {
 
+namespace {
+
+// A text cell's length, stored as a little-endian base-128 number before its
+// bytes; p is moved past it.
+quint64 readTextLength(const quint8*& p)
+{
+    quint64 size = 0;
+    int shift = 0;
+    while (*p & 0x80) {
+        size |= quint64(*p++ & 0x7F) << shift;
+        shift += 7;
+    }
+    return size | (quint64(*p++) << shift);
+}
+
+} // namespace
+
 const quint8* readCell(const quint8* p, int* column, CellView* cell)
 {
     *column = p[0];
@@ -22,14 +39,7 @@ const quint8* readCell(const quint8* p, int* column, CellView* cell)
         std::memcpy(&cell->packedDate, p, sizeof(qint64));
         return p + sizeof(qint64);
     case CellView::Type::Text: {
-        // Length as a little-endian base-128 number, then the bytes.
-        quint64 size = 0;
-        int shift = 0;
-        while (*p & 0x80) {
-            size |= quint64(*p++ & 0x7F) << shift;
-            shift += 7;
-        }
-        size |= quint64(*p++) << shift;
+        const quint64 size = readTextLength(p);
         cell->text = QByteArrayView(reinterpret_cast<const char*>(p), qsizetype(size));
         return p + size;
     }
@@ -45,19 +55,12 @@ const quint8* skipCell(const quint8* p)
     p += 2;
     switch (type) {
     case CellView::Type::Number:
-        return p + sizeof(double);
+    case CellView::Type::Date:
+        return p + 8;   // a double, or a date's digits as a 64-bit number
     case CellView::Type::Boolean:
         return p + 1;
-    case CellView::Type::Date:
-        return p + sizeof(qint64);
     case CellView::Type::Text: {
-        quint64 size = 0;
-        int shift = 0;
-        while (*p & 0x80) {
-            size |= quint64(*p++ & 0x7F) << shift;
-            shift += 7;
-        }
-        size |= quint64(*p++) << shift;
+        const quint64 size = readTextLength(p);
         return p + size;
     }
     case CellView::Type::Null:
