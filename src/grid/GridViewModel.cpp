@@ -2,6 +2,7 @@
 
 #include "store/ActivityTable.h"
 #include "store/CopiedValueText.h"
+#include "store/PackedRow.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -1032,10 +1033,15 @@ std::vector<int> asciiTextOrder(const std::vector<store::CellView>& cells)
 
 } // namespace
 
+struct GridViewModel::DistinctCells {
+    store::CellCopies copies;
+    std::vector<store::CellView> cells;   // their texts point into `copies`
+};
+
 GridViewModel::DistinctCells GridViewModel::distinctCells(int fieldIndex, bool* anyNull) const
 {
     DistinctCells distinct;
-    std::vector<store::CellView>& cells = distinct.cells;
+    store::CellCopies& copies = distinct.copies;
     // Open addressing over the distinct cells: a slot holds a cell's hash
     // (high half) and its index plus one (low half, 0 is free); at most half
     // the slots are taken. The hash in the slot spares a visit to the cell.
@@ -1055,11 +1061,9 @@ GridViewModel::DistinctCells GridViewModel::distinctCells(int fieldIndex, bool* 
             hashSlots[at] = slot;
         }
     };
-    // The distinct texts are copied one after another: the sort and the
-    // making of texts that follow then read them in a few pages instead of
-    // one scattered row each.
-    std::vector<char>& arena = distinct.texts;
-    std::vector<qsizetype> textAt;
+    // The distinct cells are copied, their texts one after another: the sort
+    // and the making of texts that follow then read them in a few pages
+    // instead of one scattered row each.
     // The rows are read a block at a time and each block is taken in while
     // its rows are still in the cache.
     constexpr size_t kBlock = 512;
@@ -1084,28 +1088,21 @@ GridViewModel::DistinctCells GridViewModel::distinctCells(int fieldIndex, bool* 
             for (; hashSlots[at] != 0; at = (at + 1) & (slotCount - 1)) {
                 if (quint32(hashSlots[at] >> 32) != hash)
                     continue;
-                const size_t index = size_t(quint32(hashSlots[at])) - 1;
-                const store::CellView& other = cells[index];
-                if (other.type == cell.type && cellBits(other) == bits && other.text.size() == cell.text.size()
-                    && std::string_view(arena.data() + textAt[index], text.size()) == text) {
+                const store::CellView other = copies.at(size_t(quint32(hashSlots[at])) - 1);
+                if (other.type == cell.type && cellBits(other) == bits && other.text == cell.text) {
                     known = true;
                     break;
                 }
             }
             if (known)
                 continue;
-            textAt.push_back(qsizetype(arena.size()));
-            arena.insert(arena.end(), text.begin(), text.end());
-            cells.push_back(cell);
-            hashSlots[at] = (quint64(hash) << 32) | quint64(cells.size());
-            if (2 * cells.size() >= slotCount)
+            copies.append(cell);
+            hashSlots[at] = (quint64(hash) << 32) | quint64(copies.size());
+            if (2 * copies.size() >= slotCount)
                 grow();
         }
     }
-    // The texts now point into the copies, which no longer move.
-    for (size_t i = 0; i < cells.size(); ++i)
-        if (cells[i].type == store::CellView::Type::Text)
-            cells[i].text = QByteArrayView(arena.data() + textAt[i], cells[i].text.size());
+    distinct.cells = copies.takeCells();
     return distinct;
 }
 

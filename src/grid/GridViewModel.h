@@ -317,11 +317,8 @@ private:
     std::unique_ptr<GridFilterCriteria> m_filterCriteria;
     QVector<QMetaObject::Connection> m_connections;
     // The distinct non-null cells of a field over the rows shown, in view
-    // order of their first row; their texts are copies held in `texts`.
-    struct DistinctCells {
-        std::vector<char> texts;
-        std::vector<store::CellView> cells;
-    };
+    // order of their first row (defined beside it).
+    struct DistinctCells;
     DistinctCells distinctCells(int fieldIndex, bool* anyNull) const;
 
     mutable std::vector<int> m_onScreenWidth;   // per column; empty = stale

@@ -281,8 +281,9 @@ QList<TcxFilterValueItem> GridFilterLink::valueList(int columnId) const
     m_model.forEachDistinctValue(columnId, &entries.anyNull, entries);
     QList<Item>& list = entries.list;
     if (entries.anyNull) {
-        list.insert(kFixedEntries, {Item::fviBlanks, QVariant(), QStringLiteral("(Blanks)")});
-        list.insert(kFixedEntries + 1, {Item::fviNonBlanks, QVariant(), QStringLiteral("(NonBlanks)")});
+        // Both made room for at once: the values move along once.
+        list.insert(kFixedEntries, 2, {Item::fviBlanks, QVariant(), QStringLiteral("(Blanks)")});
+        list[kFixedEntries + 1] = {Item::fviNonBlanks, QVariant(), QStringLiteral("(NonBlanks)")};
     }
     return list;
 }

@@ -656,12 +656,8 @@ void ActivityTable::ColumnReread::takeRow(const std::vector<int>& columns, sqlit
     if (id > m_lastCachedId || columns != m_columns)
         return;   // not cached: the fetch reads it as it is by then
     m_rowIds.push_back(id);
-    for (std::size_t i = 0; i < columns.size(); ++i) {
-        const CellView cell = selectedCell(select, int(i) + 1, columns[i]);
-        m_textAt.push_back(m_texts.size());
-        m_texts.insert(m_texts.end(), cell.text.begin(), cell.text.end());
-        m_cells.push_back(cell);
-    }
+    for (std::size_t i = 0; i < columns.size(); ++i)
+        m_cells.append(selectedCell(select, int(i) + 1, columns[i]));
 }
 
 ActivityTable::ColumnReread ActivityTable::startColumnReread() const
@@ -690,10 +686,8 @@ void ActivityTable::requeryColumns(std::vector<int> columns, ColumnReread&& rere
     }
     std::vector<CellView> fresh(columns.size());
     for (std::size_t row = 0, cell = 0; row < d->rows.size(); ++row) {
-        for (std::size_t i = 0; i < columns.size(); ++i, ++cell) {
-            fresh[i] = reread.m_cells[cell];
-            fresh[i].text = QByteArrayView(reread.m_texts.data() + reread.m_textAt[cell], fresh[i].text.size());
-        }
+        for (std::size_t i = 0; i < columns.size(); ++i, ++cell)
+            fresh[i] = reread.m_cells.at(cell);
         if (std::optional<PackedRow> replaced = d->builder.withCells(d->rows[row], columns, fresh))
             d->rows[row] = std::move(*replaced);
     }

@@ -128,10 +128,8 @@ public:
         quint64 m_revision = 0;
         qint64 m_lastCachedId = 0;
         std::vector<int> m_columns;
-        std::vector<qint64> m_rowIds;      // per row taken
-        std::vector<CellView> m_cells;     // per row taken, a cell per column
-        std::vector<std::size_t> m_textAt; // per cell, where its text's copy starts in m_texts
-        std::vector<char> m_texts;
+        std::vector<qint64> m_rowIds;   // per row taken
+        CellCopies m_cells;             // per row taken, a cell per column
     };
     ColumnReread startColumnReread() const;
     // requeryColumns(columns), from the values `reread` took when it took

@@ -58,6 +58,39 @@ private:
     std::unique_ptr<quint8[]> m_data;   // [count][column, type, payload]...
 };
 
+// Cells kept apart from the rows or the statement they were read from: their
+// texts are copied one after another into one buffer of their own.
+class CellCopies {
+public:
+    void append(const CellView& cell)
+    {
+        m_textAt.push_back(m_texts.size());
+        m_texts.insert(m_texts.end(), cell.text.begin(), cell.text.end());
+        m_cells.push_back(cell);
+    }
+    std::size_t size() const { return m_cells.size(); }
+    // Copy i, its text pointing into the buffer until the next append().
+    CellView at(std::size_t i) const
+    {
+        CellView cell = m_cells[i];
+        cell.text = QByteArrayView(m_texts.data() + m_textAt[i], cell.text.size());
+        return cell;
+    }
+    // The copies, their texts pointing into the buffer, which stays here:
+    // nothing is appended afterwards.
+    std::vector<CellView> takeCells()
+    {
+        for (std::size_t i = 0; i < m_cells.size(); ++i)
+            m_cells[i].text = QByteArrayView(m_texts.data() + m_textAt[i], m_cells[i].text.size());
+        return std::move(m_cells);
+    }
+
+private:
+    std::vector<CellView> m_cells;     // their texts' pointers are not kept
+    std::vector<std::size_t> m_textAt; // where each text's copy starts in m_texts
+    std::vector<char> m_texts;
+};
+
 // Collects a row's cells in ascending column order, then packs them.
 class PackedRowBuilder {
 public:
