@@ -28,6 +28,13 @@ void printError(const QString& text);
 // Sets *present when given. Throws UsageError when the value is missing.
 QString takeOption(QStringList& args, const QString& name, bool* present = nullptr);
 
+// Removes every "--name" from args; true when there was one.
+bool takeFlag(QStringList& args, const QString& name);
+
+// A text on one line of tab-separated output: backslash, tab, line feed and
+// carriage return written as \\, \t, \n and \r.
+QString escapedCellText(const QString& text);
+
 struct UsageError {
     QString message;
 };

@@ -12,7 +12,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
+#include <vector>
 
 namespace orvane::p3link {
 
@@ -70,6 +72,9 @@ public:
     // information box (caption "Information").
     virtual void showErrorList(const QStringList& /*lines*/) {}
     virtual void showInformation(const QString& /*text*/) {}
+    // Asked before an import replaces a table holding changes that were not
+    // saved to P3: true drops them. Unasked, nothing is dropped.
+    virtual bool confirmDropChanges(const QString& /*question*/) { return false; }
 };
 
 // The project last chosen by an import or "Save to Primavera", which "Save"
@@ -92,6 +97,10 @@ struct OperationContext {
 };
 
 struct ImportResult {
+    // The table held changes not saved to P3 and the user kept them: nothing
+    // was imported. `unsaved` counts the activities with such changes.
+    bool declined = false;
+    int unsaved = 0;
     int announced = 0;   // the project's activity Count
     int imported = 0;    // rows posted (FActivityCount)
     bool shortCursor() const { return imported < announced; }
@@ -109,10 +118,16 @@ struct ImportResult {
 // picker, opening, optional filter, then the table is emptied and refilled
 // with one row per activity, all in one transaction: an import that fails
 // or is killed leaves the previous table exactly as it was, and the
-// current project identity, caption and folder panel as well. Throws the
+// current project identity, caption and folder panel as well. A table with
+// changes not saved to P3 is only replaced when the view confirms it
+// (OperationView::confirmDropChanges). Throws the
 // error that ended it. When P3 delivers fewer activities than it announced,
 // the rows read are kept and the user is told both numbers.
 ImportResult importProject(OperationContext& context);
+
+// "<N> activities have changes that were not saved to P3. Import anyway and
+// drop them?"
+QString dropChangesQuestion(int activities);
 
 // The message shown when the activity cursor of an import ran out early.
 QString shortCursorMessage(int announced, int delivered);
@@ -124,8 +139,18 @@ enum class SaveTarget {
     ChosenProject,    // "Save to Primavera": asks with the picker
 };
 
+// One text of an activity as a three-way save met it: field 0 is the
+// description, field n log n.
+struct SavedText {
+    QString activityId;
+    int field = 0;
+    QString local;   // the table's text
+    QString p3;      // P3's text before the save
+};
+
 struct WriteBackResult {
     bool started = false;     // false: "No project to quick save."
+    bool hasBase = false;     // the save compared with what was imported
     int written = 0;          // activities whose P3 logs now equal the local row (FActivityCount)
     int rewritten = 0;        // of those, the ones that differed and were rewritten
     int announced = 0;        // the project's activity Count
@@ -133,17 +158,44 @@ struct WriteBackResult {
     QStringList missing;      // "<id> is not found in local table." lines
     QStringList notUnique;    // activities left alone because their ID is not unique
     QStringList unwritten;    // the lines of both lists above, in P3's order
+    // Texts by what the save did with them, in P3's order: local texts
+    // written to P3, P3's texts taken into the table, and texts changed on
+    // both sides, left as P3 has them.
+    std::vector<SavedText> writtenTexts;
+    std::vector<SavedText> takenTexts;
+    std::vector<SavedText> conflicts;
+    // Said to the user beside the result (no base, a read-only table).
+    QStringList notices;
     bool shortCursor() const { return delivered < announced; }
     // Every line of the error box: the short cursor first, then `unwritten`.
     QStringList problems() const;
 };
 
-// The log write-back. The local table is only read. Only activities whose
-// description or logs 1 to 99 differ from the local row are rewritten; logs
-// the table cannot hold (numbered other than 1 to 99) stay in P3 untouched.
-// An activity whose ID matches several local rows or several P3 activities
-// is left alone and listed. Throws the error that ended it, saying how many
-// activities were already written.
-WriteBackResult writeBackLogs(OperationContext& context, SaveTarget target);
+// "<id> Log#<n> was changed in P3 since the import; your text was not
+// written." (or "<id> Description ...").
+QString conflictLine(const SavedText& conflict);
+// The notice of a save without a base to compare with.
+QString noBaseNotice();
+
+struct WriteBackOptions {
+    // Reads and decides only: nothing is changed in P3 or in pdb.mdb.
+    bool dryRun = false;
+    // Which conflicts get the local text all the same; none when empty.
+    std::function<bool(const QString& activityId, int field)> overwrite;
+};
+
+// The log write-back. Each activity's description and logs 1 to 99 are
+// compared with what P3 holds now and, when the table's base is of this
+// project, with what was imported: only texts changed here are written,
+// texts changed in P3 since the import are taken into the table (and the
+// base follows what P3 then holds), and texts changed on both sides
+// differently are conflicts, left as P3 has them and listed. Without a
+// base every local text that differs goes to P3. An activity with nothing
+// to write is not touched in P3; logs the table cannot hold (numbered
+// other than 1 to 99) stay in P3 untouched. An activity whose ID matches
+// several local rows or several P3 activities is left alone and listed.
+// Throws the error that ended it, saying how many activities were already
+// written.
+WriteBackResult writeBackLogs(OperationContext& context, SaveTarget target, const WriteBackOptions& options = {});
 
 } // namespace orvane::p3link

@@ -13,6 +13,8 @@ ActivityStore::ActivityStore(const QString& fileName)
       qDelete(ADOCon, {QStringLiteral("DELETE * FROM P3Data")}),
       qGetActivity(ADOCon, {QStringLiteral("SELECT * FROM P3Data"), QStringLiteral("WHERE [ActivityID] = :ActID")}),
       qLog2Log(ADOCon, {QStringLiteral("UPDATE P3Data"), QStringLiteral("SET ")}),
+      base(ADOCon),
+      changes(taActivities, base),
       undo(ADOCon)
 {
     qGetActivity.setParameter(QStringLiteral("ActID"), QVariant());

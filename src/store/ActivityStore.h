@@ -3,7 +3,9 @@
 // orvane-batch share them: the connection, the table, and the three queries.
 
 #include "store/ActivityTable.h"
+#include "store/ChangeMarks.h"
 #include "store/Database.h"
+#include "store/ImportBase.h"
 #include "store/Query.h"
 #include "store/UndoHistory.h"
 
@@ -33,6 +35,10 @@ public:
     Query qDelete;
     Query qGetActivity;
     Query qLog2Log;
+    // What P3 delivered at the last import, to tell the user's edits apart.
+    ImportBase base;
+    // Which texts differ from the base; off unless a window turns it on.
+    ChangeMarks changes;
     // Undo of the changes to many cells; off unless a window turns it on.
     UndoHistory undo;
 };

@@ -629,6 +629,7 @@ void ActivityTable::requery()
         close();
         throw;
     }
+    emit dataReread({});
     announceReset(true);
 }
 
@@ -703,6 +704,7 @@ void ActivityTable::finishColumnsReread(std::vector<int> columns)
     const std::vector<int> visibleBefore = d->visible;
     d->rebuildVisible();
     m_columnsOfLastReset.clear();
+    emit dataReread(columns);
     if (d->visible == visibleBefore)
         m_columnsOfLastReset = std::move(columns);
     announceReset(true);

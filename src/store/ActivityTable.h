@@ -146,6 +146,10 @@ public:
 signals:
     // The current row changed (row index may be -1).
     void afterScroll();
+    // The file's rows were read again, just before the rowsReset that shows
+    // them: every column (`columns` empty) or only `columns`, ascending.
+    // A filter that only chooses other cached rows reads nothing.
+    void dataReread(const std::vector<int>& columns);
     // The visible rows were replaced as a whole (open, requery, filter).
     void rowsReset();
     // More rows arrived from the asynchronous fetch: visible rows first..last.

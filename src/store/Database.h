@@ -51,6 +51,8 @@ public:
 
     // handle(), and the read-only message when the file cannot be written.
     sqlite3* writableHandle();
+    // Whether the file was opened read-only (it cannot be written).
+    bool isReadOnly() const { return m_readOnly; }
     // The message of a change refused because the file is read-only.
     QString readOnlyMessage() const;
 

@@ -2,6 +2,7 @@
 
 #include "common/Errors.h"
 #include "store/ActivityLayout.h"
+#include "store/ImportBase.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -23,7 +24,8 @@ void createActivityDatabase(const QString& path)
         // page, which at 64 KiB is still nothing a person waits for.
         // The write-back looks every activity up by its ID: index it from the start.
         const QByteArray sql = "PRAGMA page_size=65536; PRAGMA journal_mode=WAL; BEGIN; " + createTableSql().toUtf8()
-                               + "; CREATE INDEX P3Data_ActivityID ON P3Data (ActivityID); COMMIT;";
+                               + "; CREATE INDEX P3Data_ActivityID ON P3Data (ActivityID); "
+                               + ImportBase::createTablesSql().toUtf8() + " COMMIT;";
         char* error = nullptr;
         rc = sqlite3_exec(db, sql.constData(), nullptr, nullptr, &error);
         if (rc != SQLITE_OK)

@@ -1,0 +1,255 @@
+#include "store/ImportBase.h"
+
+#include "store/Database.h"
+#include "store/Statement.h"
+
+#include <QStringList>
+
+#include <sqlite3.h>
+
+namespace orvane::store {
+
+namespace {
+
+QString bracketed(const QString& name)
+{
+    return QLatin1Char('[') + name + QLatin1Char(']');
+}
+
+QString textFieldColumnName(int field)
+{
+    return bracketed(fieldName(columnOfTextField(field)));
+}
+
+// "<prefix>Description, <prefix>[Log#1], ..." for every text field.
+QString textFieldList(const QString& prefix)
+{
+    QStringList names;
+    for (int field = 0; field < kTextFieldCount; ++field)
+        names << prefix + textFieldColumnName(field);
+    return names.join(QStringLiteral(", "));
+}
+
+// 1 when the text field of p differs from the same field of b, a null and
+// an empty text being the same; else 0.
+QString textDiffers(int field)
+{
+    return QStringLiteral("(coalesce(p.%1, '') <> coalesce(b.%1, ''))").arg(textFieldColumnName(field));
+}
+
+QString anyTextDiffers(const std::vector<int>& fields)
+{
+    QStringList tests;
+    for (int field : fields)
+        tests << textDiffers(field);
+    return QLatin1Char('(') + tests.join(QStringLiteral(" OR ")) + QLatin1Char(')');
+}
+
+const std::vector<int>& allTextFields()
+{
+    static const std::vector<int> fields = [] {
+        std::vector<int> all(kTextFieldCount);
+        for (int field = 0; field < kTextFieldCount; ++field)
+            all[size_t(field)] = field;
+        return all;
+    }();
+    return fields;
+}
+
+// The bits of `fields` in the word holding fields first to first + 63.
+QString differenceBits(const std::vector<int>& fields, int first)
+{
+    QStringList bits;
+    for (int field : fields)
+        if (field >= first && field < first + 64)
+            bits << QStringLiteral("(%1 << %2)").arg(textDiffers(field)).arg(field - first);
+    return bits.isEmpty() ? QStringLiteral("0") : bits.join(QStringLiteral(" | "));
+}
+
+// The rows of P3Data joined to their base row, for IDs that occur once on
+// both sides: an ID held twice cannot tell which base row is whose.
+QString joinedRows()
+{
+    return QStringLiteral(
+        " FROM P3Data p JOIN ImportBase b ON b.ActivityID = p.ActivityID"
+        " WHERE p.ActivityID NOT IN (SELECT ActivityID FROM ImportBase GROUP BY ActivityID HAVING count(*) > 1)"
+        "   AND p.ActivityID NOT IN (SELECT ActivityID FROM P3Data GROUP BY ActivityID HAVING count(*) > 1)");
+}
+
+QString columnText(sqlite3_stmt* statement, int index)
+{
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, index));
+    return text ? QString::fromUtf8(text, sqlite3_column_bytes(statement, index)) : QString();
+}
+
+void bindText(sqlite3_stmt* statement, int index, const QString& text)
+{
+    if (text.isEmpty()) {
+        sqlite3_bind_null(statement, index);
+        return;
+    }
+    const QByteArray utf8 = text.toUtf8();
+    sqlite3_bind_text(statement, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+}
+
+} // namespace
+
+QString textFieldName(int field)
+{
+    return fieldName(columnOfTextField(field));
+}
+
+struct ImportBase::Statements {
+    std::unique_ptr<Statement> lookup;
+    std::array<std::unique_ptr<Statement>, kTextFieldCount> setField;
+};
+
+ImportBase::ImportBase(Database& database) : m_database(database), m_statements(std::make_unique<Statements>()) {}
+
+ImportBase::~ImportBase() = default;
+
+QString ImportBase::createTablesSql()
+{
+    QStringList columns{QStringLiteral("ActivityID TEXT")};
+    for (int field = 0; field < kTextFieldCount; ++field)
+        columns << textFieldColumnName(field) + QStringLiteral(" TEXT");
+    return QStringLiteral("CREATE TABLE IF NOT EXISTS ImportBase (") + columns.join(QStringLiteral(", "))
+           + QStringLiteral("); CREATE INDEX IF NOT EXISTS ImportBase_ActivityID ON ImportBase (ActivityID);"
+                            " CREATE TABLE IF NOT EXISTS ImportBaseProject (ProjectGroup TEXT, ProjectName TEXT);");
+}
+
+void ImportBase::createTables(Database& database)
+{
+    database.writableHandle();
+    database.executeRaw(createTablesSql());
+}
+
+bool ImportBase::hasTables()
+{
+    Statement count(m_database.handle(),
+                    QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table'"
+                                   " AND name IN ('ImportBase', 'ImportBaseProject')"));
+    count.step();
+    return sqlite3_column_int(count.get(), 0) == 2;
+}
+
+void ImportBase::replaceFromTable(const BaseProject& project)
+{
+    // Statements prepared against the old tables would outlive a new schema.
+    m_statements = std::make_unique<Statements>();
+    createTables(m_database);
+    m_database.executeRaw(QStringLiteral("DELETE FROM ImportBase; DELETE FROM ImportBaseProject;"
+                                         " INSERT INTO ImportBase (ActivityID, %1) SELECT ActivityID, %1 FROM P3Data"
+                                         " ORDER BY rowid;")
+                              .arg(textFieldList(QString())));
+    Statement insert(m_database.writableHandle(),
+                     QStringLiteral("INSERT INTO ImportBaseProject (ProjectGroup, ProjectName) VALUES (?, ?)"));
+    const QByteArray group = project.group.toUtf8();
+    const QByteArray name = project.name.toUtf8();
+    sqlite3_bind_text(insert.get(), 1, group.constData(), int(group.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_text(insert.get(), 2, name.constData(), int(name.size()), SQLITE_TRANSIENT);
+    insert.step();
+}
+
+std::optional<BaseProject> ImportBase::project()
+{
+    if (!hasTables())
+        return std::nullopt;
+    Statement select(m_database.handle(),
+                     QStringLiteral("SELECT ProjectGroup, ProjectName FROM ImportBaseProject LIMIT 1"));
+    if (!select.step())
+        return std::nullopt;
+    BaseProject project{columnText(select.get(), 0), columnText(select.get(), 1)};
+    // A row the base does not know means P3Data was filled by other means
+    // since: the base no longer tells what the user changed.
+    Statement unknown(m_database.handle(),
+                      QStringLiteral("SELECT EXISTS (SELECT 1 FROM P3Data p WHERE NOT EXISTS"
+                                     " (SELECT 1 FROM ImportBase b WHERE b.ActivityID IS p.ActivityID))"));
+    unknown.step();
+    if (sqlite3_column_int(unknown.get(), 0) != 0)
+        return std::nullopt;
+    return project;
+}
+
+bool ImportBase::lookup(const QString& activityId, ActivityTexts& texts)
+{
+    if (!m_statements->lookup)
+        m_statements->lookup = std::make_unique<Statement>(
+            m_database.handle(), QStringLiteral("SELECT %1 FROM ImportBase WHERE ActivityID = ? LIMIT 2")
+                                     .arg(textFieldList(QString())));
+    Statement& lookup = *m_statements->lookup;
+    lookup.reset();
+    const QByteArray id = activityId.toUtf8();
+    sqlite3_bind_text(lookup.get(), 1, id.constData(), int(id.size()), SQLITE_TRANSIENT);
+    if (!lookup.step())
+        return false;
+    for (int field = 0; field < kTextFieldCount; ++field)
+        texts.fields[size_t(field)] = columnText(lookup.get(), field);
+    const bool single = !lookup.step();
+    lookup.reset();
+    return single;
+}
+
+void ImportBase::setTexts(const QString& activityId, const std::vector<std::pair<int, QString>>& fields)
+{
+    const QByteArray id = activityId.toUtf8();
+    for (const auto& [field, text] : fields) {
+        std::unique_ptr<Statement>& update = m_statements->setField[size_t(field)];
+        if (!update)
+            update = std::make_unique<Statement>(
+                m_database.writableHandle(),
+                QStringLiteral("UPDATE ImportBase SET %1 = ? WHERE ActivityID = ?").arg(textFieldColumnName(field)));
+        update->reset();
+        bindText(update->get(), 1, text);
+        sqlite3_bind_text(update->get(), 2, id.constData(), int(id.size()), SQLITE_TRANSIENT);
+        update->step();
+        update->reset();
+    }
+}
+
+std::vector<ChangedText> ImportBase::changedTexts()
+{
+    std::vector<ChangedText> changes;
+    if (!project())
+        return changes;
+    Statement select(m_database.handle(), QStringLiteral("SELECT p.ActivityID, %1, %2")
+                                                  .arg(textFieldList(QStringLiteral("p.")),
+                                                       textFieldList(QStringLiteral("b.")))
+                                              + joinedRows() + QStringLiteral(" AND ") + anyTextDiffers(allTextFields())
+                                              + QStringLiteral(" ORDER BY p.rowid"));
+    while (select.step()) {
+        const QString id = columnText(select.get(), 0);
+        for (int field = 0; field < kTextFieldCount; ++field) {
+            QString current = columnText(select.get(), 1 + field);
+            QString base = columnText(select.get(), 1 + kTextFieldCount + field);
+            if (current != base)
+                changes.push_back({id, field, std::move(base), std::move(current)});
+        }
+    }
+    return changes;
+}
+
+int ImportBase::changedActivityCount()
+{
+    if (!project())
+        return 0;
+    Statement count(m_database.handle(),
+                    QStringLiteral("SELECT count(*)") + joinedRows() + QStringLiteral(" AND ") + anyTextDiffers(allTextFields()));
+    count.step();
+    return sqlite3_column_int(count.get(), 0);
+}
+
+void ImportBase::forEachChangedRow(const std::vector<int>& fields, qint64 onlyRowId, const ChangedRowSink& sink)
+{
+    if (fields.empty())
+        return;
+    Statement select(m_database.handle(),
+                     QStringLiteral("SELECT p.rowid, %1, %2").arg(differenceBits(fields, 0), differenceBits(fields, 64))
+                         + joinedRows() + QStringLiteral(" AND ") + anyTextDiffers(fields)
+                         + (onlyRowId > 0 ? QStringLiteral(" AND p.rowid = %1").arg(onlyRowId) : QString()));
+    while (select.step())
+        sink(sqlite3_column_int64(select.get(), 0), quint64(sqlite3_column_int64(select.get(), 1)),
+             quint64(sqlite3_column_int64(select.get(), 2)));
+}
+
+} // namespace orvane::store
