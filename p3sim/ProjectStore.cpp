@@ -414,8 +414,13 @@ void DataFile::load()
 
 QJsonObject DataFile::activity(int index) const
 {
+    // The JSON reader drops U+FEFF at the start of a string; P3 keeps it.
+    // In valid JSON its bytes can only stand inside a string, where the
+    // escape reads back whole.
+    QByteArray json = line(index);
+    json.replace("\xEF\xBB\xBF", "\\ufeff");
     QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(line(index), &error);
+    const QJsonDocument doc = QJsonDocument::fromJson(json, &error);
     if (error.error != QJsonParseError::NoError || !doc.isObject())
         fail(QStringLiteral("Project data \"%1\" is damaged at activity %2: %3")
                  .arg(m_path).arg(index + 1)

@@ -143,6 +143,46 @@ int main(int argc, char** argv)
                 median(paints), *std::max_element(paints.begin(), paints.end()), screen.width(), screen.height(),
                 shownRows);
 
+    // The marks of changed texts: the base taken from the table as an
+    // import takes it, then a third of the rows changed in two logs (one of
+    // them on screen), and the same screens painted with and without marks.
+    {
+        s.base.replaceFromTable({QStringLiteral("BENCH"), QString()});
+        s.ADOCon.executeRaw(QStringLiteral("UPDATE P3Data SET [Log#2] = 'changed here', [Log#40] = 'new' "
+                                           "WHERE rowid % 3 = 0"));
+        QElapsedTimer t;
+        t.start();
+        s.changes.setEnabled(true);
+        const double compareAllMs = ms(t);
+        t.restart();
+        s.taActivities.requeryColumns({store::logColumn(2)});
+        const double rereadMs = ms(t);
+        const auto paintMedian = [&] {
+            std::vector<double> times;
+            for (int i = 0; i < 30; ++i) {
+                QElapsedTimer p;
+                p.start();
+                view.viewport()->render(&screen);
+                times.push_back(ms(p));
+                view.verticalScrollBar()->setValue(view.verticalScrollBar()->value() + (i % 2 ? -37 : 41));
+            }
+            return median(times);
+        };
+        view.horizontalScrollBar()->setValue(0);
+        view.ensureVisible(view.firstVisibleRow(), store::logColumn(2));
+        grid.model().setChangeMarks(nullptr);
+        const double plainMs = paintMedian();
+        grid.model().setChangeMarks(&s.changes);
+        const double markedMs = paintMedian();
+        std::printf("marks: compare every row      %8.1f ms (%d rows changed)\n", compareAllMs,
+                    s.changes.changedRowCount());
+        std::printf("marks: one column re-read     %8.1f ms (re-read and compare)\n", rereadMs);
+        std::printf("marks: screen with / without  %8.2f / %.2f ms median (%+.1f%%; target under +10%%)\n", markedMs,
+                    plainMs, 100.0 * (markedMs - plainMs) / plainMs);
+        std::printf("marks: memory                 %8.1f bytes per row (target under 20)\n",
+                    double(s.changes.heldBytes()) / rows);
+    }
+
     struct SortCase {
         const char* name;
         int column;

@@ -140,6 +140,7 @@ private:
     void paintHeaders(QPainter& p);
     void paintRows(QPainter& p, const QRect& dirty);
     void paintCell(QPainter& p, const ColumnGeometry& g, int viewRow, const QRect& rect, bool focusedRow);
+    void paintChangeMark(QPainter& p, const QRect& rect);
     void moveFocus(int viewRow, int columnId);
     void toggleCheck(int viewRow, int columnId);
     void finishColumnDrag(const QPoint& pos);

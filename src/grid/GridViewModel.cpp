@@ -1,5 +1,7 @@
 #include "grid/GridViewModel.h"
 
+#include "store/ChangeMarks.h"
+
 #include "store/ActivityTable.h"
 #include "store/CopiedValueText.h"
 #include "store/PackedRow.h"
@@ -828,6 +830,22 @@ void GridViewModel::fetchAllRows() const
 {
     if (m_table && m_table->isFetching())
         m_table->fetchAll();
+}
+
+void GridViewModel::setChangeMarks(const store::ChangeMarks* marks)
+{
+    m_changeMarks = marks;
+}
+
+bool GridViewModel::isChangedCell(int viewRow, int columnId) const
+{
+    if (!m_changeMarks || m_changeMarks->changedRowCount() == 0)
+        return false;
+    const GridColumn* c = columnById(columnId);
+    const int row = tableRow(viewRow);
+    if (!c || row < 0 || c->fieldIndex < 0 || !m_table)
+        return false;
+    return m_changeMarks->isChanged(m_table->rowIdAt(row), c->fieldIndex);
 }
 
 QVariant GridViewModel::value(int viewRow, int columnId) const

@@ -31,6 +31,7 @@
 
 namespace orvane::store {
 class ActivityTable;
+class ChangeMarks;
 struct CellView;
 }
 
@@ -222,6 +223,9 @@ public:
     RecordKind recordKind(int) const { return RecordKind::Data; }
     int recordLevel(int) const { return 0; }
     QVariant value(int viewRow, int columnId) const;
+    // The marks of texts changed since the import (none without marks).
+    void setChangeMarks(const store::ChangeMarks* marks);
+    bool isChangedCell(int viewRow, int columnId) const;
     // Display text of a cell, as the grid shows it.
     QString displayText(int viewRow, int columnId) const;
     // Display texts of `count` columns of one row into texts[0..count-1]
@@ -306,6 +310,7 @@ private:
     GridViewOptions m_options;
 
     store::ActivityTable* m_table = nullptr;
+    const store::ChangeMarks* m_changeMarks = nullptr;
     int m_detachCount = 0;
     int m_updateCount = 0;
     bool m_reloadPending = false;

@@ -3,6 +3,8 @@
 // opening the project of the current identity, and the log numbers the
 // table can hold.
 
+#include "common/ErrorText.h"
+#include "common/Errors.h"
 #include "p3link/P3Members.h"
 #include "p3link/P3Operations.h"
 #include "store/ActivityLayout.h"
@@ -61,6 +63,29 @@ inline std::optional<int> tableLogNumber(const QVariant& sequence)
     if (!ok || number < 1 || number > store::kLogCount || number != std::floor(number))
         return std::nullopt;
     return int(number);
+}
+
+// Runs an operation's work in its session. Once the work has returned the
+// operation's result stands (its changes are committed): a failure to sign
+// out afterwards is returned as a warning ("<done>, but signing out of P3
+// failed: <reason>") instead of thrown over a result that did happen.
+// Returns an empty text when signing out went well.
+template <class Work>
+QString runSessionThenWarn(SignInVariant variant, P3Credentials& credentials, LoginPrompt* prompt,
+                           const QString& done, Work&& work)
+{
+    bool finished = false;
+    try {
+        runWithSession(variant, credentials, prompt, [&](const P3Object& session) {
+            work(session);
+            finished = true;
+        });
+    } catch (const OrvaneError& e) {
+        if (!finished)
+            throw;
+        return done + QStringLiteral(", but signing out of P3 failed: ") + errorBoxText(e.message());
+    }
+    return QString();
 }
 
 } // namespace orvane::p3link

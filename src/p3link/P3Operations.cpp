@@ -135,6 +135,10 @@ void replaceTableRows(const P3Object& activities, int count, OperationContext& c
             activity = cursor.next();
         context.view.setProgress(k);
     }
+    // A cursor that yields nothing of what P3 announced is no project: the
+    // previous table stays (rolled back on the way out).
+    if (count > 0 && result.imported == 0)
+        throw EP3EngineError(emptyCursorMessage(count));
     // What P3 delivered is kept as the base, in the same transaction, so the
     // save can tell the user's edits from what others change in P3 later.
     store.base.replaceFromTable({context.project.group, context.project.name});
@@ -172,6 +176,12 @@ QString ImportResult::notice() const
     return parts.join(QStringLiteral("\n\n"));
 }
 
+QString emptyCursorMessage(int announced)
+{
+    return QStringLiteral("P3 announced %1 activities but delivered none. The table was left as it was.")
+        .arg(announced);
+}
+
 QString dropChangesQuestion(int activities)
 {
     return (activities == 1 ? QStringLiteral("1 activity has changes")
@@ -197,6 +207,10 @@ P3Object openProjectToImport(const P3Object& session, const ProjectIdentity& ide
     P3Object project;
     try {
         project = openProject(session, identity);
+    } catch (const OrvaneError& e) {
+        // P3's own reason follows on the next line: it tells a missing
+        // project from a locked or damaged one.
+        throw EP3EngineError(QStringLiteral("Loading project failed!") + QLatin1Char('\n') + errorBoxText(e.message()));
     } catch (...) {
         throw EP3EngineError(QStringLiteral("Loading project failed!"));
     }
@@ -268,7 +282,9 @@ ImportResult importProject(OperationContext& context)
         return result;
     }
     ProjectIdentity& identity = context.project;
-    runWithSession(SignInVariant::DialogCancelSkips, context.credentials, context.prompt, [&](const P3Object& session) {
+    const QString warning = runSessionThenWarn(
+        SignInVariant::DialogCancelSkips, context.credentials, context.prompt,
+        QStringLiteral("The import is complete"), [&](const P3Object& session) {
         const std::optional<ProjectChoice> choice = context.chooser.chooseProject(session);
         if (!choice)
             throw EP3EngineError(QStringLiteral("Project loading canceled by user."));
@@ -292,6 +308,8 @@ ImportResult importProject(OperationContext& context)
         loadProject(project, context, result, restoreIdentity);
         closeProjectQuietly(session, project);
     });
+    if (!warning.isEmpty())
+        view.showInformation(warning);
     if (result.shortCursor())
         view.showInformation(shortCursorMessage(result.announced, result.imported));
     const QString notice = result.notice();

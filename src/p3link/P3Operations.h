@@ -129,6 +129,9 @@ ImportResult importProject(OperationContext& context);
 // drop them?"
 QString dropChangesQuestion(int activities);
 
+// The error of an import whose activity cursor yielded none of the
+// activities P3 announced; the previous table stays.
+QString emptyCursorMessage(int announced);
 // The message shown when the activity cursor of an import ran out early.
 QString shortCursorMessage(int announced, int delivered);
 // The same for a write-back.

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QWidget>
 
@@ -146,6 +147,20 @@ void WindowOperationView::countActivities(int count)
 {
     if (m_parts.countActivities)
         m_parts.countActivities(count);
+}
+
+} // namespace orvane::p3link
+
+namespace orvane::p3link {
+
+bool WindowOperationView::confirmDropChanges(const QString& question)
+{
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Get logs from P3"), question,
+                    QMessageBox::Yes | QMessageBox::No, m_parts.window);
+    box.setObjectName(QStringLiteral("DropChangesQuestion"));
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
 }
 
 } // namespace orvane::p3link

@@ -58,6 +58,8 @@ public:
     void countActivities(int count) override;
     void showErrorList(const QStringList& lines) override;
     void showInformation(const QString& text) override;
+    // A question box, No the default.
+    bool confirmDropChanges(const QString& question) override;
 
 private:
     WindowParts m_parts;

@@ -7,12 +7,9 @@
 
 #include "common/ErrorText.h"
 #include "store/Database.h"
-#include "store/Statement.h"
 
 #include <QHash>
 #include <QSet>
-
-#include <sqlite3.h>
 
 namespace orvane::p3link {
 
@@ -139,41 +136,17 @@ FollowUp followUpOf(const QString& id, const store::ActivityTexts& local, const 
 // the table columns it changed.
 std::vector<int> applyFollowUps(store::ActivityStore& store, const std::vector<FollowUp>& followUps)
 {
-    std::vector<int> columns;
     if (followUps.empty())
-        return columns;
+        return {};
     store::Transaction transaction(store.ADOCon);
-    std::array<std::unique_ptr<store::Statement>, store::kTextFieldCount> takeStatements;
-    std::array<bool, store::kTextFieldCount> changed{};
+    std::vector<store::ActivityStore::TextAssignment> taken;
     for (const FollowUp& followUp : followUps) {
-        const QByteArray id = followUp.activityId.toUtf8();
-        for (const FollowUp::Take& take : followUp.local) {
-            std::unique_ptr<store::Statement>& update = takeStatements[size_t(take.field)];
-            const QString column = QLatin1Char('[') + store::textFieldName(take.field) + QLatin1Char(']');
-            if (!update)
-                update = std::make_unique<store::Statement>(
-                    store.ADOCon.writableHandle(),
-                    QStringLiteral("UPDATE P3Data SET %1 = ? WHERE ActivityID = ? AND coalesce(%1, '') = ?")
-                        .arg(column));
-            update->reset();
-            const QByteArray text = take.text.toUtf8();
-            const QByteArray expected = take.expected.toUtf8();
-            if (take.text.isEmpty())
-                sqlite3_bind_null(update->get(), 1);
-            else
-                sqlite3_bind_text(update->get(), 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
-            sqlite3_bind_text(update->get(), 2, id.constData(), int(id.size()), SQLITE_TRANSIENT);
-            sqlite3_bind_text(update->get(), 3, expected.constData(), int(expected.size()), SQLITE_TRANSIENT);
-            update->step();
-            update->reset();
-            changed[size_t(take.field)] = true;
-        }
+        for (const FollowUp::Take& take : followUp.local)
+            taken.push_back({followUp.activityId, take.field, take.text, take.expected});
         store.base.setTexts(followUp.activityId, followUp.base);
     }
+    std::vector<int> columns = store.assignTexts(taken);
     transaction.commit();
-    for (int field = 0; field < store::kTextFieldCount; ++field)
-        if (changed[size_t(field)])
-            columns.push_back(store::columnOfTextField(field));
     return columns;
 }
 
@@ -272,28 +245,38 @@ private:
     void saveActivity(const P3Object& activities, const P3Object& activity, const QHash<QString, int>& p3Ids)
     {
         const QString id = activity.text(m::ActivityID);
-        if (m_repeatedLocalIds.contains(id)) {
-            leaveAlone(m_result.notUnique, id + QStringLiteral(" is found in more than one row of local table; "
-                                                                "the activity was left unchanged."));
+        // An ID that two activities share cannot tell which local row is
+        // whose; said first, since such an import also gave it two rows.
+        if (p3Ids.value(id) > 1) {
+            leaveAlone(m_result.notUnique, named(id) + QStringLiteral(" is the ID of more than one activity in P3; "
+                                                                       "the activity was left unchanged."));
             return;
         }
-        // An ID that two activities share cannot tell which local row is whose.
-        if (p3Ids.value(id) > 1) {
-            leaveAlone(m_result.notUnique, id + QStringLiteral(" is the ID of more than one activity in P3; "
-                                                                "the activity was left unchanged."));
+        if (m_repeatedLocalIds.contains(id)) {
+            leaveAlone(m_result.notUnique, named(id) + QStringLiteral(" is found in more than one row of local table; "
+                                                                       "the activity was left unchanged."));
             return;
         }
         store::Query& lookup = m_context.store.qGetActivity;
         lookup.setParameter(QStringLiteral("ActID"), id);
         lookup.open();
         if (lookup.eof()) {
-            leaveAlone(m_result.missing, id + QStringLiteral(" is not found in local table."));
+            leaveAlone(m_result.missing, named(id) + QStringLiteral(" is not found in local table."));
         } else {
             mergeAndWrite(activities, activity, id, readLocalTexts(lookup));
             m_context.view.countActivities(++m_result.written);
             m_context.view.setStatus(saveStatus(m_result.written));
         }
         lookup.close();
+    }
+
+    // The activity as a line names it: its ID, or its place in P3's order
+    // when it has none.
+    QString named(const QString& id) const
+    {
+        return id.isEmpty() ? QStringLiteral("The activity without an ID (number %1 in P3's order)")
+                                  .arg(m_result.delivered)
+                            : id;
     }
 
     void leaveAlone(QStringList& list, const QString& line)
@@ -382,8 +365,10 @@ WriteBackResult writeBackLogs(OperationContext& context, SaveTarget target, cons
         context.store.undo.clear();
     }
 
-    runWithSession(quickSave ? SignInVariant::NoDialog : SignInVariant::DialogCancelSignsIn, context.credentials,
-                   context.prompt, [&](const P3Object& session) {
+    const QString warning = runSessionThenWarn(
+        quickSave ? SignInVariant::NoDialog : SignInVariant::DialogCancelSignsIn, context.credentials, context.prompt,
+        options.dryRun ? QStringLiteral("The comparison is complete") : QStringLiteral("The save is complete"),
+        [&](const P3Object& session) {
         if (!quickSave) {
             const std::optional<ProjectChoice> choice = context.chooser.chooseProject(session);
             if (!choice)
@@ -407,6 +392,10 @@ WriteBackResult writeBackLogs(OperationContext& context, SaveTarget target, cons
         if (!problems.isEmpty())
             view.showErrorList(problems);
     });
+    if (!warning.isEmpty()) {
+        result.notices << warning;
+        view.showInformation(warning);
+    }
     return result;
 }
 

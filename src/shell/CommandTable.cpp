@@ -22,6 +22,8 @@ const std::vector<CommandInfo>& commandTable()
         {Command::About, "mAboutClick", "About...", nullptr, -1},
         {Command::FromWorkbook, "mFromWorkbookClick", "Get logs from workbook...", "Logs from workbook", 9},
         {Command::Undo, "mUndoClick", "Undo (import and saves to P3 end the undo history)", nullptr, -1},
+        {Command::Review, "mReviewClick", "Review changes...", nullptr, -1},
+        {Command::Compare, "mCompareClick", "Compare with P3...", nullptr, -1},
     };
     return table;
 }
@@ -37,8 +39,10 @@ const CommandInfo& commandInfo(Command command)
 const std::vector<MenuInfo>& menuLayout()
 {
     static const std::vector<MenuInfo> menus = {
-        {"File", {{false, Command::Open}, {false, Command::SaveTo}, {true, Command::Exit}, {false, Command::Exit}}},
-        {"Edit", {{false, Command::Undo}}},
+        {"File",
+         {{false, Command::Open}, {false, Command::SaveTo}, {false, Command::Compare}, {true, Command::Exit},
+          {false, Command::Exit}}},
+        {"Edit", {{false, Command::Undo}, {true, Command::Exit}, {false, Command::Review}}},
         {"Actions",
          {{false, Command::Log2Log}, {false, Command::Act2Log}, {false, Command::AD2Log}, {true, Command::Exit},
           {false, Command::MultyLog}, {false, Command::Customize}, {true, Command::Exit}, {false, Command::Export},

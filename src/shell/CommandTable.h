@@ -10,7 +10,7 @@ namespace orvane::shell {
 
 enum class Command {
     Open, SaveTo, Save, Exit, Log2Log, Act2Log, AD2Log, MultyLog, Customize, Export, Docs, Web, About,
-    FromWorkbook, Undo
+    FromWorkbook, Undo, Review, Compare
 };
 
 struct CommandInfo {

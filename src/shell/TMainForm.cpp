@@ -18,6 +18,7 @@
 #include "p3link/P3Operations.h"
 #include "p3link/ProjectPickers.h"
 #include "p3link/WindowOperationView.h"
+#include "shell/ChangeCommands.h"
 #include "shell/ErrorBox.h"
 #include "shell/HelpDocument.h"
 #include "shell/TAboutForm.h"
@@ -95,6 +96,9 @@ TMainForm::TMainForm(TAboutForm* aboutForm, QWidget* parent)
     m_statusPanel2->setObjectName(QStringLiteral("StatusPanel2"));
     bar->addWidget(m_statusPanel0);
     bar->addWidget(m_statusPanel1, 1);
+    m_changesPanel = new QLabel(bar);
+    m_changesPanel->setObjectName(QStringLiteral("StatusPanelChanges"));
+    bar->addPermanentWidget(m_changesPanel);
     bar->addPermanentWidget(m_statusPanel2);
     setStatusBar(bar);
 
@@ -106,6 +110,7 @@ TMainForm::TMainForm(TAboutForm* aboutForm, QWidget* parent)
     createPickers();
     connect(&m_store.taActivities, &store::ActivityTable::afterScroll, this, &TMainForm::taActivitiesAfterScroll);
     enableUndo();
+    enableChangeMarks();
 }
 
 TMainForm::~TMainForm() = default;
@@ -164,18 +169,81 @@ static void postPendingEdit(grid::ActivityGrid* grid, store::ActivityTable& tabl
 
 void TMainForm::tbtnSaveClick()
 {
-    postPendingEdit(m_grid, m_store.taActivities);
-    runP3Operation(*this, [](p3link::OperationContext& c) {
-        p3link::writeBackLogs(c, p3link::SaveTarget::CurrentProject);
-    });
+    saveLogs(p3link::SaveTarget::CurrentProject);
 }
 
 void TMainForm::tbtnSaveToClick()
 {
+    saveLogs(p3link::SaveTarget::ChosenProject);
+}
+
+void TMainForm::saveLogs(p3link::SaveTarget target, const p3link::WriteBackOptions& options)
+{
     postPendingEdit(m_grid, m_store.taActivities);
-    runP3Operation(*this, [](p3link::OperationContext& c) {
-        p3link::writeBackLogs(c, p3link::SaveTarget::ChosenProject);
+    p3link::WriteBackResult result;
+    runP3Operation(*this, [&](p3link::OperationContext& c) { result = p3link::writeBackLogs(c, target, options); });
+    if (result.conflicts.empty() || options.overwrite)
+        return;
+    resolveConflicts(m_store, result.conflicts, this, [this](const std::vector<p3link::SavedText>& chosen) {
+        QSet<QString> keys;
+        for (const p3link::SavedText& conflict : chosen)
+            keys.insert(conflict.activityId + QLatin1Char('\t') + QString::number(conflict.field));
+        p3link::WriteBackOptions overwrite;
+        overwrite.overwrite = [keys](const QString& id, int field) {
+            return keys.contains(id + QLatin1Char('\t') + QString::number(field));
+        };
+        // The project the save just wrote into, whichever way it was chosen.
+        saveLogs(p3link::SaveTarget::CurrentProject, overwrite);
     });
+}
+
+void TMainForm::mReviewClick()
+{
+    postPendingEdit(m_grid, m_store.taActivities);
+    const QString status = reviewChanges(m_store, this);
+    if (!status.isEmpty())
+        showCommandResult(status);
+}
+
+void TMainForm::mCompareClick()
+{
+    postPendingEdit(m_grid, m_store.taActivities);
+    // A comparison changes nothing, not even which project "Save" targets.
+    const QString group = p3link::CurrentProjectGroup;
+    const QString name = p3link::CurrentProjectName;
+    struct RestoreIdentity {
+        QString group, name;
+        ~RestoreIdentity()
+        {
+            p3link::CurrentProjectGroup = group;
+            p3link::CurrentProjectName = name;
+        }
+    } restore{group, name};
+    p3link::WriteBackOptions dryRun;
+    dryRun.dryRun = true;
+    p3link::WriteBackResult result;
+    runP3Operation(*this, [&](p3link::OperationContext& c) {
+        result = p3link::writeBackLogs(c, group.isEmpty() ? p3link::SaveTarget::ChosenProject
+                                                           : p3link::SaveTarget::CurrentProject,
+                                       dryRun);
+    });
+    if (result.started)
+        showComparison(result, this);
+}
+
+void TMainForm::enableChangeMarks()
+{
+    m_store.changes.setEnabled(true);
+    m_grid->model().setChangeMarks(&m_store.changes);
+    const auto follow = [this] {
+        const int count = m_store.changes.changedRowCount();
+        m_changesPanel->setText(count == 0   ? QString()
+                                : count == 1 ? QStringLiteral("1 activity with unsaved changes")
+                                             : QStringLiteral("%1 activities with unsaved changes").arg(count));
+        m_grid->view().viewport()->update();
+    };
+    connect(&m_store.changes, &store::ChangeMarks::marksChanged, this, follow);
+    follow();
 }
 
 void TMainForm::createLogEditDialogs()
@@ -418,6 +486,8 @@ void TMainForm::runCommand(Command command)
         case Command::Export: m2ExcellClick(); break;
         case Command::FromWorkbook: mFromWorkbookClick(); break;
         case Command::Undo: mUndoClick(); break;
+        case Command::Review: mReviewClick(); break;
+        case Command::Compare: mCompareClick(); break;
         default: break;
         }
     });

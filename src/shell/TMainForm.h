@@ -3,6 +3,7 @@
 // the activity grid, the progress bar and the two-panel status bar. Every
 // command runs through the common guard (ErrorBox.h).
 
+#include "p3link/P3Operations.h"
 #include "p3link/P3Session.h"
 #include "shell/CommandTable.h"
 #include "store/ActivityStore.h"
@@ -111,6 +112,13 @@ public:
     std::function<QString()> askWorkbookFileName;
     std::function<bool(const QStringList& preview, bool anyChange)> confirmWorkbookUpdate;
 
+    // What changed since the import: Edit > "Review changes..." and File >
+    // "Compare with P3...". The status bar's changes panel counts the
+    // activities with unsaved changes.
+    void mReviewClick();
+    void mCompareClick();
+    QLabel* changesPanel() const { return m_changesPanel; }
+
     // The bulk-command dialogs, created once after the pickers.
     logedit::TForm2Log* Form2Log() const { return m_form2Log; }
     logedit::TFormAct2Log* FormAct2Log() const { return m_formAct2Log; }
@@ -146,6 +154,11 @@ private:
     void runCommand(Command command);
     // Runs one bulk-command dialog and, on OK, its statement.
     void runBulkDialog(QDialog* dialog, const std::function<QString()>& statement);
+    // A save with `options` into the current or a chosen project; its
+    // conflicts are then offered for a choice.
+    void saveLogs(p3link::SaveTarget target, const p3link::WriteBackOptions& options = {});
+    // The marks of changed texts and the count in the status bar.
+    void enableChangeMarks();
     // Shows what a command did in the third status panel.
     void showCommandResult(const QString& text);
 
@@ -160,6 +173,7 @@ private:
     QLabel* m_statusPanel0 = nullptr;
     QLabel* m_statusPanel1 = nullptr;
     QLabel* m_statusPanel2 = nullptr;   // what the last bulk command, Apply or export did
+    QLabel* m_changesPanel = nullptr;   // activities with unsaved changes
     QMap<Command, QAction*> m_menuActions;
     QMap<Command, QAction*> m_toolActions;
     store::DataFieldList m_dataFields;

@@ -12,6 +12,8 @@
 #include <QSet>
 
 #include <functional>
+#include <optional>
+#include <vector>
 
 namespace orvane::store {
 
@@ -29,6 +31,20 @@ public:
 
     // The activity IDs that more than one row holds.
     QSet<QString> repeatedActivityIds();
+
+    // One text of P3Data set by activity ID: field 0 the description, n
+    // log n; an empty text is stored as null. With `expected`, only where
+    // the table still holds that text (a null reading as empty).
+    struct TextAssignment {
+        QString activityId;
+        int field = 0;
+        QString text;
+        std::optional<QString> expected;
+    };
+    // Runs the assignments inside the caller's transaction and returns the
+    // table columns they may have changed, ascending. The table is not
+    // re-read here.
+    std::vector<int> assignTexts(const std::vector<TextAssignment>& texts);
 
     Database ADOCon;
     ActivityTable taActivities;

@@ -1,6 +1,7 @@
 #include "store/ActivityTable.h"
 
 #include "common/Errors.h"
+#include "common/Utf8Text.h"
 #include "store/Database.h"
 #include "store/FilterSql.h"
 #include "store/PackedRow.h"
@@ -365,7 +366,7 @@ QVariant ActivityTable::valueOf(const CellView& cell, int column) const
     case CellView::Type::Text:
         break;
     }
-    const QString text = QString::fromUtf8(cell.text);
+    const QString text = textFromUtf8(cell.text);
     if (column >= 0 && column < kColumnCount && fieldKind(column) == FieldKind::Date) {
         // A date column holding another shape of text: a date if it reads as one.
         const QDateTime dt = dateFromStorage(text);

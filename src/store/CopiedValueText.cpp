@@ -1,5 +1,6 @@
 #include "store/CopiedValueText.h"
 
+#include "common/Utf8Text.h"
 #include "store/Dialect.h"
 #include "store/SqlValues.h"
 
@@ -81,7 +82,7 @@ struct DateTextCache {
 
 QString textOf(sqlite3_value* v)
 {
-    return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(v)), sqlite3_value_bytes(v));
+    return textFromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(v)), sqlite3_value_bytes(v));
 }
 
 void resultText(sqlite3_context* context, const QString& text)
@@ -130,7 +131,7 @@ void displayTextFunction(sqlite3_context* context, int argc, sqlite3_value** arg
                                                        sqlite3_value_bytes(v));
         auto it = cache->texts.constFind(raw);
         if (it == cache->texts.constEnd()) {
-            const QString stored = QString::fromUtf8(raw);
+            const QString stored = textFromUtf8(raw);
             const QDateTime dt = dateFromStorage(stored);
             it = cache->texts.insert(QByteArray(raw.constData(), raw.size()),
                                      dt.isValid() ? copiedText(dt, kind) : stored);

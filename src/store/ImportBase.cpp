@@ -1,5 +1,6 @@
 #include "store/ImportBase.h"
 
+#include "common/Utf8Text.h"
 #include "store/Database.h"
 #include "store/Statement.h"
 
@@ -79,7 +80,7 @@ QString joinedRows()
 QString columnText(sqlite3_stmt* statement, int index)
 {
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, index));
-    return text ? QString::fromUtf8(text, sqlite3_column_bytes(statement, index)) : QString();
+    return textFromUtf8(text, sqlite3_column_bytes(statement, index));
 }
 
 void bindText(sqlite3_stmt* statement, int index, const QString& text)

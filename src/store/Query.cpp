@@ -1,6 +1,7 @@
 #include "store/Query.h"
 
 #include "common/Errors.h"
+#include "common/Utf8Text.h"
 #include "store/ActivityLayout.h"
 #include "store/Database.h"
 #include "store/Dialect.h"
@@ -111,7 +112,7 @@ QVariant Query::value(int column) const
     case SQLITE_INTEGER: return QVariant(qlonglong(sqlite3_column_int64(m_prepared->get(), column)));
     case SQLITE_FLOAT: return sqlite3_column_double(m_prepared->get(), column);
     default:
-        return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(m_prepared->get(), column)),
+        return textFromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(m_prepared->get(), column)),
                                  sqlite3_column_bytes(m_prepared->get(), column));
     }
 }

@@ -1,6 +1,7 @@
 #include "store/SqlValues.h"
 
 #include "common/Errors.h"
+#include "common/Utf8Text.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -215,7 +216,7 @@ QVariant readColumnValue(sqlite3_stmt* stmt, int resultColumn, int column, DateC
     case FieldKind::Text:
         break;
     }
-    return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, resultColumn)),
+    return textFromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, resultColumn)),
                              sqlite3_column_bytes(stmt, resultColumn));
 }
 

@@ -77,6 +77,15 @@ public:
     void countActivities(int count) override { activityCount = count; }
     void showErrorList(const QStringList& lines) override { errorLists.push_back(lines); }
     void showInformation(const QString& text) override { informations << text; }
+    // The question before an import drops unsaved changes: recorded, and
+    // answered with `dropChanges`.
+    bool confirmDropChanges(const QString& question) override
+    {
+        questions << question;
+        return dropChanges;
+    }
+    QStringList questions;
+    bool dropChanges = true;
 };
 
 // One activity of a written project: ID, description, code values by code

@@ -19,13 +19,19 @@
 #include "support/TempDatabase.h"
 
 #include "grid/ActivityGrid.h"
+#include "grid/GridView.h"
+#include "shell/TextListDialog.h"
 
 #include <QAction>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QCheckBox>
 #include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
+#include <QMessageBox>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
@@ -82,6 +88,33 @@ void answerPicker(const QString& group, const QString& sub = QStringLiteral(" ")
         picker->selectProjectRow(rowOf(*picker, group, sub));
         picker->bOk->click();
     }, "orvane::p3link::TP3OpenDlg");
+}
+
+// Sets logs of activities in a project file, as a colleague's P3 would.
+void editProjectLogs(const QString& file, const QList<std::tuple<QString, int, QString>>& edits)
+{
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QList<QByteArray> lines = f.readAll().split('\n');
+    f.close();
+    for (QByteArray& line : lines) {
+        if (line.isEmpty())
+            continue;
+        QJsonObject a = QJsonDocument::fromJson(line).object();
+        for (const auto& [id, number, text] : edits) {
+            if (a.value("ActivityID").toString() != id)
+                continue;
+            QJsonArray logs;
+            for (const QJsonValue log : a.value("logs").toArray())
+                if (log.toArray().at(0).toInt() != number)
+                    logs.append(log);
+            logs.append(QJsonArray{number, text});
+            a["logs"] = logs;
+        }
+        line = QJsonDocument(a).toJson(QJsonDocument::Compact);
+    }
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(lines.join('\n'));
 }
 
 } // namespace
@@ -462,6 +495,111 @@ private slots:
         QVERIFY(Session.isNull());
         QCOMPARE(p3sim::control().callCount("Logout"), 1);
         QCOMPARE(p3sim::control().callCount("OpenProject"), 0);
+    }
+
+    // Two planners: a colleague changes TWNT in P3 after the import while
+    // the user types in the grid. The marks and the count show the user's
+    // edits, a re-import asks first, the save keeps the colleague's texts
+    // and offers the conflict, and the review window reverts an edit.
+    void twoPlannersInTheWindow()
+    {
+        orvane::testing::TempWorkDir work;
+        shell::TAboutForm about;
+        shell::TMainForm form(&about);
+        form.resize(1200, 700);
+        form.show();
+        answerPicker("TWNT");
+        form.menuAction(Command::Open)->trigger();
+        store::ActivityTable& table = form.store().taActivities;
+        table.fetchAll();
+        grid::GridView& view = form.cxGridProject()->view();
+        grid::GridViewModel& model = form.cxGridProject()->model();
+        const auto viewRowOf = [&](const QString& id) {
+            for (int v = 0; v < model.rowCount(); ++v)
+                if (model.displayText(v, 0) == id)
+                    return v;
+            return -1;
+        };
+        const auto typeInto = [&](const QString& id, int column, const QString& text) {
+            const int row = viewRowOf(id);
+            view.ensureVisible(row, column);
+            QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, view.cellRect(row, column).center());
+            QTest::keyClicks(&view, text);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        };
+
+        p3sim::flushAll();
+        editProjectLogs(m_projects + "/TWNT.activities.jsonl", {{"T020", 1, "Colleague: week 48"},
+                                                                {"T030", 3, "Colleague: rejected"}});
+        typeInto("T030", store::logColumn(3), "Mine: approved");
+        typeInto("T050", store::logColumn(2), "Mine: crane");
+        QCOMPARE(form.changesPanel()->text(), QString("2 activities with unsaved changes"));
+        QVERIFY(model.isChangedCell(viewRowOf("T030"), store::logColumn(3)));
+        QVERIFY(!model.isChangedCell(viewRowOf("T030"), store::logColumn(4)));
+        QVERIFY(!model.isChangedCell(viewRowOf("T020"), store::logColumn(1)));
+        // The mark is drawn in the cell's corner, and only in changed cells.
+        view.ensureVisible(viewRowOf("T030"), store::logColumn(3));
+        const QImage shot = view.viewport()->grab().toImage();
+        const QPoint marked = view.cellRect(viewRowOf("T030"), store::logColumn(3)).topLeft() + QPoint(1, 1);
+        const QPoint plain = view.cellRect(viewRowOf("T020"), store::logColumn(3)).topLeft() + QPoint(1, 1);
+        QVERIFY(QColor(shot.pixel(marked)).red() > 200 && QColor(shot.pixel(marked)).blue() < 100);
+        QVERIFY(QColor(shot.pixel(plain)).blue() > 150);
+        screenshot(form, "marks");
+
+        // "Get logs from P3..." asks first; No changes nothing.
+        bool asked = false;
+        onNextModal([&](QWidget* w) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            QVERIFY(box);
+            asked = true;
+            QCOMPARE(box->text(), QString("2 activities have changes that were not saved to P3. "
+                                          "Import anyway and drop them?"));
+            QCOMPARE(box->defaultButton(), box->button(QMessageBox::No));
+            QTest::mouseClick(box->button(QMessageBox::No), Qt::LeftButton);
+        });
+        form.menuAction(Command::Open)->trigger();
+        QVERIFY(asked);
+        QCOMPARE(orvane::testing::readValue("T030", "Log#3").toString(), QString("Mine: approved"));
+        QCOMPARE(p3sim::control().callCount("OpenProject"), 1);
+
+        // Save: the conflict is offered; the user keeps P3's text.
+        QStringList conflictRows;
+        onNextModal([&](QWidget* w) {
+            auto* list = w->findChild<QTableWidget*>("TextList");
+            QVERIFY(list);
+            for (int r = 0; r < list->rowCount(); ++r)
+                conflictRows << list->item(r, 0)->text() + " " + list->item(r, 1)->text();
+            for (QPushButton* b : w->findChildren<QPushButton*>())
+                if (b->text() == "Keep P3's text")
+                    QTest::mouseClick(b, Qt::LeftButton);
+        }, "orvane::shell::TextListDialog");
+        form.toolAction(Command::Save)->trigger();
+        QCOMPARE(conflictRows, QStringList{"T030 Log#3"});
+        QCOMPARE(model.displayText(viewRowOf("T020"), store::logColumn(1)), QString("Colleague: week 48"));
+        QCOMPARE(model.displayText(viewRowOf("T030"), store::logColumn(3)), QString("Colleague: rejected"));
+        QCOMPARE(form.changesPanel()->text(), QString());
+        screenshot(form, "saved-merged");
+
+        // Review changes: an edit reverted, and Undo brings it back.
+        typeInto("T010", store::logColumn(1), "Typed by mistake");
+        int listed = 0;
+        onNextModal([&](QWidget* w) {
+            auto* list = w->findChild<QTableWidget*>("TextList");
+            listed = list->rowCount();
+            QCOMPARE(list->item(0, 3)->text(), QString("Typed by mistake"));
+            for (QPushButton* b : w->findChildren<QPushButton*>())
+                if (b->text() == "Revert")
+                    QTest::mouseClick(b, Qt::LeftButton);
+            QCOMPARE(list->rowCount(), 0);
+            static_cast<QDialog*>(w)->reject();
+        }, "orvane::shell::TextListDialog");
+        form.menuAction(Command::Review)->trigger();
+        QCOMPARE(listed, 1);
+        QVERIFY(orvane::testing::readValue("T010", "Log#1").toString() != QString("Typed by mistake"));
+        QCOMPARE(form.changesPanel()->text(), QString());
+        QTest::keyClick(&form, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(orvane::testing::readValue("T010", "Log#1").toString(), QString("Typed by mistake"));
+        QCOMPARE(form.changesPanel()->text(), QString("1 activity with unsaved changes"));
     }
 
     void listingErrorEndsTheImport()
