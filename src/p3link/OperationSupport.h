@@ -67,12 +67,12 @@ inline std::optional<int> tableLogNumber(const QVariant& sequence)
 
 // Runs an operation's work in its session. Once the work has returned the
 // operation's result stands (its changes are committed): a failure to sign
-// out afterwards is returned as a warning ("<done>, but signing out of P3
-// failed: <reason>") instead of thrown over a result that did happen.
-// Returns an empty text when signing out went well.
+// out afterwards is returned as a warning (`warning` with P3's reason for
+// %1) instead of thrown over a result that did happen. Returns an empty
+// text when signing out went well.
 template <class Work>
 QString runSessionThenWarn(SignInVariant variant, P3Credentials& credentials, LoginPrompt* prompt,
-                           const QString& done, Work&& work)
+                           const QString& warning, Work&& work)
 {
     bool finished = false;
     try {
@@ -83,7 +83,7 @@ QString runSessionThenWarn(SignInVariant variant, P3Credentials& credentials, Lo
     } catch (const OrvaneError& e) {
         if (!finished)
             throw;
-        return done + QStringLiteral(", but signing out of P3 failed: ") + errorBoxText(e.message());
+        return warning.arg(errorBoxText(e.message()));
     }
     return QString();
 }

@@ -184,9 +184,10 @@ QString emptyCursorMessage(int announced)
 
 QString dropChangesQuestion(int activities)
 {
-    return (activities == 1 ? QStringLiteral("1 activity has changes")
-                            : QStringLiteral("%1 activities have changes").arg(activities))
-           + QStringLiteral(" that were not saved to P3. Import anyway and drop them?");
+    if (activities == 1)
+        return QStringLiteral("1 activity has changes that were not saved to P3. Import anyway and drop them?");
+    return QStringLiteral("%1 activities have changes that were not saved to P3. Import anyway and drop them?")
+        .arg(activities);
 }
 
 QString shortCursorMessage(int announced, int delivered)
@@ -284,7 +285,7 @@ ImportResult importProject(OperationContext& context)
     ProjectIdentity& identity = context.project;
     const QString warning = runSessionThenWarn(
         SignInVariant::DialogCancelSkips, context.credentials, context.prompt,
-        QStringLiteral("The import is complete"), [&](const P3Object& session) {
+        QStringLiteral("The import is complete, but signing out of P3 failed: %1"), [&](const P3Object& session) {
         const std::optional<ProjectChoice> choice = context.chooser.chooseProject(session);
         if (!choice)
             throw EP3EngineError(QStringLiteral("Project loading canceled by user."));

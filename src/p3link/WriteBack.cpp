@@ -367,7 +367,8 @@ WriteBackResult writeBackLogs(OperationContext& context, SaveTarget target, cons
 
     const QString warning = runSessionThenWarn(
         quickSave ? SignInVariant::NoDialog : SignInVariant::DialogCancelSignsIn, context.credentials, context.prompt,
-        options.dryRun ? QStringLiteral("The comparison is complete") : QStringLiteral("The save is complete"),
+        options.dryRun ? QStringLiteral("The comparison is complete, but signing out of P3 failed: %1")
+                       : QStringLiteral("The save is complete, but signing out of P3 failed: %1"),
         [&](const P3Object& session) {
         if (!quickSave) {
             const std::optional<ProjectChoice> choice = context.chooser.chooseProject(session);
