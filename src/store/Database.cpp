@@ -18,6 +18,9 @@ namespace orvane::store {
 
 namespace {
 
+// How long a connection waits for another program's lock before it gives up.
+constexpr int kBusyTimeoutMs = 5000;
+
 QString cannotOpen(const QString& path, const QString& reason)
 {
     return QStringLiteral("Cannot open '%1': %2").arg(QDir::toNativeSeparators(path), reason);
@@ -34,10 +37,15 @@ int openAndReadSchema(const QByteArray& name, int flags, sqlite3** db, QString* 
     // window, so the engine need not lock it on every call (reading a
     // row's 148 columns would take as many locks).
     int rc = sqlite3_open_v2(name.constData(), db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
-    if (rc == SQLITE_OK)
+    if (rc == SQLITE_OK) {
+        // Every connection waits for a busy file, readers from their first
+        // read on: another program closing its connection or recovering
+        // the journal locks the file for a moment.
+        sqlite3_busy_timeout(*db, kBusyTimeoutMs);
         rc = sqlite3_exec(*db, "SELECT count(*) FROM sqlite_schema", nullptr, nullptr, nullptr);
+    }
     if (rc != SQLITE_OK) {
-        *message = *db ? QString::fromUtf8(sqlite3_errmsg(*db)) : QString::fromUtf8(sqlite3_errstr(rc));
+        *message = engineMessage(*db, rc);
         sqlite3_close(*db);
         *db = nullptr;
     }
@@ -123,6 +131,9 @@ void Database::open()
         const QByteArray uri = QUrl::fromLocalFile(path).toEncoded() + "?immutable=1";
         rc = openAndReadSchema(uri, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, &db, &message);
     }
+    // A file busy for longer than the wait gets the writers' message as it is.
+    if ((rc & 0xff) == SQLITE_BUSY)
+        throw DatabaseError(message);
     if (rc != SQLITE_OK)
         throw DatabaseError(cannotOpen(path, message));
     m_readOnly = !writable || sqlite3_db_readonly(db, "main") == 1;
@@ -139,7 +150,6 @@ void Database::open()
 
 void Database::acceptFile(sqlite3* db)
 {
-    sqlite3_busy_timeout(db, 5000);
     m_layoutError = layoutProblem(db);
     if (!m_layoutError.isEmpty() || m_readOnly)
         return;   // nothing is written to a file that is refused or read-only
