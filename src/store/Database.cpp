@@ -59,8 +59,11 @@ QString layoutProblem(sqlite3* db)
 {
     Statement info(db, QStringLiteral("PRAGMA table_info([P3Data])"));
     QStringList actual;
-    while (info.step())
+    QStringList declaredTypes;
+    while (info.step()) {
         actual << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(info.get(), 1)));
+        declaredTypes << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(info.get(), 2)));
+    }
     if (actual.isEmpty())
         return QStringLiteral("The table 'P3Data' does not exist in the database");
     const QStringList& expected = fieldNames();
@@ -76,6 +79,15 @@ QString layoutProblem(sqlite3* db)
     if (actual.size() > expected.size())
         return QStringLiteral("The table 'P3Data' does not have the expected layout: it has %1 columns; '%2' (column %3) is not expected")
             .arg(actual.size()).arg(actual.at(expected.size())).arg(expected.size());
+    // The names are right; the types decide what becomes of a stored text.
+    for (int i = 0; i < kColumnCount; ++i) {
+        const QString affinity = affinityOf(declaredTypes.at(i));
+        const QString expectedAffinity = affinityOf(sqlTypeOf(i));
+        if (affinity != expectedAffinity)
+            return QStringLiteral("The table 'P3Data' does not have the expected layout: column %1 '%2' is declared "
+                                  "'%3' (%4 affinity) where %5 affinity is expected")
+                .arg(i).arg(expected.at(i), declaredTypes.at(i), affinity, expectedAffinity);
+    }
     return QString();
 }
 
