@@ -249,7 +249,9 @@ Transaction::Transaction(Database& database) : m_database(database)
 {
     // IMMEDIATE takes the write lock now, not at the first write, so two
     // programs never both start changing the table.
-    exec(m_database.writableHandle(), "BEGIN IMMEDIATE");
+    sqlite3* db = m_database.writableHandle();
+    m_nested = sqlite3_get_autocommit(db) == 0;
+    exec(db, m_nested ? "SAVEPOINT orvane_part" : "BEGIN IMMEDIATE");
     m_active = true;
 }
 
@@ -262,7 +264,7 @@ void Transaction::commit()
 {
     if (!m_active)
         return;
-    exec(m_database.handle(), "COMMIT");
+    exec(m_database.handle(), m_nested ? "RELEASE orvane_part" : "COMMIT");
     m_active = false;
 }
 
@@ -272,7 +274,8 @@ void Transaction::rollback() noexcept
         return;
     m_active = false;
     if (m_database.m_db)
-        sqlite3_exec(m_database.m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_exec(m_database.m_db, m_nested ? "ROLLBACK TO orvane_part; RELEASE orvane_part" : "ROLLBACK",
+                     nullptr, nullptr, nullptr);
 }
 
 } // namespace orvane::store
