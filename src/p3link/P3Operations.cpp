@@ -3,6 +3,7 @@
 #include "common/ErrorText.h"
 #include "store/ActivityLayout.h"
 #include "store/Database.h"
+#include "store/TableImport.h"
 
 #include <QHash>
 #include <QSet>
@@ -164,6 +165,7 @@ void replaceTableRows(const P3Object& activities, int count, OperationContext& c
         if (table.isActive())
             table.requery();
     });
+    store::countImport(store.ADOCon, context.project.group, context.project.name);
     store.ClearTable();
 
     QHash<QString, int> idCount;
