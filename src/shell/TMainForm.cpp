@@ -403,7 +403,7 @@ void TMainForm::buildCommandBars()
 void TMainForm::followOtherProgramsImport()
 {
     store::ActivityTable& table = m_store.taActivities;
-    if (!table.isActive() || table.state() == store::ActivityTable::State::Insert)
+    if (!table.isActive())
         return;
     const store::TableImport import = store::lastImport(m_store.ADOCon);
     if (import.stamp == table.rowsImportStamp())
