@@ -7,6 +7,7 @@
 #include "logedit/BulkCommands.h"
 #include "store/ActivityStore.h"
 #include "store/TableImport.h"
+#include "support/ErrorOf.h"
 #include "support/TempDatabase.h"
 
 #include <gtest/gtest.h>
@@ -18,6 +19,7 @@
 using namespace orvane;
 using namespace orvane::store;
 using orvane::testing::dumpTable;
+using orvane::testing::errorOf;
 using orvane::testing::insertRow;
 using orvane::testing::readValue;
 using orvane::testing::TempWorkDir;
@@ -93,12 +95,8 @@ TEST_F(ImportStampTest, UndoOfAStepBeforeAnotherProgramsImportIsRefused)
     importElsewhere(QStringLiteral("CLIN"), {"C1", "C2", "C3"});
     const QStringList clin = dumpTable();
 
-    try {
-        store.undo.undo();
-        ADD_FAILURE() << "the step was undone into another import's rows";
-    } catch (const OrvaneError& e) {
-        EXPECT_EQ(e.message(), "The table was replaced by an import since this step; it cannot be undone.");
-    }
+    EXPECT_EQ(errorOf([&] { store.undo.undo(); }).toStdString(),
+              "The table was replaced by an import since this step; it cannot be undone.");
     EXPECT_EQ(dumpTable(), clin);
     EXPECT_FALSE(store.undo.canUndo());
 
@@ -119,12 +117,8 @@ TEST_F(ImportStampTest, EditPostedOverAnotherProgramsImportIsRefused)
     importElsewhere(QStringLiteral("CLIN"), {"C1", "C2", "C3"});
     const QStringList clin = dumpTable();
 
-    try {
-        store.taActivities.post();
-        ADD_FAILURE() << "the edit was written into another import's row";
-    } catch (const DatabaseError& e) {
-        EXPECT_TRUE(e.message().contains("the edit was not saved")) << e.message().toStdString();
-    }
+    const QString refusal = errorOf([&] { store.taActivities.post(); });
+    EXPECT_TRUE(refusal.contains("the edit was not saved")) << refusal.toStdString();
     EXPECT_EQ(dumpTable(), clin);
     EXPECT_EQ(shownIds(), (QStringList{"C1", "C2", "C3"}));
     EXPECT_EQ(store.taActivities.state(), ActivityTable::State::Browse);
