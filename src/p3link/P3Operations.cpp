@@ -5,6 +5,7 @@
 #include "common/ErrorText.h"
 #include "store/ActivityLayout.h"
 #include "store/Database.h"
+#include "store/TableImport.h"
 
 #include <QHash>
 #include <QSet>
@@ -115,6 +116,7 @@ void replaceTableRows(const P3Object& activities, int count, OperationContext& c
         if (table.isActive())
             table.requery();
     });
+    store::countImport(store.ADOCon, context.project.group, context.project.name);
     store.ClearTable();
 
     QHash<QString, int> idCount;

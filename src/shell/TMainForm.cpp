@@ -25,6 +25,7 @@
 #include "shell/ToolBarPictures.h"
 #include "shell/UserSetting.h"
 #include "shell/WorkbookCommands.h"
+#include "store/TableImport.h"
 
 #include <QAction>
 #include <QApplication>
@@ -467,9 +468,31 @@ void TMainForm::buildCommandBars()
     }
 }
 
+void TMainForm::followOtherProgramsImport()
+{
+    store::ActivityTable& table = m_store.taActivities;
+    if (!table.isActive())
+        return;
+    const store::TableImport import = store::lastImport(m_store.ADOCon);
+    if (import.stamp == table.rowsImportStamp())
+        return;
+    // The rows shown belong to a project the file no longer holds: an edit
+    // still open is dropped with them, the rows are read again, and "Save"
+    // targets the project they now come from. Its folder is not known here.
+    table.cancel();
+    table.requery();
+    p3link::CurrentProjectGroup = import.projectGroup;
+    p3link::CurrentProjectName = import.projectName;
+    const QString project = import.projectGroup + QLatin1Char(' ') + import.projectName;
+    setWindowTitle(QStringLiteral("Orvane - ") + project);
+    m_statusPanel1->clear();
+    showCommandResult(QStringLiteral("Another program imported %1: the table was read again").arg(project.trimmed()));
+}
+
 void TMainForm::runCommand(Command command)
 {
     runGuarded([&] {
+        followOtherProgramsImport();
         switch (command) {
         case Command::Exit: mExitClick(); break;
         case Command::Docs: mDocsClick(); break;
@@ -635,6 +658,12 @@ void TMainForm::mUndoClick()
     postPendingEdit(m_grid, m_store.taActivities);
     if (!m_store.undo.canUndo())
         return;
+    // A refused step can empty the history without a re-read.
+    struct UndoItemFollows {
+        QAction* item;
+        const store::UndoHistory& history;
+        ~UndoItemFollows() { item->setEnabled(history.canUndo()); }
+    } undoItemFollows{m_menuActions.value(Command::Undo), m_store.undo};
     showCommandResult(undoLastChange(m_store));
 }
 

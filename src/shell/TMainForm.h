@@ -152,6 +152,9 @@ private:
     void enableUndo();
     QWidget* createGridArea();
     void runCommand(Command command);
+    // Re-reads the table when another program's import replaced its rows
+    // since they were read; every command starts with it.
+    void followOtherProgramsImport();
     // Runs one bulk-command dialog and, on OK, its statement.
     void runBulkDialog(QDialog* dialog, const std::function<QString()>& statement);
     // A save with `options` into the current or a chosen project; its

@@ -106,6 +106,23 @@ QString sqlTypeOf(int column)
     return QStringLiteral("TEXT");
 }
 
+QString affinityOf(const QString& declaredType)
+{
+    // SQLite's rules, in their order: the first that matches decides.
+    const QString type = declaredType.toUpper();
+    if (type.contains(QLatin1String("INT")))
+        return QStringLiteral("INTEGER");
+    if (type.contains(QLatin1String("CHAR")) || type.contains(QLatin1String("CLOB"))
+        || type.contains(QLatin1String("TEXT")))
+        return QStringLiteral("TEXT");
+    if (type.contains(QLatin1String("BLOB")) || type.trimmed().isEmpty())
+        return QStringLiteral("BLOB");
+    if (type.contains(QLatin1String("REAL")) || type.contains(QLatin1String("FLOA"))
+        || type.contains(QLatin1String("DOUB")))
+        return QStringLiteral("REAL");
+    return QStringLiteral("NUMERIC");
+}
+
 QString createTableSql()
 {
     QStringList columns;

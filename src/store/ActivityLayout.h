@@ -48,6 +48,10 @@ QString logFieldName(int lineNumber);
 
 // The SQLite declared type of a column.
 QString sqlTypeOf(int column);
+// The type affinity SQLite gives a column declared `declaredType` ("TEXT",
+// "NUMERIC", "INTEGER", "REAL" or "BLOB"): it decides how stored values are
+// converted, so a log column of another affinity would turn "007" into 7.
+QString affinityOf(const QString& declaredType);
 // CREATE TABLE statement that gives P3Data exactly this layout.
 QString createTableSql();
 

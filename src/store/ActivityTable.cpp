@@ -7,6 +7,7 @@
 #include "store/PackedRow.h"
 #include "store/SqlValues.h"
 #include "store/Statement.h"
+#include "store/TableImport.h"
 
 #include <QMetaObject>
 #include <QStringList>
@@ -546,8 +547,18 @@ void ActivityTable::post()
         emit rowAppended(m_current);
         return;
     }
-    // Edit: write only the columns this edit changed.
+    // Edit: write only the columns this edit changed, into the row it was
+    // made on: the stamp is checked in the transaction that writes.
     if (!d->pending.empty()) {
+        Transaction transaction(m_database);
+        if (!rowsOfSameImport()) {
+            transaction.rollback();
+            cancel();
+            requery();
+            throw DatabaseError(QStringLiteral(
+                "Another program imported a project into the table since its rows were read: the edit was not "
+                "saved. The table was read again."));
+        }
         QStringList assignments;
         for (const auto& [column, v] : d->pending)
             assignments << quotedName(column) + QStringLiteral(" = ?");
@@ -558,6 +569,7 @@ void ActivityTable::post()
             bindColumnValue(update.get(), index++, column, v);
         sqlite3_bind_int64(update.get(), index, rowIdAt(m_current));
         update.step();
+        transaction.commit();
         PackedRow& row = d->rows[size_t(d->visible[size_t(m_current)])];
         row = d->withChanges(row, d->pending, row.id());
         ++d->revision;
@@ -611,6 +623,9 @@ void ActivityTable::requery()
     if (m_state != State::Browse)
         post();
     sqlite3* db = m_database.handle();
+    // Read before the rows: an import committed in between makes the stamp
+    // older than the rows, which only costs one more re-read.
+    const qint64 stamp = importStamp(m_database);
 
     // Work out which rows the filter selects before touching the cache, so a
     // filter text the engine cannot read leaves the table as it was.
@@ -624,6 +639,7 @@ void ActivityTable::requery()
     d->matches = std::move(matches);
     d->lastFetchedId = 0;
     d->fetchDone = false;
+    m_importStamp = stamp;
     try {
         d->fetchChunk(db, kFirstChunk);
     } catch (...) {
@@ -641,7 +657,7 @@ void ActivityTable::requeryColumns(std::vector<int> columns)
         post();
     std::sort(columns.begin(), columns.end());
     columns.erase(std::unique(columns.begin(), columns.end()), columns.end());
-    if (!d->refreshColumns(m_database.handle(), columns)) {
+    if (!rowsOfSameImport() || !d->refreshColumns(m_database.handle(), columns)) {
         requery();
         return;
     }
@@ -681,7 +697,8 @@ void ActivityTable::requeryColumns(std::vector<int> columns, ColumnReread&& rere
                          && reread.m_revision == d->revision && reread.m_lastCachedId == d->lastFetchedId
                          && reread.m_rowIds.size() == d->rows.size()
                          && std::equal(d->rows.begin(), d->rows.end(), reread.m_rowIds.begin(),
-                                       [](const PackedRow& row, qint64 id) { return row.id() == id; });
+                                       [](const PackedRow& row, qint64 id) { return row.id() == id; })
+                         && rowsOfSameImport();
     if (!covered) {
         requeryColumns(std::move(columns));
         return;
@@ -768,10 +785,21 @@ void ActivityTable::scheduleFetch()
     }, Qt::QueuedConnection);
 }
 
+bool ActivityTable::rowsOfSameImport() const
+{
+    return importStamp(m_database) == m_importStamp;
+}
+
 void ActivityTable::fetchMore(int limit)
 {
     const int firstNew = rowCount();
     const int added = d->fetchChunk(m_database.handle(), limit);
+    // Checked after the rows were read: rows of another import among them
+    // show as a stamp that moved, and the whole table is read again.
+    if (!rowsOfSameImport()) {
+        requery();
+        return;
+    }
     if (added > 0)
         emit rowsFetched(firstNew, firstNew + added - 1);
     if (d->fetchDone)

@@ -143,6 +143,13 @@ public:
     bool isFetching() const;
     void fetchAll();
 
+    // The import stamp (TableImport.h) the file had when the cached rows
+    // were read. A re-read that finds another stamp reads every row again,
+    // and an edit posted over rows another program's import replaced is
+    // refused: rowids start again with every import, so it would land in a
+    // row of another project.
+    qint64 rowsImportStamp() const { return m_importStamp; }
+
 signals:
     // The current row changed (row index may be -1).
     void afterScroll();
@@ -170,6 +177,8 @@ private:
     // The end of a re-read of `columns`: the filter applied again, the views told.
     void finishColumnsReread(std::vector<int> columns);
     void fetchMore(int limit);
+    // Whether the file still holds the rows of the import they were read from.
+    bool rowsOfSameImport() const;
 
     struct Impl;
     friend struct Impl;
@@ -182,6 +191,7 @@ private:
     QString m_filterText;
     bool m_filtered = false;
     std::vector<int> m_columnsOfLastReset;
+    qint64 m_importStamp = 0;
 };
 
 } // namespace orvane::store

@@ -18,6 +18,9 @@ namespace orvane::store {
 
 namespace {
 
+// How long a connection waits for another program's lock before it gives up.
+constexpr int kBusyTimeoutMs = 5000;
+
 QString cannotOpen(const QString& path, const QString& reason)
 {
     return QStringLiteral("Cannot open '%1': %2").arg(QDir::toNativeSeparators(path), reason);
@@ -34,10 +37,15 @@ int openAndReadSchema(const QByteArray& name, int flags, sqlite3** db, QString* 
     // window, so the engine need not lock it on every call (reading a
     // row's 148 columns would take as many locks).
     int rc = sqlite3_open_v2(name.constData(), db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
-    if (rc == SQLITE_OK)
+    if (rc == SQLITE_OK) {
+        // Every connection waits for a busy file, readers from their first
+        // read on: another program closing its connection or recovering
+        // the journal locks the file for a moment.
+        sqlite3_busy_timeout(*db, kBusyTimeoutMs);
         rc = sqlite3_exec(*db, "SELECT count(*) FROM sqlite_schema", nullptr, nullptr, nullptr);
+    }
     if (rc != SQLITE_OK) {
-        *message = *db ? QString::fromUtf8(sqlite3_errmsg(*db)) : QString::fromUtf8(sqlite3_errstr(rc));
+        *message = engineMessage(*db, rc);
         sqlite3_close(*db);
         *db = nullptr;
     }
@@ -51,8 +59,11 @@ QString layoutProblem(sqlite3* db)
 {
     Statement info(db, QStringLiteral("PRAGMA table_info([P3Data])"));
     QStringList actual;
-    while (info.step())
+    QStringList declaredTypes;
+    while (info.step()) {
         actual << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(info.get(), 1)));
+        declaredTypes << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(info.get(), 2)));
+    }
     if (actual.isEmpty())
         return QStringLiteral("The table 'P3Data' does not exist in the database");
     const QStringList& expected = fieldNames();
@@ -68,6 +79,15 @@ QString layoutProblem(sqlite3* db)
     if (actual.size() > expected.size())
         return QStringLiteral("The table 'P3Data' does not have the expected layout: it has %1 columns; '%2' (column %3) is not expected")
             .arg(actual.size()).arg(actual.at(expected.size())).arg(expected.size());
+    // The names are right; the types decide what becomes of a stored text.
+    for (int i = 0; i < kColumnCount; ++i) {
+        const QString affinity = affinityOf(declaredTypes.at(i));
+        const QString expectedAffinity = affinityOf(sqlTypeOf(i));
+        if (affinity != expectedAffinity)
+            return QStringLiteral("The table 'P3Data' does not have the expected layout: column %1 '%2' is declared "
+                                  "'%3' (%4 affinity) where %5 affinity is expected")
+                .arg(i).arg(expected.at(i), declaredTypes.at(i), affinity, expectedAffinity);
+    }
     return QString();
 }
 
@@ -123,6 +143,9 @@ void Database::open()
         const QByteArray uri = QUrl::fromLocalFile(path).toEncoded() + "?immutable=1";
         rc = openAndReadSchema(uri, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, &db, &message);
     }
+    // A file busy for longer than the wait gets the writers' message as it is.
+    if ((rc & 0xff) == SQLITE_BUSY)
+        throw DatabaseError(message);
     if (rc != SQLITE_OK)
         throw DatabaseError(cannotOpen(path, message));
     m_readOnly = !writable || sqlite3_db_readonly(db, "main") == 1;
@@ -139,7 +162,6 @@ void Database::open()
 
 void Database::acceptFile(sqlite3* db)
 {
-    sqlite3_busy_timeout(db, 5000);
     m_layoutError = layoutProblem(db);
     if (!m_layoutError.isEmpty() || m_readOnly)
         return;   // nothing is written to a file that is refused or read-only
@@ -227,7 +249,9 @@ Transaction::Transaction(Database& database) : m_database(database)
 {
     // IMMEDIATE takes the write lock now, not at the first write, so two
     // programs never both start changing the table.
-    exec(m_database.writableHandle(), "BEGIN IMMEDIATE");
+    sqlite3* db = m_database.writableHandle();
+    m_nested = sqlite3_get_autocommit(db) == 0;
+    exec(db, m_nested ? "SAVEPOINT orvane_part" : "BEGIN IMMEDIATE");
     m_active = true;
 }
 
@@ -240,7 +264,7 @@ void Transaction::commit()
 {
     if (!m_active)
         return;
-    exec(m_database.handle(), "COMMIT");
+    exec(m_database.handle(), m_nested ? "RELEASE orvane_part" : "COMMIT");
     m_active = false;
 }
 
@@ -250,7 +274,8 @@ void Transaction::rollback() noexcept
         return;
     m_active = false;
     if (m_database.m_db)
-        sqlite3_exec(m_database.m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_exec(m_database.m_db, m_nested ? "ROLLBACK TO orvane_part; RELEASE orvane_part" : "ROLLBACK",
+                     nullptr, nullptr, nullptr);
 }
 
 } // namespace orvane::store

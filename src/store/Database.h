@@ -86,6 +86,12 @@ private:
 // error, a cancel) rolls every change back. It takes the file's write lock at
 // once, so a second program changing the same file meanwhile waits for it or
 // stops with a clear message, never interleaving its rows.
+//
+// A Transaction begun while another is open on the connection is a part of
+// it (a savepoint): its rollback takes back its own changes, its commit
+// leaves them to the outer one, which alone puts them on the disk. So work
+// that writes in a transaction of its own can run inside a larger one that
+// also holds the reading it depends on.
 class Transaction {
 public:
     explicit Transaction(Database& database);
@@ -101,6 +107,7 @@ public:
 private:
     Database& m_database;
     bool m_active = false;
+    bool m_nested = false;
 };
 
 } // namespace orvane::store

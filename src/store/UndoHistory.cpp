@@ -10,6 +10,7 @@
 #include "store/Database.h"
 #include "store/Dialect.h"
 #include "store/Statement.h"
+#include "store/TableImport.h"
 
 #include <QByteArray>
 #include <QStringList>
@@ -138,6 +139,9 @@ struct UndoHistory::Step {
     std::size_t cellCount = 0;
     std::size_t bytes = 0;
     bool tooLarge = false;
+    // The file's import stamp before the change: its rowids name rows of
+    // that import only.
+    qint64 importStamp = 0;
 
     // The columns the statements prepared during the recording can set;
     // only these are compared. With an unknown column every one is.
@@ -381,6 +385,14 @@ UndoHistory::Result UndoHistory::undo()
     {
         Transaction transaction(m_database);
         sqlite3* db = m_database.writableHandle();
+        if (importStamp(m_database) != step.importStamp) {
+            // Another program's import replaced the rows every step was
+            // recorded on; none of them can be taken back any more.
+            transaction.rollback();
+            clear();
+            throw OrvaneError(QStringLiteral(
+                "The table was replaced by an import since this step; it cannot be undone."));
+        }
         // One statement per column the step changed, prepared once and bound per cell.
         std::array<std::unique_ptr<Statement>, kColumnCount> statements;
         std::vector<const char*> starts;
@@ -437,6 +449,9 @@ UndoRecording::UndoRecording(UndoHistory& history, QString label) : m_history(hi
     m_step = std::make_unique<UndoHistory::Step>();
     m_step->label = std::move(label);
     m_step->maxBytes = history.m_maxBytes;
+    // Read before the change: an import that comes between makes the step
+    // look older than its rows and refused, never the other way round.
+    m_step->importStamp = importStamp(history.m_database);
     m_step->watch = &m_watch;
     sqlite3_preupdate_hook(db, recordUpdate, m_step.get());
 }

@@ -67,7 +67,10 @@ public:
     };
     // Takes back the last step in one transaction. Throws OrvaneError when
     // there is nothing to undo, DatabaseError when the table refuses the
-    // change (read-only, refused layout); the step then stays.
+    // change (read-only, refused layout); the step then stays. A step
+    // recorded before an import of another program (see TableImport.h) is
+    // refused with a message and nothing is written: the history is then
+    // empty, as every step in it is older still.
     Result undo();
 
     void clear();

@@ -10,6 +10,7 @@
 #include <QSet>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 
@@ -115,6 +116,19 @@ QVariant storedValue(sqlite3_stmt* stmt, int column)
 QString bracketed(int column)
 {
     return QLatin1Char('[') + store::fieldName(column) + QLatin1Char(']');
+}
+
+QString tableChangedMessage()
+{
+    return QStringLiteral(
+        "The table changed after the workbook was read: nothing was changed. Read the workbook again.");
+}
+
+bool sameChanges(const std::vector<CellChange>& a, const std::vector<CellChange>& b)
+{
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const CellChange& x, const CellChange& y) {
+        return x.rowId == y.rowId && x.column == y.column && x.stored == y.stored && x.text == y.text;
+    });
 }
 
 QString listed(const QStringList& items)
@@ -286,12 +300,23 @@ int applyUpdate(store::Database& db, const UpdatePlan& plan)
         while (statement->step()) {
         }
         if (sqlite3_changes(handle) != 1)
-            throw DatabaseError(QStringLiteral(
-                "The table changed after the workbook was read: nothing was changed. Read the workbook again."));
+            throw DatabaseError(tableChangedMessage());
         ++written;
     }
     transaction.commit();
     return written;
+}
+
+UpdatePlan updateTable(const SheetRows& sheet, store::Database& db, const QStringList& extraCaptions,
+                       const HiddenRowTest& hidden, const UpdatePlan* confirmed)
+{
+    store::Transaction transaction(db);
+    UpdatePlan plan = planUpdate(sheet, db, extraCaptions, hidden);
+    if (confirmed && !sameChanges(plan.changes, confirmed->changes))
+        throw DatabaseError(tableChangedMessage());
+    applyUpdate(db, plan);
+    transaction.commit();
+    return plan;
 }
 
 } // namespace orvane::workbook

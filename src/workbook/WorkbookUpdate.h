@@ -68,4 +68,12 @@ UpdatePlan planUpdate(const SheetRows& sheet, store::Database& db, const QString
 // number of cells written.
 int applyUpdate(store::Database& db, const UpdatePlan& plan);
 
+// planUpdate() and applyUpdate() inside one write transaction, so no other
+// program's commit falls between reading the table and writing it. With
+// `confirmed` (the plan a preview showed and the user accepted), a table that
+// now gives other changes is refused: nothing is written and DatabaseError
+// says so. Returns the plan written.
+UpdatePlan updateTable(const SheetRows& sheet, store::Database& db, const QStringList& extraCaptions = {},
+                       const HiddenRowTest& hidden = {}, const UpdatePlan* confirmed = nullptr);
+
 } // namespace orvane::workbook

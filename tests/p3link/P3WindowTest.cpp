@@ -15,6 +15,7 @@
 #include "shell/TAboutForm.h"
 #include "shell/TMainForm.h"
 #include "store/ActivityLayout.h"
+#include "support/RunProgram.h"
 #include "support/SampleProjects.h"
 #include "support/TempDatabase.h"
 
@@ -481,6 +482,66 @@ private slots:
         QVERIFY2(m_boxes.isEmpty(), m_boxes.isEmpty() ? "" : qPrintable(std::get<2>(m_boxes[0])));
         QCOMPARE(rowsWithLog99(), selected);
     }
+
+#ifdef ORVANE_BATCH
+    // The window on TWNT after a bulk command; another program imports CLIN
+    // into the same file; then Ctrl+Z. The step belongs to TWNT's rows, whose
+    // rowids CLIN's rows now hold: it is refused, CLIN's rows stay as that
+    // import wrote them, and the window shows them, with "Save" on CLIN.
+    void undoAfterAnotherProgramsImportIsRefused()
+    {
+        orvane::testing::TempWorkDir work;
+        shell::TAboutForm about;
+        shell::TMainForm form(&about);
+        form.show();
+        answerPicker("TWNT");
+        form.toolAction(Command::Open)->trigger();
+        QVERIFY2(m_boxes.isEmpty(), m_boxes.isEmpty() ? "" : qPrintable(std::get<2>(m_boxes[0])));
+        store::ActivityTable& table = form.store().taActivities;
+        table.fetchAll();
+        QCOMPARE(table.rowCount(), 8);
+
+        // "Description to Log #" 3, typed and clicked as a user does.
+        logedit::TFormAct2Log* dialog = form.FormAct2Log();
+        onNextModal([dialog](QWidget*) {
+            QTest::mouseClick(dialog->RadioButton1, Qt::LeftButton);
+            dialog->SpinEdit1->setFocus();
+            QTest::keyClick(dialog->SpinEdit1, Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClicks(dialog->SpinEdit1, "3");
+            QTest::mouseClick(dialog->OkBtn, Qt::LeftButton);
+        }, "orvane::logedit::TFormAct2Log");
+        form.toolAction(Command::Act2Log)->trigger();
+        QVERIFY2(m_boxes.isEmpty(), m_boxes.isEmpty() ? "" : qPrintable(std::get<2>(m_boxes[0])));
+        QCOMPARE(orvane::testing::readValue(table.value(0, 0).toString(), "Log#3"), table.value(0, 1));
+        QVERIFY(form.menuAction(Command::Undo)->isEnabled());
+
+        qputenv("P3SIM_PROJECTS", m_projects.toLocal8Bit());
+        const auto imported = orvane::testing::runProgram(
+            QStringLiteral(ORVANE_BATCH), {"import", "--p3-path", m_projects, "--project", "CLIN", "--user",
+                                           "PLANNER", "--password", "SCHEDULE"});
+        qunsetenv("P3SIM_PROJECTS");
+        QVERIFY2(imported.exitCode == 0, qPrintable(imported.err));
+        const QStringList clin = orvane::testing::dumpTable();
+        QCOMPARE(clin.size(), 305);
+
+        // The bulk-command dialog closed; the keys go to the main window again.
+        form.activateWindow();
+        QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(&form));
+        QTest::keyClick(&form, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(m_boxes.size(), 1);
+        QCOMPARE(std::get<2>(m_boxes[0]),
+                 QString("The table was replaced by an import since this step; it cannot be undone."));
+        QCOMPARE(orvane::testing::dumpTable(), clin);
+        table.fetchAll();
+        QCOMPARE(table.rowCount(), 305);
+        QCOMPARE(table.value(0, store::kActivityIdColumn).toString(), QString("A1000"));
+        QCOMPARE(form.cxGridProject()->model().rowCount(), 305);
+        QCOMPARE(form.windowTitle(), QString("Orvane - CLIN "));
+        QCOMPARE(CurrentProjectGroup, QString("CLIN"));
+        QVERIFY(form.statusPanel(2)->text().contains("Another program imported CLIN"));
+        QVERIFY(!form.menuAction(Command::Undo)->isEnabled());
+    }
+#endif
 
     void badP3PathEndsTheOperation()
     {

@@ -110,10 +110,20 @@ def commands(folder, out):
     ]
 
 
+def declare_log3_integer(c):
+    """P3Data made again with [Log#3] declared INTEGER, its rows kept."""
+    sql = c.execute("SELECT sql FROM sqlite_schema WHERE name = 'P3Data'").fetchone()[0]
+    c.execute("ALTER TABLE P3Data RENAME TO Previous")
+    c.execute(sql.replace("[Log#3] TEXT", "[Log#3] INTEGER"))
+    c.execute("INSERT INTO P3Data SELECT * FROM Previous")
+    c.execute("DROP TABLE Previous")
+
+
 def check_refused_files(tmp):
     cases = [
         ("149 columns", lambda c: c.execute("ALTER TABLE P3Data ADD COLUMN Extra TEXT"), "expected layout"),
         ("147 columns", lambda c: c.execute("ALTER TABLE P3Data DROP COLUMN Flag"), "expected layout"),
+        ("typed Log#3 INTEGER", declare_log3_integer, "'Log#3' is declared 'INTEGER'"),
     ]
     for name, change, message in cases:
         folder, work = new_workspace(tmp, "refused-" + name.split()[0])

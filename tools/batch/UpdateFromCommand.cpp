@@ -1,7 +1,7 @@
 // orvane-batch update-from FILE [--dry-run]: brings back the descriptions and
 // logs edited in a workbook (.xls or .xlsx, as exported or re-saved by a
 // spreadsheet program) into pdb.mdb in the current directory. Prints what
-// will change and what is left alone, then writes it in one transaction;
+// changes and what is left alone, read and written in one transaction;
 // with --dry-run changes nothing. Runs the same update as "Get logs from
 // workbook...". There is no undo here.
 
@@ -22,14 +22,17 @@ int runUpdateFrom(const QStringList& arguments)
                                         : QStringLiteral("too many arguments")};
     store::Database database;
     database.open();
-    const workbook::UpdatePlan plan = workbook::planUpdate(workbook::readSheetForUpdate(args.first()), database);
+    const workbook::SheetRows sheet = workbook::readSheetForUpdate(args.first());
+    // A dry run only reads (also a read-only file); an update reads the
+    // table in the transaction that writes it.
+    const workbook::UpdatePlan plan =
+        dryRun ? workbook::planUpdate(sheet, database) : workbook::updateTable(sheet, database);
     for (const QString& line : plan.previewLines())
         printLine(line);
     if (dryRun) {
         printLine(QStringLiteral("Dry run: nothing was changed."));
         return kExitOk;
     }
-    workbook::applyUpdate(database, plan);
     printLine(QStringLiteral("Updated %1 activities.").arg(plan.activities));
     return kExitOk;
 }
