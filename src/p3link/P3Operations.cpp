@@ -143,7 +143,7 @@ void replaceTableRows(const P3Object& activities, int count, OperationContext& c
         throw EP3EngineError(emptyCursorMessage(count));
     // What P3 delivered is kept as the base, in the same transaction, so the
     // save can tell the user's edits from what others change in P3 later.
-    store.base.replaceFromTable({context.project.group, context.project.name});
+    store.base.replaceFromTable();
     transaction.commit();
     restore.dismiss();
     // The table now stands for another project: nothing before can be undone.

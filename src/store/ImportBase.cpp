@@ -3,6 +3,7 @@
 #include "common/Utf8Text.h"
 #include "store/Database.h"
 #include "store/Statement.h"
+#include "store/TableImport.h"
 
 #include <QStringList>
 
@@ -115,8 +116,7 @@ QString ImportBase::createTablesSql()
     for (int field = 0; field < kTextFieldCount; ++field)
         columns << textFieldColumnName(field) + QStringLiteral(" TEXT");
     return QStringLiteral("CREATE TABLE IF NOT EXISTS ImportBase (") + columns.join(QStringLiteral(", "))
-           + QStringLiteral("); CREATE INDEX IF NOT EXISTS ImportBase_ActivityID ON ImportBase (ActivityID);"
-                            " CREATE TABLE IF NOT EXISTS ImportBaseProject (ProjectGroup TEXT, ProjectName TEXT);");
+           + QStringLiteral("); CREATE INDEX IF NOT EXISTS ImportBase_ActivityID ON ImportBase (ActivityID);");
 }
 
 void ImportBase::createTables(Database& database)
@@ -128,39 +128,31 @@ void ImportBase::createTables(Database& database)
 bool ImportBase::hasTables()
 {
     Statement count(m_database.handle(),
-                    QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table'"
-                                   " AND name IN ('ImportBase', 'ImportBaseProject')"));
+                    QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'ImportBase'"));
     count.step();
-    return sqlite3_column_int(count.get(), 0) == 2;
+    return sqlite3_column_int(count.get(), 0) == 1;
 }
 
-void ImportBase::replaceFromTable(const BaseProject& project)
+void ImportBase::replaceFromTable()
 {
     // Statements prepared against the old tables would outlive a new schema.
     m_statements = std::make_unique<Statements>();
     createTables(m_database);
-    m_database.executeRaw(QStringLiteral("DELETE FROM ImportBase; DELETE FROM ImportBaseProject;"
+    m_database.executeRaw(QStringLiteral("DELETE FROM ImportBase;"
                                          " INSERT INTO ImportBase (ActivityID, %1) SELECT ActivityID, %1 FROM P3Data"
                                          " ORDER BY rowid;")
                               .arg(textFieldList(QString())));
-    Statement insert(m_database.writableHandle(),
-                     QStringLiteral("INSERT INTO ImportBaseProject (ProjectGroup, ProjectName) VALUES (?, ?)"));
-    const QByteArray group = project.group.toUtf8();
-    const QByteArray name = project.name.toUtf8();
-    sqlite3_bind_text(insert.get(), 1, group.constData(), int(group.size()), SQLITE_TRANSIENT);
-    sqlite3_bind_text(insert.get(), 2, name.constData(), int(name.size()), SQLITE_TRANSIENT);
-    insert.step();
 }
 
 std::optional<BaseProject> ImportBase::project()
 {
     if (!hasTables())
         return std::nullopt;
-    Statement select(m_database.handle(),
-                     QStringLiteral("SELECT ProjectGroup, ProjectName FROM ImportBaseProject LIMIT 1"));
-    if (!select.step())
+    // The import that filled the base recorded its project beside it.
+    const TableImport import = lastImport(m_database);
+    if (import.stamp == 0)
         return std::nullopt;
-    BaseProject project{columnText(select.get(), 0), columnText(select.get(), 1)};
+    BaseProject project{import.projectGroup, import.projectName};
     // A row the base does not know means P3Data was filled by other means
     // since: the base no longer tells what the user changed.
     Statement unknown(m_database.handle(),

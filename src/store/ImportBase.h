@@ -1,12 +1,12 @@
 #pragma once
 // The base: the description and logs 1 to 99 of every activity as P3
 // delivered them at the last import, kept in pdb.mdb beside P3Data (table
-// ImportBase, and the project they came from in ImportBaseProject). With it
-// the save tells the user's own edits from what others changed in P3 since,
-// and the grid, the change list and the question before a re-import tell
-// what has not been saved yet.
+// ImportBase; the project they came from is the import's own record, see
+// TableImport.h). With it the save tells the user's own edits from what
+// others changed in P3 since, and the grid, the change list and the
+// question before a re-import tell what has not been saved yet.
 //
-// P3Data's layout stays as it is: the base lives in tables of its own, made
+// P3Data's layout stays as it is: the base lives in a table of its own, made
 // by `orvane-batch makedb` and, in an older file, by its next import.
 //
 // A base is only trusted while it describes the table: when P3Data holds an
@@ -74,9 +74,9 @@ public:
     // The same on a connection of its own (makedb).
     static QString createTablesSql();
 
-    // Inside the import's transaction, after P3Data was refilled: the base
-    // becomes P3Data's texts, imported from `project`.
-    void replaceFromTable(const BaseProject& project);
+    // Inside the import's transaction, after P3Data was refilled and the
+    // import counted with its project: the base becomes P3Data's texts.
+    void replaceFromTable();
 
     // The project of the base, when the file has one that describes P3Data.
     std::optional<BaseProject> project();

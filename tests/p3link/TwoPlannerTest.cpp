@@ -318,7 +318,7 @@ TEST_F(TwoPlannerTest, DryRunChangesNothing)
 TEST_F(TwoPlannerTest, WithoutBaseEveryDifferenceIsWritten)
 {
     import();
-    orvane::testing::execRaw("DROP TABLE ImportBase; DROP TABLE ImportBaseProject");
+    orvane::testing::execRaw("DROP TABLE ImportBase");
     setLocal("A1", 2, "mine");
     colleague([](Lines& l) { setP3Log(l, "A2", 1, "theirs"); });
     const WriteBackResult result = save();

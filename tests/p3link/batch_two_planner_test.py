@@ -63,7 +63,7 @@ def local(db, activity, column):
 
 
 def table_dump(db):
-    return [sql(db, "SELECT * FROM %s ORDER BY rowid" % t) for t in ("P3Data", "ImportBase", "ImportBaseProject")]
+    return [sql(db, "SELECT * FROM %s ORDER BY rowid" % t) for t in ("P3Data", "ImportBase", "P3DataImport")]
 
 
 with tempfile.TemporaryDirectory() as tmp:

@@ -117,8 +117,9 @@ private slots:
             items << entries;
         }
         QCOMPARE(tops, (QStringList{"File", "Edit", "Actions", "Help"}));
-        QCOMPARE(items[0], (QStringList{"Get logs from P3...", "Set logs to P3...", "-", "Exit"}));
-        QCOMPARE(items[1], (QStringList{"Undo (import and saves to P3 end the undo history)"}));
+        QCOMPARE(items[0], (QStringList{"Get logs from P3...", "Set logs to P3...", "Compare with P3...", "-", "Exit"}));
+        QCOMPARE(items[1], (QStringList{"Undo (import and saves to P3 end the undo history)", "-",
+                                        "Review changes..."}));
         QCOMPARE(items[2], (QStringList{"Log # X => Log # Y...", "Description && Log...", "Activity data => Log...",
                                         "-", "Logs multy edit...", "Customize fields...", "-",
                                         "Export to MS Excell...", "Get logs from workbook..."}));
