@@ -114,7 +114,7 @@ log "round trip through COM: $(( $(date +%s) - start )) s"
 # ------------------------------------- 2b. logs back from re-saved workbooks
 # LibreOffice re-saves the exported sheet as .xlsx, openpyxl edits two cells,
 # LibreOffice turns the edited file into .xls: both are read back on both
-# sides (libzip and freexl as built for Windows), with the same outcome.
+# sides (libzip as built for Windows), with the same outcome.
 start=$(date +%s)
 books="$out/books"; mkdir -p "$books"
 (

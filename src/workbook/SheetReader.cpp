@@ -30,6 +30,30 @@ QDateTime dateFromSerial(double serial)
     return QDateTime(QDate(1899, 12, 30).addDays(qint64(days)), QTime(0, 0)).addSecs(seconds);
 }
 
+bool isDateFormat(int id, const QString& code)
+{
+    if ((id >= 14 && id <= 22) || (id >= 45 && id <= 47) || (id >= 27 && id <= 36) || (id >= 50 && id <= 58))
+        return true;
+    bool quoted = false;
+    bool bracket = false;
+    for (int i = 0; i < code.size(); ++i) {
+        const QChar c = code.at(i);
+        if (c == QLatin1Char('"'))
+            quoted = !quoted;
+        else if (quoted)
+            continue;
+        else if (c == QLatin1Char('\\'))
+            ++i;
+        else if (c == QLatin1Char('['))
+            bracket = true;
+        else if (c == QLatin1Char(']'))
+            bracket = false;
+        else if (!bracket && QStringLiteral("dmyhsDMYHS").contains(c))
+            return true;
+    }
+    return false;
+}
+
 void putCell(SheetRows& sheet, int row, int column, const QString& text)
 {
     if (row < 0 || column < 0)

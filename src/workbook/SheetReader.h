@@ -48,6 +48,9 @@ SheetRows readFirstSheet(const QString& fileName, const CellChoice& choice = {})
 // a number or a date comes back as text, never as its serial number.
 QString shownNumber(double value);
 QString shownDate(const QDateTime& value);
+// Whether a number format shows a date: the built-in date formats, or a
+// format code with a day, month, year or hour outside quotes and brackets.
+bool isDateFormat(int id, const QString& code);
 // A date serial number of the 1900 system (day 0 is 1899-12-30; the 1904
 // system adds 1462 days before calling).
 QDateTime dateFromSerial(double serial);

@@ -281,32 +281,6 @@ QStringList readSharedStrings(const ZipArchive& zip, const QString& fileName)
     return strings;
 }
 
-// Whether a number format shows a date: the built-in date formats, or a
-// format code with a day, month, year or hour outside quotes and brackets.
-bool isDateFormat(int id, const QString& code)
-{
-    if ((id >= 14 && id <= 22) || (id >= 45 && id <= 47) || (id >= 27 && id <= 36) || (id >= 50 && id <= 58))
-        return true;
-    bool quoted = false;
-    bool bracket = false;
-    for (int i = 0; i < code.size(); ++i) {
-        const QChar c = code.at(i);
-        if (c == QLatin1Char('"'))
-            quoted = !quoted;
-        else if (quoted)
-            continue;
-        else if (c == QLatin1Char('\\'))
-            ++i;
-        else if (c == QLatin1Char('['))
-            bracket = true;
-        else if (c == QLatin1Char(']'))
-            bracket = false;
-        else if (!bracket && QStringLiteral("dmyhsDMYHS").contains(c))
-            return true;
-    }
-    return false;
-}
-
 // For each cell format (the s attribute of a cell), whether it shows a date.
 std::vector<bool> readDateStyles(const ZipArchive& zip, const QString& fileName)
 {
