@@ -57,6 +57,7 @@ for t in store_tests export_tests workbook_tests grid_model_tests logedit_filter
     t0=$(date +%s)
     args=()
     [ "$t" = export_tests ] && args=("--gtest_filter=$export_filter")
+    [ "$t" = workbook_tests ] && args=("--gtest_filter=-XlsRoundTrip.XlrdReadsTheSameLongTexts")
     if (cd "$(dirname "$exe")" && DISPLAY=$xvfb_display timeout 900 $wine "$exe" "${args[@]}" >"$out/$t.log" 2>&1); then
         log "ok   $t ($(( $(date +%s) - t0 )) s, $(grep -c '^\[       OK \]' "$out/$t.log" || true) cases)"
     else

@@ -89,9 +89,10 @@ QString firstDifference(const QString& actual, const QString& expected)
         .arg(actual.size()).arg(expected.size()).arg(i);
 }
 
-TEST(XlsRoundTrip, LongTextsReadBackWholeByOrvaneAndXlrd)
+// Writes one workbook per length, form and position; returns the cases
+// to read back.
+std::vector<Case> writeCases(const QTemporaryDir& dir)
 {
-    QTemporaryDir dir;
     std::vector<Case> cases;
     int n = 0;
     for (const Position& position : kPositions) {
@@ -111,20 +112,34 @@ TEST(XlsRoundTrip, LongTextsReadBackWholeByOrvaneAndXlrd)
             }
         }
     }
+    return cases;
+}
 
+TEST(XlsRoundTrip, LongTextsReadBackWhole)
+{
+    QTemporaryDir dir;
+    for (const Case& c : writeCases(dir)) {
+        SCOPED_TRACE(c.label.toStdString());
+        const QString ours = workbook::readXlsSheet(c.file).cell(c.row, 0);
+        EXPECT_TRUE(ours == c.expected) << firstDifference(ours, c.expected).toStdString();
+    }
+}
+
+// The same files as xlrd reads them: the writer's layout is the format's,
+// not one only Orvane's reader agrees with.
+TEST(XlsRoundTrip, XlrdReadsTheSameLongTexts)
+{
+    QTemporaryDir dir;
+    const std::vector<Case> cases = writeCases(dir);
     QStringList files;
     for (const Case& c : cases)
         if (files.isEmpty() || files.back() != c.file)
             files << c.file;
     const QJsonObject byXlrd = xlrdTexts(files);
-
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label.toStdString());
-        const workbook::SheetRows sheet = workbook::readXlsSheet(c.file);
-        const QString ours = sheet.cell(c.row, 0);
-        EXPECT_TRUE(ours == c.expected) << "Orvane: " << firstDifference(ours, c.expected).toStdString();
         const QString theirs = byXlrd.value(c.file).toArray().at(c.row).toArray().at(0).toString();
-        EXPECT_TRUE(theirs == c.expected) << "xlrd: " << firstDifference(theirs, c.expected).toStdString();
+        EXPECT_TRUE(theirs == c.expected) << firstDifference(theirs, c.expected).toStdString();
     }
 }
 
