@@ -1,6 +1,7 @@
 #include "store/Statement.h"
 
 #include "common/Errors.h"
+#include "common/ReplacingFile.h"
 
 #include <sqlite3.h>
 
@@ -11,6 +12,15 @@ QString engineMessage(sqlite3* db, int rc)
     if ((rc & 0xff) == SQLITE_BUSY)
         return QStringLiteral(
             "Another program is changing the database at this moment, so nothing was changed. Try again when it has finished.");
+    // The engine says "database or disk is full" or, when the file system
+    // says so on a write, only "disk I/O error".
+    const bool noSpace = (rc & 0xff) == SQLITE_FULL
+        || ((rc & 0xff) == SQLITE_IOERR && db && isNoSpaceError(sqlite3_system_errno(db)));
+    if (noSpace && db) {
+        const char* file = sqlite3_db_filename(db, "main");
+        return diskFullText(QString::fromUtf8(file && *file ? file : "pdb.mdb"),
+                            QStringLiteral("the change was not saved"));
+    }
     return QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
 }
 
