@@ -73,7 +73,17 @@ void putCell(SheetRows& sheet, int row, int column, const QString& text)
     cells[column] = text;
 }
 
-SheetBuilder::SheetBuilder(const CellChoice& choice) : m_choice(choice) {}
+void HeldMemory::take(long long bytes)
+{
+    m_held += bytes;
+    if (m_held > kMaxHeldBytes)
+        throw FormatError(QStringLiteral("Cannot read the workbook '%1': its cells hold more than Orvane reads "
+                                         "from one workbook (%2 MiB of text and cells).")
+                              .arg(QDir::toNativeSeparators(m_fileName))
+                              .arg(kMaxHeldBytes >> 20));
+}
+
+SheetBuilder::SheetBuilder(const CellChoice& choice, HeldMemory& held) : m_choice(choice), m_held(held) {}
 
 bool SheetBuilder::wants(int row, int column)
 {
@@ -84,6 +94,9 @@ bool SheetBuilder::wants(int row, int column)
 
 void SheetBuilder::put(int row, int column, const QString& text)
 {
+    // The cells a row grows by to reach the column are held too.
+    const qsizetype had = row < m_sheet.rows.size() ? m_sheet.rows.at(row).size() : 0;
+    m_held.take(2 * (long long)text.size() + kHeldBytesPerCell * std::max<long long>(1, column + 1 - had));
     putCell(m_sheet, row, column, text);
 }
 

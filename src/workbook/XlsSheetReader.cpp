@@ -270,7 +270,7 @@ struct Globals {
     std::int64_t firstSheet = -1;   // stream offset of the first worksheet's BOF
 };
 
-std::vector<QString> readSharedStrings(const QByteArray& stream, const Record& record)
+std::vector<QString> readSharedStrings(const QByteArray& stream, const Record& record, HeldMemory& held)
 {
     ContinuedRecord r = record.continued(stream);
     r.skip(4);
@@ -279,12 +279,14 @@ std::vector<QString> readSharedStrings(const QByteArray& stream, const Record& r
     // Each string takes at least three bytes: a count too large to be true
     // costs no memory.
     strings.reserve(std::min<std::size_t>(count, std::size_t(stream.size()) / 3));
-    for (std::uint32_t i = 0; i < count && !r.atEnd(); ++i)
+    for (std::uint32_t i = 0; i < count && !r.atEnd(); ++i) {
         strings.push_back(r.unicodeString(true));
+        held.takeText(strings.back().size());
+    }
     return strings;
 }
 
-Globals readGlobals(const QByteArray& stream)
+Globals readGlobals(const QByteArray& stream, HeldMemory& held)
 {
     Globals globals;
     RecordWalker walker(stream, 0);
@@ -319,7 +321,7 @@ Globals readGlobals(const QByteArray& stream)
                 globals.firstSheet = le32(record.data);
             break;
         case kSST:
-            globals.strings = readSharedStrings(stream, record);
+            globals.strings = readSharedStrings(stream, record, held);
             break;
         default:
             break;
@@ -355,10 +357,11 @@ const char* errorText(std::uint8_t code)
 // programs write them row by row, Orvane column by column.
 class CellGrid {
 public:
-    CellGrid(const Globals& globals) : m_globals(globals) {}
+    CellGrid(const Globals& globals, HeldMemory& held) : m_globals(globals), m_held(held) {}
 
     void put(int row, int column, QString text)
     {
+        m_held.takeText(text.size());
         if (m_rows.size() <= std::size_t(row))
             m_rows.resize(std::size_t(row) + 1);
         m_rows[std::size_t(row)].push_back({column, std::move(text)});
@@ -374,7 +377,7 @@ public:
     // two records for one cell the later counts.
     SheetRows build(const CellChoice& choice)
     {
-        SheetBuilder sheet(choice);
+        SheetBuilder sheet(choice, m_held);
         for (std::size_t r = 0; r < m_rows.size(); ++r) {
             auto& cells = m_rows[r];
             std::stable_sort(cells.begin(), cells.end(),
@@ -400,16 +403,17 @@ private:
         QString text;
     };
     const Globals& m_globals;
+    HeldMemory& m_held;
     std::vector<std::vector<Cell>> m_rows;
 };
 
-SheetRows readSheet(const QByteArray& stream, const Globals& globals, const CellChoice& choice)
+SheetRows readSheet(const QByteArray& stream, const Globals& globals, const CellChoice& choice, HeldMemory& held)
 {
     RecordWalker walker(stream, std::size_t(globals.firstSheet));
     Record record;
     if (!walker.next(record) || record.type != kBOF)
         damaged("its first worksheet does not begin as a worksheet does");
-    CellGrid grid(globals);
+    CellGrid grid(globals, held);
     int depth = 1;   // embedded charts bring substreams of their own
     int formulaRow = -1, formulaColumn = -1;   // a formula whose text result comes in a STRING record
     while (depth > 0 && walker.next(record)) {
@@ -525,8 +529,11 @@ SheetRows readXlsSheet(const QString& fileName, const CellChoice& choice)
             why = QStringLiteral("it holds no workbook (no Workbook stream in its container)");
         else if (streamName != QLatin1String("Workbook"))
             why = QStringLiteral("it was saved in a format older than Excel 97; save it as Excel 97-2003 (.xls) or as .xlsx");
-        else
-            return readSheet(stream, readGlobals(stream), choice);
+        else {
+            HeldMemory held(fileName);
+            const Globals globals = readGlobals(stream, held);
+            return readSheet(stream, globals, choice, held);
+        }
     } catch (const CompoundFileDamage& e) {
         why = e.why;
     } catch (const Damage& e) {
