@@ -31,18 +31,15 @@ bool lastSystemErrorIsNoSpace()
     return isNoSpaceError(errno);
 }
 
-QString diskFullText(const QString& fileName, const QString& consequence)
-{
-    return QStringLiteral("The disk is full: \"%1\" could not be written; %2")
-        .arg(QDir::toNativeSeparators(fileName), consequence);
-}
-
 QString fileWriteFailure(const QString& fileName, const QString& reason, bool noSpace)
 {
-    const QString kept = QStringLiteral("a file of that name that was there before is left as it was");
+    const QString name = QDir::toNativeSeparators(fileName);
     if (noSpace)
-        return diskFullText(fileName, kept);
-    return QStringLiteral("Cannot write file \"%1\": %2; %3").arg(QDir::toNativeSeparators(fileName), reason, kept);
+        return QStringLiteral("The disk is full: \"%1\" could not be written; a file of that name that was there "
+                              "before is left as it was")
+            .arg(name);
+    return QStringLiteral("Cannot write file \"%1\": %2; a file of that name that was there before is left as it was")
+        .arg(name, reason);
 }
 
 ReplacingFile::ReplacingFile(const QString& fileName) : m_fileName(fileName), m_file(fileName)

@@ -24,9 +24,6 @@ bool isNoSpaceError(int systemError);
 // The same of the last error, asked right after the call that failed.
 bool lastSystemErrorIsNoSpace();
 
-// The text of a full disk: which file could not be written and what that
-// left; `consequence` ends the sentence ("the change was not saved").
-QString diskFullText(const QString& fileName, const QString& consequence);
 
 // The message for a file that could not be written: the disk-full text when
 // noSpace, else the system's reason.

@@ -3,6 +3,7 @@
 #include "common/Errors.h"
 #include "common/ReplacingFile.h"
 
+#include <QDir>
 #include <sqlite3.h>
 
 namespace orvane::store {
@@ -18,8 +19,8 @@ QString engineMessage(sqlite3* db, int rc)
         || ((rc & 0xff) == SQLITE_IOERR && db && isNoSpaceError(sqlite3_system_errno(db)));
     if (noSpace && db) {
         const char* file = sqlite3_db_filename(db, "main");
-        return diskFullText(QString::fromUtf8(file && *file ? file : "pdb.mdb"),
-                            QStringLiteral("the change was not saved"));
+        return QStringLiteral("The disk is full: \"%1\" could not be written; the change was not saved")
+            .arg(QDir::toNativeSeparators(QString::fromUtf8(file && *file ? file : "pdb.mdb")));
     }
     return QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
 }
