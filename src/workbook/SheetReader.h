@@ -62,6 +62,8 @@ public:
     explicit HeldMemory(const QString& fileName) : m_fileName(fileName) {}
     void take(long long bytes);
     void takeText(qsizetype characters) { take(2 * (long long)characters + kHeldBytesPerCell); }
+    // What a reader let go of (handed on to a SheetBuilder, which counts it anew).
+    void releaseText(qsizetype characters) { m_held -= 2 * (long long)characters + kHeldBytesPerCell; }
 
 private:
     QString m_fileName;

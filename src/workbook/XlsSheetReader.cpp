@@ -374,16 +374,17 @@ public:
     }
 
     // Hands the rows to the builder in order, each row's cells by column; of
-    // two records for one cell the later counts.
+    // two records for one cell the later counts. A row handed on is let go.
     SheetRows build(const CellChoice& choice)
     {
         SheetBuilder sheet(choice, m_held);
         for (std::size_t r = 0; r < m_rows.size(); ++r) {
-            auto& cells = m_rows[r];
+            std::vector<Cell> cells = std::move(m_rows[r]);
             std::stable_sort(cells.begin(), cells.end(),
                              [](const Cell& a, const Cell& b) { return a.column < b.column; });
             const int row = int(r);
             for (std::size_t i = 0; i < cells.size(); ++i) {
+                m_held.releaseText(cells[i].text.size());
                 if (i + 1 < cells.size() && cells[i + 1].column == cells[i].column)
                     continue;
                 const int column = cells[i].column;
