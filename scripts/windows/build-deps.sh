@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
-# Builds the libraries that read workbooks back, for Windows x86-64, from
+# Builds the library that reads .xlsx workbooks back, for Windows x86-64, from
 # Debian's own sources: libzip (static, zlib from libz-mingw-w64-dev, no
-# encryption) and freexl (static, with freexl/iconv.c standing in for the
-# iconv that MinGW-w64 lacks). Installs them into $WIN_DEPS_PREFIX; does
-# nothing when they are already there.
+# encryption). Installs it into $WIN_DEPS_PREFIX; does nothing when it is
+# already there.
 set -euo pipefail
 . "$(dirname "$0")/common.sh"
 
@@ -32,22 +31,6 @@ cmake -S "$src" -B "$work" -G Ninja \
     -DCMAKE_INSTALL_PREFIX="$WIN_DEPS_PREFIX" >&2
 cmake --build "$work" --parallel "$WIN_JOBS" >&2
 cmake --install "$work" >&2
-rm -rf "$work"
-
-# freexl: one C file, built straight with the cross compiler.
-fetch_source freexl "$ORVANE_WIN_CACHE/src/freexl"
-src=$(find "$ORVANE_WIN_CACHE/src/freexl" -mindepth 1 -maxdepth 1 -type d -name 'freexl-*' | head -n1)
-version=${src##*/freexl-}
-work="$ORVANE_WIN_CACHE/build/freexl"
-rm -rf "$work"; mkdir -p "$work"
-shim="$ORVANE_ROOT/scripts/windows/freexl"
-printf '#define VERSION "%s"\n' "$version" > "$work/config.h"
-for c in "$src/src/freexl.c" "$shim/iconv.c"; do
-    $MINGW_TRIPLE-gcc-posix -O2 -I"$work" -I"$shim" -I"$src/headers" \
-        -c "$c" -o "$work/$(basename "$c" .c).o"
-done
-$MINGW_TRIPLE-ar rcs "$WIN_DEPS_PREFIX/lib/libfreexl.a" "$work"/*.o
-cp "$src/headers/freexl.h" "$WIN_DEPS_PREFIX/include/"
 rm -rf "$work"
 
 touch "$WIN_DEPS_PREFIX/.orvane-complete"

@@ -208,8 +208,12 @@ TcxXLSWorkBookWriter::TcxXLSWorkBookWriter(std::int64_t streamLength, QIODevice*
         throw EcxExportData(QStringLiteral("Error write XLS file"));
     m_layout = compoundLayout(streamLength);
     const QByteArray area = compoundHeaderArea(streamLength);
-    if (output->write(area) != area.size())
-        throw ExportFileError(QStringLiteral("Cannot write the export file: %1").arg(output->errorString()));
+    if (output->write(area) != area.size()) {
+        const bool noSpace = lastSystemErrorIsNoSpace();
+        const auto* file = qobject_cast<QFileDevice*>(output);
+        throw ExportFileError(fileWriteFailure(file ? file->fileName() : QStringLiteral("the export file"),
+                                               output->errorString(), noSpace));
+    }
 }
 
 } // namespace orvane::exporting

@@ -1,11 +1,12 @@
 #pragma once
 // A buffered binary output file: little-endian values are put straight into
-// a large buffer that goes to the file in big writes. Write failures raise
-// ExportFileError with the file system's own text.
+// a large buffer that goes to the file in big writes. The file is written
+// beside the one it replaces and takes its place only at close(); a sink
+// dropped before leaves the old file as it was. Write failures raise
+// ExportFileError saying which file and why (a full disk in those words).
 
-#include "common/Errors.h"
+#include "common/ReplacingFile.h"
 
-#include <QFile>
 #include <QString>
 #include <cstdint>
 #include <cstring>
@@ -14,21 +15,17 @@
 namespace orvane::exporting {
 
 // The file system refused to create or write the output file.
-class ExportFileError : public OrvaneError {
-public:
-    using OrvaneError::OrvaneError;
-};
+using ExportFileError = FileWriteError;
 
 class FileSink {
 public:
     static constexpr std::size_t kBufferSize = 1 << 20;
 
-    // Deletes a file of that name and creates it empty. Throws ExportFileError.
+    // Starts the new file that is to replace any of that name. Throws ExportFileError.
     explicit FileSink(const QString& fileName);
-    ~FileSink();
 
-    bool isOpen() const { return m_file.isOpen(); }
-    QIODevice* device() { return &m_file; }
+    bool isOpen() { return m_file.device().isOpen(); }
+    QIODevice* device() { return &m_file.device(); }
 
     // Bytes written so far, buffered ones included.
     std::int64_t position() const { return m_flushed + std::int64_t(m_used); }
@@ -65,16 +62,17 @@ public:
 
     void flush();
     // Takes up the file's position after someone wrote to device() directly.
-    void resyncPosition() { flush(); m_flushed = m_file.pos(); }
+    void resyncPosition() { flush(); m_flushed = m_file.device().pos(); }
     // Writes a 32-bit value at an earlier position and returns to the end.
     void patchU32(std::int64_t position, std::uint32_t value);
+    // Writes the rest and puts the file in place of the old one.
     void close();
 
 private:
     void makeRoom(std::size_t n);
     void writeDirect(const void* data, std::size_t n);
 
-    QFile m_file;
+    ReplacingFile m_file;
     std::vector<std::uint8_t> m_buffer;
     std::size_t m_used = 0;
     std::int64_t m_flushed = 0;

@@ -819,13 +819,14 @@ void TcxXLSExportProvider::WriteWorkbook()
     biff::writeEOF(out);
 
     // 6. The worksheet's offset into BOUNDSHEET; the last sector filled up
-    //    with zero bytes; close.
+    //    with zero bytes; the file put in place.
     out.patchU32(sheetOffsetField, std::uint32_t(sheetOffset));
     const std::int64_t written = out.position() - p0;
     out.zeros(TcxXLSWorkBookWriter::PaddingAfter(std::int64_t(length)));
-    out.close();
+    // A workbook that came out otherwise than planned never replaces the old file.
     if (std::uint64_t(written) != length)
         throw EcxExportData(QStringLiteral("Error write XLS file: %1 of %2").arg(written).arg(length));
+    out.close();
 }
 
 } // namespace orvane::exporting

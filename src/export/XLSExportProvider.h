@@ -42,8 +42,9 @@ public:
     static constexpr int kMaxColumns = 256;
     static constexpr int kMaxRows = 65536;
 
-    // Deletes a file of the output name (the name with extension ".xls") and
-    // creates it empty; a failure raises ExportFileError.
+    // Starts the new file for the output name (the name with extension
+    // ".xls"), which replaces a file of that name only when WriteWorkbook()
+    // completes; a failure raises ExportFileError.
     explicit TcxXLSExportProvider(const QString& fileName, const SystemColors& colors = SystemColors{});
     ~TcxXLSExportProvider() override;
 

@@ -1,10 +1,10 @@
 #include "logedit/FilterStream.h"
 
 #include "common/Errors.h"
+#include "common/ReplacingFile.h"
 #include "common/Windows1252.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <QtEndian>
 
 #include <cmath>
@@ -489,11 +489,9 @@ void ReadCriteria(TcxDBDataFilterCriteria& criteria, QIODevice& device)
 void saveCriteriaFile(const TcxDBDataFilterCriteria& criteria, const QString& path)
 {
     const QByteArray bytes = WriteCriteria(criteria);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw OrvaneError(QStringLiteral("Cannot create file \"%1\": %2").arg(path, file.errorString()));
-    if (file.write(bytes) != bytes.size() || !file.commit())
-        throw OrvaneError(QStringLiteral("Cannot write file \"%1\": %2").arg(path, file.errorString()));
+    ReplacingFile file(path);
+    file.write(bytes.constData(), bytes.size());
+    file.commit();
 }
 
 void loadCriteriaFile(TcxDBDataFilterCriteria& criteria, const QString& path)

@@ -3,6 +3,7 @@
 #include "common/Errors.h"
 #include "store/ActivityLayout.h"
 #include "store/ImportBase.h"
+#include "store/Statement.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -29,10 +30,10 @@ void createActivityDatabase(const QString& path)
         char* error = nullptr;
         rc = sqlite3_exec(db, sql.constData(), nullptr, nullptr, &error);
         if (rc != SQLITE_OK)
-            message = QString::fromUtf8(error ? error : sqlite3_errstr(rc));
+            message = engineMessage(db, rc);
         sqlite3_free(error);
     } else {
-        message = QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
+        message = engineMessage(db, rc);
     }
     sqlite3_close(db);
     if (!message.isEmpty()) {

@@ -2,6 +2,7 @@
 
 #include "common/Errors.h"
 #include "common/Utf8Text.h"
+#include "store/Statement.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -16,7 +17,7 @@ const QString kDateFormat = QStringLiteral("yyyy-MM-ddTHH:mm:ss");
 void check(sqlite3_stmt* stmt, int rc)
 {
     if (rc != SQLITE_OK)
-        throw DatabaseError(QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(stmt))));
+        throw DatabaseError(engineMessage(sqlite3_db_handle(stmt), rc));
 }
 
 void bindText(sqlite3_stmt* stmt, int index, const QString& text)

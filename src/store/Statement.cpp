@@ -1,7 +1,9 @@
 #include "store/Statement.h"
 
 #include "common/Errors.h"
+#include "common/ReplacingFile.h"
 
+#include <QDir>
 #include <sqlite3.h>
 
 namespace orvane::store {
@@ -11,6 +13,15 @@ QString engineMessage(sqlite3* db, int rc)
     if ((rc & 0xff) == SQLITE_BUSY)
         return QStringLiteral(
             "Another program is changing the database at this moment, so nothing was changed. Try again when it has finished.");
+    // The engine says "database or disk is full" or, when the file system
+    // says so on a write, only "disk I/O error".
+    const bool noSpace = (rc & 0xff) == SQLITE_FULL
+        || ((rc & 0xff) == SQLITE_IOERR && db && isNoSpaceError(sqlite3_system_errno(db)));
+    if (noSpace && db) {
+        const char* file = sqlite3_db_filename(db, "main");
+        return QStringLiteral("The disk is full: \"%1\" could not be written; the change was not saved")
+            .arg(QDir::toNativeSeparators(QString::fromUtf8(file && *file ? file : "pdb.mdb")));
+    }
     return QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
 }
 

@@ -30,6 +30,30 @@ QDateTime dateFromSerial(double serial)
     return QDateTime(QDate(1899, 12, 30).addDays(qint64(days)), QTime(0, 0)).addSecs(seconds);
 }
 
+bool isDateFormat(int id, const QString& code)
+{
+    if ((id >= 14 && id <= 22) || (id >= 45 && id <= 47) || (id >= 27 && id <= 36) || (id >= 50 && id <= 58))
+        return true;
+    bool quoted = false;
+    bool bracket = false;
+    for (int i = 0; i < code.size(); ++i) {
+        const QChar c = code.at(i);
+        if (c == QLatin1Char('"'))
+            quoted = !quoted;
+        else if (quoted)
+            continue;
+        else if (c == QLatin1Char('\\'))
+            ++i;
+        else if (c == QLatin1Char('['))
+            bracket = true;
+        else if (c == QLatin1Char(']'))
+            bracket = false;
+        else if (!bracket && QStringLiteral("dmyhsDMYHS").contains(c))
+            return true;
+    }
+    return false;
+}
+
 void putCell(SheetRows& sheet, int row, int column, const QString& text)
 {
     if (row < 0 || column < 0)
@@ -49,7 +73,17 @@ void putCell(SheetRows& sheet, int row, int column, const QString& text)
     cells[column] = text;
 }
 
-SheetBuilder::SheetBuilder(const CellChoice& choice) : m_choice(choice) {}
+void HeldMemory::take(long long bytes)
+{
+    m_held += bytes;
+    if (m_held > kMaxHeldBytes)
+        throw FormatError(QStringLiteral("Cannot read the workbook '%1': its cells hold more than Orvane reads "
+                                         "from one workbook (%2 MiB of text and cells).")
+                              .arg(QDir::toNativeSeparators(m_fileName))
+                              .arg(kMaxHeldBytes >> 20));
+}
+
+SheetBuilder::SheetBuilder(const CellChoice& choice, HeldMemory& held) : m_choice(choice), m_held(held) {}
 
 bool SheetBuilder::wants(int row, int column)
 {
@@ -60,6 +94,9 @@ bool SheetBuilder::wants(int row, int column)
 
 void SheetBuilder::put(int row, int column, const QString& text)
 {
+    // The cells a row grows by to reach the column are held too.
+    const qsizetype had = row < m_sheet.rows.size() ? m_sheet.rows.at(row).size() : 0;
+    m_held.take(2 * (long long)text.size() + kHeldBytesPerCell * std::max<long long>(1, column + 1 - had));
     putCell(m_sheet, row, column, text);
 }
 

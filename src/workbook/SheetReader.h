@@ -39,8 +39,39 @@ struct CellChoice {
     std::function<bool(const QString& caption)> keep;
 };
 
+// What a workbook may ask of memory. A hostile file (a small zip holding
+// gigabytes of XML, millions of cells far out to the right) is refused with
+// a message when it reaches one of these, before memory grows past them:
+// - an XML part streamed out of an .xlsx over kMaxPartBytes uncompressed,
+//   or a part read whole (the workbook, its relationships, the styles, a
+//   part in UTF-16) over kMaxWholePartBytes;
+// - a cell text over kMaxCellChars characters (what a spreadsheet cell holds);
+// - the texts and cells held from one workbook over kMaxHeldBytes, counted
+//   as 2 bytes a character and kHeldBytesPerCell a cell (a shared string
+//   counts once in the table and again in each cell showing it).
+inline constexpr long long kMaxPartBytes = 2LL << 30;
+inline constexpr long long kMaxWholePartBytes = 64LL << 20;
+inline constexpr int kMaxCellChars = 32767;
+inline constexpr long long kMaxHeldBytes = 1LL << 30;
+inline constexpr long long kHeldBytesPerCell = 64;
+
+// Counts what a reader holds against kMaxHeldBytes. take() throws
+// FormatError naming the file once the sum passes the limit.
+class HeldMemory {
+public:
+    explicit HeldMemory(const QString& fileName) : m_fileName(fileName) {}
+    void take(long long bytes);
+    void takeText(qsizetype characters) { take(2 * (long long)characters + kHeldBytesPerCell); }
+    // What a reader let go of (handed on to a SheetBuilder, which counts it anew).
+    void releaseText(qsizetype characters) { m_held -= 2 * (long long)characters + kHeldBytesPerCell; }
+
+private:
+    QString m_fileName;
+    long long m_held = 0;
+};
+
 // Reads the first worksheet. Throws FormatError naming the file when it is
-// missing, unreadable, or neither kind of workbook.
+// missing, unreadable, neither kind of workbook, or beyond the limits above.
 SheetRows readFirstSheet(const QString& fileName, const CellChoice& choice = {});
 
 // The text a cell holding a number or a date shows, as the grid shows such
@@ -48,6 +79,9 @@ SheetRows readFirstSheet(const QString& fileName, const CellChoice& choice = {})
 // a number or a date comes back as text, never as its serial number.
 QString shownNumber(double value);
 QString shownDate(const QDateTime& value);
+// Whether a number format shows a date: the built-in date formats, or a
+// format code with a day, month, year or hour outside quotes and brackets.
+bool isDateFormat(int id, const QString& code);
 // A date serial number of the 1900 system (day 0 is 1899-12-30; the 1904
 // system adds 1462 days before calling).
 QDateTime dateFromSerial(double serial);
@@ -63,7 +97,8 @@ void putCell(SheetRows& sheet, int row, int column, const QString& text);
 // the cells of a row, then end the row; rows in ascending order.
 class SheetBuilder {
 public:
-    explicit SheetBuilder(const CellChoice& choice);
+    // Every cell put counts against `held`.
+    SheetBuilder(const CellChoice& choice, HeldMemory& held);
 
     // Whether the cell is to be given as text with put(); when not, and
     // needsOther(row) holds, the reader gives whether it shows text with other().
@@ -82,6 +117,7 @@ private:
     bool holdsMarker(int row) const;
 
     const CellChoice& m_choice;
+    HeldMemory& m_held;
     SheetRows m_sheet;
     int m_captionRow = -1;
     std::vector<bool> m_keep;   // by column, once the caption row is known

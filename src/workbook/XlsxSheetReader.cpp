@@ -58,7 +58,8 @@ public:
         return zip_name_locate(m_zip, name.toUtf8().constData(), 0) >= 0;
     }
 
-    // The bytes of a part; an absent part is an error when required.
+    // The bytes of a part, at most kMaxWholePartBytes; an absent part is
+    // an error when required.
     QByteArray read(const QString& name, bool required = true) const
     {
         const QByteArray utf8 = name.toUtf8();
@@ -69,6 +70,10 @@ public:
                 fail(m_fileName, QStringLiteral("the part '%1' is missing").arg(name));
             return {};
         }
+        if (!(st.valid & ZIP_STAT_SIZE) || st.size > zip_uint64_t(kMaxWholePartBytes))
+            fail(m_fileName, QStringLiteral("the part '%1' is larger than the %2 MiB Orvane reads of it")
+                                 .arg(name)
+                                 .arg(kMaxWholePartBytes >> 20));
         zip_file_t* file = zip_fopen(m_zip, utf8.constData(), 0);
         if (!file)
             fail(m_fileName, QString::fromUtf8(zip_strerror(m_zip)));
@@ -81,14 +86,25 @@ public:
         return bytes;
     }
 
-    // A part read piece by piece, for the scanner.
+    // A part read piece by piece, for the scanner; refused when it is, or
+    // turns out while read to be, larger than kMaxPartBytes.
     class Stream {
     public:
         Stream(const ZipArchive& zip, const QString& name)
         {
-            m_file = zip_fopen(zip.m_zip, name.toUtf8().constData(), 0);
+            const QByteArray utf8 = name.toUtf8();
+            zip_stat_t st;
+            zip_stat_init(&st);
+            if (zip_stat(zip.m_zip, utf8.constData(), 0, &st) == 0 && (st.valid & ZIP_STAT_SIZE)
+                && st.size > zip_uint64_t(kMaxPartBytes))
+                fail(zip.m_fileName, QStringLiteral("%1: %2").arg(name, tooLarge()));
+            m_file = zip_fopen(zip.m_zip, utf8.constData(), 0);
             if (!m_file)
                 fail(zip.m_fileName, QString::fromUtf8(zip_strerror(zip.m_zip)));
+        }
+        static QString tooLarge()
+        {
+            return QStringLiteral("the part is larger than the %1 GiB Orvane reads of it").arg(kMaxPartBytes >> 30);
         }
         ~Stream() { zip_fclose(m_file); }
         Stream(const Stream&) = delete;
@@ -110,13 +126,19 @@ public:
                     m_pending.remove(0, n);
                     return n;
                 }
-                return (long long)zip_fread(m_file, into, zip_uint64_t(size));
+                const long long got = (long long)zip_fread(m_file, into, zip_uint64_t(size));
+                m_read += std::max(got, 0LL);
+                // The sizes a zip declares can lie: what comes out is counted.
+                if (m_read > kMaxPartBytes)
+                    throw XmlScanner::Malformed{tooLarge()};
+                return got;
             };
         }
 
     private:
         zip_file_t* m_file = nullptr;
         QByteArray m_pending;
+        long long m_read = 0;
     };
 
 private:
@@ -179,6 +201,11 @@ WorkbookInfo readWorkbookInfo(const ZipArchive& zip, const QString& fileName)
     return info;
 }
 
+QString cellTooLong()
+{
+    return QStringLiteral("a cell's text is longer than the %L1 characters a cell holds").arg(kMaxCellChars);
+}
+
 // The text of an <si> or <is> element: its <t> texts, leaving out phonetic
 // runs (<rPh>). The scanner stands on the start element; it ends on its end.
 QString stringItem(XmlScanner& xml)
@@ -204,6 +231,8 @@ QString stringItem(XmlScanner& xml)
                     if (token != XmlScanner::Token::Characters)
                         throw XmlScanner::Malformed{QStringLiteral("a text holds an element")};
                     xml.appendText(text);
+                    if (text.size() > kMaxCellChars)
+                        throw XmlScanner::Malformed{cellTooLong()};
                 }
                 --depth;
             }
@@ -258,7 +287,7 @@ void scanPart(const ZipArchive& zip, const QString& fileName, const QString& par
 
 int wholeNumber(std::string_view text, bool* ok = nullptr);
 
-QStringList readSharedStrings(const ZipArchive& zip, const QString& fileName)
+QStringList readSharedStrings(const ZipArchive& zip, const QString& fileName, HeldMemory& held)
 {
     QStringList strings;
     const QString part = QStringLiteral("xl/sharedStrings.xml");
@@ -271,40 +300,16 @@ QStringList readSharedStrings(const ZipArchive& zip, const QString& fileName)
                 break;
             if (token != XmlScanner::Token::StartElement)
                 continue;
-            if (xml.name() == "si")
+            if (xml.name() == "si") {
                 strings.append(stringItem(xml));
+                held.takeText(strings.back().size());
+            }
             else if (xml.name() == "sst")
                 // A count too large to be true only costs a little memory.
-                strings.reserve(std::min(wholeNumber(xml.attribute("uniqueCount")), 1 << 22));
+                strings.reserve(std::min(wholeNumber(xml.attribute("uniqueCount")), 1 << 16));
         }
     });
     return strings;
-}
-
-// Whether a number format shows a date: the built-in date formats, or a
-// format code with a day, month, year or hour outside quotes and brackets.
-bool isDateFormat(int id, const QString& code)
-{
-    if ((id >= 14 && id <= 22) || (id >= 45 && id <= 47) || (id >= 27 && id <= 36) || (id >= 50 && id <= 58))
-        return true;
-    bool quoted = false;
-    bool bracket = false;
-    for (int i = 0; i < code.size(); ++i) {
-        const QChar c = code.at(i);
-        if (c == QLatin1Char('"'))
-            quoted = !quoted;
-        else if (quoted)
-            continue;
-        else if (c == QLatin1Char('\\'))
-            ++i;
-        else if (c == QLatin1Char('['))
-            bracket = true;
-        else if (c == QLatin1Char(']'))
-            bracket = false;
-        else if (!bracket && QStringLiteral("dmyhsDMYHS").contains(c))
-            return true;
-    }
-    return false;
 }
 
 // For each cell format (the s attribute of a cell), whether it shows a date.
@@ -552,11 +557,12 @@ SheetRows readXlsxSheet(const QString& fileName, const CellChoice& choice)
 {
     const ZipArchive zip(fileName);
     const WorkbookInfo info = readWorkbookInfo(zip, fileName);
-    const QStringList shared = readSharedStrings(zip, fileName);
+    HeldMemory held(fileName);
+    const QStringList shared = readSharedStrings(zip, fileName, held);
     const std::vector<bool> dateStyles = readDateStyles(zip, fileName);
     const SheetContext context{fileName, info, shared, dateStyles};
 
-    SheetBuilder sheet(choice);
+    SheetBuilder sheet(choice, held);
     scanPart(zip, fileName, info.firstSheetPart, [&](XmlScanner& xml) { readSheet(xml, context, sheet); });
     if (!sheet.followedChoice())
         return readXlsxSheet(fileName, CellChoice{});

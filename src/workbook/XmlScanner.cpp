@@ -7,6 +7,14 @@ namespace orvane::workbook {
 namespace {
 
 constexpr std::size_t kChunk = std::size_t(1) << 20;
+// The longest single item (a tag, a text between tags, a comment): a cell's
+// 32,767 characters written as character references take under 400 KB.
+constexpr std::size_t kMaxItemBytes = std::size_t(4) << 20;
+// The deepest nesting of elements; workbook parts need a handful.
+constexpr std::size_t kMaxDepth = 256;
+// The longest text of an element read whole (a cell's value): more UTF-8
+// bytes than three a character hold more characters than a cell.
+constexpr std::size_t kMaxElementTextBytes = 3 * 32767;
 constexpr std::size_t kNotFound = std::string_view::npos;
 
 bool isSpace(char c)
@@ -109,6 +117,10 @@ bool XmlScanner::fill(std::size_t wanted)
 {
     if (m_end - m_pos >= wanted)
         return true;
+    // Items are read whole from m_pos on: one that long would make the
+    // buffer grow without end.
+    if (wanted > kMaxItemBytes)
+        fail("a tag, a text or a comment in it is longer than 4 MiB");
     if (m_pos > 0) {
         std::memmove(m_buffer.data(), m_buffer.data() + m_pos, m_end - m_pos);
         m_end -= m_pos;
@@ -257,8 +269,11 @@ XmlScanner::Token XmlScanner::next()
         m_seenRoot = true;
         m_tag = std::string_view(b + nameEnd, tagEnd - nameEnd);
         setName(qualified);
-        if (!m_emptyElement)
+        if (!m_emptyElement) {
+            if (m_open.size() >= kMaxDepth)
+                fail("its elements are nested more than 256 deep");
             m_open.emplace_back(qualified);
+        }
         m_pos += end + 1;
         return Token::StartElement;
     }
@@ -399,6 +414,8 @@ std::string XmlScanner::elementText()
         switch (next()) {
         case Token::Characters:
             appendText(text);
+            if (text.size() > kMaxElementTextBytes)
+                fail("a cell's value is longer than the 32,767 characters a cell holds");
             break;
         case Token::EndElement:
             return text;

@@ -9,6 +9,7 @@
 #include "export/XLSExportProvider.h"
 #include "export/XlsPalette.h"
 #include "TestSupport.h"
+#include "support/FileSizeLimit.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -673,7 +674,7 @@ TEST_F(XlsWriter, OutputNameAndSheetName)
     {
         TcxXLSExportProvider p(path(QStringLiteral("report.txt")));
         EXPECT_EQ(p.OutputFileName(), path(QStringLiteral("report.xls")));
-        EXPECT_EQ(QFileInfo(p.OutputFileName()).size(), 0);   // replaced, empty until written
+        EXPECT_EQ(readFile(p.OutputFileName()), "old contents");   // replaced only when written whole
         EXPECT_EQ(p.SheetName(), QStringLiteral("report"));
     }
     {
@@ -689,6 +690,48 @@ TEST_F(XlsWriter, OutputNameAndSheetName)
                           Case{QString(), QStringLiteral("Sheet1")},
                           Case{QStringLiteral("Übersicht"), QStringLiteral("Übersicht")}})
         EXPECT_EQ(TcxXLSExportProvider::AcceptableSheetName(c.in), c.out) << c.in.toStdString();
+}
+
+// The workbook is written beside the file it replaces and takes its place
+// only when complete: an export abandoned or failing half-way (here the
+// file-size limit stands for a full disk) leaves the old file and nothing
+// else in the folder.
+TEST_F(XlsWriter, TheOldFileStaysUntilTheNewOneIsComplete)
+{
+    if (!orvane::testing::FileSizeLimit::kAvailable)
+        GTEST_SKIP() << "no file-size limit on this system";
+    const QString target = path(QStringLiteral("plan.xls"));
+    enum class Ending { Abandoned, WriteFails, Completed };
+    for (const Ending ending : {Ending::Abandoned, Ending::WriteFails, Ending::Completed}) {
+        SCOPED_TRACE(int(ending));
+        QFile old(target);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        old.write("the old workbook");
+        old.close();
+        {
+            TcxXLSExportProvider p(target);
+            p.SetSheetSize(1, 2, false);
+            p.PutWideText(0, 0, QString(20000, u'\u00E9'));
+            p.PutWideText(0, 1, QStringLiteral("second"));
+            if (ending == Ending::WriteFails) {
+                orvane::testing::FileSizeLimit limit(4096);
+                try {
+                    p.WriteWorkbook();
+                    ADD_FAILURE() << "the write went through";
+                } catch (const ExportFileError& e) {
+                    EXPECT_TRUE(e.message().contains(QDir::toNativeSeparators(target))) << e.what();
+                    EXPECT_TRUE(e.message().contains(QLatin1String("left as it was"))) << e.what();
+                }
+            } else if (ending == Ending::Completed) {
+                p.WriteWorkbook();
+            }
+        }
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("plan.xls")});
+        if (ending == Ending::Completed)
+            EXPECT_TRUE(readFile(target).startsWith("\xD0\xCF\x11\xE0"));
+        else
+            EXPECT_EQ(readFile(target), "the old workbook");
+    }
 }
 
 // A sheet name outside Latin-1 is written as UTF-16 and read back whole.

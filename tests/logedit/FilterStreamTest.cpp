@@ -6,9 +6,12 @@
 #include "logedit/FilterStream.h"
 
 #include "QtPrinters.h"
+#include "support/FileSizeLimit.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -326,6 +329,28 @@ TEST_F(FilterStreamTest, FltFilesRoundTrip)
     EXPECT_EQ(WriteCriteria(loaded), WriteCriteria(criteria));
 
     EXPECT_THROW(filterTextFromFile(dir.filePath(QStringLiteral("missing.flt"))), OrvaneError);
+}
+
+// Saving over a filter file writes a new file and puts it in place whole: a
+// write that fails (the file-size limit stands for a full disk) leaves the
+// old filter readable as it was, and no other file behind.
+TEST_F(FilterStreamTest, ASaveThatFailsLeavesTheOldFilterFile)
+{
+    if (!orvane::testing::FileSizeLimit::kAvailable)
+        GTEST_SKIP() << "no file-size limit on this system";
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("saved.flt"));
+    criteria.AddCondition(nullptr, 48, foLike, "%rev%", QStringLiteral("%rev%"));
+    saveCriteriaFile(criteria, path);
+    const QString oldText = filterTextFromFile(path);
+
+    criteria.AddCondition(nullptr, 49, foEqual, QString(500, u'x'), QString(500, u'x'));
+    {
+        orvane::testing::FileSizeLimit limit(64);
+        EXPECT_THROW(saveCriteriaFile(criteria, path), OrvaneError);
+    }
+    EXPECT_EQ(filterTextFromFile(path), oldText);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("saved.flt")});
 }
 
 } // namespace

@@ -172,18 +172,21 @@ TEST_F(XlsxReaderTest, PartsLargerThanOneReadComeWhole)
 {
     // Far more than the scanner reads at once (1 MiB), with texts of every length,
     // so that tags, entities and texts fall across the ends of its reads.
+    constexpr int kRows = 16000;
     std::string rows;
     Cells expected;
     QString longText;
-    for (int i = 0; i < 60000; ++i)
-        longText += QStringLiteral("long &<%1> ").arg(i);
+    // The longest text a cell holds, written mostly as entities.
+    for (int i = 0; longText.size() < workbook::kMaxCellChars; ++i)
+        longText += QStringLiteral("&<>%1").arg(i);
+    longText.truncate(workbook::kMaxCellChars);
     std::string longXml = longText.toStdString();
     for (std::size_t at = 0; (at = longXml.find_first_of("&<>", at)) != std::string::npos;) {
         const char* entity = longXml[at] == '&' ? "&amp;" : longXml[at] == '<' ? "&lt;" : "&gt;";
         longXml.replace(at, 1, entity);
         at += std::strlen(entity);
     }
-    for (int r = 0; r < 6000; ++r) {
+    for (int r = 0; r < kRows; ++r) {
         const std::string n = std::to_string(r + 1);
         std::string text(std::size_t(r % 97), 'x');
         text += "&amp;" + n;
@@ -193,15 +196,14 @@ TEST_F(XlsxReaderTest, PartsLargerThanOneReadComeWhole)
         expected[{r, 0}] = QString(r % 97, 'x') + "&" + QString::fromStdString(n);
         expected[{r, 2}] = workbook::shownNumber(r + 1);
     }
-    rows += "<row r=\"7000\"><c r=\"E7000\" t=\"inlineStr\"><is><t>" + longXml + "</t></is></c></row>";
-    expected[{6999, 4}] = longText;
+    rows += "<row r=\"20000\"><c r=\"E20000\" t=\"inlineStr\"><is><t>" + longXml + "</t></is></c></row>";
+    expected[{19999, 4}] = longText;
     const QStringList shared = {"plain", "rich run", QString::fromUtf8("a & b <c> \"' \xC3\xA9\xE4\xB8\xAD"),
                                 "one\r\ntwo", "lit\nbreak\nhere"};
-    for (int r = 0; r < 6000; ++r)
+    for (int r = 0; r < kRows; ++r)
         expected[{r, 3}] = shared.at(r % 5);
     const std::string xml = sheetXml(rows);
-    // One text longer than a read, and the part more than two reads long.
-    ASSERT_GT(longXml.size(), std::size_t(1) << 20);
+    // The part more than two reads long.
     ASSERT_GT(xml.size(), std::size_t(2) << 20);
     writeXlsx(file("large.xlsx"), xml);
     EXPECT_EQ(cellsOf(workbook::readFirstSheet(file("large.xlsx"))), expected);
@@ -228,6 +230,10 @@ TEST_F(XlsxReaderTest, RefusesWhatItCannotReadSafely)
         {"a row past the last", sheetXml("<row r=\"2000000\"><c t=\"inlineStr\"><is><t>x</t></is></c></row>")},
         {"a column past the last", sheetXml("<row r=\"1\"><c r=\"AAAAAAA1\" t=\"inlineStr\"><is><t>x</t></is></c></row>")},
         {"text beside the document", whole + "trailing"},
+        {"a cell text one character over the limit",
+         sheetXml("<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>" + std::string(32767, 'x') + "</t><t>y</t></is></c></row>")},
+        {"a cell value one character over the limit",
+         sheetXml("<row r=\"1\"><c r=\"A1\" t=\"str\"><v>" + std::string(3 * 32767 + 1, 'x') + "</v></c></row>")},
     };
     for (const Case& c : cases) {
         writeXlsx(file("bad.xlsx"), c.sheet);

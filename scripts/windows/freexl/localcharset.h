@@ -1,1 +1,0 @@
-/* freexl includes it on Windows but uses nothing from it. */
