@@ -124,9 +124,10 @@ int benchUpdate(const QString& dir, const QString& file)
     db.execute(QStringLiteral("UPDATE [P3Data] SET [Log#1] = NULL"));
     QElapsedTimer timer;
     timer.start();
-    const workbook::SheetRows sheet = workbook::readSheetForUpdate(file);
+    const workbook::WorkbookForUpdate workbook = workbook::readWorkbookForUpdate(file);
+    const workbook::SheetRows& sheet = workbook.sheet;
     const qint64 read = timer.elapsed();
-    const workbook::UpdatePlan plan = workbook::planUpdate(sheet, db);
+    const workbook::UpdatePlan plan = workbook::planUpdate(workbook, db);
     const qint64 planned = timer.elapsed();
     const int written = workbook::applyUpdate(db, plan);
     const qint64 total = timer.elapsed();

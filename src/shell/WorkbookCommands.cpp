@@ -20,8 +20,11 @@ QString updateFromWorkbook(store::ActivityStore& store, const QString& fileName,
         return table.isActive() && table.filtered() && table.rowOfId(rowId) < 0;
     };
     const workbook::UpdatePlan plan =
-        workbook::planUpdate(workbook::readSheetForUpdate(fileName), store.ADOCon, codeCaptions, hidden);
-    if (!confirm(plan.previewLines(), !plan.changes.empty()) || plan.changes.empty())
+        workbook::planUpdate(workbook::readWorkbookForUpdate(fileName), store.ADOCon, codeCaptions, hidden);
+    QStringList preview = plan.previewLines();
+    if (!plan.notice().isEmpty())
+        preview.prepend(plan.notice());
+    if (!confirm(preview, !plan.changes.empty()) || plan.changes.empty())
         return QString();
     store::UndoRecording recording(store.undo, QStringLiteral("update from workbook"));
     workbook::applyUpdate(store.ADOCon, plan);

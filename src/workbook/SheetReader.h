@@ -10,6 +10,7 @@
 #include <QVector>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace orvane::workbook {
@@ -42,6 +43,9 @@ struct CellChoice {
 // Reads the first worksheet. Throws FormatError naming the file when it is
 // missing, unreadable, or neither kind of workbook.
 SheetRows readFirstSheet(const QString& fileName, const CellChoice& choice = {});
+// Reads the worksheet of that name whole, hidden or not; nullopt when the
+// workbook has none of that name. Throws as readFirstSheet.
+std::optional<SheetRows> readNamedSheet(const QString& fileName, const QString& sheetName);
 
 // The text a cell holding a number or a date shows, as the grid shows such
 // values (store::displayText): a log that a spreadsheet program turned into
@@ -55,6 +59,8 @@ QDateTime dateFromSerial(double serial);
 // The readers behind readFirstSheet, one per kind.
 SheetRows readXlsSheet(const QString& fileName, const CellChoice& choice = {});
 SheetRows readXlsxSheet(const QString& fileName, const CellChoice& choice = {});
+std::optional<SheetRows> readXlsNamedSheet(const QString& fileName, const QString& sheetName);
+std::optional<SheetRows> readXlsxNamedSheet(const QString& fileName, const QString& sheetName);
 
 // Stores text into rows at (row, column), growing them as needed.
 void putCell(SheetRows& sheet, int row, int column, const QString& text);

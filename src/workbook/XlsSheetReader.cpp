@@ -67,12 +67,10 @@ QString textOf(const FreeXL_CellValue& value)
     }
 }
 
-} // namespace
-
-SheetRows readXlsSheet(const QString& fileName, const CellChoice& choice)
+SheetRows readWorksheet(const FreeXlHandle& xls, const QString& fileName, unsigned short index,
+                        const CellChoice& choice)
 {
-    FreeXlHandle xls(fileName);
-    int rc = freexl_select_active_worksheet(xls.get(), 0);
+    int rc = freexl_select_active_worksheet(xls.get(), index);
     unsigned int rowCount = 0;
     unsigned short columnCount = 0;
     if (rc == FREEXL_OK)
@@ -97,6 +95,30 @@ SheetRows readXlsSheet(const QString& fileName, const CellChoice& choice)
         sheet.endRow(row);
     }
     return sheet.take();
+}
+
+} // namespace
+
+SheetRows readXlsSheet(const QString& fileName, const CellChoice& choice)
+{
+    const FreeXlHandle xls(fileName);
+    return readWorksheet(xls, fileName, 0, choice);
+}
+
+std::optional<SheetRows> readXlsNamedSheet(const QString& fileName, const QString& sheetName)
+{
+    const FreeXlHandle xls(fileName);
+    unsigned int count = 0;
+    int rc = freexl_get_info(xls.get(), FREEXL_BIFF_SHEET_COUNT, &count);
+    for (unsigned int i = 0; rc == FREEXL_OK && i < count && i <= 0xFFFF; ++i) {
+        const char* name = nullptr;
+        rc = freexl_get_worksheet_name(xls.get(), (unsigned short)i, &name);
+        if (rc == FREEXL_OK && name && QString::fromUtf8(name) == sheetName)
+            return readWorksheet(xls, fileName, (unsigned short)i, CellChoice{});
+    }
+    if (rc != FREEXL_OK)
+        FreeXlHandle::fail(fileName, rc);
+    return std::nullopt;
 }
 
 } // namespace orvane::workbook

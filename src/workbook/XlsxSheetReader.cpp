@@ -141,14 +141,17 @@ QString resolvePart(const QString& target)
 }
 
 struct WorkbookInfo {
-    QString firstSheetPart;
+    QString sheetPart;   // empty when the workbook has no sheet of the name asked for
     bool date1904 = false;
 };
 
-WorkbookInfo readWorkbookInfo(const ZipArchive& zip, const QString& fileName)
+// The workbook's settings and the part of one worksheet: the first one, or
+// the one of a name.
+WorkbookInfo readWorkbookInfo(const ZipArchive& zip, const QString& fileName, const QString& sheetName = {})
 {
     WorkbookInfo info;
-    QString firstSheetRel;
+    QString sheetRel;
+    bool anySheet = false;
     {
         QXmlStreamReader xml(zip.read(QStringLiteral("xl/workbook.xml")));
         while (!xml.atEnd()) {
@@ -157,25 +160,31 @@ WorkbookInfo readWorkbookInfo(const ZipArchive& zip, const QString& fileName)
             if (xml.name() == u"workbookPr") {
                 const QStringView v = xml.attributes().value(QStringLiteral("date1904"));
                 info.date1904 = v == u"1" || v == u"true";
-            } else if (xml.name() == u"sheet" && firstSheetRel.isEmpty()) {
+            } else if (xml.name() == u"sheet" && sheetRel.isEmpty()) {
+                anySheet = true;
+                if (!sheetName.isEmpty() && xml.attributes().value(QStringLiteral("name")) != sheetName)
+                    continue;
                 for (const QXmlStreamAttribute& a : xml.attributes())
                     if (a.name() == u"id")
-                        firstSheetRel = a.value().toString();
+                        sheetRel = a.value().toString();
             }
         }
         checkXml(xml, fileName, QStringLiteral("xl/workbook.xml"));
     }
-    if (firstSheetRel.isEmpty())
+    if (!anySheet)
         fail(fileName, QStringLiteral("the workbook has no worksheet"));
+    if (sheetRel.isEmpty())
+        return info;
     QXmlStreamReader rels(zip.read(QStringLiteral("xl/_rels/workbook.xml.rels")));
     while (!rels.atEnd()) {
         if (rels.readNext() == QXmlStreamReader::StartElement && rels.name() == u"Relationship"
-            && rels.attributes().value(QStringLiteral("Id")) == firstSheetRel)
-            info.firstSheetPart = resolvePart(rels.attributes().value(QStringLiteral("Target")).toString());
+            && rels.attributes().value(QStringLiteral("Id")) == sheetRel)
+            info.sheetPart = resolvePart(rels.attributes().value(QStringLiteral("Target")).toString());
     }
     checkXml(rels, fileName, QStringLiteral("xl/_rels/workbook.xml.rels"));
-    if (info.firstSheetPart.isEmpty() || !zip.has(info.firstSheetPart))
-        fail(fileName, QStringLiteral("the first worksheet is missing"));
+    if (info.sheetPart.isEmpty() || !zip.has(info.sheetPart))
+        fail(fileName, sheetName.isEmpty() ? QStringLiteral("the first worksheet is missing")
+                                           : QStringLiteral("the worksheet '%1' is missing").arg(sheetName));
     return info;
 }
 
@@ -546,21 +555,35 @@ void readSheet(XmlScanner& xml, const SheetContext& context, SheetBuilder& sheet
     }
 }
 
-} // namespace
-
-SheetRows readXlsxSheet(const QString& fileName, const CellChoice& choice)
+SheetRows readSheetPart(const ZipArchive& zip, const QString& fileName, const WorkbookInfo& info,
+                        const CellChoice& choice)
 {
-    const ZipArchive zip(fileName);
-    const WorkbookInfo info = readWorkbookInfo(zip, fileName);
     const QStringList shared = readSharedStrings(zip, fileName);
     const std::vector<bool> dateStyles = readDateStyles(zip, fileName);
     const SheetContext context{fileName, info, shared, dateStyles};
 
     SheetBuilder sheet(choice);
-    scanPart(zip, fileName, info.firstSheetPart, [&](XmlScanner& xml) { readSheet(xml, context, sheet); });
+    scanPart(zip, fileName, info.sheetPart, [&](XmlScanner& xml) { readSheet(xml, context, sheet); });
     if (!sheet.followedChoice())
-        return readXlsxSheet(fileName, CellChoice{});
+        return readSheetPart(zip, fileName, info, CellChoice{});
     return sheet.take();
+}
+
+} // namespace
+
+SheetRows readXlsxSheet(const QString& fileName, const CellChoice& choice)
+{
+    const ZipArchive zip(fileName);
+    return readSheetPart(zip, fileName, readWorkbookInfo(zip, fileName), choice);
+}
+
+std::optional<SheetRows> readXlsxNamedSheet(const QString& fileName, const QString& sheetName)
+{
+    const ZipArchive zip(fileName);
+    const WorkbookInfo info = readWorkbookInfo(zip, fileName, sheetName);
+    if (info.sheetPart.isEmpty())
+        return std::nullopt;
+    return readSheetPart(zip, fileName, info, CellChoice{});
 }
 
 } // namespace orvane::workbook

@@ -1,8 +1,10 @@
 // orvane-batch update-from FILE [--dry-run]: brings back the descriptions and
 // logs edited in a workbook (.xls or .xlsx, as exported or re-saved by a
 // spreadsheet program) into pdb.mdb in the current directory. Prints what
-// will change and what is left alone, then writes it in one transaction;
-// with --dry-run changes nothing. Runs the same update as "Get logs from
+// will change and what is left alone, each conflict (a cell edited both in
+// the table and in the workbook since the export) on a line of its own, then
+// writes it in one transaction; with --dry-run changes nothing. A workbook
+// without the export's record gets a notice on stderr. Runs the same update as "Get logs from
 // workbook...". There is no undo here.
 
 #include "BatchCommand.h"
@@ -22,7 +24,9 @@ int runUpdateFrom(const QStringList& arguments)
                                         : QStringLiteral("too many arguments")};
     store::Database database;
     database.open();
-    const workbook::UpdatePlan plan = workbook::planUpdate(workbook::readSheetForUpdate(args.first()), database);
+    const workbook::UpdatePlan plan = workbook::planUpdate(workbook::readWorkbookForUpdate(args.first()), database);
+    if (!plan.notice().isEmpty())
+        printError(plan.notice());
     for (const QString& line : plan.previewLines())
         printLine(line);
     if (dryRun) {
