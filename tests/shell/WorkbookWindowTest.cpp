@@ -30,6 +30,7 @@ class WorkbookWindowTest : public QObject {
     Q_OBJECT
     QTemporaryDir m_settingsDir;
     QStringList m_boxes;
+    QStringList m_preview;
 
     // A workbook as a spreadsheet program leaves it: the first sheet shows
     // `shown`; the hidden record holds `exported`, or is missing when empty.
@@ -48,6 +49,20 @@ class WorkbookWindowTest : public QObject {
             for (int c = 0; c < columns; ++c)
                 xls.PutHiddenText(c, r, exported[r].value(c));
         xls.WriteWorkbook();
+    }
+
+    // Runs "Get logs from workbook..." on a file through `command`, confirming
+    // the preview when `confirm` and there is a change; returns the preview.
+    QStringList updateFrom(TMainForm& form, QAction* command, const QString& file, bool confirm = true)
+    {
+        m_preview.clear();
+        form.askWorkbookFileName = [file] { return file; };
+        form.confirmWorkbookUpdate = [this, confirm](const QStringList& lines, bool anyChange) {
+            m_preview = lines;
+            return confirm && anyChange;
+        };
+        command->trigger();
+        return m_preview;
     }
 
     void fillTable()
@@ -86,13 +101,7 @@ private slots:
         table.fetchAll();
         const QStringList beforeUpdate = dumpTable();
 
-        QStringList preview;
-        form.askWorkbookFileName = [&] { return file; };
-        form.confirmWorkbookUpdate = [&](const QStringList& lines, bool anyChange) {
-            preview = lines;
-            return anyChange;
-        };
-        form.menuAction(Command::FromWorkbook)->trigger();
+        const QStringList preview = updateFrom(form, form.menuAction(Command::FromWorkbook), file);
         QVERIFY2(m_boxes.isEmpty(), qPrintable(m_boxes.join("\n")));
         QVERIFY2(preview.contains("Activities that will change: 0"), qPrintable(preview.join("\n")));
         QVERIFY(preview.contains("Cells edited in the table since the export, kept as the table has them: 3"));
@@ -124,14 +133,7 @@ private slots:
         writeWorkbook(file,
                       {captions, {"A1", "first", "theirs", "one b edited", ""}, {"A2", "second", "two", "", "new three"}},
                       {captions, {"A1", "first", "one", "one b", ""}, {"A2", "second", "two", "", ""}});
-        QStringList preview;
-        bool answer = false;
-        form.askWorkbookFileName = [&] { return file; };
-        form.confirmWorkbookUpdate = [&](const QStringList& lines, bool anyChange) {
-            preview = lines;
-            return answer && anyChange;
-        };
-        form.menuAction(Command::FromWorkbook)->trigger();   // cancelled at the preview
+        const QStringList preview = updateFrom(form, form.menuAction(Command::FromWorkbook), file, false);
         QVERIFY2(m_boxes.isEmpty(), qPrintable(m_boxes.join("\n")));
         QVERIFY2(preview.contains("Activities that will change: 2"), qPrintable(preview.join("\n")));
         QVERIFY(preview.contains("Log lines that will change: 2"));
@@ -139,8 +141,7 @@ private slots:
         QVERIFY(preview.contains("Conflict: A1 Log#1: table \"changed here\", workbook \"theirs\", exported \"one\""));
         QCOMPARE(dumpTable(), beforeUpdate);
 
-        answer = true;
-        form.toolAction(Command::FromWorkbook)->trigger();
+        updateFrom(form, form.toolAction(Command::FromWorkbook), file);
         QVERIFY2(m_boxes.isEmpty(), qPrintable(m_boxes.join("\n")));
         QCOMPARE(readValue("A1", "Log#1").toString(), QString("changed here"));
         QCOMPARE(readValue("A1", "Log#2").toString(), QString("one b edited"));
@@ -164,13 +165,7 @@ private slots:
         form.store().taActivities.fetchAll();
         const QString file = dir.file("handmade.xls");
         writeWorkbook(file, {{"ActivityID", "Log#1"}, {"A1", "one"}}, {});
-        QStringList preview;
-        form.askWorkbookFileName = [&] { return file; };
-        form.confirmWorkbookUpdate = [&](const QStringList& lines, bool anyChange) {
-            preview = lines;
-            return anyChange;
-        };
-        form.menuAction(Command::FromWorkbook)->trigger();
+        const QStringList preview = updateFrom(form, form.menuAction(Command::FromWorkbook), file);
         QVERIFY2(m_boxes.isEmpty(), qPrintable(m_boxes.join("\n")));
         QVERIFY2(preview.value(0).startsWith("The workbook carries no record of what was exported"),
                  qPrintable(preview.join("\n")));

@@ -11,15 +11,14 @@ is updated as before, after a notice on stderr."""
 import os
 import shutil
 import sqlite3
-import subprocess
 import sys
 import tempfile
 from contextlib import closing
 
 import openpyxl
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from outcome import SIGN_IN, expect, finish, run_batch  # noqa: E402
+from round_trip import convert, exported_clin
+from outcome import expect, finish, run_batch  # noqa: E402  (round_trip put it on the path)
 
 batch, samples = sys.argv[1], sys.argv[2]
 RECORD = "Exported texts (do not edit)"
@@ -45,15 +44,6 @@ def set_cell(db, activity, field, text):
         c.execute("UPDATE P3Data SET [%s] = ? WHERE ActivityID = ?" % field, (text, activity))
 
 
-def convert(src, ext, outdir, filt=None):
-    os.makedirs(outdir, exist_ok=True)
-    target = ext if not filt else "%s:%s" % (ext, filt)
-    profile = "file://" + os.path.join(outdir, "lo-profile")
-    subprocess.run(["soffice", "-env:UserInstallation=" + profile, "--headless", "--convert-to", target,
-                    "--outdir", outdir, src], capture_output=True, check=True, timeout=300)
-    return os.path.join(outdir, os.path.splitext(os.path.basename(src))[0] + "." + ext)
-
-
 def cell_of(ws, activity, field):
     for row in ws.iter_rows():
         captions = {str(c.value).strip(): c.column for c in row if c.value is not None}
@@ -67,16 +57,7 @@ def cell_of(ws, activity, field):
 
 
 with tempfile.TemporaryDirectory() as tmp:
-    folder = os.path.join(tmp, "projects")
-    shutil.copytree(os.path.join(samples, "projects"), folder)
-    work = os.path.join(tmp, "work")
-    os.mkdir(work)
-    db = os.path.join(work, "pdb.mdb")
-    run(["makedb"], work)
-    r = run(["import", "--p3-path", folder, "--project", "CLIN"] + SIGN_IN, work, {"P3SIM_PROJECTS": folder})
-    expect("import CLIN", r.returncode == 0, r.stderr)
-    r = run(["export", "clin.xls"], work)
-    expect("export", r.returncode == 0, r.stderr)
+    work, db = exported_clin(batch, samples, tmp)
     exported = table(db)
     ids = sorted({k[0] for k in exported})
     with_log = [i for i in ids if exported[(i, "Log#1")] and exported[(i, "Log#2")]]
