@@ -35,3 +35,16 @@ def convert(src, ext, outdir, filt=None):
     subprocess.run(["soffice", "-env:UserInstallation=" + profile, "--headless", "--convert-to", target,
                     "--outdir", outdir, src], capture_output=True, check=True, timeout=300)
     return os.path.join(outdir, os.path.splitext(os.path.basename(src))[0] + "." + ext)
+
+
+def kept_copy(db, tmp):
+    """Copies the database as it is now; returns what puts that copy back."""
+    pristine = os.path.join(tmp, "pristine.mdb")
+    shutil.copy(db, pristine)
+
+    def restore():
+        shutil.copy(pristine, db)
+        for suffix in ("-wal", "-shm"):
+            if os.path.exists(db + suffix):
+                os.remove(db + suffix)
+    return restore

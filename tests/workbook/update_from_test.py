@@ -6,14 +6,13 @@ into .xls, so the .xls is edited before it is re-saved). Exactly the edited
 cells change; unedited workbooks change nothing; --dry-run changes nothing."""
 
 import os
-import shutil
 import sqlite3
 import sys
 import tempfile
 
 import openpyxl
 
-from round_trip import convert, exported_clin
+from round_trip import convert, exported_clin, kept_copy
 from outcome import expect, finish, run_batch  # noqa: E402  (round_trip put it on the path)
 
 batch, samples = sys.argv[1], sys.argv[2]
@@ -56,15 +55,8 @@ def row_of(ws, header_row, id_col, activity_id):
 
 with tempfile.TemporaryDirectory() as tmp:
     work, db = exported_clin(batch, samples, tmp)
-    pristine = os.path.join(tmp, "pristine.mdb")
-    shutil.copy(db, pristine)
+    restore = kept_copy(db, tmp)
     start = table(db)
-
-    def restore():
-        shutil.copy(pristine, db)
-        for suffix in ("-wal", "-shm"):
-            if os.path.exists(db + suffix):
-                os.remove(db + suffix)
 
     # --- unedited workbooks, as written and as re-saved, change nothing
     xls = os.path.join(work, "clin.xls")

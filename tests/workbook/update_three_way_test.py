@@ -9,7 +9,6 @@ workbook without the export's record (an older export, a file made by hand)
 is updated as before, after a notice on stderr."""
 
 import os
-import shutil
 import sqlite3
 import sys
 import tempfile
@@ -17,7 +16,7 @@ from contextlib import closing
 
 import openpyxl
 
-from round_trip import convert, exported_clin
+from round_trip import convert, exported_clin, kept_copy
 from outcome import expect, finish, run_batch  # noqa: E402  (round_trip put it on the path)
 
 batch, samples = sys.argv[1], sys.argv[2]
@@ -100,15 +99,8 @@ with tempfile.TemporaryDirectory() as tmp:
     for name, activity, field, in_table, _, _ in cases:
         if in_table is not None:
             set_cell(db, activity, field, in_table)
-    pristine = os.path.join(tmp, "pristine.mdb")
-    shutil.copy(db, pristine)
+    restore = kept_copy(db, tmp)
     before = table(db)
-
-    def restore():
-        shutil.copy(pristine, db)
-        for suffix in ("-wal", "-shm"):
-            if os.path.exists(db + suffix):
-                os.remove(db + suffix)
 
     bulk_filled = sum(1 for i in ids if before[(i, BULK_LOG)])
     expect("the bulk copy filled the column", bulk_filled > 100, bulk_filled)
