@@ -129,10 +129,11 @@ SheetRows readFirstSheet(const QString& fileName, const CellChoice& choice)
     return kindOf(fileName) == WorkbookKind::Xls ? readXlsSheet(fileName, choice) : readXlsxSheet(fileName, choice);
 }
 
-std::optional<SheetRows> readNamedSheet(const QString& fileName, const QString& sheetName)
+SheetAndNamedSheet readFirstAndNamedSheet(const QString& fileName, const CellChoice& choice,
+                                          const QString& sheetName)
 {
-    return kindOf(fileName) == WorkbookKind::Xls ? readXlsNamedSheet(fileName, sheetName)
-                                                 : readXlsxNamedSheet(fileName, sheetName);
+    return kindOf(fileName) == WorkbookKind::Xls ? readXlsSheets(fileName, choice, sheetName)
+                                                 : readXlsxSheets(fileName, choice, sheetName);
 }
 
 } // namespace orvane::workbook

@@ -43,9 +43,16 @@ struct CellChoice {
 // Reads the first worksheet. Throws FormatError naming the file when it is
 // missing, unreadable, or neither kind of workbook.
 SheetRows readFirstSheet(const QString& fileName, const CellChoice& choice = {});
-// Reads the worksheet of that name whole, hidden or not; nullopt when the
-// workbook has none of that name. Throws as readFirstSheet.
-std::optional<SheetRows> readNamedSheet(const QString& fileName, const QString& sheetName);
+// The first worksheet, read as readFirstSheet reads it, and beside it the
+// worksheet of a name read whole, hidden or not (nullopt when the workbook
+// has none of that name), in one opening of the file that reads what both
+// share (the shared strings) once.
+struct SheetAndNamedSheet {
+    SheetRows first;
+    std::optional<SheetRows> named;
+};
+SheetAndNamedSheet readFirstAndNamedSheet(const QString& fileName, const CellChoice& choice,
+                                          const QString& sheetName);
 
 // The text a cell holding a number or a date shows, as the grid shows such
 // values (store::displayText): a log that a spreadsheet program turned into
@@ -59,8 +66,8 @@ QDateTime dateFromSerial(double serial);
 // The readers behind readFirstSheet, one per kind.
 SheetRows readXlsSheet(const QString& fileName, const CellChoice& choice = {});
 SheetRows readXlsxSheet(const QString& fileName, const CellChoice& choice = {});
-std::optional<SheetRows> readXlsNamedSheet(const QString& fileName, const QString& sheetName);
-std::optional<SheetRows> readXlsxNamedSheet(const QString& fileName, const QString& sheetName);
+SheetAndNamedSheet readXlsSheets(const QString& fileName, const CellChoice& choice, const QString& sheetName);
+SheetAndNamedSheet readXlsxSheets(const QString& fileName, const CellChoice& choice, const QString& sheetName);
 
 // Stores text into rows at (row, column), growing them as needed.
 void putCell(SheetRows& sheet, int row, int column, const QString& text);

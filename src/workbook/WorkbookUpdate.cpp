@@ -228,10 +228,8 @@ WorkbookForUpdate readWorkbookForUpdate(const QString& fileName)
                                        return field == store::kActivityIdColumn
                                               || (field >= 0 && isWritableColumn(field));
                                    }};
-    WorkbookForUpdate workbook;
-    workbook.sheet = readFirstSheet(fileName, choice);
-    workbook.exportRecord = readNamedSheet(fileName, store::exportRecordSheetName());
-    return workbook;
+    SheetAndNamedSheet sheets = readFirstAndNamedSheet(fileName, choice, store::exportRecordSheetName());
+    return {std::move(sheets.first), std::move(sheets.named)};
 }
 
 namespace {

@@ -105,20 +105,23 @@ SheetRows readXlsSheet(const QString& fileName, const CellChoice& choice)
     return readWorksheet(xls, fileName, 0, choice);
 }
 
-std::optional<SheetRows> readXlsNamedSheet(const QString& fileName, const QString& sheetName)
+SheetAndNamedSheet readXlsSheets(const QString& fileName, const CellChoice& choice, const QString& sheetName)
 {
     const FreeXlHandle xls(fileName);
+    SheetAndNamedSheet sheets{readWorksheet(xls, fileName, 0, choice), std::nullopt};
     unsigned int count = 0;
     int rc = freexl_get_info(xls.get(), FREEXL_BIFF_SHEET_COUNT, &count);
-    for (unsigned int i = 0; rc == FREEXL_OK && i < count && i <= 0xFFFF; ++i) {
+    for (unsigned int i = 1; rc == FREEXL_OK && i < count && i <= 0xFFFF; ++i) {
         const char* name = nullptr;
         rc = freexl_get_worksheet_name(xls.get(), (unsigned short)i, &name);
-        if (rc == FREEXL_OK && name && QString::fromUtf8(name) == sheetName)
-            return readWorksheet(xls, fileName, (unsigned short)i, CellChoice{});
+        if (rc == FREEXL_OK && name && QString::fromUtf8(name) == sheetName) {
+            sheets.named = readWorksheet(xls, fileName, (unsigned short)i, CellChoice{});
+            break;
+        }
     }
     if (rc != FREEXL_OK)
         FreeXlHandle::fail(fileName, rc);
-    return std::nullopt;
+    return sheets;
 }
 
 } // namespace orvane::workbook

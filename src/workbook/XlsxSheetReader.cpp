@@ -141,16 +141,25 @@ QString resolvePart(const QString& target)
 }
 
 struct WorkbookInfo {
-    QString sheetPart;   // empty when the workbook has no sheet of the name asked for
+    QString firstSheetPart;
+    QString namedSheetPart;   // empty when no sheet has the name asked for
     bool date1904 = false;
 };
 
-// The workbook's settings and the part of one worksheet: the first one, or
-// the one of a name.
-WorkbookInfo readWorkbookInfo(const ZipArchive& zip, const QString& fileName, const QString& sheetName = {})
+QString relationshipId(const QXmlStreamReader& xml)
+{
+    for (const QXmlStreamAttribute& a : xml.attributes())
+        if (a.name() == u"id")
+            return a.value().toString();
+    return QString();
+}
+
+// The workbook's settings, the part of its first worksheet and that of the
+// worksheet of a name, if asked for.
+WorkbookInfo readWorkbookInfo(const ZipArchive& zip, const QString& fileName, const QString& sheetName)
 {
     WorkbookInfo info;
-    QString sheetRel;
+    QString firstRel, namedRel;
     bool anySheet = false;
     {
         QXmlStreamReader xml(zip.read(QStringLiteral("xl/workbook.xml")));
@@ -160,31 +169,34 @@ WorkbookInfo readWorkbookInfo(const ZipArchive& zip, const QString& fileName, co
             if (xml.name() == u"workbookPr") {
                 const QStringView v = xml.attributes().value(QStringLiteral("date1904"));
                 info.date1904 = v == u"1" || v == u"true";
-            } else if (xml.name() == u"sheet" && sheetRel.isEmpty()) {
+            } else if (xml.name() == u"sheet") {
+                if (!anySheet)
+                    firstRel = relationshipId(xml);
+                else if (!sheetName.isEmpty() && namedRel.isEmpty()
+                         && xml.attributes().value(QStringLiteral("name")) == sheetName)
+                    namedRel = relationshipId(xml);
                 anySheet = true;
-                if (!sheetName.isEmpty() && xml.attributes().value(QStringLiteral("name")) != sheetName)
-                    continue;
-                for (const QXmlStreamAttribute& a : xml.attributes())
-                    if (a.name() == u"id")
-                        sheetRel = a.value().toString();
             }
         }
         checkXml(xml, fileName, QStringLiteral("xl/workbook.xml"));
     }
-    if (!anySheet)
+    if (firstRel.isEmpty())
         fail(fileName, QStringLiteral("the workbook has no worksheet"));
-    if (sheetRel.isEmpty())
-        return info;
     QXmlStreamReader rels(zip.read(QStringLiteral("xl/_rels/workbook.xml.rels")));
     while (!rels.atEnd()) {
-        if (rels.readNext() == QXmlStreamReader::StartElement && rels.name() == u"Relationship"
-            && rels.attributes().value(QStringLiteral("Id")) == sheetRel)
-            info.sheetPart = resolvePart(rels.attributes().value(QStringLiteral("Target")).toString());
+        if (rels.readNext() != QXmlStreamReader::StartElement || rels.name() != u"Relationship")
+            continue;
+        const QStringView id = rels.attributes().value(QStringLiteral("Id"));
+        if (id == firstRel)
+            info.firstSheetPart = resolvePart(rels.attributes().value(QStringLiteral("Target")).toString());
+        else if (!namedRel.isEmpty() && id == namedRel)
+            info.namedSheetPart = resolvePart(rels.attributes().value(QStringLiteral("Target")).toString());
     }
     checkXml(rels, fileName, QStringLiteral("xl/_rels/workbook.xml.rels"));
-    if (info.sheetPart.isEmpty() || !zip.has(info.sheetPart))
-        fail(fileName, sheetName.isEmpty() ? QStringLiteral("the first worksheet is missing")
-                                           : QStringLiteral("the worksheet '%1' is missing").arg(sheetName));
+    if (info.firstSheetPart.isEmpty() || !zip.has(info.firstSheetPart))
+        fail(fileName, QStringLiteral("the first worksheet is missing"));
+    if (!namedRel.isEmpty() && (info.namedSheetPart.isEmpty() || !zip.has(info.namedSheetPart)))
+        fail(fileName, QStringLiteral("the worksheet '%1' is missing").arg(sheetName));
     return info;
 }
 
@@ -555,35 +567,34 @@ void readSheet(XmlScanner& xml, const SheetContext& context, SheetBuilder& sheet
     }
 }
 
-SheetRows readSheetPart(const ZipArchive& zip, const QString& fileName, const WorkbookInfo& info,
+SheetRows readSheetPart(const ZipArchive& zip, const SheetContext& context, const QString& part,
                         const CellChoice& choice)
 {
-    const QStringList shared = readSharedStrings(zip, fileName);
-    const std::vector<bool> dateStyles = readDateStyles(zip, fileName);
-    const SheetContext context{fileName, info, shared, dateStyles};
-
     SheetBuilder sheet(choice);
-    scanPart(zip, fileName, info.sheetPart, [&](XmlScanner& xml) { readSheet(xml, context, sheet); });
+    scanPart(zip, context.fileName, part, [&](XmlScanner& xml) { readSheet(xml, context, sheet); });
     if (!sheet.followedChoice())
-        return readSheetPart(zip, fileName, info, CellChoice{});
+        return readSheetPart(zip, context, part, CellChoice{});
     return sheet.take();
 }
 
 } // namespace
 
-SheetRows readXlsxSheet(const QString& fileName, const CellChoice& choice)
-{
-    const ZipArchive zip(fileName);
-    return readSheetPart(zip, fileName, readWorkbookInfo(zip, fileName), choice);
-}
-
-std::optional<SheetRows> readXlsxNamedSheet(const QString& fileName, const QString& sheetName)
+SheetAndNamedSheet readXlsxSheets(const QString& fileName, const CellChoice& choice, const QString& sheetName)
 {
     const ZipArchive zip(fileName);
     const WorkbookInfo info = readWorkbookInfo(zip, fileName, sheetName);
-    if (info.sheetPart.isEmpty())
-        return std::nullopt;
-    return readSheetPart(zip, fileName, info, CellChoice{});
+    const QStringList shared = readSharedStrings(zip, fileName);
+    const std::vector<bool> dateStyles = readDateStyles(zip, fileName);
+    const SheetContext context{fileName, info, shared, dateStyles};
+    SheetAndNamedSheet sheets{readSheetPart(zip, context, info.firstSheetPart, choice), std::nullopt};
+    if (!info.namedSheetPart.isEmpty())
+        sheets.named = readSheetPart(zip, context, info.namedSheetPart, CellChoice{});
+    return sheets;
+}
+
+SheetRows readXlsxSheet(const QString& fileName, const CellChoice& choice)
+{
+    return readXlsxSheets(fileName, choice, QString()).first;
 }
 
 } // namespace orvane::workbook
