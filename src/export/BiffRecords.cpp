@@ -38,10 +38,11 @@ void writeBOF(FileSink& out, Substream kind)
     bytes(out, {0xBB, 0x0D, 0xCC, 0x07, 0x00, 0x00, 0x00, 0x00, 0x06, 0x00, 0x00, 0x00});
 }
 
-void writeTABID(FileSink& out)
+void writeTABID(FileSink& out, int sheetCount)
 {
-    header(out, kTABID, 2);
-    out.u16(0);
+    header(out, kTABID, std::uint16_t(2 * sheetCount));
+    for (int i = 0; i < sheetCount; ++i)
+        out.u16(std::uint16_t(i));
 }
 
 void writeWINDOW1(FileSink& out)
@@ -115,23 +116,24 @@ void writeSTYLEs(FileSink& out)
         writeRecord(out, kSTYLE, s, 4);
 }
 
-std::int64_t writeBOUNDSHEET(FileSink& out, const QByteArray& nameData, bool wideName)
+std::int64_t writeBOUNDSHEET(FileSink& out, const QByteArray& nameData, bool wideName, bool hidden)
 {
     const int chars = int(wideName ? nameData.size() / 2 : nameData.size());
     header(out, kBOUNDSHEET, std::uint16_t(8 + nameData.size()));
     const std::int64_t offsetField = out.position();
     out.u32(0);   // worksheet BOF offset, patched once known
-    out.u16(0);   // visible worksheet
+    out.u16(hidden ? 1 : 0);   // a worksheet, visible or hidden
     out.u8(std::uint8_t(chars));
     out.u8(wideName ? 1 : 0);
     out.write(nameData.constData(), std::size_t(nameData.size()));
     return offsetField;
 }
 
-void writeSUPBOOK(FileSink& out)
+void writeSUPBOOK(FileSink& out, int sheetCount)
 {
     header(out, kSUPBOOK, 4);
-    bytes(out, {0x01, 0x00, 0x01, 0x04});
+    out.u16(std::uint16_t(sheetCount));
+    bytes(out, {0x01, 0x04});   // references inside this workbook
 }
 
 void writeEXTERNSHEET(FileSink& out)
@@ -152,11 +154,14 @@ void writeDIMENSIONS(FileSink& out, int rowCount, int columnCount)
     out.u16(0);
 }
 
-void writeWINDOW2(FileSink& out, bool gridLines, int frozenRows)
+void writeWINDOW2(FileSink& out, bool gridLines, int frozenRows, bool selected)
 {
-    constexpr std::uint16_t kFrozen = 0x0008, kFrozenNoSplit = 0x0100;
+    constexpr std::uint16_t kFrozen = 0x0008, kFrozenNoSplit = 0x0100, kSelectedAndShown = 0x0600;
     header(out, kWINDOW2, 18);
-    out.u16(std::uint16_t((gridLines ? 0x06B6 : 0x06B4) | (frozenRows > 0 ? kFrozen | kFrozenNoSplit : 0)));
+    std::uint16_t flags = (gridLines ? 0x06B6 : 0x06B4) | (frozenRows > 0 ? kFrozen | kFrozenNoSplit : 0);
+    if (!selected)
+        flags &= std::uint16_t(~kSelectedAndShown);
+    out.u16(flags);
     bytes(out, {0x00, 0x00, 0x00, 0x00, 0x40, 0x00, 0x00, 0x00,
                 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00});
 }

@@ -60,7 +60,8 @@ namespace biff {
 enum class Substream : std::uint16_t { Globals = 0x0005, Worksheet = 0x0010 };
 
 void writeBOF(FileSink& out, Substream kind);
-void writeTABID(FileSink& out);
+// One tab entry per sheet; one sheet is what kFixedRecordsSize counts.
+void writeTABID(FileSink& out, int sheetCount = 1);
 void writeWINDOW1(FileSink& out);
 void writeBuiltInFONTs(FileSink& out);                  // the five Arial 10 fonts
 void writeRecord(FileSink& out, std::uint16_t type, const std::uint8_t* data, std::size_t size);
@@ -68,14 +69,20 @@ void writeBuiltInXFs(FileSink& out);                    // XF 0 to 16
 void writePALETTE(FileSink& out, const std::uint32_t* colors, int count);
 void writeSTYLEs(FileSink& out);
 // Returns the stream position of the worksheet offset field, patched later.
-std::int64_t writeBOUNDSHEET(FileSink& out, const QByteArray& nameData, bool wideName);
-void writeSUPBOOK(FileSink& out);
+std::int64_t writeBOUNDSHEET(FileSink& out, const QByteArray& nameData, bool wideName, bool hidden = false);
+inline constexpr std::uint32_t boundSheetSize(std::size_t nameBytes) { return 4 + 8 + std::uint32_t(nameBytes); }
+void writeSUPBOOK(FileSink& out, int sheetCount = 1);
 void writeEXTERNSHEET(FileSink& out);
 void writeEOF(FileSink& out);
 // The used range: rows 0 to rowCount - 1, columns 0 to columnCount - 1.
 void writeDIMENSIONS(FileSink& out, int rowCount, int columnCount);
-// frozenRows > 0 marks the panes frozen (a PANE record must follow).
-void writeWINDOW2(FileSink& out, bool gridLines, int frozenRows = 0);
+// frozenRows > 0 marks the panes frozen (a PANE record must follow). The
+// selected sheet is the one shown when the workbook opens.
+void writeWINDOW2(FileSink& out, bool gridLines, int frozenRows = 0, bool selected = true);
+
+// A worksheet holding cells only: BOF, DIMENSIONS, WINDOW2 and EOF around
+// its cell records.
+inline constexpr std::uint32_t kBareWorksheetSize = 20 + 18 + 22 + 4;
 
 // The rows above `frozenRows` stay in view while the rest scrolls.
 void writePANE(FileSink& out, int frozenRows);

@@ -69,6 +69,20 @@ public:
     // How many texts were cut because a cell could not hold all of them.
     virtual int ShortenedTextCount() const { return 0; }
 
+    // A second worksheet, hidden behind the first, that holds texts only:
+    // the export's record of what it wrote. Its cells are given row by row,
+    // left to right, after every cell of the first sheet; a text is cut
+    // where a cell cannot hold it, as on the first sheet, without counting
+    // in ShortenedTextCount. A provider without such a sheet ignores both.
+    virtual void AddHiddenSheet(const QString& name, int columnCount, int rowCount)
+    {
+        static_cast<void>(name), static_cast<void>(columnCount), static_cast<void>(rowCount);
+    }
+    virtual void PutHiddenText(int column, int row, QStringView text)
+    {
+        static_cast<void>(column), static_cast<void>(row), static_cast<void>(text);
+    }
+
     // A display text: text that the system's ANSI code page holds goes to
     // PutText as 8-bit text, any other to PutWideText, so that no character
     // is ever replaced.

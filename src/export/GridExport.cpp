@@ -4,6 +4,7 @@
 #include "export/FileSink.h"
 #include "export/XLSExportProvider.h"
 #include "grid/GridViewModel.h"
+#include "store/ExportRecord.h"
 
 #include <QLocale>
 #include <algorithm>
@@ -277,6 +278,7 @@ ExportResult TcxGridBandedTableViewExport::DoExport()
     freezeHeaderRows(opt);
 
     result.textsShortened = p.ShortenedTextCount();
+    writeExportRecord(recordsInSheet);
     p.WriteWorkbook();
     return result;
 }
@@ -537,6 +539,51 @@ void TcxGridBandedTableViewExport::freezeHeaderRows(const ExportViewOptions& opt
     m_provider->FreezeRows(f.recordStart);
     if (opt.columnHeaders && f.headerRows == 1 && f.columnsInSheet > 0)
         m_provider->SetAutoFilter(f.recordStart - 1, 0, f.columnsInSheet - 1, f.rowsInSheet - 1);
+}
+
+// The record of what was exported (store/ExportRecord.h): the ActivityID,
+// Description and log columns that made it into the sheet, each record's
+// texts once more on a hidden sheet, so that reading the workbook back can
+// tell its edits from the table's. Without an exported ActivityID column no
+// row could be matched, and there is no record.
+void TcxGridBandedTableViewExport::writeExportRecord(int recordsInSheet)
+{
+    struct Recorded {
+        int sheetColumn;
+        int field;
+        int column;
+    };
+    std::vector<Recorded> recorded;
+    bool withId = false;
+    for (const auto& line : m_map.headerLines)
+        for (const auto& item : line) {
+            const int field = store::fieldIndex(m_columns[std::size_t(item.index)].caption);
+            if (item.firstColumn >= m_frame.columnsInSheet
+                || (field != store::kActivityIdColumn && !store::isWorkbookTextColumn(field)))
+                continue;
+            withId = withId || field == store::kActivityIdColumn;
+            recorded.push_back({item.firstColumn, field, item.index});
+        }
+    if (!withId)
+        return;
+    // ActivityID first, the texts in sheet order.
+    std::stable_sort(recorded.begin(), recorded.end(), [](const Recorded& a, const Recorded& b) {
+        const bool aId = a.field == store::kActivityIdColumn, bId = b.field == store::kActivityIdColumn;
+        return aId != bId ? aId : a.sheetColumn < b.sheetColumn;
+    });
+    IcxExportProvider& p = *m_provider;
+    p.AddHiddenSheet(store::exportRecordSheetName(), int(recorded.size()), 1 + recordsInSheet);
+    std::vector<int> columns;
+    for (std::size_t c = 0; c < recorded.size(); ++c) {
+        p.PutHiddenText(int(c), 0, store::fieldName(recorded[c].field));
+        columns.push_back(recorded[c].column);
+    }
+    m_texts.resize(columns.size());
+    for (int r = 0; r < recordsInSheet; ++r) {
+        m_source.displayTexts(r, columns.data(), int(columns.size()), m_texts.data());
+        for (std::size_t c = 0; c < columns.size(); ++c)
+            p.PutHiddenText(int(c), 1 + r, m_texts[c]);
+    }
 }
 
 ExportResult ExportGridWithProvider(const QString& fileName, int exportType, const ExportSource* source,

@@ -91,6 +91,7 @@ private:
     void writeRecord(int record);
     void drawClosingEdges(ExportGridLines gridLines);
     void freezeHeaderRows(const ExportViewOptions& opt);
+    void writeExportRecord(int recordsInSheet);
 
     int bandStyle(const std::vector<int>& styles, int sheetColumn) const;
     void putTextOf(int column, int row, QStringView text);

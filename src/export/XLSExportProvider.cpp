@@ -22,6 +22,7 @@ namespace orvane::exporting {
 namespace {
 
 constexpr int kFirstStyleXf = 17;     // XFs built from styles follow the 17 built-in ones
+constexpr std::uint16_t kDefaultCellXf = 15;   // the built-in XF of a cell without a style
 constexpr int kFirstStyleFont = 6;    // fonts 0-3 and 5 are built in, 4 does not exist
 constexpr int kMaxAnsiLabel = 255;
 constexpr int kMaxWideLabel = 127;
@@ -415,7 +416,7 @@ const std::uint8_t* TcxXLSExportProvider::labelAt(std::uint32_t payload) const
     return static_cast<const std::uint8_t*>(m_labelChunks[offset / kChunkSize].data()) + offset % kChunkSize;
 }
 
-std::uint8_t* TcxXLSExportProvider::newLabel(int column, int row, std::size_t bytes)
+std::pair<std::uint8_t*, std::uint32_t> TcxXLSExportProvider::allocateLabel(std::size_t bytes)
 {
     const std::size_t need = (bytes + 1) & ~std::size_t(1);
     if (m_labelUsed + need > kChunkSize) {
@@ -423,11 +424,47 @@ std::uint8_t* TcxXLSExportProvider::newLabel(int column, int row, std::size_t by
         m_labelUsed = 0;
     }
     std::uint8_t* p = static_cast<std::uint8_t*>(m_labelChunks.back().data()) + m_labelUsed;
-    takeCell(column, row, Kind::Label, 4 + 6 + bytes).payload =
-        std::uint32_t(((m_labelChunks.size() - 1) * kChunkSize + m_labelUsed) / 2);
+    const auto payload = std::uint32_t(((m_labelChunks.size() - 1) * kChunkSize + m_labelUsed) / 2);
     m_labelUsed += need;
+    return {p, payload};
+}
+
+std::uint8_t* TcxXLSExportProvider::newLabel(int column, int row, std::size_t bytes)
+{
+    const auto [p, payload] = allocateLabel(bytes);
+    takeCell(column, row, Kind::Label, 4 + 6 + bytes).payload = payload;
     return p;
 }
+
+namespace {
+
+// A label payload: character count, option byte, then the characters as
+// 8-bit bytes (all below 0x80) or as UTF-16.
+void fillLabel8(std::uint8_t* p, const char16_t* chars, std::size_t count)
+{
+    le16(p, std::uint16_t(count));
+    p[2] = 0;
+    for (std::size_t i = 0; i < count; ++i)
+        p[3 + i] = std::uint8_t(chars[i]);
+}
+
+void fillLabel16(std::uint8_t* p, const char16_t* chars, std::size_t count)
+{
+    le16(p, std::uint16_t(count));
+    p[2] = 1;
+    for (std::size_t i = 0; i < count; ++i)
+        le16(p + 3 + 2 * i, std::uint16_t(chars[i]));
+}
+
+bool isAscii(const char16_t* chars, std::size_t count)
+{
+    char16_t any = 0;
+    for (std::size_t i = 0; i < count; ++i)
+        any |= chars[i];
+    return any < 0x80;
+}
+
+} // namespace
 
 void TcxXLSExportProvider::storeLabel8(int column, int row, QByteArrayView ascii)
 {
@@ -439,11 +476,7 @@ void TcxXLSExportProvider::storeLabel8(int column, int row, QByteArrayView ascii
 
 void TcxXLSExportProvider::storeLabel16(int column, int row, const char16_t* chars, std::size_t count)
 {
-    std::uint8_t* p = newLabel(column, row, 3 + 2 * count);
-    le16(p, std::uint16_t(count));
-    p[2] = 1;
-    for (std::size_t i = 0; i < count; ++i)
-        le16(p + 3 + 2 * i, std::uint16_t(chars[i]));
+    fillLabel16(newLabel(column, row, 3 + 2 * count), chars, count);
 }
 
 void TcxXLSExportProvider::storeShared(int column, int row, const char16_t* chars, std::size_t count)
@@ -485,18 +518,11 @@ void TcxXLSExportProvider::PutDisplayText(int column, int row, QStringView text)
     // the rest takes the general road.
     const auto* chars = reinterpret_cast<const char16_t*>(text.utf16());
     const std::size_t n = std::size_t(text.size());
-    char16_t any = 0;
-    for (std::size_t i = 0; i < n; ++i)
-        any |= chars[i];
-    if (any >= 0x80 || n > kMaxAnsiLabel) {
+    if (n > kMaxAnsiLabel || !isAscii(chars, n)) {
         IcxExportProvider::PutDisplayText(column, row, text);
         return;
     }
-    std::uint8_t* p = newLabel(column, row, 3 + n);
-    le16(p, std::uint16_t(n));
-    p[2] = 0;
-    for (std::size_t i = 0; i < n; ++i)
-        p[3 + i] = std::uint8_t(chars[i]);
+    fillLabel8(newLabel(column, row, 3 + n), chars, n);
 }
 
 void TcxXLSExportProvider::PutWideText(int column, int row, QStringView text)
@@ -508,6 +534,46 @@ void TcxXLSExportProvider::PutWideText(int column, int row, QStringView text)
         storeLabel16(column, row, chars, std::size_t(text.size()));
     else
         storeShared(column, row, chars, std::size_t(text.size()));
+}
+
+void TcxXLSExportProvider::AddHiddenSheet(const QString& name, int columnCount, int rowCount)
+{
+    m_hiddenName = name;
+    m_hiddenColumns = std::clamp(columnCount, 0, kMaxColumns);
+    m_hiddenRows = std::clamp(rowCount, 0, kMaxRows);
+    m_hiddenCells.clear();
+    m_hiddenCellBytes = 0;
+}
+
+void TcxXLSExportProvider::PutHiddenText(int column, int row, QStringView text)
+{
+    if (m_hiddenName.isEmpty() || unsigned(column) >= unsigned(m_hiddenColumns)
+        || unsigned(row) >= unsigned(m_hiddenRows) || text.isEmpty())
+        return;
+    // Spreadsheet programs read the text back alike from either record;
+    // short texts go into LABELs, which cost no shared string.
+    const auto* chars = reinterpret_cast<const char16_t*>(text.utf16());
+    const std::size_t n = std::size_t(text.size());
+    HiddenCell cell{std::uint16_t(row), std::uint16_t(column), Kind::Label, 0};
+    std::size_t labelBytes = 0;
+    if (n <= kMaxAnsiLabel && isAscii(chars, n)) {
+        labelBytes = 3 + n;
+        const auto [p, payload] = allocateLabel(labelBytes);
+        fillLabel8(p, chars, n);
+        cell.payload = payload;
+    } else if (n <= kMaxWideLabel) {
+        labelBytes = 3 + 2 * n;
+        const auto [p, payload] = allocateLabel(labelBytes);
+        fillLabel16(p, chars, n);
+        cell.payload = payload;
+    } else {
+        const std::uint32_t shortenedBefore = m_strings.ShortenedCount();
+        cell.kind = Kind::LabelSst;
+        cell.payload = m_strings.Add(chars, n);
+        m_hiddenShortened += m_strings.ShortenedCount() - shortenedBefore;
+    }
+    m_hiddenCells.push_back(cell);
+    m_hiddenCellBytes += cell.kind == Kind::Label ? 4 + 6 + labelBytes : 4 + 10;
 }
 
 void TcxXLSExportProvider::FreezeRows(int rows)
@@ -727,6 +793,53 @@ void TcxXLSExportProvider::writeCells(FileSink& out)
     }
 }
 
+namespace {
+
+// A sheet name goes as 8-bit characters when every one is Latin-1, else as
+// UTF-16, so that no character is lost.
+QByteArray sheetNameData(const QString& name, bool* wide)
+{
+    *wide = false;
+    for (const QChar c : name)
+        if (c.unicode() > 0xFF)
+            *wide = true;
+    if (*wide)
+        return QByteArray(reinterpret_cast<const char*>(name.utf16()), name.size() * 2);
+    return name.toLatin1();
+}
+
+} // namespace
+
+std::uint64_t TcxXLSExportProvider::hiddenSheetSize() const
+{
+    if (m_hiddenName.isEmpty())
+        return 0;
+    bool wide = false;
+    const std::uint32_t tabEntry = 2;
+    return tabEntry + biff::boundSheetSize(std::size_t(sheetNameData(m_hiddenName, &wide).size()))
+        + biff::kBareWorksheetSize + m_hiddenCellBytes;
+}
+
+void TcxXLSExportProvider::writeHiddenSheet(FileSink& out)
+{
+    biff::writeBOF(out, biff::Substream::Worksheet);
+    biff::writeDIMENSIONS(out, m_hiddenRows, m_hiddenColumns);
+    for (const HiddenCell& cell : m_hiddenCells) {
+        if (cell.kind == Kind::LabelSst) {
+            biff::putLABELSST(out.reserve(14), cell.row, cell.column, kDefaultCellXf, cell.payload);
+            out.commit(14);
+            continue;
+        }
+        const std::uint8_t* label = labelAt(cell.payload);
+        const std::size_t n = std::size_t(label[0] | (label[1] << 8));
+        const std::size_t size = 3 + (label[2] ? 2 * n : n);
+        biff::putLABEL(out.reserve(10 + size), cell.row, cell.column, kDefaultCellXf, label, size);
+        out.commit(10 + size);
+    }
+    biff::writeWINDOW2(out, true, 0, false);
+    biff::writeEOF(out);
+}
+
 void TcxXLSExportProvider::WriteWorkbook()
 {
     if (!m_file || !m_file->isOpen())
@@ -753,23 +866,16 @@ void TcxXLSExportProvider::WriteWorkbook()
     }
     const std::uint64_t cellsSize = m_cellBytes;
 
-    // The sheet name goes as 8-bit characters when every one is Latin-1,
-    // else as UTF-16, so that no character is lost.
-    QByteArray nameData;
     bool wideName = false;
-    for (const QChar c : m_sheetName)
-        if (c.unicode() > 0xFF)
-            wideName = true;
-    if (wideName)
-        nameData = QByteArray(reinterpret_cast<const char*>(m_sheetName.utf16()), m_sheetName.size() * 2);
-    else
-        nameData = m_sheetName.toLatin1();
+    const QByteArray nameData = sheetNameData(m_sheetName, &wideName);
+    const bool hiddenSheet = !m_hiddenName.isEmpty();
+    const int sheetCount = hiddenSheet ? 2 : 1;
 
     // 2. The stream length, before anything is written.
     const std::uint64_t length = biff::kFixedRecordsSize + std::uint64_t(nameData.size()) + m_fonts.RecordsSize()
         + m_xfs.RecordsSize() + m_colInfos.RecordsSize() + m_rowRecords.RecordsSize() + m_strings.RecordsSize()
         + cellsSize + biff::mergedCellsSize(m_merged.size()) + (m_frozenRows > 0 ? biff::kPaneSize : 0)
-        + (m_filter.isSet ? biff::kFilterDatabaseNameSize + biff::kAutoFilterInfoSize : 0);
+        + (m_filter.isSet ? biff::kFilterDatabaseNameSize + biff::kAutoFilterInfoSize : 0) + hiddenSheetSize();
     if (length > kMaxStreamLength)
         throw EcxExportData(QStringLiteral("The workbook is too large for the .xls format"));
 
@@ -782,7 +888,7 @@ void TcxXLSExportProvider::WriteWorkbook()
 
     // 4. Workbook globals.
     biff::writeBOF(out, biff::Substream::Globals);
-    biff::writeTABID(out);
+    biff::writeTABID(out, sheetCount);
     biff::writeWINDOW1(out);
     biff::writeBuiltInFONTs(out);
     m_fonts.Write(out);
@@ -794,8 +900,14 @@ void TcxXLSExportProvider::WriteWorkbook()
     biff::writePALETTE(out, paletteColors, XlsPalette::kSlots);
     biff::writeSTYLEs(out);
     const std::int64_t sheetOffsetField = biff::writeBOUNDSHEET(out, nameData, wideName);
+    std::int64_t hiddenOffsetField = 0;
+    if (hiddenSheet) {
+        bool wideHiddenName = false;
+        hiddenOffsetField = biff::writeBOUNDSHEET(out, sheetNameData(m_hiddenName, &wideHiddenName), wideHiddenName,
+                                                  true);
+    }
     m_strings.Write(out, std::uint32_t(out.position() - p0));
-    biff::writeSUPBOOK(out);
+    biff::writeSUPBOOK(out, sheetCount);
     biff::writeEXTERNSHEET(out);
     if (m_filter.isSet)
         biff::writeFilterDatabaseNAME(out, m_filter);
@@ -817,10 +929,16 @@ void TcxXLSExportProvider::WriteWorkbook()
         biff::writePANE(out, m_frozenRows);
     biff::writeMERGEDCELLS(out, m_merged);
     biff::writeEOF(out);
+    // The hidden sheet follows the first; its offset goes into its BOUNDSHEET.
+    const std::int64_t hiddenOffset = out.position() - p0;
+    if (hiddenSheet)
+        writeHiddenSheet(out);
 
-    // 6. The worksheet's offset into BOUNDSHEET; the last sector filled up
+    // 6. The worksheets' offsets into BOUNDSHEET; the last sector filled up
     //    with zero bytes; the file put in place.
     out.patchU32(sheetOffsetField, std::uint32_t(sheetOffset));
+    if (hiddenSheet)
+        out.patchU32(hiddenOffsetField, std::uint32_t(hiddenOffset));
     const std::int64_t written = out.position() - p0;
     out.zeros(TcxXLSWorkBookWriter::PaddingAfter(std::int64_t(length)));
     // A workbook that came out otherwise than planned never replaces the old file.

@@ -12,6 +12,7 @@
 #include <QString>
 #include <memory>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace orvane::exporting {
@@ -82,7 +83,11 @@ public:
     // outside the sheet is cut off.
     void FreezeRows(int rows) override;
     void SetAutoFilter(int row, int firstColumn, int lastColumn, int lastRow) override;
-    int ShortenedTextCount() const override { return int(m_strings.ShortenedCount()); }
+    int ShortenedTextCount() const override { return int(m_strings.ShortenedCount() - m_hiddenShortened); }
+    // The hidden sheet follows the first in the workbook; the first stays
+    // the active one. At most 256 columns and 65,536 rows, as any sheet.
+    void AddHiddenSheet(const QString& name, int columnCount, int rowCount) override;
+    void PutHiddenText(int column, int row, QStringView text) override;
 
     // Typed stores.
     void PutBoolean(int column, int row, bool value);
@@ -151,6 +156,9 @@ private:
     // Makes the cell a LABEL with room for `bytes` bytes of payload in the
     // label pool and returns where they go.
     std::uint8_t* newLabel(int column, int row, std::size_t bytes);
+    // Room for `bytes` bytes of label payload in the label pool: where they
+    // go, and the payload value that finds them again.
+    std::pair<std::uint8_t*, std::uint32_t> allocateLabel(std::size_t bytes);
     void storeNumber(int column, int row, double value, Mark mark);
     void storeLabel8(int column, int row, QByteArrayView ascii);
     void storeLabel16(int column, int row, const char16_t* chars, std::size_t count);
@@ -162,6 +170,8 @@ private:
 
     std::uint64_t cellRecordSize(Kind kind, std::uint32_t payload) const;
     void writeCells(FileSink& out);
+    std::uint64_t hiddenSheetSize() const;   // its substream, with the BOUNDSHEET and TABID entry it adds
+    void writeHiddenSheet(FileSink& out);
 
     QString m_outputName;
     QString m_sheetName;
@@ -196,6 +206,19 @@ private:
     TcxXLSSharedStringTable m_strings;
     // XF index per (style, mark, merged), -1 until built.
     std::vector<std::int32_t> m_xfCache;
+
+    // The hidden sheet: its texts, as LABEL or LABELSST cells in the order given.
+    struct HiddenCell {
+        std::uint16_t row, column;
+        Kind kind;
+        std::uint32_t payload;
+    };
+    QString m_hiddenName;   // empty: no hidden sheet
+    int m_hiddenColumns = 0;
+    int m_hiddenRows = 0;
+    std::vector<HiddenCell> m_hiddenCells;
+    std::uint64_t m_hiddenCellBytes = 0;
+    std::uint32_t m_hiddenShortened = 0;   // of the shared strings cut, those of the hidden sheet
 };
 
 } // namespace orvane::exporting

@@ -19,14 +19,17 @@ QString updateFromWorkbook(store::ActivityStore& store, const QString& fileName,
     const workbook::HiddenRowTest hidden = [&table](qint64 rowId) {
         return table.isActive() && table.filtered() && table.rowOfId(rowId) < 0;
     };
-    const workbook::SheetRows sheet = workbook::readSheetForUpdate(fileName);
-    const workbook::UpdatePlan plan = workbook::planUpdate(sheet, store.ADOCon, codeCaptions, hidden);
-    if (!confirm(plan.previewLines(), !plan.changes.empty()) || plan.changes.empty())
+    const workbook::WorkbookForUpdate workbook = workbook::readWorkbookForUpdate(fileName);
+    const workbook::UpdatePlan plan = workbook::planUpdate(workbook, store.ADOCon, codeCaptions, hidden);
+    QStringList preview = plan.previewLines();
+    if (!plan.notice().isEmpty())
+        preview.prepend(plan.notice());
+    if (!confirm(preview, !plan.changes.empty()) || plan.changes.empty())
         return QString();
     store::UndoRecording recording(store.undo, QStringLiteral("update from workbook"));
     // Compared again in the transaction that writes: what is written is
     // what the preview showed, or nothing.
-    workbook::updateTable(sheet, store.ADOCon, codeCaptions, hidden, &plan);
+    workbook::updateTable(workbook, store.ADOCon, codeCaptions, hidden, &plan);
     const bool undoable = recording.finish();
     if (table.isActive()) {
         if (const auto columns = recording.columnsSet())

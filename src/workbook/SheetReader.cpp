@@ -138,7 +138,12 @@ void SheetBuilder::endRow(int row)
         m_keep[std::size_t(c)] = m_choice.keep && m_choice.keep(captions.at(c).trimmed());
 }
 
-SheetRows readFirstSheet(const QString& fileName, const CellChoice& choice)
+namespace {
+
+enum class WorkbookKind { Xls, Xlsx };
+
+// The kind of a workbook, told by its first bytes.
+WorkbookKind kindOf(const QString& fileName)
 {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
@@ -147,11 +152,25 @@ SheetRows readFirstSheet(const QString& fileName, const CellChoice& choice)
     const QByteArray head = file.read(8);
     file.close();
     if (head.startsWith("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"))
-        return readXlsSheet(fileName, choice);
+        return WorkbookKind::Xls;
     if (head.startsWith("PK\x03\x04"))
-        return readXlsxSheet(fileName, choice);
+        return WorkbookKind::Xlsx;
     throw FormatError(QStringLiteral("'%1' is not an .xls or .xlsx workbook.")
                           .arg(QDir::toNativeSeparators(fileName)));
+}
+
+} // namespace
+
+SheetRows readFirstSheet(const QString& fileName, const CellChoice& choice)
+{
+    return kindOf(fileName) == WorkbookKind::Xls ? readXlsSheet(fileName, choice) : readXlsxSheet(fileName, choice);
+}
+
+SheetAndNamedSheet readFirstAndNamedSheet(const QString& fileName, const CellChoice& choice,
+                                          const QString& sheetName)
+{
+    return kindOf(fileName) == WorkbookKind::Xls ? readXlsSheets(fileName, choice, sheetName)
+                                                 : readXlsxSheets(fileName, choice, sheetName);
 }
 
 } // namespace orvane::workbook

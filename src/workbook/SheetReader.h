@@ -10,6 +10,7 @@
 #include <QVector>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace orvane::workbook {
@@ -73,6 +74,16 @@ private:
 // Reads the first worksheet. Throws FormatError naming the file when it is
 // missing, unreadable, neither kind of workbook, or beyond the limits above.
 SheetRows readFirstSheet(const QString& fileName, const CellChoice& choice = {});
+// The first worksheet, read as readFirstSheet reads it, and beside it the
+// worksheet of a name read whole, hidden or not (nullopt when the workbook
+// has none of that name), in one opening of the file that reads what both
+// share (the shared strings) once.
+struct SheetAndNamedSheet {
+    SheetRows first;
+    std::optional<SheetRows> named;
+};
+SheetAndNamedSheet readFirstAndNamedSheet(const QString& fileName, const CellChoice& choice,
+                                          const QString& sheetName);
 
 // The text a cell holding a number or a date shows, as the grid shows such
 // values (store::displayText): a log that a spreadsheet program turned into
@@ -89,6 +100,8 @@ QDateTime dateFromSerial(double serial);
 // The readers behind readFirstSheet, one per kind.
 SheetRows readXlsSheet(const QString& fileName, const CellChoice& choice = {});
 SheetRows readXlsxSheet(const QString& fileName, const CellChoice& choice = {});
+SheetAndNamedSheet readXlsSheets(const QString& fileName, const CellChoice& choice, const QString& sheetName);
+SheetAndNamedSheet readXlsxSheets(const QString& fileName, const CellChoice& choice, const QString& sheetName);
 
 // Stores text into rows at (row, column), growing them as needed.
 void putCell(SheetRows& sheet, int row, int column, const QString& text);

@@ -3,14 +3,17 @@
 #include "common/Errors.h"
 #include "store/ActivityLayout.h"
 #include "store/Database.h"
+#include "store/ExportRecord.h"
 #include "store/SqlValues.h"
 #include "store/Statement.h"
+#include "store/TextMerge.h"
 
 #include <QHash>
 #include <QSet>
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <array>
 #include <map>
 #include <memory>
 
@@ -27,7 +30,7 @@ constexpr int kMaxCellChars = 32767;
 
 bool isWritableColumn(int column)
 {
-    return column == store::kDescriptionColumn || store::logNumberOfColumn(column) > 0;
+    return store::isWorkbookTextColumn(column);
 }
 
 struct Captions {
@@ -83,12 +86,11 @@ QString sameBreaks(QString text)
     return text;
 }
 
-// Whether the workbook's text stands for the stored value unchanged. Line
+// Whether a text as a workbook shows it stands for `old` unchanged. Line
 // breaks may come back in another form, and a log longer than a cell holds
 // comes back cut: neither is an edit, and neither may cost the stored text.
-bool unchanged(const QString& text, const QVariant& stored)
+bool standsFor(const QString& text, const QString& old)
 {
-    const QString old = stored.isNull() ? QString() : stored.toString();
     if (text == old)
         return true;
     if (text.isEmpty() || old.isEmpty())
@@ -96,6 +98,96 @@ bool unchanged(const QString& text, const QVariant& stored)
     if (old.size() > kMaxCellChars && text.size() >= kMaxCellChars - 1 && old.startsWith(text))
         return true;
     return sameBreaks(text) == sameBreaks(old);
+}
+
+enum class CellOutcome { Unchanged, Write, KeepTable, Conflict };
+
+// What becomes of one cell, given the workbook's text, the table's text and,
+// when the workbook records it, the text the export wrote (the base). Each
+// side is first taken as the base where it stands for it, so that neither
+// another form of line breaks nor the export's cut counts as an edit.
+CellOutcome decideCell(const QString& workbook, const QString& table, const std::optional<QString>& exported)
+{
+    if (!exported)
+        return standsFor(workbook, table) ? CellOutcome::Unchanged : CellOutcome::Write;
+    const QString& base = *exported;
+    const QString& ours = standsFor(base, table) ? base : table;
+    const QString& theirs = standsFor(workbook, base) ? base : standsFor(workbook, table) ? ours : workbook;
+    switch (store::mergeText(base, ours, theirs)) {
+    case store::TextMerge::TheirsChanged:
+        return CellOutcome::Write;
+    case store::TextMerge::OursChanged:
+        return CellOutcome::KeepTable;
+    case store::TextMerge::Conflict:
+        return CellOutcome::Conflict;
+    case store::TextMerge::Unchanged:
+    case store::TextMerge::BothSame:
+        break;
+    }
+    return CellOutcome::Unchanged;
+}
+
+// The export's record, looked up by activity and field. An ID the record
+// holds twice has no base: such a row is decided as without a record.
+class ExportedTexts {
+public:
+    explicit ExportedTexts(const SheetRows& record) : m_record(record)
+    {
+        m_columnOfField.fill(-1);
+        const QStringList captions = record.rows.value(0);
+        for (int c = 0; c < captions.size(); ++c) {
+            const int field = store::fieldIndex(captions.at(c));
+            if (field >= 0 && m_columnOfField[std::size_t(field)] < 0)
+                m_columnOfField[std::size_t(field)] = c;
+        }
+        const int idColumn = m_columnOfField[store::kActivityIdColumn];
+        if (idColumn < 0)
+            return;
+        QSet<QString> twice;
+        for (int r = 1; r < record.rows.size(); ++r) {
+            const QString id = record.cell(r, idColumn).trimmed();
+            if (id.isEmpty() || twice.contains(id))
+                continue;
+            if (m_rowOfId.contains(id)) {
+                m_rowOfId.remove(id);
+                twice.insert(id);
+                continue;
+            }
+            m_rowOfId.insert(id, r);
+        }
+        m_valid = true;
+    }
+
+    // Without an ActivityID column the record is of no use.
+    bool isValid() const { return m_valid; }
+
+    // The text exported for a field of an activity; none where the activity
+    // or the column was not exported.
+    std::optional<QString> find(const QString& id, int field) const
+    {
+        const int column = m_columnOfField[std::size_t(field)];
+        const auto row = m_rowOfId.constFind(id);
+        if (column < 0 || row == m_rowOfId.constEnd())
+            return std::nullopt;
+        return m_record.cell(row.value(), column);
+    }
+
+private:
+    const SheetRows& m_record;
+    std::array<int, store::kColumnCount> m_columnOfField;
+    QHash<QString, int> m_rowOfId;
+    bool m_valid = false;
+};
+
+// A text on one line of the preview: line breaks shown as \n, a long text
+// shortened.
+QString oneLine(const QString& text)
+{
+    constexpr int kShownChars = 200;
+    QString shown = sameBreaks(text).replace(QLatin1Char('\n'), QLatin1String("\\n"));
+    if (shown.size() > kShownChars)
+        shown = shown.left(kShownChars) + QStringLiteral("...");
+    return QLatin1Char('"') + shown + QLatin1Char('"');
 }
 
 QVariant storedValue(sqlite3_stmt* stmt, int column)
@@ -143,22 +235,29 @@ QString listed(const QStringList& items)
 
 } // namespace
 
-SheetRows readSheetForUpdate(const QString& fileName)
+WorkbookForUpdate readWorkbookForUpdate(const QString& fileName)
 {
     static const CellChoice choice{QStringLiteral("ActivityID"), kCaptionSearchRows, [](const QString& caption) {
                                        const int field = store::fieldIndex(caption);
                                        return field == store::kActivityIdColumn
                                               || (field >= 0 && isWritableColumn(field));
                                    }};
-    return readFirstSheet(fileName, choice);
+    SheetAndNamedSheet sheets = readFirstAndNamedSheet(fileName, choice, store::exportRecordSheetName());
+    return {std::move(sheets.first), std::move(sheets.named)};
 }
 
-UpdatePlan planUpdate(const SheetRows& sheet, store::Database& db, const QStringList& extraCaptions,
-                      const HiddenRowTest& hidden)
+namespace {
+
+UpdatePlan planWithRecord(const SheetRows& sheet, const SheetRows* exportRecord, store::Database& db,
+                          const QStringList& extraCaptions, const HiddenRowTest& hidden)
 {
     const Captions captions = findCaptions(sheet, extraCaptions);
     UpdatePlan plan;
     plan.unrecognisedColumns = captions.unrecognised;
+    std::optional<ExportedTexts> exported;
+    if (exportRecord)
+        exported.emplace(*exportRecord);
+    plan.withoutExportRecord = !exported || !exported->isValid();
 
     // The workbook's rows by ID; an ID on two rows is ambiguous.
     QHash<QString, int> rowOfId;
@@ -196,6 +295,8 @@ UpdatePlan planUpdate(const SheetRows& sheet, store::Database& db, const QString
     struct TableRow {
         qint64 rowId;
         std::vector<CellChange> changes;
+        std::vector<CellConflict> conflicts;
+        int keptTableEdits = 0;
         bool repeated = false;
     };
     QHash<QString, TableRow> table;
@@ -213,9 +314,11 @@ UpdatePlan planUpdate(const SheetRows& sheet, store::Database& db, const QString
         if (it != table.end()) {
             it->repeated = true;
             it->changes.clear();
+            it->conflicts.clear();
+            it->keptTableEdits = 0;
             continue;
         }
-        TableRow row{sqlite3_column_int64(s, 0), {}, false};
+        TableRow row{sqlite3_column_int64(s, 0), {}, {}, 0, false};
         const QStringList& cells = sheet.rows.at(sheetRow.value());
         for (int k = 0; k < valueCount; ++k) {
             const auto& [sheetColumn, field] = captions.written[size_t(k)];
@@ -224,8 +327,22 @@ UpdatePlan planUpdate(const SheetRows& sheet, store::Database& db, const QString
             if (text.isEmpty() && sqlite3_column_type(s, 2 + k) == SQLITE_NULL)
                 continue;
             QVariant stored = storedValue(s, 2 + k);
-            if (!unchanged(text, stored))
+            const QString table = stored.isNull() ? QString() : stored.toString();
+            const std::optional<QString> base =
+                plan.withoutExportRecord ? std::nullopt : exported->find(id, field);
+            switch (decideCell(text, table, base)) {
+            case CellOutcome::Write:
                 row.changes.push_back({row.rowId, field, std::move(stored), text});
+                break;
+            case CellOutcome::Conflict:
+                row.conflicts.push_back({id, field, *base, table, text});
+                break;
+            case CellOutcome::KeepTable:
+                ++row.keptTableEdits;
+                break;
+            case CellOutcome::Unchanged:
+                break;
+            }
         }
         table.insert(id, std::move(row));
     }
@@ -242,6 +359,8 @@ UpdatePlan planUpdate(const SheetRows& sheet, store::Database& db, const QString
             plan.repeatedInTable << id;
             continue;
         }
+        plan.conflicts.insert(plan.conflicts.end(), it->conflicts.begin(), it->conflicts.end());
+        plan.keptTableEdits += it->keptTableEdits;
         if (it->changes.empty())
             continue;
         for (const CellChange& change : it->changes) {
@@ -256,6 +375,21 @@ UpdatePlan planUpdate(const SheetRows& sheet, store::Database& db, const QString
             ++plan.hiddenByFilter;
     }
     return plan;
+}
+
+} // namespace
+
+UpdatePlan planUpdate(const WorkbookForUpdate& workbook, store::Database& db, const QStringList& extraCaptions,
+                      const HiddenRowTest& hidden)
+{
+    return planWithRecord(workbook.sheet, workbook.exportRecord ? &*workbook.exportRecord : nullptr, db,
+                          extraCaptions, hidden);
+}
+
+UpdatePlan planUpdate(const SheetRows& sheet, store::Database& db, const QStringList& extraCaptions,
+                      const HiddenRowTest& hidden)
+{
+    return planWithRecord(sheet, nullptr, db, extraCaptions, hidden);
 }
 
 QStringList UpdatePlan::previewLines() const
@@ -277,7 +411,25 @@ QStringList UpdatePlan::previewLines() const
     lines << QStringLiteral("Columns not recognised, left alone: %1").arg(unrecognisedColumns.size())
                  + (unrecognisedColumns.isEmpty() ? QString()
                                                   : QStringLiteral(" (%1)").arg(listed(unrecognisedColumns)));
+    if (withoutExportRecord)
+        return lines;
+    lines << QStringLiteral("Cells edited in the table since the export, kept as the table has them: %1")
+                 .arg(keptTableEdits);
+    lines << QStringLiteral("Cells edited both in the table and in the workbook, left as the table has them: %1")
+                 .arg(conflicts.size());
+    for (const CellConflict& c : conflicts)
+        lines << QStringLiteral("Conflict: %1 %2: table %3, workbook %4, exported %5")
+                     .arg(c.activityId, store::fieldName(c.column), oneLine(c.table), oneLine(c.workbook),
+                          oneLine(c.exported));
     return lines;
+}
+
+QString UpdatePlan::notice() const
+{
+    if (!withoutExportRecord)
+        return QString();
+    return QStringLiteral("The workbook carries no record of what was exported: every cell that differs from the "
+                          "table is taken from the workbook, also where the table was edited since.");
 }
 
 int applyUpdate(store::Database& db, const UpdatePlan& plan)
@@ -307,11 +459,11 @@ int applyUpdate(store::Database& db, const UpdatePlan& plan)
     return written;
 }
 
-UpdatePlan updateTable(const SheetRows& sheet, store::Database& db, const QStringList& extraCaptions,
+UpdatePlan updateTable(const WorkbookForUpdate& workbook, store::Database& db, const QStringList& extraCaptions,
                        const HiddenRowTest& hidden, const UpdatePlan* confirmed)
 {
     store::Transaction transaction(db);
-    UpdatePlan plan = planUpdate(sheet, db, extraCaptions, hidden);
+    UpdatePlan plan = planUpdate(workbook, db, extraCaptions, hidden);
     if (confirmed && !sameChanges(plan.changes, confirmed->changes))
         throw DatabaseError(tableChangedMessage());
     applyUpdate(db, plan);

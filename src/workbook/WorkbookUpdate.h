@@ -3,6 +3,14 @@
 // captions, rows are matched to the activity table by ActivityID, and only
 // Description and the 99 log columns are written, only where the workbook
 // differs from the table. Nothing else of the table is touched.
+//
+// A workbook Orvane exported carries the texts it exported
+// (store/ExportRecord.h). Each cell is then decided three ways, with the
+// exported text as the base: a cell edited in the workbook only is written,
+// one edited in the table only since the export keeps the table's text, and
+// one edited on both sides differently is a conflict, listed and left as the
+// table has it. A workbook without that record (an older export, a file
+// made by hand) takes every difference from the workbook, after a notice.
 
 #include "workbook/SheetReader.h"
 
@@ -11,6 +19,7 @@
 #include <QVariant>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace orvane::store {
@@ -28,8 +37,21 @@ struct CellChange {
     QString text;
 };
 
+// A cell changed both in the table and in the workbook since the export,
+// each differently: the table keeps its text.
+struct CellConflict {
+    QString activityId;
+    int column;
+    QString exported;   // what the export wrote
+    QString table;      // the table's text, kept
+    QString workbook;   // the workbook's text, not written
+};
+
 struct UpdatePlan {
     std::vector<CellChange> changes;      // in workbook row order
+    std::vector<CellConflict> conflicts;  // in workbook row order: left as the table has them
+    int keptTableEdits = 0;               // cells edited in the table only since the export: left
+    bool withoutExportRecord = false;     // every difference is taken from the workbook
     int activities = 0;                   // rows with at least one change
     int logLines = 0;                     // log cells that change
     int descriptions = 0;                 // Description cells that change
@@ -40,24 +62,36 @@ struct UpdatePlan {
     QStringList repeatedInTable;          // IDs on more than one table row: left alone
     QStringList unrecognisedColumns;      // captions that name no column: left alone
 
-    // The facts to show before anything changes, one per line.
+    // The facts to show before anything changes, one per line; each
+    // conflict on a line of its own.
     QStringList previewLines() const;
+    // One line telling that the workbook carries no record of what was
+    // exported; empty when it does.
+    QString notice() const;
 };
 
 // Tells whether the grid's row filter hides the table row with this rowid.
 using HiddenRowTest = std::function<bool(qint64 rowId)>;
 
-// The first worksheet of a workbook with the cells an update uses: the rows
-// down to the caption row whole, below it the ActivityID, Description and
-// log columns (readFirstSheet with a CellChoice).
-SheetRows readSheetForUpdate(const QString& fileName);
+// What an update reads of a workbook: the first worksheet with the cells an
+// update uses (the rows down to the caption row whole, below it the
+// ActivityID, Description and log columns), and the export's record when
+// the workbook carries one.
+struct WorkbookForUpdate {
+    SheetRows sheet;
+    std::optional<SheetRows> exportRecord;
+};
+WorkbookForUpdate readWorkbookForUpdate(const QString& fileName);
 
-// Works out what an update from the sheet would change, reading the table
-// through db and changing nothing. extraCaptions are further captions that
-// name a grid column (the activity-code captions of the current project):
-// they are recognised and left alone. Throws FormatError when no row of the
-// sheet captions an ActivityID column, or when Description or a log column
-// is captioned twice.
+// Works out what an update from the workbook would change, reading the
+// table through db and changing nothing. extraCaptions are further captions
+// that name a grid column (the activity-code captions of the current
+// project): they are recognised and left alone. Throws FormatError when no
+// row of the sheet captions an ActivityID column, or when Description or a
+// log column is captioned twice.
+UpdatePlan planUpdate(const WorkbookForUpdate& workbook, store::Database& db, const QStringList& extraCaptions = {},
+                      const HiddenRowTest& hidden = {});
+// The same for a sheet alone, without a record of what was exported.
 UpdatePlan planUpdate(const SheetRows& sheet, store::Database& db, const QStringList& extraCaptions = {},
                       const HiddenRowTest& hidden = {});
 
@@ -73,7 +107,7 @@ int applyUpdate(store::Database& db, const UpdatePlan& plan);
 // `confirmed` (the plan a preview showed and the user accepted), a table that
 // now gives other changes is refused: nothing is written and DatabaseError
 // says so. Returns the plan written.
-UpdatePlan updateTable(const SheetRows& sheet, store::Database& db, const QStringList& extraCaptions = {},
+UpdatePlan updateTable(const WorkbookForUpdate& workbook, store::Database& db, const QStringList& extraCaptions = {},
                        const HiddenRowTest& hidden = {}, const UpdatePlan* confirmed = nullptr);
 
 } // namespace orvane::workbook

@@ -268,7 +268,25 @@ struct Globals {
     std::vector<bool> dateXf;   // by XF index: the format shows a date
     bool date1904 = false;
     std::int64_t firstSheet = -1;   // stream offset of the first worksheet's BOF
+    // Every worksheet by its name, with the stream offset of its BOF.
+    std::vector<std::pair<QString, std::int64_t>> worksheets;
 };
+
+// The name of a sheet in its BOUNDSHEET record: a count of characters, a
+// flag for 16-bit characters, then the characters.
+QString boundSheetName(const Record& record)
+{
+    if (record.size < 8)
+        return QString();
+    const std::size_t count = record.data[6];
+    const bool wide = record.data[7] & 1;
+    if (record.size < 8 + count * (wide ? 2 : 1))
+        damaged("a sheet's name ends in the middle");
+    QString name;
+    for (std::size_t i = 0; i < count; ++i)
+        name += QChar(wide ? le16(record.data + 8 + 2 * i) : record.data[8 + i]);
+    return name;
+}
 
 std::vector<QString> readSharedStrings(const QByteArray& stream, const Record& record, HeldMemory& held)
 {
@@ -317,8 +335,11 @@ Globals readGlobals(const QByteArray& stream, HeldMemory& held)
             break;
         case kBOUNDSHEET:
             needSize(record, 6);
-            if (globals.firstSheet < 0 && record.data[5] == 0)   // a worksheet, not a chart or macro sheet
-                globals.firstSheet = le32(record.data);
+            if (record.data[5] == 0) {   // a worksheet, not a chart or macro sheet
+                if (globals.firstSheet < 0)
+                    globals.firstSheet = le32(record.data);
+                globals.worksheets.emplace_back(boundSheetName(record), le32(record.data));
+            }
             break;
         case kSST:
             globals.strings = readSharedStrings(stream, record, held);
@@ -408,12 +429,13 @@ private:
     std::vector<std::vector<Cell>> m_rows;
 };
 
-SheetRows readSheet(const QByteArray& stream, const Globals& globals, const CellChoice& choice, HeldMemory& held)
+SheetRows readSheet(const QByteArray& stream, const Globals& globals, std::int64_t offset, const CellChoice& choice,
+                    HeldMemory& held)
 {
-    RecordWalker walker(stream, std::size_t(globals.firstSheet));
+    RecordWalker walker(stream, std::size_t(offset));
     Record record;
     if (!walker.next(record) || record.type != kBOF)
-        damaged("its first worksheet does not begin as a worksheet does");
+        damaged("a worksheet does not begin as a worksheet does");
     CellGrid grid(globals, held);
     int depth = 1;   // embedded charts bring substreams of their own
     int formulaRow = -1, formulaColumn = -1;   // a formula whose text result comes in a STRING record
@@ -516,9 +538,10 @@ QByteArray fileBytes(QFile& file, const QString& fileName)
     return bytes;
 }
 
-} // namespace
-
-SheetRows readXlsSheet(const QString& fileName, const CellChoice& choice)
+// Reads the workbook's globals and hands them, with its Workbook stream, to
+// `read`; every way the file cannot be read becomes one FormatError.
+template <class Result, class Read>
+Result readWorkbook(const QString& fileName, Read&& read)
 {
     QString why;
     try {
@@ -533,7 +556,7 @@ SheetRows readXlsSheet(const QString& fileName, const CellChoice& choice)
         else {
             HeldMemory held(fileName);
             const Globals globals = readGlobals(stream, held);
-            return readSheet(stream, globals, choice, held);
+            return read(stream, globals, held);
         }
     } catch (const CompoundFileDamage& e) {
         why = e.why;
@@ -542,6 +565,30 @@ SheetRows readXlsSheet(const QString& fileName, const CellChoice& choice)
     }
     throw FormatError(QStringLiteral("Cannot read the workbook '%1': %2.")
                           .arg(QDir::toNativeSeparators(fileName), why));
+}
+
+} // namespace
+
+SheetRows readXlsSheet(const QString& fileName, const CellChoice& choice)
+{
+    return readWorkbook<SheetRows>(fileName, [&](const QByteArray& stream, const Globals& globals, HeldMemory& held) {
+        return readSheet(stream, globals, globals.firstSheet, choice, held);
+    });
+}
+
+SheetAndNamedSheet readXlsSheets(const QString& fileName, const CellChoice& choice, const QString& sheetName)
+{
+    return readWorkbook<SheetAndNamedSheet>(fileName, [&](const QByteArray& stream, const Globals& globals,
+                                                          HeldMemory& held) {
+        SheetAndNamedSheet sheets{readSheet(stream, globals, globals.firstSheet, choice, held), std::nullopt};
+        for (const auto& [name, offset] : globals.worksheets) {
+            if (offset != globals.firstSheet && name == sheetName) {
+                sheets.named = readSheet(stream, globals, offset, CellChoice{}, held);
+                break;
+            }
+        }
+        return sheets;
+    });
 }
 
 } // namespace orvane::workbook

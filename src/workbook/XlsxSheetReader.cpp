@@ -164,13 +164,25 @@ QString resolvePart(const QString& target)
 
 struct WorkbookInfo {
     QString firstSheetPart;
+    QString namedSheetPart;   // empty when no sheet has the name asked for
     bool date1904 = false;
 };
 
-WorkbookInfo readWorkbookInfo(const ZipArchive& zip, const QString& fileName)
+QString relationshipId(const QXmlStreamReader& xml)
+{
+    for (const QXmlStreamAttribute& a : xml.attributes())
+        if (a.name() == u"id")
+            return a.value().toString();
+    return QString();
+}
+
+// The workbook's settings, the part of its first worksheet and that of the
+// worksheet of a name, if asked for.
+WorkbookInfo readWorkbookInfo(const ZipArchive& zip, const QString& fileName, const QString& sheetName)
 {
     WorkbookInfo info;
-    QString firstSheetRel;
+    QString firstRel, namedRel;
+    bool anySheet = false;
     {
         QXmlStreamReader xml(zip.read(QStringLiteral("xl/workbook.xml")));
         while (!xml.atEnd()) {
@@ -179,25 +191,34 @@ WorkbookInfo readWorkbookInfo(const ZipArchive& zip, const QString& fileName)
             if (xml.name() == u"workbookPr") {
                 const QStringView v = xml.attributes().value(QStringLiteral("date1904"));
                 info.date1904 = v == u"1" || v == u"true";
-            } else if (xml.name() == u"sheet" && firstSheetRel.isEmpty()) {
-                for (const QXmlStreamAttribute& a : xml.attributes())
-                    if (a.name() == u"id")
-                        firstSheetRel = a.value().toString();
+            } else if (xml.name() == u"sheet") {
+                if (!anySheet)
+                    firstRel = relationshipId(xml);
+                else if (!sheetName.isEmpty() && namedRel.isEmpty()
+                         && xml.attributes().value(QStringLiteral("name")) == sheetName)
+                    namedRel = relationshipId(xml);
+                anySheet = true;
             }
         }
         checkXml(xml, fileName, QStringLiteral("xl/workbook.xml"));
     }
-    if (firstSheetRel.isEmpty())
+    if (firstRel.isEmpty())
         fail(fileName, QStringLiteral("the workbook has no worksheet"));
     QXmlStreamReader rels(zip.read(QStringLiteral("xl/_rels/workbook.xml.rels")));
     while (!rels.atEnd()) {
-        if (rels.readNext() == QXmlStreamReader::StartElement && rels.name() == u"Relationship"
-            && rels.attributes().value(QStringLiteral("Id")) == firstSheetRel)
+        if (rels.readNext() != QXmlStreamReader::StartElement || rels.name() != u"Relationship")
+            continue;
+        const QStringView id = rels.attributes().value(QStringLiteral("Id"));
+        if (id == firstRel)
             info.firstSheetPart = resolvePart(rels.attributes().value(QStringLiteral("Target")).toString());
+        else if (!namedRel.isEmpty() && id == namedRel)
+            info.namedSheetPart = resolvePart(rels.attributes().value(QStringLiteral("Target")).toString());
     }
     checkXml(rels, fileName, QStringLiteral("xl/_rels/workbook.xml.rels"));
     if (info.firstSheetPart.isEmpty() || !zip.has(info.firstSheetPart))
         fail(fileName, QStringLiteral("the first worksheet is missing"));
+    if (!namedRel.isEmpty() && (info.namedSheetPart.isEmpty() || !zip.has(info.namedSheetPart)))
+        fail(fileName, QStringLiteral("the worksheet '%1' is missing").arg(sheetName));
     return info;
 }
 
@@ -551,22 +572,35 @@ void readSheet(XmlScanner& xml, const SheetContext& context, SheetBuilder& sheet
     }
 }
 
+SheetRows readSheetPart(const ZipArchive& zip, const SheetContext& context, const QString& part,
+                        const CellChoice& choice, HeldMemory& held)
+{
+    SheetBuilder sheet(choice, held);
+    scanPart(zip, context.fileName, part, [&](XmlScanner& xml) { readSheet(xml, context, sheet); });
+    if (!sheet.followedChoice())
+        return readSheetPart(zip, context, part, CellChoice{}, held);
+    return sheet.take();
+}
+
 } // namespace
 
-SheetRows readXlsxSheet(const QString& fileName, const CellChoice& choice)
+SheetAndNamedSheet readXlsxSheets(const QString& fileName, const CellChoice& choice, const QString& sheetName)
 {
     const ZipArchive zip(fileName);
-    const WorkbookInfo info = readWorkbookInfo(zip, fileName);
+    const WorkbookInfo info = readWorkbookInfo(zip, fileName, sheetName);
     HeldMemory held(fileName);
     const QStringList shared = readSharedStrings(zip, fileName, held);
     const std::vector<bool> dateStyles = readDateStyles(zip, fileName);
     const SheetContext context{fileName, info, shared, dateStyles};
+    SheetAndNamedSheet sheets{readSheetPart(zip, context, info.firstSheetPart, choice, held), std::nullopt};
+    if (!info.namedSheetPart.isEmpty())
+        sheets.named = readSheetPart(zip, context, info.namedSheetPart, CellChoice{}, held);
+    return sheets;
+}
 
-    SheetBuilder sheet(choice, held);
-    scanPart(zip, fileName, info.firstSheetPart, [&](XmlScanner& xml) { readSheet(xml, context, sheet); });
-    if (!sheet.followedChoice())
-        return readXlsxSheet(fileName, CellChoice{});
-    return sheet.take();
+SheetRows readXlsxSheet(const QString& fileName, const CellChoice& choice)
+{
+    return readXlsxSheets(fileName, choice, QString()).first;
 }
 
 } // namespace orvane::workbook

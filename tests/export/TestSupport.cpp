@@ -62,13 +62,15 @@ Workbook readWorkbook(const QString& path)
     wb.streamStart = size < 4096 ? 2048 : qsizetype(512) * (start + 1);
     wb.stream = wb.file.mid(wb.streamStart, size);
     qsizetype at = 0;
+    int ends = 0;   // EOF records passed: the globals', then the first sheet's
     while (at + 4 <= wb.stream.size()) {
         Record r;
         r.type = u16(wb.stream, at);
         const std::uint16_t len = u16(wb.stream, at + 2);
         r.offset = at;
         r.data = wb.stream.mid(at + 4, len);
-        wb.records.push_back(r);
+        (ends < 2 ? wb.records : wb.later).push_back(r);
+        ends += r.type == 0x000A;
         at += 4 + len;
     }
     return wb;

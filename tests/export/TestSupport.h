@@ -49,7 +49,8 @@ struct Workbook {
     QByteArray file;
     QByteArray stream;        // the Workbook stream
     qsizetype streamStart = 0;
-    std::vector<Record> records;
+    std::vector<Record> records;   // the globals and the first worksheet
+    std::vector<Record> later;     // the records of further worksheets
 
     // Records of one type, in order.
     std::vector<Record> all(std::uint16_t type) const;

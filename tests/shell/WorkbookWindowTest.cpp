@@ -1,13 +1,17 @@
 // "Get logs from workbook..." and Edit > Undo in the main window on the
-// offscreen platform: the preview, rows the filter hides, and Undo after
-// each kind of change to many cells giving the table back byte for byte.
+// offscreen platform: the preview with its conflicts, the table's edits
+// since the export kept, rows the filter hides, a workbook without the
+// export's record, and Undo after each kind of change to many cells giving
+// the table back byte for byte.
 
+#include "export/XLSExportProvider.h"
 #include "logedit/BulkCommands.h"
 #include "logedit/TMultyLogDlg.h"
 #include "shell/CommandTable.h"
 #include "shell/ErrorBox.h"
 #include "shell/TAboutForm.h"
 #include "shell/TMainForm.h"
+#include "store/ExportRecord.h"
 #include "support/TempDatabase.h"
 
 #include <QAction>
@@ -26,6 +30,40 @@ class WorkbookWindowTest : public QObject {
     Q_OBJECT
     QTemporaryDir m_settingsDir;
     QStringList m_boxes;
+    QStringList m_preview;
+
+    // A workbook as a spreadsheet program leaves it: the first sheet shows
+    // `shown`; the hidden record holds `exported`, or is missing when empty.
+    static void writeWorkbook(const QString& file, const QVector<QStringList>& shown,
+                              const QVector<QStringList>& exported)
+    {
+        exporting::TcxXLSExportProvider xls(file);
+        const int columns = int(shown.front().size());
+        xls.SetSheetSize(columns, int(shown.size()), false);
+        if (!exported.isEmpty())
+            xls.AddHiddenSheet(store::exportRecordSheetName(), columns, int(exported.size()));
+        for (int r = 0; r < shown.size(); ++r)
+            for (int c = 0; c < columns; ++c)
+                xls.PutDisplayText(c, r, shown[r].value(c));
+        for (int r = 0; r < exported.size(); ++r)
+            for (int c = 0; c < columns; ++c)
+                xls.PutHiddenText(c, r, exported[r].value(c));
+        xls.WriteWorkbook();
+    }
+
+    // Runs "Get logs from workbook..." on a file through `command`, confirming
+    // the preview when `confirm` and there is a change; returns the preview.
+    QStringList updateFrom(TMainForm& form, QAction* command, const QString& file, bool confirm = true)
+    {
+        m_preview.clear();
+        form.askWorkbookFileName = [file] { return file; };
+        form.confirmWorkbookUpdate = [this, confirm](const QStringList& lines, bool anyChange) {
+            m_preview = lines;
+            return confirm && anyChange;
+        };
+        command->trigger();
+        return m_preview;
+    }
 
     void fillTable()
     {
@@ -43,7 +81,7 @@ private slots:
 
     void init() { m_boxes.clear(); }
 
-    void updateShowsThePreviewReachesHiddenRowsAndUndoes()
+    void updateKeepsTheTableEditsSinceTheExport()
     {
         orvane::testing::TempWorkDir dir;
         fillTable();
@@ -55,39 +93,59 @@ private slots:
         form.askExportFileName = [&] { return file; };
         form.toolAction(Command::Export)->trigger();
         QVERIFY(QFile::exists(file));
-        QAction* undo = form.menuAction(Command::Undo);
-        QVERIFY(!undo->isEnabled());
 
         // The table moves on after the export; the workbook holds the old logs.
         orvane::testing::execRaw("UPDATE P3Data SET [Log#1] = 'changed here' WHERE ActivityID = 'A1'");
         orvane::testing::execRaw("UPDATE P3Data SET [Log#1] = NULL, Description = 'renamed' WHERE ActivityID = 'A2'");
         table.requery();
         table.fetchAll();
-        table.setFilter("[ActivityID] <> 'A2'");
-        table.setFiltered(true);
         const QStringList beforeUpdate = dumpTable();
 
-        QStringList preview;
-        bool answer = false;
-        form.askWorkbookFileName = [&] { return file; };
-        form.confirmWorkbookUpdate = [&](const QStringList& lines, bool anyChange) {
-            preview = lines;
-            return answer && anyChange;
-        };
-        form.menuAction(Command::FromWorkbook)->trigger();   // cancelled at the preview
+        const QStringList preview = updateFrom(form, form.menuAction(Command::FromWorkbook), file);
         QVERIFY2(m_boxes.isEmpty(), qPrintable(m_boxes.join("\n")));
-        QVERIFY(preview.contains("Activities that will change: 2"));
+        QVERIFY2(preview.contains("Activities that will change: 0"), qPrintable(preview.join("\n")));
+        QVERIFY(preview.contains("Cells edited in the table since the export, kept as the table has them: 3"));
+        QVERIFY(preview.contains(
+            "Cells edited both in the table and in the workbook, left as the table has them: 0"));
+        QCOMPARE(dumpTable(), beforeUpdate);
+        QVERIFY(!form.menuAction(Command::Undo)->isEnabled());
+    }
+
+    void updateShowsThePreviewReachesHiddenRowsAndUndoes()
+    {
+        orvane::testing::TempWorkDir dir;
+        fillTable();
+        orvane::testing::execRaw("UPDATE P3Data SET [Log#1] = 'changed here' WHERE ActivityID = 'A1'");
+        TAboutForm about;
+        TMainForm form(&about);
+        store::ActivityTable& table = form.store().taActivities;
+        table.fetchAll();
+        table.setFilter("[ActivityID] <> 'A2'");
+        table.setFiltered(true);
+        QAction* undo = form.menuAction(Command::Undo);
+        QVERIFY(!undo->isEnabled());
+        const QStringList beforeUpdate = dumpTable();
+
+        // Edited in a spreadsheet program: A1's Log#1 (also changed in the
+        // table since: a conflict) and Log#2, A2's Log#3 (hidden by the filter).
+        const QString file = dir.file("edited.xls");
+        const QStringList captions{"ActivityID", "Description", "Log#1", "Log#2", "Log#3"};
+        writeWorkbook(file,
+                      {captions, {"A1", "first", "theirs", "one b edited", ""}, {"A2", "second", "two", "", "new three"}},
+                      {captions, {"A1", "first", "one", "one b", ""}, {"A2", "second", "two", "", ""}});
+        const QStringList preview = updateFrom(form, form.menuAction(Command::FromWorkbook), file, false);
+        QVERIFY2(m_boxes.isEmpty(), qPrintable(m_boxes.join("\n")));
+        QVERIFY2(preview.contains("Activities that will change: 2"), qPrintable(preview.join("\n")));
         QVERIFY(preview.contains("Log lines that will change: 2"));
-        QVERIFY(preview.contains("Descriptions that will change: 1"));
         QVERIFY(preview.contains("Changed activities the grid's filter hides: 1"));
+        QVERIFY(preview.contains("Conflict: A1 Log#1: table \"changed here\", workbook \"theirs\", exported \"one\""));
         QCOMPARE(dumpTable(), beforeUpdate);
 
-        answer = true;
-        form.toolAction(Command::FromWorkbook)->trigger();
+        updateFrom(form, form.toolAction(Command::FromWorkbook), file);
         QVERIFY2(m_boxes.isEmpty(), qPrintable(m_boxes.join("\n")));
-        QCOMPARE(readValue("A1", "Log#1").toString(), QString("one"));
-        QCOMPARE(readValue("A2", "Log#1").toString(), QString("two"));
-        QCOMPARE(readValue("A2", "Description").toString(), QString("second"));
+        QCOMPARE(readValue("A1", "Log#1").toString(), QString("changed here"));
+        QCOMPARE(readValue("A1", "Log#2").toString(), QString("one b edited"));
+        QCOMPARE(readValue("A2", "Log#3").toString(), QString("new three"));
         QVERIFY(undo->isEnabled());
 
         form.show();
@@ -95,6 +153,23 @@ private slots:
         QTest::keyClick(&form, Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(dumpTable(), beforeUpdate);
         QVERIFY(!undo->isEnabled());
+    }
+
+    void aWorkbookWithoutTheRecordIsUpdatedAsBeforeAfterANotice()
+    {
+        orvane::testing::TempWorkDir dir;
+        fillTable();
+        orvane::testing::execRaw("UPDATE P3Data SET [Log#1] = 'changed here' WHERE ActivityID = 'A1'");
+        TAboutForm about;
+        TMainForm form(&about);
+        form.store().taActivities.fetchAll();
+        const QString file = dir.file("handmade.xls");
+        writeWorkbook(file, {{"ActivityID", "Log#1"}, {"A1", "one"}}, {});
+        const QStringList preview = updateFrom(form, form.menuAction(Command::FromWorkbook), file);
+        QVERIFY2(m_boxes.isEmpty(), qPrintable(m_boxes.join("\n")));
+        QVERIFY2(preview.value(0).startsWith("The workbook carries no record of what was exported"),
+                 qPrintable(preview.join("\n")));
+        QCOMPARE(readValue("A1", "Log#1").toString(), QString("one"));
     }
 
     void undoTakesBackBulkCommandsAndTheMultiLineEditorStepByStep()

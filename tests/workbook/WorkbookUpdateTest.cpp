@@ -3,11 +3,14 @@
 // and only where they differ, and everything doubtful left alone and told.
 
 #include "common/Errors.h"
+#include "store/ActivityLayout.h"
 #include "store/ActivityStore.h"
 #include "support/TempDatabase.h"
 #include "workbook/WorkbookUpdate.h"
 
 #include <gtest/gtest.h>
+
+#include <map>
 
 using namespace orvane;
 using orvane::testing::dumpTable;
@@ -145,6 +148,115 @@ TEST_F(WorkbookUpdateTest, UndoAfterAnUpdateGivesTheTableBack)
     ASSERT_NE(dumpTable(), before);
     store.undo.undo();
     EXPECT_EQ(dumpTable(), before);
+}
+
+// Each cell decided against the text the export wrote, one activity and
+// field per case: what the table holds now, what the export wrote (none:
+// the record does not hold the activity), what the workbook holds now. The
+// same workbook read without its record takes every difference from the
+// workbook, as an update did before exports carried a record.
+TEST_F(WorkbookUpdateTest, EachCellIsDecidedAgainstWhatTheExportWrote)
+{
+    enum Outcome { Same, Written, KeptTable, Conflict };
+    struct Case {
+        const char* name;
+        const char* id;
+        const char* field;
+        QString table, exported, workbook;
+        Outcome outcome;
+        bool inRecord = true;
+    };
+    const QString longLog = QString(40000, u'L');
+    const QString cutLog = longLog.left(32767);
+    const std::vector<Case> cases = {
+        {"edited in the workbook only", "W1", "Log#1", "old", "old", "new", Written},
+        {"emptied in the workbook only", "W2", "Log#1", "old", "old", "", Written},
+        {"description edited in the workbook only", "W3", "Description", "old", "old", "renamed", Written},
+        {"edited in the table only", "T1", "Log#1", "mine", "old", "old", KeptTable},
+        {"emptied in the table by a bulk copy", "T2", "Log#1", "", "old", "old", KeptTable},
+        {"added in the table only", "T3", "Log#1", "added", "", "", KeptTable},
+        {"edited on both sides alike", "B1", "Log#1", "same", "old", "same", Same},
+        {"edited on both sides alike, other line breaks", "B2", "Log#1", "a\nb", "old", "a\r\nb", Same},
+        {"edited on both sides differently", "C1", "Log#1", "mine", "old", "theirs", Conflict},
+        {"emptied here, edited there", "C2", "Log#1", "", "old", "theirs", Conflict},
+        {"description on both sides differently", "C3", "Description", "my name", "old", "their name", Conflict},
+        {"one log in conflict ...", "M1", "Log#1", "mine", "old", "theirs", Conflict},
+        {"... another of the same activity edited there", "M1", "Log#2", "b", "b", "b edited", Written},
+        {"... a third edited here", "M1", "Log#3", "c edited", "c", "c", KeptTable},
+        {"line breaks in another form only", "L1", "Log#1", "x\ny", "x\ny", "x\r\ny", Same},
+        {"cut by the cell limit, untouched", "X1", "Log#1", longLog, cutLog, cutLog, Same},
+        {"cut by the cell limit, edited in the workbook", "X2", "Log#1", longLog, cutLog, "short now", Written},
+        {"not exported: decided without a base", "N1", "Log#1", "mine", {}, "theirs", Written, false},
+    };
+
+    const QStringList fields{"ActivityID", "Description", "Log#1", "Log#2", "Log#3"};
+    std::map<QString, QStringList> workbookRows, recordRows;
+    for (const Case& c : cases) {
+        const int at = int(fields.indexOf(QString::fromLatin1(c.field)));
+        for (auto* rows : {&workbookRows, &recordRows}) {
+            QStringList& cells = (*rows)[c.id];
+            if (cells.isEmpty()) {
+                cells = QStringList(fields.size());
+                cells[0] = c.id;
+            }
+        }
+        workbookRows[c.id][at] = c.workbook;
+        recordRows[c.id][at] = c.exported;
+    }
+    workbook::WorkbookForUpdate book;
+    book.sheet.rows = {fields};
+    book.exportRecord.emplace().rows = {fields};
+    for (const auto& [id, cells] : workbookRows)
+        book.sheet.rows << cells;
+    for (const Case& c : cases)
+        if (c.inRecord && !book.exportRecord->rows.contains(recordRows[c.id]))
+            book.exportRecord->rows << recordRows[c.id];
+    const auto fillTable = [&] {
+        orvane::testing::execRaw("DELETE FROM P3Data");
+        for (const auto& [id, cells] : workbookRows)
+            insertRow({{"ActivityID", id}});
+        for (const Case& c : cases)
+            orvane::testing::execRaw(QStringLiteral("UPDATE P3Data SET [%1] = %2 WHERE ActivityID = '%3'")
+                                         .arg(c.field, c.table.isEmpty() ? "NULL" : "'" + c.table + "'", c.id));
+    };
+
+    fillTable();
+    const workbook::UpdatePlan plan = workbook::planUpdate(book, db);
+    EXPECT_TRUE(plan.notice().isEmpty());
+    workbook::applyUpdate(db, plan);
+    int kept = 0;
+    QStringList conflicts;
+    for (const Case& c : cases) {
+        EXPECT_EQ(readValue(c.id, c.field).toString(), c.outcome == Written ? c.workbook : c.table) << c.name;
+        kept += c.outcome == KeptTable;
+        if (c.outcome == Conflict)
+            conflicts << QStringList{c.id, c.field, c.exported, c.table, c.workbook}.join('|');
+    }
+    QStringList listed;
+    for (const workbook::CellConflict& c : plan.conflicts)
+        listed << QStringList{c.activityId, store::fieldName(c.column), c.exported, c.table, c.workbook}.join('|');
+    EXPECT_EQ(listed.join(u'\n').toStdString(), conflicts.join(u'\n').toStdString());
+    EXPECT_EQ(plan.keptTableEdits, kept);
+    const QStringList lines = plan.previewLines();
+    EXPECT_TRUE(lines.contains("Conflict: C1 Log#1: table \"mine\", workbook \"theirs\", exported \"old\""))
+        << lines.join('\n').toStdString();
+    EXPECT_TRUE(lines.contains("Conflict: C2 Log#1: table \"\", workbook \"theirs\", exported \"old\""));
+    EXPECT_TRUE(lines.contains(QStringLiteral("Cells edited both in the table and in the workbook, left as the "
+                                              "table has them: %1").arg(conflicts.size())));
+    EXPECT_TRUE(lines.contains(QStringLiteral("Cells edited in the table since the export, kept as the table "
+                                              "has them: %1").arg(kept)));
+
+    // The same workbook without its record: every difference from the table
+    // is taken from the workbook, after the notice.
+    fillTable();
+    book.exportRecord.reset();
+    const workbook::UpdatePlan oldWay = workbook::planUpdate(book, db);
+    EXPECT_FALSE(oldWay.notice().isEmpty());
+    EXPECT_TRUE(oldWay.conflicts.empty());
+    workbook::applyUpdate(db, oldWay);
+    for (const Case& c : cases)
+        EXPECT_EQ(readValue(c.id, c.field).toString(), c.outcome == Same ? c.table : c.workbook)
+            << c.name << " (without the record)";
 }
 
 } // namespace

@@ -292,7 +292,7 @@ TEST_F(ReadForUpdateTest, PlansExactlyWhatReadingEveryCellPlans)
     for (const Case& c : cases) {
         writeXlsx(file("update.xlsx"), sheetXml(c.rows));
         const workbook::UpdatePlan all = workbook::planUpdate(workbook::readFirstSheet(file("update.xlsx")), db);
-        const SheetRows chosen = workbook::readSheetForUpdate(file("update.xlsx"));
+        const SheetRows chosen = workbook::readWorkbookForUpdate(file("update.xlsx")).sheet;
         const workbook::UpdatePlan plan = workbook::planUpdate(chosen, db);
         EXPECT_EQ(plan.previewLines().join("\n").toStdString(), all.previewLines().join("\n").toStdString()) << c.name;
         ASSERT_EQ(plan.changes.size(), all.changes.size()) << c.name;
@@ -306,7 +306,7 @@ TEST_F(ReadForUpdateTest, PlansExactlyWhatReadingEveryCellPlans)
     const workbook::UpdatePlan plan = workbook::planUpdate(workbook::readFirstSheet(file("update.xlsx")), db);
     EXPECT_EQ(plan.rowsWithoutId, 2);
     EXPECT_EQ(plan.activities, 2);
-    const SheetRows chosen = workbook::readSheetForUpdate(file("update.xlsx"));
+    const SheetRows chosen = workbook::readWorkbookForUpdate(file("update.xlsx")).sheet;
     EXPECT_EQ(chosen.cell(3, 1), QString());
     EXPECT_EQ(chosen.cell(4, 3), QString());
     EXPECT_EQ(chosen.cell(3, 2), "a1 edited");

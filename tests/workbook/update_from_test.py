@@ -6,19 +6,16 @@ into .xls, so the .xls is edited before it is re-saved). Exactly the edited
 cells change; unedited workbooks change nothing; --dry-run changes nothing."""
 
 import os
-import shutil
 import sqlite3
-import subprocess
 import sys
 import tempfile
 
 import openpyxl
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from outcome import SIGN_IN, expect, finish, run_batch  # noqa: E402
+from round_trip import convert, exported_clin, kept_copy
+from outcome import expect, finish, run_batch  # noqa: E402  (round_trip put it on the path)
 
 batch, samples = sys.argv[1], sys.argv[2]
-CREDS = SIGN_IN
 
 
 def run(args, cwd, env_extra=None):
@@ -41,14 +38,6 @@ def changed(before, after):
     return {k: after[k][1] for k in after if before.get(k) != after[k]}
 
 
-def convert(src, ext, outdir, filt=None):
-    target = ext if not filt else "%s:%s" % (ext, filt)
-    profile = "file://" + os.path.join(outdir, "lo-profile")
-    subprocess.run(["soffice", "-env:UserInstallation=" + profile, "--headless", "--convert-to", target,
-                    "--outdir", outdir, src], capture_output=True, check=True, timeout=300)
-    return os.path.join(outdir, os.path.splitext(os.path.basename(src))[0] + "." + ext)
-
-
 def caption_columns(ws):
     for row in ws.iter_rows():
         captions = {str(c.value).strip(): c.column for c in row if c.value is not None}
@@ -65,25 +54,9 @@ def row_of(ws, header_row, id_col, activity_id):
 
 
 with tempfile.TemporaryDirectory() as tmp:
-    folder = os.path.join(tmp, "projects")
-    shutil.copytree(os.path.join(samples, "projects"), folder)
-    work = os.path.join(tmp, "work")
-    os.mkdir(work)
-    db = os.path.join(work, "pdb.mdb")
-    run(["makedb"], work)
-    imported = run(["import", "--p3-path", folder, "--project", "CLIN"] + CREDS, work, {"P3SIM_PROJECTS": folder})
-    expect("import CLIN", imported.returncode == 0, imported.stderr)
-    exported = run(["export", "clin.xls"], work)
-    expect("export", exported.returncode == 0, exported.stderr)
-    pristine = os.path.join(tmp, "pristine.mdb")
-    shutil.copy(db, pristine)
+    work, db = exported_clin(batch, samples, tmp)
+    restore = kept_copy(db, tmp)
     start = table(db)
-
-    def restore():
-        shutil.copy(pristine, db)
-        for suffix in ("-wal", "-shm"):
-            if os.path.exists(db + suffix):
-                os.remove(db + suffix)
 
     # --- unedited workbooks, as written and as re-saved, change nothing
     xls = os.path.join(work, "clin.xls")
