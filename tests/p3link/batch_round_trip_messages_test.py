@@ -9,25 +9,13 @@ activity without an ID are named as such."""
 import json
 import os
 import shutil
-import sqlite3
 import sys
 import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from outcome import SIGN_IN, expect, finish, run_batch  # noqa: E402
+from outcome import SIGN_IN, expect, finish, run_batch, sql_rows as rows  # noqa: E402
 
 batch, samples = sys.argv[1], sys.argv[2]
-
-
-def rows(db, *statements):
-    """Runs statements on a connection of its own, closed at once."""
-    c = sqlite3.connect(db)
-    try:
-        with c:
-            results = [c.execute(s).fetchall() for s in statements]
-    finally:
-        c.close()
-    return results[-1]
 
 
 def write_project(folder, group, activities):

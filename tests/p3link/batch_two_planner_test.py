@@ -10,12 +10,11 @@ import hashlib
 import json
 import os
 import shutil
-import sqlite3
 import sys
 import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from outcome import SIGN_IN, expect, finish, run_batch  # noqa: E402
+from outcome import SIGN_IN, expect, finish, run_batch, sql_rows as sql  # noqa: E402
 
 batch, samples = sys.argv[1], sys.argv[2]
 
@@ -43,19 +42,6 @@ def colleague_sets(folder, activity, number, text):
 def digest(path):
     with open(path, "rb") as f:
         return hashlib.sha256(f.read()).hexdigest()
-
-
-def sql(db, *statements):
-    """Runs statements on a connection of its own, closed at once (a
-    connection left open would lose its locks when any other handle of the
-    file is closed in this process)."""
-    c = sqlite3.connect(db)
-    try:
-        with c:
-            results = [c.execute(s).fetchall() for s in statements]
-    finally:
-        c.close()
-    return results[-1]
 
 
 def local(db, activity, column):

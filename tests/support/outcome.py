@@ -3,6 +3,7 @@
 any check failed."""
 
 import os
+import sqlite3
 import subprocess
 import sys
 
@@ -32,3 +33,17 @@ def run_batch(batch, args, cwd, env_extra=None):
     env = {k: v for k, v in os.environ.items() if not k.startswith("P3SIM_")}
     env.update(env_extra or {})
     return subprocess.run([batch] + args, capture_output=True, text=True, env=env, cwd=cwd)
+
+
+def sql_rows(db, *statements):
+    """Runs statements on pdb.mdb through a connection of its own, committed
+    and closed at once, and returns the rows of the last. (A connection left
+    open loses its locks when this process closes any other handle of the
+    file, and Orvane could then take it for closed.)"""
+    c = sqlite3.connect(db)
+    try:
+        with c:
+            results = [c.execute(s).fetchall() for s in statements]
+    finally:
+        c.close()
+    return results[-1]
