@@ -19,7 +19,33 @@ apt_install dpkg-dev tcl g++-mingw-w64-x86-64-posix libz-mingw-w64-dev cmake nin
     wine wine64 xvfb xauth imagemagick zip python3 python3-xlrd python3-openpyxl libreoffice-calc-nogui xdotool
 ensure_deb_src
 
+# The shared folder beside the clone may hold this Qt prebuilt by the same
+# recipe (its README names the digests of the scripts it was made with): it
+# is unpacked as it is, and build-qt.sh then finds it complete.
+use_prebuilt_qt() {
+    local cache="$ORVANE_ROOT/../shared/cache"
+    [ -f "$QT_WIN_PREFIX/.orvane-complete" ] && return 0
+    [ -f "$cache/qt6-mingw.tar.xz" ] && [ -f "$cache/README.md" ] || return 0
+    local file want have
+    for file in scripts/windows/build-qt.sh scripts/windows/common.sh qt6-mingw.tar.xz; do
+        want=$(grep -F "| sha256 of $file |" "$cache/README.md" | awk -F'|' '{gsub(/ /, "", $3); print $3}')
+        if [ "$file" = qt6-mingw.tar.xz ]; then
+            have=$(sha256sum "$cache/$file" | cut -d' ' -f1)
+        else
+            have=$(sha256sum "$ORVANE_ROOT/$file" | cut -d' ' -f1)
+        fi
+        if [ -z "$want" ] || [ "$want" != "$have" ]; then
+            log "prebuilt Qt in $cache not used: $file differs from its recipe"
+            return 0
+        fi
+    done
+    mkdir -p "$(dirname "$QT_WIN_PREFIX")"
+    tar -xJf "$cache/qt6-mingw.tar.xz" -C "$(dirname "$QT_WIN_PREFIX")"
+    log "prebuilt Qt unpacked from $cache"
+}
+
 start=$(date +%s)
+use_prebuilt_qt
 nice -n 19 "$ORVANE_ROOT/scripts/windows/build-qt.sh"
 log "Qt ready after $(( $(date +%s) - start )) s"
 nice -n 19 "$ORVANE_ROOT/scripts/windows/build-deps.sh"
