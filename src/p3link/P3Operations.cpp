@@ -1,6 +1,7 @@
 #include "p3link/P3Operations.h"
 
 #include "p3link/OperationSupport.h"
+#include "p3link/ProjectFolder.h"
 
 #include "common/ErrorText.h"
 #include "store/ActivityLayout.h"
@@ -116,7 +117,7 @@ void replaceTableRows(const P3Object& activities, int count, OperationContext& c
         if (table.isActive())
             table.requery();
     });
-    store::countImport(store.ADOCon, context.project.group, context.project.name);
+    store::countImport(store.ADOCon, context.project.group, context.project.name, result.folder);
     store.ClearTable();
 
     QHash<QString, int> idCount;
@@ -304,6 +305,7 @@ ImportResult importProject(OperationContext& context)
             identity.name = previousName;
             view.restoreProject();
         });
+        result.folder = longPathName(choice->folderPath);
         if (choice->useFilter)
             chooseAndApplyFilter(project, context.chooser);
         view.showProject(QStringLiteral("Orvane - ") + identity.group + QLatin1Char(' ') + identity.name,

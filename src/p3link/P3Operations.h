@@ -97,6 +97,8 @@ struct OperationContext {
 };
 
 struct ImportResult {
+    // The folder the project was opened from, in its long form.
+    QString folder;
     // The table held changes not saved to P3 and the user kept them: nothing
     // was imported. `unsaved` counts the activities with such changes.
     bool declined = false;

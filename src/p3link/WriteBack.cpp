@@ -4,6 +4,7 @@
 #include "p3link/ActivityMerge.h"
 #include "p3link/OperationSupport.h"
 #include "p3link/P3Operations.h"
+#include "p3link/ProjectFolder.h"
 
 #include "common/ErrorText.h"
 #include "store/Database.h"
@@ -331,14 +332,14 @@ private:
 
 // Whether the save compares with the base: the table has one, and of the
 // project written into. A table without any is told it cannot be.
-bool compareWithBase(OperationContext& context, WriteBackResult& result)
+bool compareWithBase(OperationContext& context, const QString& folder, WriteBackResult& result)
 {
     const std::optional<store::BaseProject> base = context.store.base.project();
     if (!base) {
         result.notices << noBaseNotice();
         return false;
     }
-    return base->is(context.project.group, context.project.name);
+    return base->is(context.project.group, context.project.name, folder);
 }
 
 } // namespace
@@ -370,13 +371,15 @@ WriteBackResult writeBackLogs(OperationContext& context, SaveTarget target, cons
         options.dryRun ? QStringLiteral("The comparison is complete, but signing out of P3 failed: %1")
                        : QStringLiteral("The save is complete, but signing out of P3 failed: %1"),
         [&](const P3Object& session) {
+        QString folder = quickSave ? context.chooser.projectPath() : QString();
         if (!quickSave) {
             const std::optional<ProjectChoice> choice = context.chooser.chooseProject(session);
             if (!choice)
                 throw EP3EngineError(QStringLiteral("Project loading canceled by user."));
             takeProjectIdentity(*choice, identity);
+            folder = choice->folderPath;
         }
-        result.hasBase = compareWithBase(context, result);
+        result.hasBase = compareWithBase(context, longPathName(folder), result);
         if (result.hasBase && !tableFollows && !options.dryRun)
             result.notices << QStringLiteral("pdb.mdb is read-only: the table was not brought up to date with P3.");
         for (const QString& notice : result.notices)

@@ -5,6 +5,8 @@
 #include "store/Statement.h"
 #include "store/TableImport.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QStringList>
 
 #include <sqlite3.h>
@@ -96,6 +98,23 @@ void bindText(sqlite3_stmt* statement, int index, const QString& text)
 
 } // namespace
 
+bool BaseProject::is(const QString& otherGroup, const QString& otherName, const QString& otherFolder) const
+{
+    if (group.compare(otherGroup, Qt::CaseInsensitive) != 0 || name.compare(otherName, Qt::CaseInsensitive) != 0)
+        return false;
+    if (folder.isEmpty() || otherFolder.isEmpty())
+        return true;
+    const auto normal = [](const QString& path) {
+        const QString canonical = QFileInfo(path).canonicalFilePath();
+        return canonical.isEmpty() ? QDir::cleanPath(QDir::fromNativeSeparators(path)) : canonical;
+    };
+#ifdef Q_OS_WIN
+    return normal(folder).compare(normal(otherFolder), Qt::CaseInsensitive) == 0;
+#else
+    return normal(folder) == normal(otherFolder);
+#endif
+}
+
 QString textFieldName(int field)
 {
     return fieldName(columnOfTextField(field));
@@ -152,7 +171,7 @@ std::optional<BaseProject> ImportBase::project()
     const TableImport import = lastImport(m_database);
     if (import.stamp == 0)
         return std::nullopt;
-    BaseProject project{import.projectGroup, import.projectName};
+    BaseProject project{import.projectGroup, import.projectName, import.projectFolder};
     // A row the base does not know means P3Data was filled by other means
     // since: the base no longer tells what the user changed.
     Statement unknown(m_database.handle(),

@@ -46,12 +46,12 @@ struct ActivityTexts {
 // The project a base was imported from.
 struct BaseProject {
     QString group;
-    QString name;   // empty for the group itself
-    bool is(const QString& otherGroup, const QString& otherName) const
-    {
-        return group.compare(otherGroup, Qt::CaseInsensitive) == 0
-               && name.compare(otherName, Qt::CaseInsensitive) == 0;
-    }
+    QString name;     // empty for the group itself
+    QString folder;   // the folder it was opened from; empty when unknown
+    // Whether a project is this one: the same group and subproject, in the
+    // same folder where both folders are known (a copy of the project in
+    // another folder is another project).
+    bool is(const QString& otherGroup, const QString& otherName, const QString& otherFolder) const;
 };
 
 // One text that differs between the table and its base.

@@ -14,7 +14,7 @@ namespace {
 const QString kCreateSideTable = QStringLiteral(
     "CREATE TABLE IF NOT EXISTS [P3DataImport] ("
     "[id] INTEGER PRIMARY KEY CHECK ([id] = 1), [Stamp] INTEGER NOT NULL, "
-    "[ProjectGroup] TEXT, [ProjectName] TEXT)");
+    "[ProjectGroup] TEXT, [ProjectName] TEXT, [ProjectFolder] TEXT)");
 
 bool sideTableExists(sqlite3* db)
 {
@@ -31,16 +31,19 @@ QString textColumn(sqlite3_stmt* row, int index)
 
 } // namespace
 
-void countImport(Database& database, const QString& projectGroup, const QString& projectName)
+void countImport(Database& database, const QString& projectGroup, const QString& projectName,
+                 const QString& projectFolder)
 {
     sqlite3* db = database.writableHandle();
     Statement(db, kCreateSideTable).step();
     Statement upsert(db, QStringLiteral(
-        "INSERT INTO [P3DataImport] ([id], [Stamp], [ProjectGroup], [ProjectName]) VALUES (1, 1, ?1, ?2) "
-        "ON CONFLICT ([id]) DO UPDATE SET [Stamp] = [Stamp] + 1, "
-        "[ProjectGroup] = excluded.[ProjectGroup], [ProjectName] = excluded.[ProjectName]"));
+        "INSERT INTO [P3DataImport] ([id], [Stamp], [ProjectGroup], [ProjectName], [ProjectFolder]) "
+        "VALUES (1, 1, ?1, ?2, ?3) ON CONFLICT ([id]) DO UPDATE SET [Stamp] = [Stamp] + 1, "
+        "[ProjectGroup] = excluded.[ProjectGroup], [ProjectName] = excluded.[ProjectName], "
+        "[ProjectFolder] = excluded.[ProjectFolder]"));
     bindValue(upsert.get(), 1, projectGroup);
     bindValue(upsert.get(), 2, projectName);
+    bindValue(upsert.get(), 3, projectFolder);
     upsert.step();
 }
 
@@ -53,11 +56,12 @@ TableImport lastImport(Database& database)
     if (!sideTableExists(db))
         return import;
     Statement select(db, QStringLiteral(
-        "SELECT [Stamp], [ProjectGroup], [ProjectName] FROM [P3DataImport] WHERE [id] = 1"));
+        "SELECT [Stamp], [ProjectGroup], [ProjectName], [ProjectFolder] FROM [P3DataImport] WHERE [id] = 1"));
     if (select.step()) {
         import.stamp = sqlite3_column_int64(select.get(), 0);
         import.projectGroup = textColumn(select.get(), 1);
         import.projectName = textColumn(select.get(), 2);
+        import.projectFolder = textColumn(select.get(), 3);
     }
     return import;
 }

@@ -22,12 +22,14 @@ struct TableImport {
     qint64 stamp = 0;   // 0: no import counted yet
     QString projectGroup;
     QString projectName;
+    QString projectFolder;   // where the project was opened from; empty when unknown
 };
 
 // Counts an import and records its project. Call it inside the import's
 // write transaction, so the count changes exactly when the rows do; the
 // side table is created there when the file lacks it.
-void countImport(Database& database, const QString& projectGroup, const QString& projectName);
+void countImport(Database& database, const QString& projectGroup, const QString& projectName,
+                 const QString& projectFolder = QString());
 
 // The last import counted in the file, read as the file stands now.
 TableImport lastImport(Database& database);

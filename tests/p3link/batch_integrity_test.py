@@ -15,6 +15,7 @@ usage: batch_integrity_test.py ORVANE_BATCH SAMPLES_DIR
 """
 
 import hashlib
+import json
 import os
 import shutil
 import signal
@@ -25,7 +26,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from outcome import expect, finish  # noqa: E402
+from outcome import expect, finish, sql_rows  # noqa: E402
 
 batch, samples = os.path.abspath(sys.argv[1]), sys.argv[2]
 CREDS = ["--user", "PLANNER", "--password", "SCHEDULE"]
@@ -330,11 +331,79 @@ def check_two_imports(tmp):
            "%d rows" % len(rows))
 
 
+def colleague_edits(folder, project, edits):
+    """Sets logs in the project file as a colleague's P3 does: edits maps an
+    activity ID to {number: text}."""
+    path = os.path.join(folder, project + ".activities.jsonl")
+    with open(path, encoding="utf-8") as f:
+        lines = [json.loads(line) for line in f if line.strip()]
+    for a in lines:
+        for number, text in edits.get(a["ActivityID"], {}).items():
+            a["logs"] = [log for log in a["logs"] if log[0] != number] + [[number, text]]
+    with open(path, "w", encoding="utf-8") as f:
+        f.write("".join(json.dumps(a) + "\n" for a in lines))
+
+
+def check_kill_three_way(tmp):
+    """A three-way save killed part-way, twice, then run whole: the user's
+    edits all reach P3, the colleague's texts all stay, nothing is written
+    twice, and the conflicts are named. The calls are counted by saving into
+    a copy of the project in another folder, which is another project: that
+    save must not move the base of the imported one."""
+    folder, work = new_workspace(tmp, "kill3")
+    generate(folder, "KIL3", 3000)
+    db = os.path.join(work, "pdb.mdb")
+    import_project(work, folder, "KIL3")
+    ids = [r[0] for r in table(db)]
+    theirs = {i: {2: "colleague " + i} for i in ids[:50]}
+    conflicts = ids[100:110]
+    for i in conflicts:
+        theirs.setdefault(i, {})[1] = "colleague wins " + i
+    colleague_edits(folder, "KIL3", theirs)
+    sql_rows(db, "UPDATE P3Data SET [Log#1] = 'mine ' || ActivityID")
+    args = ["save", "--p3-path", folder, "--project", "KIL3"] + CREDS
+    spare = os.path.join(os.path.dirname(folder), "spare3")
+    for fraction in (0.3, 0.8):
+        label = "kill three-way save at %d%%" % (fraction * 100)
+        shutil.rmtree(spare, ignore_errors=True)
+        shutil.copytree(folder, spare)
+        total = calls_of_any(["save", "--p3-path", spare, "--project", "KIL3"] + CREDS, work, spare)
+        kill_midway(args, work, folder, total, fraction, label)
+        now = p3_logs(work, folder, "KIL3")
+        lost = [i for i in theirs for n, text in theirs[i].items() if now[i][n - 1] != text]
+        expect("%s: every colleague's text still in P3" % label, not lost, repr(lost[:3]))
+        expect("%s: integrity" % label, integrity(db) == "ok")
+
+    r = run(args, work, folder)
+    named = sorted(line.split()[0] for line in r.stdout.splitlines()[1:])
+    expect("three-way save after the kills names exactly the conflicts, exit 3",
+           r.returncode == 3 and named == sorted(conflicts), repr(r.stdout[-300:]))
+    now = p3_logs(work, folder, "KIL3")
+    wrong = [i for i in ids if now[i][0] != ("colleague wins " + i if i in conflicts else "mine " + i)
+             or (i in theirs and 2 in theirs[i] and now[i][1] != theirs[i][2])]
+    expect("three-way save after the kills: the user's edits and the colleague's texts in P3", not wrong,
+           repr([(i, now[i][:2]) for i in wrong[:3]]))
+    r = run(["save", "--dry-run"] + args[1:], work, folder)
+    kinds = {line.split("\t")[0] for line in r.stdout.splitlines()}
+    expect("after it, a save has nothing left to write or take", kinds == {"conflict"}, repr(kinds))
+
+
+def calls_of_any(args, work, folder):
+    """How many P3 calls a whole run of args makes, whatever its exit status."""
+    log = os.path.join(work, "count.log")
+    run(args, work, folder, {"P3SIM_CALL_LOG": log})
+    with open(log, "rb") as f:
+        n = f.read().count(b"\n")
+    os.remove(log)
+    return n
+
+
 with tempfile.TemporaryDirectory() as tmp:
     os.chmod(tmp, 0o755)
     check_refused_files(tmp)
     check_read_only(tmp)
     check_two_imports(tmp)
     check_kill(tmp)
+    check_kill_three_way(tmp)
 
 finish()
