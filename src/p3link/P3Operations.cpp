@@ -2,6 +2,7 @@
 
 #include "common/ErrorText.h"
 #include "store/ActivityLayout.h"
+#include "store/CodeNames.h"
 #include "store/Database.h"
 
 #include <QHash>
@@ -152,7 +153,8 @@ void showCodeNames(const QStringList& names, OperationView& view, store::DataFie
 // most `count`, in one transaction that only a complete walk commits. On
 // any error the table is rolled back and re-read, so the grid shows the
 // previous rows again.
-void replaceTableRows(const P3Object& activities, int count, OperationContext& context, ImportResult& result)
+void replaceTableRows(const P3Object& activities, int count, const QStringList& codeNames,
+                      OperationContext& context, ImportResult& result)
 {
     store::ActivityStore& store = context.store;
     store::ActivityTable& table = store.taActivities;
@@ -184,6 +186,7 @@ void replaceTableRows(const P3Object& activities, int count, OperationContext& c
             activity = cursor.next();
         context.view.setProgress(k);
     }
+    store::writeCodeNames(store.ADOCon, codeNames);
     transaction.commit();
     restore.dismiss();
     // The table now stands for another project: nothing before can be undone.
@@ -276,7 +279,7 @@ void loadProject(const P3Object& project, OperationContext& context, ImportResul
             view.reattachGrid();
             view.hideProgress();
         });
-        replaceTableRows(activities, count, context, result);
+        replaceTableRows(activities, count, codeNames, context, result);
     }
     restoreIdentity.dismiss();
     showCodeNames(codeNames, view, context.dataFields);
@@ -554,6 +557,11 @@ WriteBackResult writeBackLogs(OperationContext& context, SaveTarget target)
             view.showErrorList(problems);
     });
     return result;
+}
+
+void showKeptCodeNames(const QStringList& names, OperationView& view, store::DataFieldList* dataFields)
+{
+    showCodeNames(names, view, dataFields);
 }
 
 } // namespace orvane::p3link
