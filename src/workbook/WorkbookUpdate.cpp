@@ -211,7 +211,7 @@ UpdatePlan planUpdate(const SheetRows& sheet, store::Database& db, const QString
                 continue;
             QVariant stored = storedValue(s, 2 + k);
             if (!unchanged(text, stored))
-                row.changes.push_back({row.rowId, field, std::move(stored), text});
+                row.changes.push_back({row.rowId, field, std::move(stored), text, id});
         }
         table.insert(id, std::move(row));
     }

@@ -8,12 +8,15 @@
 #include "shell/ErrorBox.h"
 #include "shell/TAboutForm.h"
 #include "shell/TMainForm.h"
+#include "shell/WorkbookCommands.h"
 #include "support/TempDatabase.h"
 
 #include <QAction>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QDialog>
+#include <QTableWidget>
 #include <QtTest>
 
 using namespace orvane;
@@ -68,11 +71,21 @@ private slots:
         const QStringList beforeUpdate = dumpTable();
 
         QStringList preview;
+        QStringList changed;
         bool answer = false;
         form.askWorkbookFileName = [&] { return file; };
-        form.confirmWorkbookUpdate = [&](const QStringList& lines, bool anyChange) {
+        form.confirmWorkbookUpdate = [&](const QStringList& lines, const std::vector<workbook::CellChange>& changes) {
             preview = lines;
-            return answer && anyChange;
+            changed.clear();
+            std::unique_ptr<QDialog> box(createWorkbookPreview(&form, lines, changes));
+            auto* list = box->findChild<QTableWidget*>("WorkbookChanges");
+            for (int row = 0; list && row < list->rowCount(); ++row) {
+                QStringList cells;
+                for (int column = 0; column < list->columnCount(); ++column)
+                    cells << list->item(row, column)->text();
+                changed << cells.join("|");
+            }
+            return answer && !changes.empty();
         };
         form.menuAction(Command::FromWorkbook)->trigger();   // cancelled at the preview
         QVERIFY2(m_boxes.isEmpty(), qPrintable(m_boxes.join("\n")));
@@ -80,6 +93,10 @@ private slots:
         QVERIFY(preview.contains("Log lines that will change: 2"));
         QVERIFY(preview.contains("Descriptions that will change: 1"));
         QVERIFY(preview.contains("Changed activities the grid's filter hides: 1"));
+        // The window lists each cell that will change, the hidden row's too.
+        changed.sort();
+        QCOMPARE(changed, (QStringList{"A1|Log#1|changed here|one", "A2|Description|renamed|second",
+                                       "A2|Log#1||two"}));
         QCOMPARE(dumpTable(), beforeUpdate);
 
         answer = true;
