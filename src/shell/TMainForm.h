@@ -7,6 +7,7 @@
 #include "shell/CommandTable.h"
 #include "store/ActivityStore.h"
 #include "store/DataFieldList.h"
+#include "workbook/WorkbookUpdate.h"
 
 #include <QMainWindow>
 
@@ -109,7 +110,8 @@ public:
     // The workbook to read (empty: cancelled) and the answer to its preview;
     // an open dialog and a message box by default, tests answer here.
     std::function<QString()> askWorkbookFileName;
-    std::function<bool(const QStringList& preview, bool anyChange)> confirmWorkbookUpdate;
+    std::function<bool(const QStringList& preview, const std::vector<workbook::CellChange>& changes)>
+        confirmWorkbookUpdate;
 
     // The bulk-command dialogs, created once after the pickers.
     logedit::TForm2Log* Form2Log() const { return m_form2Log; }
@@ -138,10 +140,13 @@ protected:
 
 private:
     void FormCreate();
+    void openDatabaseAtStartup();
+    void showKeptCodeNames();
     QString askExportFileNameWithDialog();
     void FormClose();
     void buildCommandBars();
     void enableUndo();
+    void addKeyboardAccess();
     QWidget* createGridArea();
     void runCommand(Command command);
     // Runs one bulk-command dialog and, on OK, its statement.
