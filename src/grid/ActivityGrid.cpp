@@ -28,7 +28,8 @@ ActivityGrid::ActivityGrid(store::ActivityTable& table, QWidget* parent) : QWidg
 
 void ActivityGrid::fitStartColumnsIfDue()
 {
-    if (!m_startColumnsFitted && m_model.rowCount() > 0 && m_model.allRowsPresent())
+    // An empty table fits the captions alone; rows imported later fit again.
+    if (!m_startColumnsFitted && m_model.allRowsPresent())
         fitStartColumns();
 }
 
