@@ -138,7 +138,17 @@ public:
 
     void pressOnGrid(Qt::Key key, Qt::KeyboardModifiers modifiers)
     {
+        activate();
         QTest::keyClick(&m_view, key, modifiers);
+    }
+
+    void activate()
+    {
+        if (m_form.isActiveWindow())
+            return;
+        m_form.activateWindow();
+        if (!QTest::qWaitForWindowActive(&m_form))
+            std::fprintf(stderr, "the window could not be activated\n");
     }
 
     // Alt and the menu's letter, then a click on the command's item (the
@@ -146,19 +156,27 @@ public:
     // until the grid is shown again with the normal cursor.
     double fromMenu(Qt::Key letter, Command command)
     {
+        // Without a window manager nothing gives the window back its
+        // activation after a pop-up; the keys need it.
+        activate();
+        // A menu button pressed by its letter stays down a moment after its
+        // menu closed, and takes no letter meanwhile.
+        QTest::qWait(200);
         QElapsedTimer timer;
+        bool clicked = false;
         QTimer::singleShot(0, &m_form, [&] {
             auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-            while (!menu) {
-                QCoreApplication::processEvents();
-                menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-            }
+            if (!menu)
+                return;
             timer.start();
+            clicked = true;
             QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(m_form.menuAction(command)).center());
         });
         QTest::keyClick(&m_view, letter, Qt::AltModifier);
         untilShown(m_form);
-        return ms(timer);
+        if (!clicked)
+            std::fprintf(stderr, "no menu opened\n");
+        return clicked ? ms(timer) : -1;
     }
 
 private:
@@ -172,6 +190,7 @@ private:
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);   // each figure as it comes
     QStringList args = app.arguments().mid(1);
     if (args.size() == 3 && args[0] == QLatin1String("--prepare"))
         return bench::prepareDatabase(args[1], args[2]);
@@ -206,7 +225,8 @@ int main(int argc, char** argv)
         return 1;
     }
     form.activateWindow();
-    QTest::qWaitForWindowActive(&form);
+    if (!QTest::qWaitForWindowActive(&form))
+        std::fprintf(stderr, "the window could not be activated\n");
     untilShown(form);
     grid::GridViewModel& model = form.cxGridProject()->model();
     form.cxGridProject()->view().setFocus();
