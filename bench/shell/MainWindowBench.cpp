@@ -23,7 +23,7 @@
 // Targets: filter < 300 ms, bulk < 500 ms, sort < 200 ms, drop-down <
 // 100 ms, export < 300 ms, memory < 200 MB.
 
-#include "../p3/BenchProject.h"
+#include "WindowBenchSupport.h"
 
 #include "grid/ActivityGrid.h"
 #include "logedit/BulkCommands.h"
@@ -55,73 +55,16 @@
 #include <vector>
 
 using namespace orvane;
-
-namespace {
-
-double ms(const QElapsedTimer& t)
-{
-    return double(t.nsecsElapsed()) / 1e6;
-}
-
-struct Spread {
-    std::vector<double> runs;
-    void add(double v) { runs.push_back(v); }
-    void print(const char* what, double target, const char* unit = "ms") const
-    {
-        std::vector<double> v = runs;
-        std::sort(v.begin(), v.end());
-        const double median = v.empty() ? 0 : v[v.size() / 2];
-        std::printf("%-40s median %8.1f %s  min %8.1f  max %8.1f  (%zu runs, target < %.0f %s)%s\n", what, median,
-                    unit, v.empty() ? 0 : v.front(), v.empty() ? 0 : v.back(), v.size(), target, unit,
-                    median < target ? "" : "  OVER");
-    }
-};
-
-class NoView : public p3link::OperationView {};
-
-// The child process: imports the generated project into pdb.mdb of `work`.
-int prepare(const QString& projects, const QString& work)
-{
-    p3sim::Control& control = p3sim::control();
-    control.reset();
-    control.settings = p3sim::Settings{};
-    control.settings.projectsFolder = projects;
-    control.settings.hasCurrentUser = true;
-    control.settings.currentUser = QStringLiteral("PLANNER");
-    QDir::setCurrent(work);
-    store::createActivityDatabase(QStringLiteral("pdb.mdb"));
-    store::ActivityStore store;
-    store.openAtStartup([](const QString& m) { std::fprintf(stderr, "%s\n", qPrintable(m)); });
-    p3link::P3Credentials credentials;
-    NoView view;
-    store::DataFieldList fields;
-    QString projectGroup, projectName;
-    p3link::FixedProjectChooser chooser(projects, QStringLiteral("BIGP"), QString());
-    p3link::OperationContext context{store, credentials, nullptr, chooser, view, {projectGroup, projectName}, &fields};
-    const p3link::ImportResult r = p3link::importProject(context);
-    std::printf("imported %d activities\n", r.imported);
-    return 0;
-}
-
-// Lets the window finish what a command started (the rest of a re-read is
-// fetched from the event loop) and paint its grid.
-void settle(shell::TMainForm& form)
-{
-    grid::GridViewModel& model = form.cxGridProject()->model();
-    while (!model.allRowsPresent())
-        QCoreApplication::processEvents();
-    QCoreApplication::processEvents();
-    form.cxGridProject()->view().viewport()->repaint();
-}
-
-} // namespace
+using bench::ms;
+using bench::settle;
+using bench::Spread;
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
     if (args.size() == 3 && args[0] == QLatin1String("--prepare"))
-        return prepare(args[1], args[2]);
+        return bench::prepareDatabase(args[1], args[2]);
     // The window in the program's own font, as the planner sees it.
     shell::applyClassicFont();
     int runs = 5;
@@ -134,31 +77,13 @@ int main(int argc, char** argv)
     QTemporaryDir temp;
     const QString projects = QFileInfo(options.keep.isEmpty() ? temp.filePath(QStringLiteral("projects")) : options.keep)
                                  .absoluteFilePath();
-    QDir().mkpath(projects);
-    if (!bench::generateProject(projects, QStringLiteral("BIGP"), options.activities,
-                                {QStringLiteral("--max-logs"), QStringLiteral("12"), QStringLiteral("--codes"),
-                                 QStringLiteral("6")})) {
-        std::fprintf(stderr, "generator failed\n");
-        return 1;
-    }
     // A kept folder keeps the imported database too, for the next run.
     const QString work = options.keep.isEmpty() ? temp.filePath(QStringLiteral("work"))
                                                 : projects + QStringLiteral("/work");
     const QString empty = temp.filePath(QStringLiteral("empty"));
-    QDir().mkpath(work);
     QDir().mkpath(empty);
-    if (!QFileInfo::exists(work + QStringLiteral("/pdb.mdb"))) {
-        QElapsedTimer importTimer;
-        importTimer.start();
-        if (QProcess::execute(QCoreApplication::applicationFilePath(), {QStringLiteral("--prepare"), projects, work})
-            != 0) {
-            QFile::remove(work + QStringLiteral("/pdb.mdb"));
-            std::fprintf(stderr, "import failed\n");
-            return 1;
-        }
-        std::printf("import of %d activities in a child process: %.1f s\n", options.activities,
-                    ms(importTimer) / 1000);
-    }
+    if (!bench::prepareProject(projects, work, options.activities))
+        return 1;
 
     // The window over an empty table first: what the window itself holds.
     QDir::setCurrent(empty);

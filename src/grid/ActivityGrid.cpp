@@ -26,15 +26,32 @@ ActivityGrid::ActivityGrid(store::ActivityTable& table, QWidget* parent) : QWidg
         m_view->setFocusedColumn(columns.first());
 }
 
+void ActivityGrid::fitStartColumnsIfDue()
+{
+    // An empty table fits the captions alone; rows imported later fit again.
+    if (!m_startColumnsFitted && m_model.allRowsPresent())
+        fitStartColumns();
+}
+
 void ActivityGrid::fitStartColumnsOnFirstRows()
 {
     // Checked from the event loop too, so the window's font is settled.
-    const auto fitOnce = [this] {
-        if (!m_startColumnsFitted && m_model.rowCount() > 0 && m_model.allRowsPresent())
-            fitStartColumns();
-    };
-    connect(&m_model, &GridViewModel::allRowsArrived, this, fitOnce);
-    QTimer::singleShot(0, this, fitOnce);
+    connect(&m_model, &GridViewModel::allRowsArrived, this, &ActivityGrid::fitStartColumnsIfDue);
+    QTimer::singleShot(0, this, &ActivityGrid::fitStartColumnsIfDue);
+}
+
+void ActivityGrid::fitStartColumnsOnNewRows()
+{
+    m_startColumnsFitted = false;
+    fitStartColumnsIfDue();
+}
+
+void ActivityGrid::showFirstRow()
+{
+    if (m_model.rowCount() == 0)
+        return;
+    m_model.setFocusedRow(0);
+    m_view->ensureVisible(0, m_view->focusedColumn());
 }
 
 void ActivityGrid::fitStartColumns()
@@ -49,10 +66,12 @@ void ActivityGrid::fitStartColumns()
         if (needed > m_model.columnWidth(id))
             m_model.resizeColumn(id, needed);
     }
-    // The mark column draws a check box, not its text: its caption sizes it.
+    // The mark column draws a check box, not its text: its caption sizes it,
+    // with room for a sort mark and the filter button beside it, so sorting
+    // or pointing at the narrow header never squeezes or covers the caption.
     const int flag = m_model.columnIdOfField(QStringLiteral("Flag"));
     if (flag >= 0 && m_model.column(flag).visible) {
-        const int needed = m_view->captionWidth(flag);
+        const int needed = m_view->captionWidth(flag, true);
         if (needed > m_model.columnWidth(flag))
             m_model.resizeColumn(flag, needed);
     }

@@ -39,8 +39,16 @@ public:
     // Fits them once, as soon as the table's first rows are all there; from
     // then on the widths are the user's.
     void fitStartColumnsOnFirstRows();
+    // Fits them again for rows of another project (after an import), as
+    // soon as those rows are all there.
+    void fitStartColumnsOnNewRows();
+    // Focuses the grid's first row (in its sort order) and scrolls it into
+    // view.
+    void showFirstRow();
 
 private:
+    void fitStartColumnsIfDue();
+
     GridViewModel m_model;
     GridView* m_view;
     QVBoxLayout* m_layout;

@@ -27,6 +27,7 @@ namespace {
 
 constexpr int kIndicatorWidth = 12;
 constexpr int kResizeMargin = 3;
+constexpr int kFilterButtonWidth = 14;
 constexpr int kCellPadding = 3;
 constexpr int kHideDistance = 24;   // a header dragged this far off the headers hides
 
@@ -175,18 +176,24 @@ std::pair<QString, QString> splitCaption(const QString& caption, qsizetype at)
 
 // Text room inside a header of this width: the style's label area, less
 // the sort mark where the column is sorted.
-int GridView::captionRoom(int columnId, int headerWidth) const
+int GridView::captionRoom(int columnId, int headerWidth, bool withMarks) const
 {
     QStyleOptionHeader opt;
     opt.initFrom(this);
-    opt.rect = QRect(0, 0, headerWidth, m_columnRowHeight);
+    opt.rect = QRect(0, 0, headerWidth - (withMarks ? filterButtonRoom(columnId) : 0), m_columnRowHeight);
     opt.orientation = Qt::Horizontal;
     opt.state = QStyle::State_Enabled | QStyle::State_Raised | QStyle::State_Horizontal;
     const GridColumn& c = m_model.column(columnId);
-    opt.sortIndicator = c.sortOrder == SortOrder::Ascending    ? QStyleOptionHeader::SortDown
-                        : c.sortOrder == SortOrder::Descending ? QStyleOptionHeader::SortUp
-                                                               : QStyleOptionHeader::None;
+    opt.sortIndicator = c.sortOrder == SortOrder::Ascending || withMarks ? QStyleOptionHeader::SortDown
+                        : c.sortOrder == SortOrder::Descending       ? QStyleOptionHeader::SortUp
+                                                                     : QStyleOptionHeader::None;
     return style()->subElementRect(QStyle::SE_HeaderLabel, &opt, this).width();
+}
+
+int GridView::filterButtonRoom(int columnId) const
+{
+    const GridColumn* c = m_model.columnById(columnId);
+    return m_filterButtons && c && c->filtering ? kFilterButtonWidth + kResizeMargin + 1 : 0;
 }
 
 QString GridView::headerText(int columnId) const
@@ -211,7 +218,7 @@ QString GridView::headerText(int columnId) const
     return best;
 }
 
-int GridView::captionWidth(int columnId) const
+int GridView::captionWidth(int columnId, bool withMarks) const
 {
     const QString caption = m_model.columnCaption(columnId);
     const QFontMetrics fm = fontMetrics();
@@ -222,7 +229,7 @@ int GridView::captionWidth(int columnId) const
     }
     // The style's margins (and sort mark) do not depend on the width.
     const int probe = 400;
-    return textWidth + probe - captionRoom(columnId, probe);
+    return textWidth + probe - captionRoom(columnId, probe, withMarks);
 }
 
 void GridView::updateHeaderMetrics()
@@ -752,7 +759,7 @@ QRect GridView::filterButtonRect(int columnId) const
     const int clear = kResizeMargin + 1;
     const int right = header.right() - clear;
     if (header.width() >= 28)
-        return QRect(right - 13, header.top(), 14, header.height());
+        return QRect(right - kFilterButtonWidth + 1, header.top(), kFilterButtonWidth, header.height());
     // A narrow column (its caption hardly shows): all that the handles
     // leave is button; a very narrow one is all button (a press on it wins
     // over the handles).

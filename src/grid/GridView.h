@@ -69,8 +69,9 @@ public:
     // capital letter starts a word, as in "Original" / "Duration").
     QString headerText(int columnId) const;
     // The header width at which a column's caption shows whole, on at most
-    // two lines (with room for the sort mark of a sorted column).
-    int captionWidth(int columnId) const;
+    // two lines (with room for the sort mark of a sorted column; withMarks,
+    // beside a sort mark and the filter button however the column stands).
+    int captionWidth(int columnId, bool withMarks = false) const;
     QRect cellRect(int viewRow, int columnId) const;
     QRect columnHeaderRect(int columnId) const;
     QRect bandHeaderRect(int band) const;
@@ -130,7 +131,12 @@ private:
 
     void relayout();
     void updateHeaderMetrics();
-    int captionRoom(int columnId, int headerWidth) const;
+    // The room a header of this width leaves its caption: beside the sort
+    // mark when the column is sorted, or, withMarks, beside both a sort mark
+    // and the filter button whatever the column's state.
+    int captionRoom(int columnId, int headerWidth, bool withMarks = false) const;
+    // The width a column's filter button takes from its header, 0 without one.
+    int filterButtonRoom(int columnId) const;
     void updateScrollBars();
     int indicatorWidth() const;
     int visibleRowCapacity() const;

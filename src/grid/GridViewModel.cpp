@@ -1250,7 +1250,10 @@ bool GridViewModel::setCellValue(int viewRow, int columnId, const QVariant& valu
     m_table->setCurrentRow(row);
     try {
         m_table->setFieldValue(field, value);
-        m_table->post();
+        if (m_cellPostWrapper)
+            m_cellPostWrapper([this] { m_table->post(); });
+        else
+            m_table->post();
     } catch (...) {
         m_table->cancel();
         throw;

@@ -19,6 +19,7 @@
 
 #include "store/ActivityLayout.h"
 
+#include <functional>
 #include <QHash>
 #include <QLocale>
 #include <QObject>
@@ -260,6 +261,10 @@ public:
     // and posts it at once. Throws DatabaseError / returns false when the
     // column refuses editing.
     bool setCellValue(int viewRow, int columnId, const QVariant& value);
+    // Runs each cell's post of setCellValue (the window makes it an undo
+    // step this way); without one the post runs as it is.
+    using PostWrapper = std::function<void(const std::function<void()>& post)>;
+    void setCellPostWrapper(PostWrapper wrapper) { m_cellPostWrapper = std::move(wrapper); }
 
     // --- the row filter
     // The criteria object of the view (owned; may be null).
@@ -315,6 +320,7 @@ private:
     int m_updateCount = 0;
     bool m_reloadPending = false;
     bool m_smartRefresh = false;
+    PostWrapper m_cellPostWrapper;
     bool m_orderStale = false;     // smart refresh left rows where they were
     std::vector<int> m_order;      // view row -> table row
     std::vector<int> m_inverse;    // table row -> view row

@@ -22,6 +22,16 @@ public:
     using QSpinBox::QSpinBox;
 
 protected:
+    // Every text can be typed: one that names no log number stays in the
+    // box as typed (intermediate), and the command that reads the box
+    // refuses it with a message. The spin box alone would refuse the
+    // keystroke and leave a number the user did not type.
+    QValidator::State validate(QString& text, int& position) const override
+    {
+        return QSpinBox::validate(text, position) == QValidator::Acceptable ? QValidator::Acceptable
+                                                                              : QValidator::Intermediate;
+    }
+
     void keyPressEvent(QKeyEvent* event) override
     {
         const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;

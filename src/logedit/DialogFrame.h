@@ -7,7 +7,8 @@ class QSpinBox;
 namespace orvane::logedit {
 
 // A whole-number box with up and down arrows, range 1 to 99, value 1.
-// When it loses the focus, is hidden or Enter is pressed in it, it keeps a
+// Any text can be typed into it (more digits, letters, signs); the arrows
+// and the wheel step within 1 to 99. When it loses the focus, is hidden or Enter is pressed in it, it keeps a
 // text that names no log number (0, an empty box) instead of silently
 // putting back its earlier value, so the command that reads it can refuse
 // what the user sees.

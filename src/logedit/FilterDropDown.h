@@ -3,11 +3,17 @@
 // "(Blanks)" and "(NonBlanks)" when the column holds nulls, then the column's
 // distinct values over the rows shown. A click or Enter picks the highlighted
 // entry, Esc closes without change. The drop-down frees itself when closed.
+// A list longer than the rows it shows has a search box above it: what is
+// typed narrows the values to those containing it (ignoring case); the
+// "(All)" and other fixed entries stay.
 
 #include "logedit/GridFilter.h"
 
 #include <QFrame>
 
+#include <vector>
+
+class QLineEdit;
 class QListView;
 
 namespace orvane::logedit {
@@ -19,21 +25,28 @@ public:
 
     const QList<TcxFilterValueItem>& entries() const { return m_entries; }
     QListView* list() const { return m_list; }
+    // The search box; null when the whole list shows at once.
+    QLineEdit* searchBox() const { return m_search; }
     // Shows the list under the column header, aligned to its right edge.
     void popup();
-    // Picks an entry: closes first, then applies it inside one change lock.
-    void pickEntry(int index);
+    // Picks the entry at a row of the list as it shows (narrowed or not):
+    // closes first, then applies it inside one change lock.
+    void pickEntry(int row);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    void setCurrentEntry(int index);
+    void setCurrentEntry(int row);
+    // Shows the entries that contain the search text.
+    void narrowTo(const QString& text);
 
     GridFilterLink& m_link;
     int m_columnId;
     QList<TcxFilterValueItem> m_entries;
+    std::vector<int> m_shown;   // the entries the list shows, by index, in order
     QListView* m_list;
+    QLineEdit* m_search = nullptr;
 };
 
 } // namespace orvane::logedit

@@ -1,6 +1,7 @@
 #include "p3link/LoginDialog.h"
 
 #include <QApplication>
+#include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProxyStyle>
@@ -53,6 +54,7 @@ TLoginDlg::TLoginDlg(QWidget* parent)
     auto* starStyle = new StarPasswordStyle(base);   // owns base
     starStyle->setParent(this);
     ePasswd->setStyle(starStyle);
+    ePasswd->installEventFilter(this);
 
     bOk = new QPushButton(QStringLiteral("OK"), this);
     bOk->setObjectName(QStringLiteral("bOk"));
@@ -94,6 +96,26 @@ void TLoginDlg::showEvent(QShowEvent* event)
         move(frame.topLeft());
     }
     QDialog::showEvent(event);
+}
+
+bool TLoginDlg::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == ePasswd) {
+        if (event->type() == QEvent::FocusIn) {
+            // A click places the caret when the button goes down, after the
+            // focus arrived; the text is selected once the button is let go.
+            if (static_cast<QFocusEvent*>(event)->reason() == Qt::MouseFocusReason)
+                m_selectPasswordOnRelease = true;
+            else
+                ePasswd->selectAll();
+        } else if (event->type() == QEvent::MouseButtonRelease && m_selectPasswordOnRelease) {
+            m_selectPasswordOnRelease = false;
+            const bool handled = QDialog::eventFilter(watched, event);
+            ePasswd->selectAll();
+            return handled;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 std::optional<P3Credentials> DialogLoginPrompt::ask(const P3Credentials& remembered)

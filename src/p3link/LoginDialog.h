@@ -29,6 +29,13 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // The password box selects its whole text whenever it gets the focus
+    // (by Tab or by a click), so typing replaces a remembered password
+    // instead of adding to it.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    bool m_selectPasswordOnRelease = false;
 };
 
 // Shows TLoginDlg modally over parent.

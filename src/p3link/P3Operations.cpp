@@ -5,6 +5,7 @@
 
 #include "common/ErrorText.h"
 #include "store/ActivityLayout.h"
+#include "store/CodeNames.h"
 #include "store/Database.h"
 #include "store/TableImport.h"
 
@@ -105,7 +106,8 @@ void showCodeNames(const QStringList& names, OperationView& view, store::DataFie
 // most `count`, in one transaction that only a complete walk commits. On
 // any error the table is rolled back and re-read, so the grid shows the
 // previous rows again.
-void replaceTableRows(const P3Object& activities, int count, OperationContext& context, ImportResult& result)
+void replaceTableRows(const P3Object& activities, int count, const QStringList& codeNames,
+                      OperationContext& context, ImportResult& result)
 {
     store::ActivityStore& store = context.store;
     store::ActivityTable& table = store.taActivities;
@@ -145,6 +147,7 @@ void replaceTableRows(const P3Object& activities, int count, OperationContext& c
     // What P3 delivered is kept as the base, in the same transaction, so the
     // save can tell the user's edits from what others change in P3 later.
     store.base.replaceFromTable();
+    store::writeCodeNames(store.ADOCon, codeNames);
     transaction.commit();
     restore.dismiss();
     // The table now stands for another project: nothing before can be undone.
@@ -248,7 +251,7 @@ void loadProject(const P3Object& project, OperationContext& context, ImportResul
             view.reattachGrid();
             view.hideProgress();
         });
-        replaceTableRows(activities, count, context, result);
+        replaceTableRows(activities, count, codeNames, context, result);
     }
     restoreIdentity.dismiss();
     showCodeNames(codeNames, view, context.dataFields);
@@ -321,6 +324,11 @@ ImportResult importProject(OperationContext& context)
     if (!notice.isEmpty())
         view.showInformation(notice);
     return result;
+}
+
+void showKeptCodeNames(const QStringList& names, OperationView& view, store::DataFieldList* dataFields)
+{
+    showCodeNames(names, view, dataFields);
 }
 
 } // namespace orvane::p3link

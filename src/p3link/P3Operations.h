@@ -203,4 +203,9 @@ struct WriteBackOptions {
 // written.
 WriteBackResult writeBackLogs(OperationContext& context, SaveTarget target, const WriteBackOptions& options = {});
 
+// Shows code names kept with the table (store/CodeNames.h) as an import
+// shows the project's: the grid's code columns captioned and the rest
+// hidden, and the names offered by the data-field list.
+void showKeptCodeNames(const QStringList& names, OperationView& view, store::DataFieldList* dataFields);
+
 } // namespace orvane::p3link

@@ -1,6 +1,7 @@
 #include "shell/ErrorBox.h"
 
 #include "common/Errors.h"
+#include "grid/BusyCursor.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -30,6 +31,12 @@ QString& titleStorage()
 BoxPresenter& presenter()
 {
     static BoxPresenter p;
+    return p;
+}
+
+QuestionPresenter& questionPresenter()
+{
+    static QuestionPresenter p;
     return p;
 }
 
@@ -84,6 +91,7 @@ QDialog* createListBox(BoxKind kind, const QString& caption, const QString& text
 
 void present(BoxKind kind, const QString& caption, const QString& text)
 {
+    grid::NormalCursor normal;
     if (presenter()) {
         presenter()(kind, caption, text);
         return;
@@ -157,6 +165,22 @@ void runGuarded(const std::function<void()>& command)
 void setBoxPresenter(BoxPresenter p)
 {
     presenter() = std::move(p);
+}
+
+bool askYesNo(const QString& text)
+{
+    grid::NormalCursor normal;
+    if (questionPresenter())
+        return questionPresenter()(applicationTitle(), text);
+    QMessageBox box(QMessageBox::Question, applicationTitle(), text, QMessageBox::Yes | QMessageBox::No,
+                    QApplication::activeWindow());
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+void setQuestionPresenter(QuestionPresenter p)
+{
+    questionPresenter() = std::move(p);
 }
 
 } // namespace orvane::shell

@@ -46,4 +46,11 @@ QDialog* createMessageBox(BoxKind kind, const QString& caption, const QString& t
 using BoxPresenter = std::function<void(BoxKind kind, const QString& caption, const QString& text)>;
 void setBoxPresenter(BoxPresenter presenter);   // empty: the real message boxes
 
+// Asks a question in a box captioned with the application title, with Yes
+// and No, No the default button. True when the user answers Yes.
+bool askYesNo(const QString& text);
+// Questions go through this presenter; tests answer here.
+using QuestionPresenter = std::function<bool(const QString& caption, const QString& text)>;
+void setQuestionPresenter(QuestionPresenter presenter);   // empty: the real question box
+
 } // namespace orvane::shell

@@ -1,5 +1,6 @@
 #include "shell/TMainForm.h"
 
+#include "common/Errors.h"
 #include "export/ExportCellStyle.h"
 #include "export/GridExport.h"
 #include "export/XLSExportProvider.h"
@@ -26,11 +27,14 @@
 #include "shell/UserSetting.h"
 #include "shell/WorkbookCommands.h"
 #include "store/TableImport.h"
+#include "store/CodeNames.h"
+#include "store/DatabaseFile.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
 #include <QLabel>
 #include <QMenu>
@@ -63,8 +67,10 @@ TMainForm::TMainForm(TAboutForm* aboutForm, QWidget* parent)
     setGeometry(148, 103, 802, 600);
 
     // The window's components: the database objects first, as they are
-    // loaded with the window; their failures do not stop start-up.
-    m_store.openAtStartup([](const QString& message) { showErrorBox(message); });
+    // loaded with the window; their failures do not stop start-up. Their
+    // boxes carry the window's title like every later error.
+    setApplicationTitle(windowTitle());
+    openDatabaseAtStartup();
 
     buildCommandBars();
 
@@ -112,9 +118,46 @@ TMainForm::TMainForm(TAboutForm* aboutForm, QWidget* parent)
     connect(&m_store.taActivities, &store::ActivityTable::afterScroll, this, &TMainForm::taActivitiesAfterScroll);
     enableUndo();
     enableChangeMarks();
+    addKeyboardAccess();
+    showKeptCodeNames();
+}
+
+void TMainForm::showKeptCodeNames()
+{
+    // The code names of the project the table holds, as its import showed
+    // them; a file without kept names keeps the default captions.
+    if (!m_store.taActivities.isActive())
+        return;
+    std::optional<QStringList> names;
+    runGuarded([&] { names = store::readCodeNames(m_store.ADOCon); });
+    if (!names)
+        return;
+    p3link::WindowParts parts;
+    parts.window = this;
+    parts.grid = &m_grid->model();
+    parts.table = &m_store.taActivities;
+    p3link::WindowOperationView view(parts);
+    p3link::showKeptCodeNames(*names, view, &m_dataFields);
 }
 
 TMainForm::~TMainForm() = default;
+
+void TMainForm::openDatabaseAtStartup()
+{
+    // A missing file is one question: the user may have Orvane make an
+    // empty database here; No leaves the window without a table, as before.
+    bool create = false;
+    m_store.openAtStartup([this, &create](const QString& message) {
+        if (QFileInfo::exists(QDir::current().absoluteFilePath(m_store.ADOCon.fileName())))
+            showErrorBox(message);
+        else
+            create = askYesNo(errorBoxText(message) + QStringLiteral("\n\nCreate an empty pdb.mdb here?"));
+    });
+    if (!create)
+        return;
+    runGuarded([this] { store::createActivityDatabase(QDir::current().absoluteFilePath(m_store.ADOCon.fileName())); });
+    m_store.openAtStartup([](const QString& message) { showErrorBox(message); });
+}
 
 void TMainForm::createPickers()
 {
@@ -157,7 +200,17 @@ static void postPendingEdit(grid::ActivityGrid* grid, store::ActivityTable& tabl
 void TMainForm::tbtnOpenClick()
 {
     postPendingEdit(m_grid, m_store.taActivities);
-    runP3Operation(*this, [](p3link::OperationContext& c) { p3link::importProject(c); });
+    bool imported = false;
+    runP3Operation(*this, [&imported](p3link::OperationContext& c) {
+        const p3link::ImportResult result = p3link::importProject(c);
+        imported = result.announced > 0 || result.imported > 0;
+    });
+    // Another project's values: the columns are fitted to them as at start,
+    // and the grid opens on its first row, not on the first one imported.
+    if (imported) {
+        m_grid->fitStartColumnsOnNewRows();
+        m_grid->showFirstRow();
+    }
 }
 
 static void postPendingEdit(grid::ActivityGrid* grid, store::ActivityTable& table)
@@ -270,6 +323,10 @@ void TMainForm::runBulkDialog(QDialog* dialog, const std::function<QString()>& s
         return;
     const QString text = statement();
     grid::BusyCursor busy;
+    // The dialog is gone from the screen and the busy cursor shows before
+    // the statement runs, not after it.
+    QGuiApplication::sync();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     const int rows = logedit::runBulkStatement(m_store, text);
     showCommandResult(logedit::bulkFeedback(text, rows));
 }
@@ -347,9 +404,13 @@ void TMainForm::ApplyMultiLog()
     // A refused or read-only table says so, even without a row to write.
     m_store.ADOCon.writableHandle();
     store::ActivityTable& table = m_store.taActivities;
-    // No rows, or the last move forward found none: nothing to write into.
+    // No rows, or the last move forward found none: nothing to write into,
+    // and the user is told so; the typed lines stay in the box.
+    if (table.rowCount() == 0 || table.currentRow() < 0)
+        throw OrvaneError(QStringLiteral("Nothing was applied: the table has no activities."));
     if (table.eof())
-        return;
+        throw OrvaneError(QStringLiteral("Nothing was applied: Ctrl+Down went past the last activity. "
+                                         "Ctrl+Up goes back to it."));
     // A box that names no log number stops here, before anything changes.
     logedit::TMultyLogDlg* dialog = MultyLogDlg();
     const int first = dialog->rangeFirst();
@@ -368,6 +429,9 @@ void TMainForm::ApplyMultiLog()
     const int written = logedit::writeLogLines(table, dialog->memoLines(), first, last, dialog->FLogValues);
     recording.finish();
     m_menuActions.value(Command::Undo)->setEnabled(m_store.undo.canUndo());
+    // The box shows what the table now holds, so a wider range or a second
+    // Apply starts from the logs just written.
+    LoadMultiLogRow();
     showCommandResult(QStringLiteral("%1: Log#%2 to Log#%3 applied, %4 changed")
                           .arg(id)
                           .arg(first)
@@ -489,6 +553,48 @@ void TMainForm::followOtherProgramsImport()
     showCommandResult(QStringLiteral("Another program imported %1: the table was read again").arg(project.trimmed()));
 }
 
+void TMainForm::addKeyboardAccess()
+{
+    // Alt and a menu's first letter opens it, F10 the first menu, as a
+    // menu bar does; the cool bar's buttons take the letters as mnemonics.
+    QToolButton* firstMenu = nullptr;
+    for (QAction* action : m_tbarMenu->actions()) {
+        auto* button = qobject_cast<QToolButton*>(m_tbarMenu->widgetForAction(action));
+        if (!button || !button->menu())
+            continue;
+        button->setText(QLatin1Char('&') + button->text());
+        if (!firstMenu)
+            firstMenu = button;
+    }
+    if (firstMenu) {
+        auto* f10 = new QAction(this);
+        f10->setObjectName(QStringLiteral("menuKey"));
+        f10->setShortcut(Qt::Key_F10);
+        connect(f10, &QAction::triggered, firstMenu, &QToolButton::showMenu);
+        addAction(f10);
+    }
+    // The usual keys of the commands that have one; they work from the
+    // whole window, since the menus are pop-ups of the cool bar. A key the
+    // focused text box uses itself (Ctrl+E in a cell editor) stays the box's.
+    const std::pair<Command, QKeySequence> keys[] = {
+        {Command::Open, QKeySequence(Qt::CTRL | Qt::Key_O)},
+        {Command::Save, QKeySequence(Qt::CTRL | Qt::Key_S)},
+        {Command::Export, QKeySequence(Qt::CTRL | Qt::Key_E)},
+        {Command::Docs, QKeySequence(Qt::Key_F1)},
+    };
+    for (const auto& [command, key] : keys) {
+        // "Save" has a tool button only.
+        QAction* action = m_menuActions.value(command, m_toolActions.value(command));
+        action->setShortcut(key);
+        addAction(action);
+    }
+    auto* builder = new QAction(this);
+    builder->setObjectName(QStringLiteral("filterBuilderKey"));
+    builder->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    connect(builder, &QAction::triggered, this, [this] { runGuarded([this] { m_gridFilter->openBuilder(); }); });
+    addAction(builder);
+}
+
 void TMainForm::runCommand(Command command)
 {
     runGuarded([&] {
@@ -518,7 +624,6 @@ void TMainForm::runCommand(Command command)
 
 void TMainForm::FormCreate()
 {
-    setApplicationTitle(windowTitle());
     FP3User.clear();
     FP3Password.clear();
     FP3User = readP3User();
@@ -543,10 +648,19 @@ void TMainForm::mExitClick()
 void TMainForm::mDocsClick()
 {
     // The help file or the guide beside the program, not in the working
-    // folder; without either, Help silently does nothing.
+    // folder. Without either, or without a program to show it, the user
+    // is told, with the place to look.
+    const QString programFolder = QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
     const QString document = helpDocument(QCoreApplication::applicationDirPath());
-    if (!document.isEmpty())
-        QDesktopServices::openUrl(QUrl::fromLocalFile(document));
+    if (document.isEmpty()) {
+        showInformation(QStringLiteral("The guide is not installed: there is no orvane.chm and no guide folder "
+                                       "beside the program in %1.")
+                            .arg(programFolder));
+        return;
+    }
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(document)))
+        showInformation(QStringLiteral("No program could open the guide. Open it yourself: %1")
+                            .arg(QDir::toNativeSeparators(document)));
 }
 
 QString TMainForm::homePageAddress()
@@ -622,6 +736,12 @@ void TMainForm::enableUndo()
     // Undo item follows the history then. Ctrl+Z works from the whole
     // window, the menu being a pop-up of the cool bar.
     m_store.undo.setEnabled(true);
+    // A cell edited in the grid is a step of its own.
+    m_grid->model().setCellPostWrapper([this](const std::function<void()>& post) {
+        store::UndoRecording recording(m_store.undo, QStringLiteral("cell edit"));
+        post();
+        recording.finish();
+    });
     QAction* undo = m_menuActions.value(Command::Undo);
     undo->setShortcut(QKeySequence::Undo);
     addAction(undo);
@@ -645,9 +765,10 @@ void TMainForm::mFromWorkbookClick()
     for (int column = store::kFirstCodeColumn; column < store::kFirstLogColumn; ++column)
         codeCaptions << m_grid->model().columnCaption(column);
     const QString status = updateFromWorkbook(
-        m_store, fileName, codeCaptions, [this](const QStringList& preview, bool anyChange) {
-            return confirmWorkbookUpdate ? confirmWorkbookUpdate(preview, anyChange)
-                                         : confirmWorkbookUpdateWithDialog(this, preview, anyChange);
+        m_store, fileName, codeCaptions,
+        [this](const QStringList& preview, const std::vector<workbook::CellChange>& changes) {
+            return confirmWorkbookUpdate ? confirmWorkbookUpdate(preview, changes)
+                                         : confirmWorkbookUpdateWithDialog(this, preview, changes);
         });
     if (!status.isEmpty())
         showCommandResult(status);

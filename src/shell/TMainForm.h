@@ -8,6 +8,7 @@
 #include "shell/CommandTable.h"
 #include "store/ActivityStore.h"
 #include "store/DataFieldList.h"
+#include "workbook/WorkbookUpdate.h"
 
 #include <QMainWindow>
 
@@ -110,7 +111,8 @@ public:
     // The workbook to read (empty: cancelled) and the answer to its preview;
     // an open dialog and a message box by default, tests answer here.
     std::function<QString()> askWorkbookFileName;
-    std::function<bool(const QStringList& preview, bool anyChange)> confirmWorkbookUpdate;
+    std::function<bool(const QStringList& preview, const std::vector<workbook::CellChange>& changes)>
+        confirmWorkbookUpdate;
 
     // What changed since the import: Edit > "Review changes..." and File >
     // "Compare with P3...". The status bar's changes panel counts the
@@ -146,10 +148,13 @@ protected:
 
 private:
     void FormCreate();
+    void openDatabaseAtStartup();
+    void showKeptCodeNames();
     QString askExportFileNameWithDialog();
     void FormClose();
     void buildCommandBars();
     void enableUndo();
+    void addKeyboardAccess();
     QWidget* createGridArea();
     void runCommand(Command command);
     // Re-reads the table when another program's import replaced its rows

@@ -31,6 +31,7 @@ void ActivityStore::openAtStartup(const std::function<void(const QString&)>& rep
         ADOCon.open();
     } catch (const OrvaneError& e) {
         report(e.message());
+        return;
     }
     try {
         taActivities.open();

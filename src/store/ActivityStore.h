@@ -21,9 +21,9 @@ class ActivityStore {
 public:
     explicit ActivityStore(const QString& fileName = QStringLiteral("pdb.mdb"));
 
-    // Opens the connection, then the table. Each failure is handed to
-    // `report` and start-up goes on: opening the table tries to connect
-    // again, so a missing file is reported twice, and the table stays closed.
+    // Opens the connection, then the table. A failure is handed to `report`
+    // once and start-up goes on with the table closed: when the connection
+    // fails, the table (which would connect again) is not tried.
     void openAtStartup(const std::function<void(const QString&)>& report);
 
     // Removes every row (whatever the filter) and re-reads the table.

@@ -332,7 +332,7 @@ UpdatePlan planWithRecord(const SheetRows& sheet, const SheetRows* exportRecord,
                 plan.withoutExportRecord ? std::nullopt : exported->find(id, field);
             switch (decideCell(text, table, base)) {
             case CellOutcome::Write:
-                row.changes.push_back({row.rowId, field, std::move(stored), text});
+                row.changes.push_back({row.rowId, field, std::move(stored), text, id});
                 break;
             case CellOutcome::Conflict:
                 row.conflicts.push_back({id, field, *base, table, text});

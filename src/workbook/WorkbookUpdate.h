@@ -29,12 +29,14 @@ class Database;
 namespace orvane::workbook {
 
 // One cell to write: `stored` is the table's value when the workbook was
-// read, `text` the workbook's (empty: the log is emptied, stored as null).
+// read, `text` the workbook's (empty: the log is emptied, stored as null);
+// `activityId` names the row in the preview.
 struct CellChange {
     qint64 rowId;
     int column;
     QVariant stored;
     QString text;
+    QString activityId;
 };
 
 // A cell changed both in the table and in the workbook since the export,

@@ -205,6 +205,56 @@ class TroubleshootingMessages(unittest.TestCase):
         self.assertEqual(malformed, ["### Loading project failed!"])
 
 
+def recorded_undo_labels(root):
+    """The labels of the undo steps the program records: the texts its
+    UndoRecording objects are made with."""
+    labels = set()
+    for folder in ("src", "tools"):
+        for directory, _, files in os.walk(os.path.join(root, folder)):
+            for name in files:
+                if name.endswith(".cpp"):
+                    with open(os.path.join(directory, name), encoding="utf-8") as f:
+                        labels.update(re.findall(r'UndoRecording\s+\w+\([^;]*?QStringLiteral\("([^"]+)"\)', f.read()))
+    return labels
+
+
+def guide_undo_labels(markdown):
+    """The undo steps the guide names as the status text `Undone: <label>`."""
+    return set(re.findall(r"`Undone: ([^`]+)`", markdown))
+
+
+class UndoClaims(unittest.TestCase):
+    def guide(self):
+        texts = {}
+        guide = os.path.join(SOURCE_ROOT, "docs", "guide")
+        for page in sorted(p for p in os.listdir(guide) if p.endswith(".md")):
+            with open(os.path.join(guide, page), encoding="utf-8") as f:
+                texts[page] = f.read()
+        return texts
+
+    def test_the_guide_names_every_undo_step_the_program_records(self):
+        recorded = recorded_undo_labels(SOURCE_ROOT)
+        self.assertTrue(recorded, "the program records no undo step")
+        named = set()
+        for text in self.guide().values():
+            named |= guide_undo_labels(text)
+        self.assertEqual(named, recorded)
+
+    def test_no_page_says_there_is_no_undo(self):
+        claims = [f"{page}: {m.group(0)}" for page, text in self.guide().items()
+                  for m in re.finditer(r"(?i)\b(there is|has) no undo\b|\bno undo\b", text)]
+        self.assertEqual(claims, [])
+
+    def test_the_label_search_finds_recordings(self):
+        source = (
+            'store::UndoRecording recording(store.undo, QStringLiteral("bulk command"));\n'
+            'UndoRecording r(m_store.undo,\n    QStringLiteral("cell edit"));\n'
+            'const QString other = QStringLiteral("not a label");\n')
+        self.assertEqual(set(re.findall(r'UndoRecording\s+\w+\([^;]*?QStringLiteral\("([^"]+)"\)', source)),
+                         {"bulk command", "cell edit"})
+        self.assertEqual(guide_undo_labels("| a | `Undone: cell edit` |\n`Undone:x`"), {"cell edit"})
+
+
 class GuideLinks(unittest.TestCase):
     def test_links_and_pictures_lead_somewhere(self):
         guide = os.path.join(SOURCE_ROOT, "docs", "guide")

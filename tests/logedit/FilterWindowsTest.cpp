@@ -272,6 +272,50 @@ private slots:
         QTRY_VERIFY(!openDropDown());
     }
 
+    // A list longer than its rows has a search box: typing narrows the
+    // values (ignoring case) and keeps the fixed entries, Backspace widens
+    // it again, Enter picks the first value found.
+    void dropDownSearchNarrowsALongList()
+    {
+        for (int k = 0; k < 30; ++k)
+            insertRow({{"ActivityID", QString("Z%1").arg(k, 2, 10, QLatin1Char('0'))}, {"Flag", false}});
+        table().requery();
+        table().fetchAll();
+        link().setMaxDropDownCount(15);
+        const int id = col("ActivityID");
+        link().openDropDown(id);
+        logedit::FilterDropDown* dropDown = openDropDown();
+        QVERIFY(dropDown);
+        QVERIFY(dropDown->searchBox());
+        QVERIFY(dropDown->searchBox()->isVisible());
+        QVERIFY(dropDown->width() >= 180);
+        QListView* list = dropDown->list();
+        const auto rows = [list] {
+            QStringList texts;
+            for (int row = 0; row < list->model()->rowCount(); ++row)
+                texts << list->model()->index(row, 0).data().toString();
+            return texts;
+        };
+        QTest::keyClicks(dropDown, "z1");
+        QCOMPARE(dropDown->searchBox()->text(), QString("z1"));
+        QCOMPARE(rows(), (QStringList{"(All)", "(Custom...)", "Z10", "Z11", "Z12", "Z13", "Z14", "Z15", "Z16",
+                                      "Z17", "Z18", "Z19"}));
+        QTest::keyClicks(dropDown, "9");
+        QCOMPARE(rows(), (QStringList{"(All)", "(Custom...)", "Z19"}));
+        QTest::keyClick(dropDown, Qt::Key_Backspace);
+        QCOMPARE(rows().size(), 12);
+        QTest::keyClicks(dropDown, "7");
+        QCOMPARE(list->currentIndex().data().toString(), QString("Z17"));
+        QTest::keyClick(dropDown, Qt::Key_Return);
+        QTRY_VERIFY(!openDropDown());
+        QCOMPARE(table().filter(), QString("(ActivityID = 'Z17')"));
+
+        // A short list shows whole, without a search box.
+        link().setMaxDropDownCount(0);
+        logedit::FilterDropDown all(link(), id, nullptr);
+        QVERIFY(!all.searchBox());
+    }
+
     // The mouse highlights the entry under it; Up and Down move the
     // highlight and stop at the ends of the list.
     void dropDownHighlightFollowsMouseAndKeys()

@@ -58,11 +58,6 @@ void setBox(QSpinBox* box, int value)
     QCOMPARE(box->value(), value);
 }
 
-QLineEdit* editOf(QSpinBox* box)
-{
-    return box->findChild<QLineEdit*>();
-}
-
 // Every value of every row, with its storage type, straight from the file.
 QStringList tableBytes()
 {
@@ -401,9 +396,11 @@ private slots:
         setBox(dlg->SpinEdit2, 99);
         QCOMPARE(dlg->Memo1->toPlainText(), QString("\nninety-eight\nlast"));
         QCOMPARE(dlg->Memo1->textCursor().position(), 0);
-        // The box's validator keeps "120" out of typing, but the box can hold
-        // it; the range is read again when the other box changes.
-        editOf(dlg->SpinEdit2)->setText("120");
+        // "120" can be typed; the range is read again when the other box
+        // changes.
+        dlg->SpinEdit2->setFocus();
+        dlg->SpinEdit2->selectAll();
+        QTest::keyClicks(dlg->SpinEdit2, "120");
         setBox(dlg->SpinEdit1, 96);
         setBox(dlg->SpinEdit1, 97);
         QCOMPARE(dlg->Memo1->toPlainText(), QString("\nninety-eight\nlast"));
@@ -426,9 +423,14 @@ private slots:
         QCOMPARE(dlg->lActivityID->text(), QString("C"));
         QCOMPARE(memo->toPlainText(), QString("one C"));
         QVERIFY(table().eof());
-        memo->setPlainText("ignored");
+        memo->selectAll();
+        QTest::keyClicks(memo, "ignored");
         QTest::mouseClick(dlg->ApplyBtn, Qt::LeftButton);
         QCOMPARE(readValue("C", "Log#1"), QVariant("one C"));
+        // The user is told, and the typed lines stay in the box.
+        QCOMPARE(m_errors, QStringList{"Nothing was applied: Ctrl+Down went past the last activity. "
+                                       "Ctrl+Up goes back to it."});
+        QCOMPARE(memo->toPlainText(), QString("ignored"));
         // A second Ctrl+Down does nothing at all.
         QSignalSpy scrolled(&table(), &store::ActivityTable::afterScroll);
         QTest::keyClick(memo, Qt::Key_Down, Qt::ControlModifier);
@@ -456,41 +458,44 @@ private slots:
         QCOMPARE(dlg->lActivityID->text(), QString("A"));
     }
 
-    // A number-box text that names no log column stops every command with
-    // the error box: nothing runs, no row changes, whether Enter or a click
-    // on the button ends the dialog.
-    void numberBoxTextsThatNameNoLogStopTheCommand_data()
+    // Whatever is typed into a log-number box is what the command reads:
+    // a text naming no log stops it with the error box and changes no row;
+    // a log number ("07", "99") runs on exactly that log. Enter in the box
+    // or the dialog's button ends the dialog alike.
+    void numberBoxesRunWhatIsTyped_data()
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("target");
         QTest::addColumn<bool>("byMouse");
         const char* targets[] = {"log2log from", "log2log to", "desc2log", "log2desc", "data2log",
                                  "editor first", "editor last"};
-        for (const char* text : {"0", "100", "-1", "", "abc"})
+        for (const char* text : {"100", "ab", "", "-1", "0", "07", "99"})
             for (int target = 0; target < 7; ++target)
                 for (bool byMouse : {false, true})
                     QTest::addRow("%s '%s' %s", targets[target], text, byMouse ? "click" : "Enter")
                         << QString(text) << target << byMouse;
     }
 
-    void numberBoxTextsThatNameNoLogStopTheCommand()
+    void numberBoxesRunWhatIsTyped()
     {
         QFETCH(QString, text);
         QFETCH(int, target);
         QFETCH(bool, byMouse);
         makeForm();
+        orvane::testing::execRaw("UPDATE P3Data SET [Log#7] = 'seven ' || ActivityID, "
+                                 "[Log#99] = 'last ' || ActivityID");
+        table().requery();
+        table().fetchAll();
         const QStringList before = tableBytes();
-        // The box had a good value before the text was typed over it.
+        // The box had a good value (5) before the text was typed over it.
         auto typeOver = [&text](QSpinBox* box) {
             setBox(box, 5);
             box->setFocus();
             box->selectAll();
             if (text.isEmpty())
                 QTest::keyClick(box, Qt::Key_Delete);
-            else if (text == "0")
-                QTest::keyClicks(box, text);
             else
-                editOf(box)->setText(text);   // the box's validator keeps these out of typing
+                QTest::keyClicks(box, text);
             QCOMPARE(box->cleanText(), text);
         };
         auto finish = [byMouse](QDialog* dialog, QSpinBox* box, QPushButton* ok) {
@@ -500,6 +505,17 @@ private slots:
                 QTest::keyClick(box, Qt::Key_Return);
             QTRY_VERIFY(!dialog->isVisible());
         };
+        const bool namesALog = text == "07" || text == "99";
+        const int n = text.toInt();
+        QStringList expected = before;
+        const auto copyColumn = [&](int targetColumn, int sourceColumn) {
+            for (int row = 0; row < 3; ++row) {
+                const QString& source = before.at(row * store::kColumnCount + sourceColumn);
+                const QString payload = source.section(':', 2);
+                expected[row * store::kColumnCount + targetColumn] = source.section(':', 0, 0) + ":"
+                                                                     + store::fieldName(targetColumn) + ":" + payload;
+            }
+        };
         if (target <= 4) {
             QDialog* dialog = nullptr;
             QSpinBox* box = nullptr;
@@ -508,15 +524,26 @@ private slots:
             if (target <= 1) {
                 logedit::TForm2Log* d = m_form->Form2Log();
                 dialog = d, ok = d->OkBtn, box = target == 0 ? d->SpinEdit1 : d->SpinEdit2;
+                setBox(target == 0 ? d->SpinEdit2 : d->SpinEdit1, 5);
+                if (target == 0)
+                    copyColumn(store::logColumn(5), store::logColumn(n));
+                else
+                    copyColumn(store::logColumn(n), store::logColumn(5));
             } else if (target <= 3) {
                 logedit::TFormAct2Log* d = m_form->FormAct2Log();
-                (target == 2 ? d->RadioButton1 : d->RadioButton2)->setChecked(true);
+                QTest::mouseClick(target == 2 ? d->RadioButton1 : d->RadioButton2, Qt::LeftButton,
+                                  Qt::NoModifier, QPoint(6, d->RadioButton1->height() / 2));
                 dialog = d, ok = d->OkBtn, box = target == 2 ? d->SpinEdit1 : d->SpinEdit2;
                 command = Command::Act2Log;
+                if (target == 2)
+                    copyColumn(store::logColumn(n), store::kDescriptionColumn);
+                else
+                    copyColumn(store::kDescriptionColumn, store::logColumn(n));
             } else {
                 logedit::TFormAD2Log* d = m_form->FormAD2Log();
                 dialog = d, ok = d->OkBtn, box = d->SpinEdit;
                 command = Command::AD2Log;
+                copyColumn(store::logColumn(n), store::kActivityIdColumn);   // the first field, as offered
             }
             QTimer::singleShot(0, dialog, [&] {
                 QTRY_VERIFY(dialog->isVisible());
@@ -527,11 +554,25 @@ private slots:
             QCOMPARE(dialog->result(), int(QDialog::Accepted));
         } else {
             logedit::TMultyLogDlg* dlg = editor();
+            // The other end of the range: the first log or the last.
             setBox(dlg->SpinEdit1, 1);
-            setBox(dlg->SpinEdit2, 3);
+            setBox(dlg->SpinEdit2, 99);
             run(Command::MultyLog);
             typeOver(target == 5 ? dlg->SpinEdit1 : dlg->SpinEdit2);
-            dlg->Memo1->setPlainText("x\ny\nz");
+            // One edit on the line of the typed log: the first line of N..99,
+            // the last of 1..N.
+            dlg->Memo1->setFocus();
+            QTest::keyClick(dlg->Memo1, target == 5 ? Qt::Key_Home : Qt::Key_End, Qt::ControlModifier);
+            QTest::keyClick(dlg->Memo1, Qt::Key_End);
+            QTest::keyClicks(dlg->Memo1, "!");
+            if (namesALog) {
+                const QString id = dlg->lActivityID->text();
+                const int row = QStringList({"A", "B", "C"}).indexOf(id);
+                QVERIFY(row >= 0);
+                expected[row * store::kColumnCount + store::logColumn(n)] =
+                    id + ":" + store::fieldName(store::logColumn(n)) + ":QString:"
+                    + (readValue(id, store::fieldName(store::logColumn(n))).toString() + "!").toUtf8().toHex();
+            }
             if (byMouse) {
                 QTest::mouseClick(dlg->ApplyBtn, Qt::LeftButton);
             } else {
@@ -539,9 +580,40 @@ private slots:
                 QTest::keyClick(dlg->ApplyBtn, Qt::Key_Space);
             }
         }
-        QCOMPARE(m_errors.size(), 1);
-        QVERIFY2(m_errors.first().contains("\"Log#" + text + "\""), qPrintable(m_errors.first()));
-        QCOMPARE(tableBytes(), before);
+        if (namesALog) {
+            QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('|')));
+            QCOMPARE(tableBytes(), expected);
+        } else {
+            QCOMPARE(m_errors.size(), 1);
+            QVERIFY2(m_errors.first().contains("\"Log#" + text + "\""), qPrintable(m_errors.first()));
+            QCOMPARE(tableBytes(), before);
+        }
+    }
+
+    // The arrows and the wheel still step within 1 to 99, also from a text
+    // that names no log.
+    void numberBoxesStepWithinTheLogs()
+    {
+        makeForm();
+        QSpinBox* box = m_form->Form2Log()->SpinEdit2;
+        m_form->Form2Log()->show();
+        setBox(box, 98);
+        QTest::keyClick(box, Qt::Key_Up);
+        QTest::keyClick(box, Qt::Key_Up);
+        QCOMPARE(box->cleanText(), QString("99"));
+        setBox(box, 2);
+        QTest::keyClick(box, Qt::Key_Down);
+        QTest::keyClick(box, Qt::Key_Down);
+        QCOMPARE(box->cleanText(), QString("1"));
+        box->selectAll();
+        QTest::keyClicks(box, "250");
+        QCOMPARE(box->cleanText(), QString("250"));
+        QWheelEvent wheel(QPointF(5, 5), box->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, 120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(box, &wheel);
+        const int stepped = box->cleanText().toInt();
+        QVERIFY2(stepped >= 1 && stepped <= 99, qPrintable(box->cleanText()));
+        m_form->Form2Log()->hide();
     }
 
     // Boxes that show the digits of their locale give statements and an
@@ -637,10 +709,39 @@ private slots:
         QCOMPARE(dlg->lActivityID->text(), QString());
         QCOMPARE(dlg->lActivityDescription->text(), QString());
         QCOMPARE(dlg->Memo1->toPlainText(), QString("\n\n"));
-        dlg->Memo1->setPlainText("x");
+        dlg->Memo1->setFocus();
+        QTest::keyClicks(dlg->Memo1, "x");
         QTest::mouseClick(dlg->ApplyBtn, Qt::LeftButton);
-        QVERIFY(m_errors.isEmpty());
+        QCOMPARE(m_errors, QStringList{"Nothing was applied: the table has no activities."});
         QCOMPARE(table().rowCount(), 0);
+    }
+
+    // After Apply the box holds what the table holds: a wider range shows
+    // the log just written, and the next Apply counts against it.
+    void editorReloadsItsRowAfterApply()
+    {
+        makeForm();
+        logedit::TMultyLogDlg* dlg = editor();
+        setBox(dlg->SpinEdit1, 1);
+        setBox(dlg->SpinEdit2, 1);
+        run(Command::MultyLog);
+        const QString id = dlg->lActivityID->text();
+        dlg->Memo1->setFocus();
+        QTest::keyClick(dlg->Memo1, Qt::Key_End);
+        QTest::keyClicks(dlg->Memo1, " edited");
+        QTest::mouseClick(dlg->ApplyBtn, Qt::LeftButton);
+        QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('|')));
+        const QString written = "one " + id + " edited";
+        QCOMPARE(readValue(id, "Log#1"), QVariant(written));
+        QCOMPARE(m_form->statusPanel(2)->text(), id + ": Log#1 to Log#1 applied, 1 log changed");
+        setBox(dlg->SpinEdit2, 2);
+        QCOMPARE(dlg->Memo1->toPlainText(), written + "\n");
+        QTest::keyClick(dlg->Memo1, Qt::Key_End, Qt::ControlModifier);
+        QTest::keyClicks(dlg->Memo1, "two");
+        QTest::mouseClick(dlg->ApplyBtn, Qt::LeftButton);
+        QCOMPARE(m_form->statusPanel(2)->text(), id + ": Log#1 to Log#2 applied, 1 log changed");
+        QCOMPARE(readValue(id, "Log#1"), QVariant(written));
+        QCOMPARE(readValue(id, "Log#2"), QVariant("two"));
     }
 };
 

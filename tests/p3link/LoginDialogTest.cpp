@@ -31,6 +31,8 @@ private slots:
     void centredOnScreen();
     void signInThroughTheDialog();
     void cancelInTheDialog();
+    void typingReplacesARememberedPassword_data();
+    void typingReplacesARememberedPassword();
 
 private:
     // Runs the import's sign-in, answering the dialog with answer (or
@@ -190,3 +192,31 @@ void LoginDialogTest::cancelInTheDialog()
 
 QTEST_MAIN(LoginDialogTest)
 #include "LoginDialogTest.moc"
+
+void LoginDialogTest::typingReplacesARememberedPassword_data()
+{
+    QTest::addColumn<bool>("byClick");
+    QTest::newRow("click") << true;
+    QTest::newRow("Tab") << false;
+}
+
+// The dialog shown again in a run holds the password given before; the
+// user clicks into the box (or tabs to it) and types the right one.
+void LoginDialogTest::typingReplacesARememberedPassword()
+{
+    QFETCH(bool, byClick);
+    TLoginDlg dlg;
+    dlg.setEntries({QStringLiteral("PLANNER"), QStringLiteral("WRONG")});
+    dlg.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+    dlg.activateWindow();
+    QTRY_VERIFY(dlg.eUserName->hasFocus());
+    if (byClick)
+        QTest::mouseClick(dlg.ePasswd, Qt::LeftButton, Qt::NoModifier, QPoint(20, 10));
+    else
+        QTest::keyClick(dlg.eUserName, Qt::Key_Tab);
+    QTRY_VERIFY(dlg.ePasswd->hasFocus());
+    QTest::keyClicks(dlg.ePasswd, QStringLiteral("SCHEDULE"));
+    QCOMPARE(dlg.entries().password, QStringLiteral("SCHEDULE"));
+    QCOMPARE(dlg.entries().user, QStringLiteral("PLANNER"));
+}

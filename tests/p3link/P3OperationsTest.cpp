@@ -6,6 +6,7 @@
 #include "support/TempDatabase.h"
 
 #include "p3link/P3Operations.h"
+#include "store/CodeNames.h"
 #include "store/ActivityLayout.h"
 
 #include <QJsonArray>
@@ -282,6 +283,8 @@ TEST_F(P3OperationsTest, CodeColumnsAndDataFieldList)
             EXPECT_EQ(dataFields.at(26 + k).field(), QStringLiteral("ActivityCode%1").arg(k));
         }
         EXPECT_EQ(dataFields.selected(), 0);
+        // The names are kept with the rows, for the next start.
+        EXPECT_EQ(store::readCodeNames(store->ADOCon), std::optional<QStringList>(names));
 
         for (int col = 28; col <= 47; ++col) {
             const QVariant v = local("X1", col);
@@ -395,6 +398,8 @@ TEST_F(P3OperationsTest, FailedImportLeavesThePreviousTable)
         EXPECT_EQ(localRows(), depoRows);
         EXPECT_EQ(orvane::testing::readValue(depoId, "Log#7").toString(), "edited, not yet saved");
         EXPECT_FALSE(local("A1000", 0).isValid());
+        // DEPO's (no) code names stay with DEPO's rows.
+        EXPECT_EQ(store::readCodeNames(store->ADOCon), std::optional<QStringList>(QStringList()));
         EXPECT_EQ(table.state(), store::ActivityTable::State::Browse);
         EXPECT_EQ(table.fieldValue(0).toString(), depoId);
         EXPECT_EQ(CurrentProjectGroup, "DEPO");

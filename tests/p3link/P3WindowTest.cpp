@@ -311,7 +311,7 @@ private slots:
         QCOMPARE(table.rowCount(), 305);
         QCOMPARE(model.isDetached(), false);
         QCOMPARE(model.rowCount(), 305);
-        QCOMPARE(model.viewRowOf(table.currentRow()), model.viewRowOf(0));
+        QCOMPARE(model.focusedRow(), 0);   // the grid's first row, not the first imported
         QCOMPARE(form.windowTitle(), QString("Orvane - CLIN "));
         QCOMPARE(form.statusPanel(0)->text(), QString("Get 305 Activities"));
         QCOMPARE(form.statusPanel(1)->text(), m_projects);
@@ -372,6 +372,67 @@ private slots:
         QVERIFY(std::get<2>(m_boxes[0]).split('\n').first().endsWith(" is not found in local table."));
         QCOMPARE(CurrentProjectGroup, QString("CAMP"));
         QCOMPARE(form.windowTitle(), QString("Orvane - CLIN "));
+    }
+
+    // After each import through the window the columns shown at start fit
+    // their values and whole captions, and the grid opens on its first row
+    // scrolled to the top. The project's code names are kept in pdb.mdb and
+    // come back with the table in the next run.
+    void importsAreReadableAndKeepTheirCodeNames()
+    {
+        orvane::testing::TempWorkDir work;
+        QStringList captionsAfterImport;
+        QStringList fieldsAfterImport;
+        auto codeCaptions = [](shell::TMainForm& form) {
+            QStringList captions;
+            for (int column = store::kFirstCodeColumn; column < store::kFirstLogColumn; ++column)
+                if (!form.cxGridProject()->model().column(column).hidden)
+                    captions << form.cxGridProject()->model().columnCaption(column);
+            return captions;
+        };
+        {
+            shell::TAboutForm about;
+            shell::TMainForm form(&about);
+            form.resize(1000, 600);
+            form.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&form));
+            grid::GridViewModel& model = form.cxGridProject()->model();
+            grid::GridView& view = form.cxGridProject()->view();
+            for (const char* project : {"CLIN", "TWNT", "CLIN", "TWNT"}) {
+                answerPicker(project);
+                form.menuAction(Command::Open)->trigger();
+                QVERIFY2(m_boxes.isEmpty(), m_boxes.isEmpty() ? "" : qPrintable(std::get<2>(m_boxes[0])));
+                QTRY_VERIFY(model.allRowsPresent());
+                QApplication::processEvents();
+                const QFontMetrics metrics(view.font());
+                for (const char* field : {"ActivityID", "OriginalDuration", "RemainingDuration", "PercentComplete",
+                                          "EarlyStart", "EarlyFinish"}) {
+                    const int id = model.columnIdOfField(field);
+                    if (!model.column(id).visible)
+                        continue;
+                    const int width = model.columnWidth(id);
+                    QVERIFY2(view.captionWidth(id) <= width, qPrintable(QString("%1 %2").arg(project, field)));
+                    for (int row = 0; row < model.rowCount(); ++row) {
+                        const QString text = model.displayText(row, id);
+                        QVERIFY2(metrics.horizontalAdvance(text) < width,
+                                 qPrintable(QString("%1 %2 '%3' in %4 px").arg(project, field, text).arg(width)));
+                    }
+                }
+                QCOMPARE(model.focusedRow(), 0);
+                QCOMPARE(view.firstVisibleRow(), 0);
+                QCOMPARE(form.store().taActivities.currentRow(), model.tableRow(0));
+            }
+            captionsAfterImport = codeCaptions(form);
+            fieldsAfterImport = form.dataFieldList().captions();
+            QCOMPARE(captionsAfterImport.size(), 20);
+            QCOMPARE(fieldsAfterImport.size(), 27 + 20);
+        }
+        // The next run: the same names, from pdb.mdb alone.
+        shell::TAboutForm about;
+        shell::TMainForm form(&about);
+        QCOMPARE(codeCaptions(form), captionsAfterImport);
+        QCOMPARE(form.dataFieldList().captions(), fieldsAfterImport);
+        QVERIFY(m_boxes.isEmpty());
     }
 
     void importWithFilterFromTheWindow()

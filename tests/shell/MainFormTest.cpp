@@ -5,7 +5,9 @@
 #include "logedit/BulkCommands.h"
 #include "p3link/P3Session.h"
 #include "p3link/WindowOperationView.h"
+#include "grid/ActivityGrid.h"
 #include "shell/CommandTable.h"
+#include "store/ActivityLayout.h"
 #include "shell/ErrorBox.h"
 #include "shell/HelpDocument.h"
 #include "shell/TAboutForm.h"
@@ -110,7 +112,7 @@ private slots:
         for (QAction* action : form.tbarMenu()->actions()) {
             auto* button = qobject_cast<QToolButton*>(form.tbarMenu()->widgetForAction(action));
             QVERIFY(button && button->menu());
-            tops << button->text();
+            tops << QString(button->text()).remove('&');
             QStringList entries;
             for (QAction* item : button->menu()->actions())
                 entries << (item->isSeparator() ? QString("-") : item->text());
@@ -128,6 +130,64 @@ private slots:
         for (const QStringList& entries : items)
             for (const QString& text : entries)
                 QVERIFY2(!QString(text).remove("&&").contains('&'), qPrintable(text));
+    }
+
+    // The keyboard reaches the menus and the common commands: Alt and a
+    // menu's letter, F10, and the usual keys, pressed on the grid.
+    void keyboardReachesTheMenusAndCommands()
+    {
+        orvane::testing::TempWorkDir dir;
+        orvane::testing::insertRow({{"ActivityID", "A10"}});
+        TAboutForm about;
+        TMainForm form(&about);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.activateWindow();
+        QWidget* grid = form.cxGridProject();
+        grid->setFocus();
+        QTRY_VERIFY(form.isActiveWindow());
+        auto menuNamed = [&](const QString& name) { return form.findChild<QMenu*>("menu" + name); };
+        const struct {
+            QKeyCombination key;
+            const char* menu;
+        } menuKeys[] = {{Qt::ALT | Qt::Key_F, "File"}, {Qt::ALT | Qt::Key_E, "Edit"},
+                        {Qt::ALT | Qt::Key_A, "Actions"}, {Qt::ALT | Qt::Key_H, "Help"}, {QKeyCombination(Qt::Key_F10), "File"}};
+        for (const auto& k : menuKeys) {
+            // The menu runs its own loop until it closes: it is looked at
+            // and closed with Esc from there.
+            QMenu* menu = menuNamed(k.menu);
+            QVERIFY2(menu, k.menu);
+            bool shown = false;
+            QTimer::singleShot(0, menu, [menu, &shown] {
+                QTRY_VERIFY(menu->isVisible());
+                shown = QApplication::activePopupWidget() == menu;
+                QTest::keyClick(menu, Qt::Key_Escape);
+            });
+            QTest::keyClick(&form.cxGridProject()->view(), k.key.key(), k.key.keyboardModifiers());
+            QVERIFY2(shown, k.menu);
+            QTRY_VERIFY(!menu->isVisible());
+            // The platform here gives the window back no activation of its
+            // own after a pop-up; a window manager would.
+            form.activateWindow();
+            QTRY_VERIFY(form.isActiveWindow());
+        }
+        int asked = 0;
+        form.askExportFileName = [&] { ++asked; return QString(); };
+        grid->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_E, Qt::ControlModifier);
+        QCOMPARE(asked, 1);
+        QString opened;
+        QTimer::singleShot(0, [&opened] {
+            QTRY_VERIFY(QApplication::activeModalWidget());
+            opened = QString::fromLatin1(QApplication::activeModalWidget()->metaObject()->className());
+            QApplication::activeModalWidget()->close();
+        });
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F, Qt::ControlModifier);
+        QVERIFY2(opened.endsWith("TfmFilterControlDialog"), qPrintable(opened));
+        QVERIFY(!QApplication::activeModalWidget());
+        QCOMPARE(form.menuAction(Command::Open)->shortcut(), QKeySequence("Ctrl+O"));
+        QCOMPARE(form.toolAction(Command::Save)->shortcut(), QKeySequence("Ctrl+S"));
+        QCOMPARE(form.menuAction(Command::Undo)->shortcut(), QKeySequence("Ctrl+Z"));
     }
 
     void toolBarInOrder()
@@ -151,21 +211,53 @@ private slots:
         QCOMPARE(form.toolAction(Command::Open)->objectName(), QString("tbtnOpenClick"));
     }
 
-    void missingDatabaseGivesTwoErrorBoxesAndAnEmptyWindow()
+    // A missing pdb.mdb is one question, captioned as the window's errors;
+    // No (the default) leaves an empty window and no file, Yes makes an
+    // empty database there and opens it.
+    void missingDatabaseAsksOnceToCreateOne_data()
     {
+        QTest::addColumn<bool>("answer");
+        QTest::newRow("No") << false;
+        QTest::newRow("Yes") << true;
+    }
+
+    void missingDatabaseAsksOnceToCreateOne()
+    {
+        QFETCH(bool, answer);
         orvane::testing::TempWorkDir dir(false);
+        QStringList questions;
+        setQuestionPresenter([&](const QString& caption, const QString& text) {
+            questions << caption + "|" + text;
+            return answer;
+        });
+        auto unset = qScopeGuard([] { setQuestionPresenter({}); });
         TAboutForm about;
         TMainForm form(&about);
-        QCOMPARE(m_boxes.size(), 2);
-        const QString exeTitle = titleFromProgramPath(QCoreApplication::applicationFilePath());
-        for (const auto& [kind, caption, text] : m_boxes) {
-            QCOMPARE(kind, BoxKind::Error);
-            QCOMPARE(caption, exeTitle);
-            QVERIFY(text.contains("pdb.mdb"));
-        }
-        QVERIFY(!form.store().taActivities.isActive());
+        QCOMPARE(questions.size(), 1);
+        QVERIFY2(questions[0].startsWith("Orvane|Could not find file '"), qPrintable(questions[0]));
+        QVERIFY2(questions[0].endsWith("pdb.mdb'.\n\nCreate an empty pdb.mdb here?"), qPrintable(questions[0]));
+        QVERIFY(m_boxes.isEmpty());
+        QCOMPARE(form.store().taActivities.isActive(), answer);
+        QCOMPARE(QFile::exists(dir.file("pdb.mdb")), answer);
         QCOMPARE(form.windowTitle(), QString("Orvane"));
-        QVERIFY(!QFile::exists(dir.file("pdb.mdb")));
+        if (answer)
+            QCOMPARE(form.store().taActivities.rowCount(), 0);
+    }
+
+    // Any other start-up failure is one error box with the window's title.
+    void damagedDatabaseGivesOneErrorBox()
+    {
+        orvane::testing::TempWorkDir dir(false);
+        QFile file(dir.file("pdb.mdb"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("not a database at all, just text that is long enough to be read as a header");
+        file.close();
+        TAboutForm about;
+        TMainForm form(&about);
+        QCOMPARE(m_boxes.size(), 1);
+        QCOMPARE(std::get<0>(m_boxes[0]), BoxKind::Error);
+        QCOMPARE(std::get<1>(m_boxes[0]), QString("Orvane"));
+        QVERIFY(!form.store().taActivities.isActive());
     }
 
     void userNameSettingCases()
@@ -200,6 +292,70 @@ private slots:
             QCOMPARE(rawSettings().value("P3User").typeId(), int(QMetaType::QString));
             QCOMPARE(readP3User(), QString("PLANNER"));
         }
+    }
+
+    // The export's notice (a log cut at the sheet's 32,767 characters) waits
+    // for OK under the normal cursor, not the busy one the export shows.
+    void boxesWaitUnderTheNormalCursor()
+    {
+        orvane::testing::TempWorkDir dir;
+        orvane::testing::insertRow({{"ActivityID", "A10"}, {"Log#1", QString(40000, 'x')}});
+        TAboutForm about;
+        TMainForm form(&about);
+        QList<int> shapes;
+        setBoxPresenter([&](BoxKind, const QString&, const QString&) {
+            const QCursor* cursor = QGuiApplication::overrideCursor();
+            shapes << (cursor ? int(cursor->shape()) : -1);
+        });
+        auto restore = qScopeGuard([this] {
+            setBoxPresenter([this](BoxKind kind, const QString& caption, const QString& text) {
+                m_boxes.append({kind, caption, text});
+            });
+        });
+        form.askExportFileName = [&] { return dir.file("grid.xls"); };
+        form.menuAction(Command::Export)->trigger();
+        QCOMPARE(shapes, QList<int>{int(Qt::ArrowCursor)});
+        QVERIFY(!QGuiApplication::overrideCursor());   // the busy cursor is gone after OK
+    }
+
+    // A cell typed into the grid and a mark clicked are undo steps of their
+    // own, taken back one by one with Ctrl+Z, newest first.
+    void cellEditsAreUndoneWithCtrlZ()
+    {
+        orvane::testing::TempWorkDir dir;
+        orvane::testing::insertRow({{"ActivityID", "A10"}, {"Description", "pour east wing"}, {"Flag", false}});
+        TAboutForm about;
+        TMainForm form(&about);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        form.store().taActivities.fetchAll();
+        auto& view = form.cxGridProject()->view();
+        QWidget* viewport = view.viewport();
+        const int description = orvane::store::kDescriptionColumn;
+        const int flag = orvane::store::kFlagColumn;
+        QTRY_COMPARE(form.cxGridProject()->model().rowCount(), 1);
+        QTest::mouseClick(viewport, Qt::LeftButton, {}, view.cellRect(0, description).center());
+        QCOMPARE(view.focusedColumn(), description);
+        QTest::keyClicks(&view, "poured");
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(orvane::testing::readValue("A10", "Description"), QVariant("poured"));
+        QTest::mouseClick(viewport, Qt::LeftButton, {}, view.cellRect(0, flag).center());
+        QVERIFY2(view.focusedColumn() == flag, qPrintable(QString("%1 %2 / %3 at %4,%5").arg(view.focusedColumn()).arg(view.isEditing()).arg(viewport->width()).arg(view.cellRect(0, flag).x()).arg(view.cellRect(0, flag).width())));
+        QCOMPARE(orvane::testing::readValue("A10", "Flag").toBool(), true);
+        QVERIFY(form.menuAction(Command::Undo)->isEnabled());
+
+        QTest::keyClick(&view, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(orvane::testing::readValue("A10", "Flag").toBool(), false);
+        QCOMPARE(orvane::testing::readValue("A10", "Description"), QVariant("poured"));
+        QCOMPARE(form.statusPanel(2)->text(), QString("Undone: cell edit"));
+        QTest::keyClick(&view, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(orvane::testing::readValue("A10", "Description"), QVariant("pour east wing"));
+        // The grid shows what the file holds.
+        QCOMPARE(form.cxGridProject()->model().displayText(0, description), QString("pour east wing"));
+        QVERIFY(!form.menuAction(Command::Undo)->isEnabled());
+        QVERIFY(m_boxes.isEmpty());
     }
 
     void exportCommandWritesTheGridAsShown()
@@ -309,7 +465,7 @@ private slots:
         }
     }
 
-    void helpWithoutADocumentDoesNothing()
+    void helpWithoutADocumentSaysWhereItShouldBe()
     {
         // This test program has neither a help file nor a guide beside it;
         // a help file in the working folder is not the program's.
@@ -323,10 +479,29 @@ private slots:
         TAboutForm about;
         TMainForm form(&about);
         form.menuAction(Command::Docs)->trigger();
-        form.menuAction(Command::Docs)->trigger();
         QVERIFY(opened.urls.isEmpty());
-        QVERIFY(m_boxes.isEmpty());
+        QCOMPARE(m_boxes.size(), 1);
+        QCOMPARE(std::get<0>(m_boxes[0]), BoxKind::Information);
+        QVERIFY2(std::get<2>(m_boxes[0]).contains(QDir::toNativeSeparators(QCoreApplication::applicationDirPath())),
+                 qPrintable(std::get<2>(m_boxes[0])));
         QVERIFY(form.store().taActivities.isActive());
+    }
+
+    // The guide is there but no program opens it (the offscreen platform
+    // has none): the user is told where the guide is.
+    void helpWithoutAProgramToOpenTheGuideSaysWhereItIs()
+    {
+        const QDir program(QCoreApplication::applicationDirPath());
+        QVERIFY(!program.exists("orvane.chm") && !program.exists("guide"));
+        auto remove = qScopeGuard([&] { QDir(program.filePath("guide")).removeRecursively(); });
+        writeFile(program.filePath("guide/index.html"));
+        orvane::testing::TempWorkDir dir;
+        TAboutForm about;
+        TMainForm form(&about);
+        form.menuAction(Command::Docs)->trigger();
+        QCOMPARE(m_boxes.size(), 1);
+        QCOMPARE(std::get<2>(m_boxes[0]), "No program could open the guide. Open it yourself: "
+                                              + QDir::toNativeSeparators(program.filePath("guide/index.html")));
     }
 
     void helpOpensTheDocumentBesideTheProgram()

@@ -150,6 +150,43 @@ private slots:
                  qPrintable(QStringLiteral("log band %1 px").arg(flag.left() - info.right() - 1)));
     }
 
+    // The narrow mark column sorted by a click on its header and pointed
+    // at: its caption stays whole, and the filter button keeps to the right
+    // of it and of the sort mark.
+    void flagCaptionBesideSortMarkAndFilterButton()
+    {
+        orvane::testing::TempWorkDir work;
+        importSample(QStringLiteral("CLIN"), QString());
+        shell::TAboutForm about;
+        shell::TMainForm form(&about);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        grid::GridView& view = form.cxGridProject()->view();
+        grid::GridViewModel& model = view.model();
+        QTRY_VERIFY(model.allRowsPresent() && model.columnWidth(0) > 34);
+        QCoreApplication::processEvents();
+        const int flag = store::kFlagColumn;
+        const QPoint header = view.columnHeaderRect(flag).center();
+        QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, header);
+        QVERIFY(model.column(flag).sortOrder != grid::SortOrder::None);
+        QTest::mouseMove(view.viewport(), header);
+        QCoreApplication::processEvents();
+        QCOMPARE(view.headerText(flag), QString("Flag"));
+        const QRect button = view.filterButtonRect(flag);
+        QVERIFY(!button.isEmpty());
+        QStyleOptionHeader opt;
+        opt.initFrom(&view);
+        opt.rect = view.columnHeaderRect(flag);
+        opt.rect.setRight(button.left() - 1);
+        opt.orientation = Qt::Horizontal;
+        opt.sortIndicator = QStyleOptionHeader::SortDown;
+        const QRect label = view.style()->subElementRect(QStyle::SE_HeaderLabel, &opt, &view);
+        const QRect arrow = view.style()->subElementRect(QStyle::SE_HeaderArrow, &opt, &view);
+        QVERIFY2(view.fontMetrics().horizontalAdvance("Flag") <= label.width(), qPrintable(QString::number(label.width())));
+        QVERIFY(!arrow.intersects(button));
+        QVERIFY(!label.intersects(button));
+    }
+
 private:
     QTemporaryDir m_temp;
 };

@@ -12,12 +12,15 @@
 #include "shell/TAboutForm.h"
 #include "shell/TMainForm.h"
 #include "store/ExportRecord.h"
+#include "shell/WorkbookCommands.h"
 #include "support/TempDatabase.h"
 
 #include <QAction>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QDialog>
+#include <QTableWidget>
 #include <QtTest>
 
 using namespace orvane;
@@ -31,6 +34,7 @@ class WorkbookWindowTest : public QObject {
     QTemporaryDir m_settingsDir;
     QStringList m_boxes;
     QStringList m_preview;
+    QStringList m_changed;
 
     // A workbook as a spreadsheet program leaves it: the first sheet shows
     // `shown`; the hidden record holds `exported`, or is missing when empty.
@@ -56,10 +60,21 @@ class WorkbookWindowTest : public QObject {
     QStringList updateFrom(TMainForm& form, QAction* command, const QString& file, bool confirm = true)
     {
         m_preview.clear();
+        m_changed.clear();
         form.askWorkbookFileName = [file] { return file; };
-        form.confirmWorkbookUpdate = [this, confirm](const QStringList& lines, bool anyChange) {
+        form.confirmWorkbookUpdate = [this, &form, confirm](const QStringList& lines,
+                                                            const std::vector<workbook::CellChange>& changes) {
             m_preview = lines;
-            return confirm && anyChange;
+            // What the preview window lists: activity, log, old and new text.
+            std::unique_ptr<QDialog> box(createWorkbookPreview(&form, lines, changes));
+            auto* list = box->findChild<QTableWidget*>("WorkbookChanges");
+            for (int row = 0; list && row < list->rowCount(); ++row) {
+                QStringList cells;
+                for (int column = 0; column < list->columnCount(); ++column)
+                    cells << list->item(row, column)->text();
+                m_changed << cells.join("|");
+            }
+            return confirm && !changes.empty();
         };
         command->trigger();
         return m_preview;
@@ -139,6 +154,10 @@ private slots:
         QVERIFY(preview.contains("Log lines that will change: 2"));
         QVERIFY(preview.contains("Changed activities the grid's filter hides: 1"));
         QVERIFY(preview.contains("Conflict: A1 Log#1: table \"changed here\", workbook \"theirs\", exported \"one\""));
+        // The window lists each cell that will change, the hidden row's too.
+        QStringList changed = m_changed;
+        changed.sort();
+        QCOMPARE(changed, (QStringList{"A1|Log#2|one b|one b edited", "A2|Log#3||new three"}));
         QCOMPARE(dumpTable(), beforeUpdate);
 
         updateFrom(form, form.toolAction(Command::FromWorkbook), file);
