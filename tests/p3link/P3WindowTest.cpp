@@ -698,6 +698,7 @@ private slots:
             QVERIFY(list);
             for (int r = 0; r < list->rowCount(); ++r)
                 conflictRows << list->item(r, 0)->text() + " " + list->item(r, 1)->text();
+            screenshot(*w, "conflicts");
             for (QPushButton* b : w->findChildren<QPushButton*>())
                 if (b->text() == "Keep P3's text")
                     QTest::mouseClick(b, Qt::LeftButton);
@@ -716,6 +717,7 @@ private slots:
             auto* list = w->findChild<QTableWidget*>("TextList");
             listed = list->rowCount();
             QCOMPARE(list->item(0, 3)->text(), QString("Typed by mistake"));
+            screenshot(*w, "review");
             for (QPushButton* b : w->findChildren<QPushButton*>())
                 if (b->text() == "Revert")
                     QTest::mouseClick(b, Qt::LeftButton);
