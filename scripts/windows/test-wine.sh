@@ -158,7 +158,7 @@ dir="$out/windows-run"
 p3path=$(winpath "$dir/projects")
 set +e
 (cd "$dir" && P3SIM_FAULTS="fail:Activity.Description:5:The project file is locked by another user" \
-    $wine "$batch_exe" import --p3-path "$p3path" --project CLIN --user planner --password schedule) \
+    $wine "$batch_exe" import --discard-changes --p3-path "$p3path" --project CLIN --user planner --password schedule) \
     > "$out/fault.out" 2> "$out/fault.err"
 status=$?
 set -e
