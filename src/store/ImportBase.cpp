@@ -158,8 +158,8 @@ void ImportBase::replaceFromTable()
     m_statements = std::make_unique<Statements>();
     createTables(m_database);
     m_database.executeRaw(QStringLiteral("DELETE FROM ImportBase;"
-                                         " INSERT INTO ImportBase (ActivityID, %1) SELECT ActivityID, %1 FROM P3Data"
-                                         " ORDER BY rowid;")
+                                         " INSERT INTO ImportBase (rowid, ActivityID, %1)"
+                                         " SELECT rowid, ActivityID, %1 FROM P3Data ORDER BY rowid;")
                               .arg(textFieldList(QString())));
 }
 
@@ -174,9 +174,11 @@ std::optional<BaseProject> ImportBase::project()
     BaseProject project{import.projectGroup, import.projectName, import.projectFolder};
     // A row the base does not know means P3Data was filled by other means
     // since: the base no longer tells what the user changed.
+    // Each base row also keeps the rowid of its P3Data row, which the marks
+    // follow; a row whose rowid now holds another activity is as unknown.
     Statement unknown(m_database.handle(),
-                      QStringLiteral("SELECT EXISTS (SELECT 1 FROM P3Data p WHERE NOT EXISTS"
-                                     " (SELECT 1 FROM ImportBase b WHERE b.ActivityID IS p.ActivityID))"));
+                      QStringLiteral("SELECT EXISTS (SELECT 1 FROM P3Data p LEFT JOIN ImportBase b"
+                                     " ON b.rowid = p.rowid WHERE b.ActivityID IS NOT p.ActivityID)"));
     unknown.step();
     if (sqlite3_column_int(unknown.get(), 0) != 0)
         return std::nullopt;
@@ -255,9 +257,13 @@ void ImportBase::forEachChangedRow(const std::vector<int>& fields, qint64 onlyRo
 {
     if (fields.empty())
         return;
+    // Row by row through the rowid each base row shares with its P3Data
+    // row: no look-up by ID, quick enough to follow every bulk command.
     Statement select(m_database.handle(),
-                     QStringLiteral("SELECT p.rowid, %1, %2").arg(differenceBits(fields, 0), differenceBits(fields, 64))
-                         + joinedRows() + QStringLiteral(" AND ") + anyTextDiffers(fields)
+                     QStringLiteral("SELECT p.rowid, %1, %2 FROM P3Data p JOIN ImportBase b ON b.rowid = p.rowid"
+                                    " WHERE b.ActivityID IS p.ActivityID AND ")
+                             .arg(differenceBits(fields, 0), differenceBits(fields, 64))
+                         + anyTextDiffers(fields)
                          + (onlyRowId > 0 ? QStringLiteral(" AND p.rowid = %1").arg(onlyRowId) : QString()));
     while (select.step())
         sink(sqlite3_column_int64(select.get(), 0), quint64(sqlite3_column_int64(select.get(), 1)),

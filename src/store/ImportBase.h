@@ -95,8 +95,9 @@ public:
     // The number of activities with at least one such text.
     int changedActivityCount();
 
-    // For each row of P3Data (or only the row `onlyRowId` when it is > 0)
-    // whose text in one of `fields` differs from its base: its rowid and
+    // For each row of P3Data (or only the row `onlyRowId` when it is > 0),
+    // matched to the base row that shares its rowid, whose text in one of
+    // `fields` differs from its base: its rowid and
     // the fields that differ, as bits (bit f of the 128, in two words).
     // Nothing without a base.
     using ChangedRowSink = std::function<void(qint64 rowId, quint64 low, quint64 high)>;
