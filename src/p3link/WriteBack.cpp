@@ -222,6 +222,8 @@ public:
         ScopeExit progress([&] { view.hideProgress(); });
         view.countActivities(0);
 
+        if (m_useBase)
+            m_editedIds = m_context.store.base.changedActivityIds();
         ScopeExit closeLookup([&] { m_context.store.qGetActivity.close(); });
         ScopeExit followUp([&] { bringTableUpToDate(); });
         try {
@@ -291,8 +293,11 @@ private:
     {
         const P3Object logs = activity.object(m::ActivityLogs);
         const P3Activity p3 = readP3Activity(activity, logs);
-        store::ActivityTexts base;
-        const bool hasBase = m_useBase && m_context.store.base.lookup(id, base);
+        // Where the table did not change the activity since the import and
+        // P3 holds the same texts, all three agree: the base need not be read.
+        store::ActivityTexts base = local;
+        const bool unchanged = !m_editedIds.contains(id) && p3.texts.fields == local.fields;
+        const bool hasBase = m_useBase && (unchanged || m_context.store.base.lookup(id, base));
         const auto overwrite = [&](int field) { return m_options.overwrite && m_options.overwrite(id, field); };
         const ActivityMerge merge = mergeActivity(hasBase ? &base : nullptr, local, p3.texts, overwrite);
 
@@ -328,6 +333,7 @@ private:
     const bool m_tableFollows;
     WriteBackResult& m_result;
     std::vector<FollowUp> m_followUps;
+    QSet<QString> m_editedIds;   // activities the table changed since the import
 };
 
 // Whether the save compares with the base: the table has one, and of the

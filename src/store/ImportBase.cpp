@@ -253,6 +253,18 @@ int ImportBase::changedActivityCount()
     return sqlite3_column_int(count.get(), 0);
 }
 
+QSet<QString> ImportBase::changedActivityIds()
+{
+    QSet<QString> ids;
+    if (!project())
+        return ids;
+    Statement select(m_database.handle(), QStringLiteral("SELECT p.ActivityID") + joinedRows() + QStringLiteral(" AND ")
+                                              + anyTextDiffers(allTextFields()));
+    while (select.step())
+        ids.insert(columnText(select.get(), 0));
+    return ids;
+}
+
 void ImportBase::forEachChangedRow(const std::vector<int>& fields, qint64 onlyRowId, const ChangedRowSink& sink)
 {
     if (fields.empty())

@@ -15,6 +15,7 @@
 
 #include "store/ActivityLayout.h"
 
+#include <QSet>
 #include <QString>
 
 #include <array>
@@ -94,6 +95,9 @@ public:
     std::vector<ChangedText> changedTexts();
     // The number of activities with at least one such text.
     int changedActivityCount();
+    // The IDs of those activities. Every other activity of the table holds
+    // exactly its base (when the base describes the table).
+    QSet<QString> changedActivityIds();
 
     // For each row of P3Data (or only the row `onlyRowId` when it is > 0),
     // matched to the base row that shares its rowid, whose text in one of
