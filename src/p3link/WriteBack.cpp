@@ -323,7 +323,9 @@ private:
         m_followUps.clear();
         if (!columns.empty() && store.taActivities.isActive())
             store.taActivities.requeryColumns(columns);
-        store.changes.recomputeAll();
+        // The base followed what was written: the marks read it again,
+        // once, unless the re-read above did so already.
+        store.changes.followBase();
     }
 
     OperationContext& m_context;

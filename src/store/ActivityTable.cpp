@@ -811,6 +811,15 @@ bool ActivityTable::isFetching() const
     return isActive() && !d->fetchDone;
 }
 
+bool ActivityTable::forEachCachedRow(const std::function<void(const PackedRow&)>& f) const
+{
+    if (!isActive() || !d->fetchDone)
+        return false;
+    for (const PackedRow& row : d->rows)
+        f(row);
+    return true;
+}
+
 void ActivityTable::fetchAll()
 {
     while (isActive() && !d->fetchDone)

@@ -23,6 +23,7 @@
 #include <QVariant>
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -142,6 +143,9 @@ public:
     const std::vector<int>& columnsOfLastReset() const { return m_columnsOfLastReset; }
     bool isFetching() const;
     void fetchAll();
+    // Calls f(row) for every row the cache holds, rowid order, the filter
+    // aside; returns false, calling nothing, while rows are still to come.
+    bool forEachCachedRow(const std::function<void(const PackedRow&)>& f) const;
 
     // The import stamp (TableImport.h) the file had when the cached rows
     // were read. A re-read that finds another stamp reads every row again,

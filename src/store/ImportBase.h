@@ -19,7 +19,6 @@
 #include <QString>
 
 #include <array>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -79,6 +78,10 @@ public:
     // import counted with its project: the base becomes P3Data's texts.
     void replaceFromTable();
 
+    // Counts the writes to the base made through this object: a reader
+    // holding something of the base reads it again when this moved on.
+    quint64 revision() const { return m_revision; }
+
     // The project of the base, when the file has one that describes P3Data.
     std::optional<BaseProject> project();
 
@@ -99,17 +102,10 @@ public:
     // exactly its base (when the base describes the table).
     QSet<QString> changedActivityIds();
 
-    // For each row of P3Data (or only the row `onlyRowId` when it is > 0),
-    // matched to the base row that shares its rowid, whose text in one of
-    // `fields` differs from its base: its rowid and
-    // the fields that differ, as bits (bit f of the 128, in two words).
-    // Nothing without a base.
-    using ChangedRowSink = std::function<void(qint64 rowId, quint64 low, quint64 high)>;
-    void forEachChangedRow(const std::vector<int>& fields, qint64 onlyRowId, const ChangedRowSink& sink);
-
 private:
     bool hasTables();
     Database& m_database;
+    quint64 m_revision = 0;
     struct Statements;
     std::unique_ptr<Statements> m_statements;
 };

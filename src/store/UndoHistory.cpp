@@ -375,6 +375,201 @@ void UndoHistory::push(std::unique_ptr<Step> step)
     }
 }
 
+namespace {
+
+// A cell of a step: where its values start in the step's buffer.
+struct CellRef {
+    sqlite3_int64 rowId;
+    int column;
+    const char* before;   // the value before the change, then the value after
+};
+
+std::vector<CellRef> cellsOf(const UndoHistory::Step& step)
+{
+    std::vector<CellRef> cells;
+    cells.reserve(step.cellCount);
+    for (const char *p = step.cells.data(), *end = p + step.cells.size(); p < end;) {
+        const sqlite3_int64 rowId = readRaw<sqlite3_int64>(p);
+        const int column = readRaw<quint16>(p);
+        cells.push_back({rowId, column, p});
+        skipValue(p);
+        skipValue(p);
+    }
+    return cells;
+}
+
+// Whether no cell was written twice by the step; sorts the cells by
+// column, then rowid.
+bool eachCellOnce(std::vector<CellRef>& cells)
+{
+    std::stable_sort(cells.begin(), cells.end(), [](const CellRef& a, const CellRef& b) {
+        return a.column != b.column ? a.column < b.column : a.rowId < b.rowId;
+    });
+    return std::adjacent_find(cells.begin(), cells.end(), [](const CellRef& a, const CellRef& b) {
+               return a.column == b.column && a.rowId == b.rowId;
+           }) == cells.end();
+}
+
+void noteColumn(UndoHistory::Result& result, int column)
+{
+    if (std::find(result.columns.begin(), result.columns.end(), column) == result.columns.end())
+        result.columns.insert(std::upper_bound(result.columns.begin(), result.columns.end(), column), column);
+}
+
+// A cell at a time, newest first, so a cell the step wrote twice ends at
+// its first value: each put back only while it still holds what the step
+// wrote.
+void restoreCellByCell(sqlite3* db, const std::vector<CellRef>& byColumn, UndoHistory::Result& result)
+{
+    std::vector<CellRef> cells = byColumn;
+    std::sort(cells.begin(), cells.end(), [](const CellRef& a, const CellRef& b) { return a.before > b.before; });
+    std::array<std::unique_ptr<Statement>, kColumnCount> statements;
+    for (const CellRef& cell : cells) {
+        std::unique_ptr<Statement>& statement = statements.at(std::size_t(cell.column));
+        if (!statement) {
+            const QString name = QLatin1Char('"') + fieldName(cell.column) + QLatin1Char('"');
+            statement = std::make_unique<Statement>(
+                db, QStringLiteral("UPDATE P3Data SET %1 = ?1 WHERE rowid = ?2 AND %1 IS ?3").arg(name));
+            noteColumn(result, cell.column);
+        }
+        statement->reset();
+        sqlite3_stmt* s = statement->get();
+        const char* p = cell.before;
+        bindValue(s, 1, p);
+        throwIfFailed(db, sqlite3_bind_int64(s, 2, cell.rowId));
+        bindValue(s, 3, p);
+        while (statement->step()) {
+        }
+        if (sqlite3_changes(db) > 0)
+            ++result.restored;
+        else
+            ++result.kept;
+    }
+}
+
+// The cells of one column, rowid order, looked up by the functions that
+// one UPDATE of that column calls for each row it passes.
+struct ColumnCells {
+    const CellRef* first;
+    const CellRef* last;
+    std::vector<char> scratch;
+
+    const CellRef* find(sqlite3_int64 rowId) const
+    {
+        const CellRef* it = std::lower_bound(first, last, rowId,
+                                             [](const CellRef& cell, sqlite3_int64 id) { return cell.rowId < id; });
+        return it != last && it->rowId == rowId ? it : nullptr;
+    }
+};
+
+// restorable(rowid, value): 1 when the step changed this cell and it still
+// holds what the step wrote (the same storage class and bytes).
+void restorableFunction(sqlite3_context* context, int, sqlite3_value** args)
+{
+    auto* cells = static_cast<ColumnCells*>(sqlite3_user_data(context));
+    const CellRef* cell = cells->find(sqlite3_value_int64(args[0]));
+    if (!cell) {
+        sqlite3_result_int(context, 0);
+        return;
+    }
+    const char* after = cell->before;
+    skipValue(after);
+    const std::size_t afterSize = valueSize(after);
+    cells->scratch.clear();
+    appendValue(cells->scratch, args[1]);
+    sqlite3_result_int(context, cells->scratch.size() == afterSize
+                                    && std::memcmp(cells->scratch.data(), after, afterSize) == 0);
+}
+
+// restored(rowid): the value the cell held before the step.
+void restoredValueFunction(sqlite3_context* context, int, sqlite3_value** args)
+{
+    const auto* cells = static_cast<const ColumnCells*>(sqlite3_user_data(context));
+    const CellRef* cell = cells->find(sqlite3_value_int64(args[0]));
+    if (!cell) {
+        sqlite3_result_error(context, "undo: no recorded value for this row", -1);
+        return;
+    }
+    const char* p = cell->before;
+    const int type = *p++;
+    switch (type) {
+    case SQLITE_INTEGER: sqlite3_result_int64(context, readRaw<sqlite3_int64>(p)); break;
+    case SQLITE_FLOAT: sqlite3_result_double(context, readRaw<double>(p)); break;
+    case SQLITE_TEXT:
+    case SQLITE_BLOB: {
+        const quint32 size = readRaw<quint32>(p);
+        if (type == SQLITE_TEXT)
+            sqlite3_result_text(context, p, int(size), SQLITE_STATIC);
+        else
+            sqlite3_result_blob(context, p, int(size), SQLITE_STATIC);
+        break;
+    }
+    default: sqlite3_result_null(context); break;
+    }
+}
+
+// The two functions restoreColumnByColumn's UPDATE calls, on the
+// connection while it runs and gone after, whatever happens.
+class LookupFunctions {
+public:
+    LookupFunctions(sqlite3* db, ColumnCells& cells) : m_db(db)
+    {
+        try {
+            add("orvane_undo_restorable", 2, &cells, restorableFunction);
+            add("orvane_undo_value", 1, &cells, restoredValueFunction);
+        } catch (...) {
+            remove();
+            throw;
+        }
+    }
+    LookupFunctions(const LookupFunctions&) = delete;
+    LookupFunctions& operator=(const LookupFunctions&) = delete;
+    ~LookupFunctions() { remove(); }
+
+private:
+    using Function = void (*)(sqlite3_context*, int, sqlite3_value**);
+    void add(const char* name, int arguments, ColumnCells* cells, Function function)
+    {
+        throwIfFailed(m_db, sqlite3_create_function_v2(m_db, name, arguments, SQLITE_UTF8 | SQLITE_DIRECTONLY, cells,
+                                                       function, nullptr, nullptr, nullptr));
+    }
+    void remove() noexcept
+    {
+        for (const auto& [name, arguments] : {std::pair{"orvane_undo_restorable", 2}, std::pair{"orvane_undo_value", 1}})
+            sqlite3_create_function_v2(m_db, name, arguments, SQLITE_UTF8 | SQLITE_DIRECTONLY, nullptr, nullptr,
+                                       nullptr, nullptr, nullptr);
+    }
+    sqlite3* m_db;
+};
+
+// One UPDATE per column, passing the rows between the step's first and last
+// rowid: far quicker than a statement per cell when a bulk command changed
+// most of the table. Only for steps that wrote each cell once.
+void restoreColumnByColumn(sqlite3* db, const std::vector<CellRef>& cells, UndoHistory::Result& result)
+{
+    for (auto first = cells.begin(); first != cells.end();) {
+        const int column = first->column;
+        const auto last = std::find_if(first, cells.end(), [column](const CellRef& c) { return c.column != column; });
+        ColumnCells lookup{&*first, &*first + (last - first), {}};
+        const LookupFunctions functions(db, lookup);
+        const QString name = QLatin1Char('"') + fieldName(column) + QLatin1Char('"');
+        Statement update(db, QStringLiteral("UPDATE P3Data SET %1 = orvane_undo_value(rowid)"
+                                            " WHERE rowid BETWEEN %2 AND %3 AND orvane_undo_restorable(rowid, %1)")
+                                 .arg(name)
+                                 .arg(first->rowId)
+                                 .arg((last - 1)->rowId));
+        while (update.step()) {
+        }
+        const int restored = sqlite3_changes(db);
+        result.restored += restored;
+        result.kept += int(last - first) - restored;
+        noteColumn(result, column);
+        first = last;
+    }
+}
+
+} // namespace
+
 UndoHistory::Result UndoHistory::undo()
 {
     if (m_steps.empty())
@@ -393,43 +588,12 @@ UndoHistory::Result UndoHistory::undo()
             throw OrvaneError(QStringLiteral(
                 "The table was replaced by an import since this step; it cannot be undone."));
         }
-        // One statement per column the step changed, prepared once and bound per cell.
-        std::array<std::unique_ptr<Statement>, kColumnCount> statements;
-        std::vector<const char*> starts;
-        starts.reserve(step.cellCount);
-        for (const char *p = step.cells.data(), *end = p + step.cells.size(); p < end;) {
-            starts.push_back(p);
-            p += kRowIdSize + kColumnSize;
-            skipValue(p);
-            skipValue(p);
-        }
-        // Newest first, so a cell a step wrote twice ends at its first value.
-        for (auto it = starts.rbegin(); it != starts.rend(); ++it) {
-            const char* p = *it;
-            const sqlite3_int64 rowId = readRaw<sqlite3_int64>(p);
-            const int column = readRaw<quint16>(p);
-            std::unique_ptr<Statement>& statement = statements.at(std::size_t(column));
-            if (!statement) {
-                const QString name = QLatin1Char('"') + fieldName(column) + QLatin1Char('"');
-                statement = std::make_unique<Statement>(
-                    db, QStringLiteral("UPDATE P3Data SET %1 = ?1 WHERE rowid = ?2 AND %1 IS ?3").arg(name));
-            }
-            statement->reset();
-            sqlite3_stmt* s = statement->get();
-            bindValue(s, 1, p);
-            throwIfFailed(db, sqlite3_bind_int64(s, 2, rowId));
-            bindValue(s, 3, p);
-            while (statement->step()) {
-            }
-            if (sqlite3_changes(db) > 0)
-                ++result.restored;
-            else
-                ++result.kept;
-        }
+        std::vector<CellRef> cells = cellsOf(step);
+        if (eachCellOnce(cells))
+            restoreColumnByColumn(db, cells, result);
+        else
+            restoreCellByCell(db, cells, result);
         transaction.commit();
-        for (int column = 0; column < kColumnCount; ++column)
-            if (statements[std::size_t(column)])
-                result.columns.push_back(column);
     }
     m_bytes -= step.bytes;
     m_steps.pop_back();

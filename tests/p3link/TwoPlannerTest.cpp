@@ -442,4 +442,50 @@ TEST_F(TwoPlannerTest, MarksFollowTheTable)
     EXPECT_EQ(store->changes.changedRowCount(), 0) << "saved texts are no longer unsaved";
 }
 
+// The marks compare the table with digests of the base held in memory; they
+// must mark exactly the texts the base's own comparison in the file finds,
+// a null and an empty text being the same, through the cached column after
+// a statement and through a posted row read from the file.
+TEST_F(TwoPlannerTest, MarksAgreeWithTheBasesOwnComparison)
+{
+    store->changes.setEnabled(true);
+    import();
+    store::ActivityTable& table = store->taActivities;
+    const auto marked = [&] {
+        QStringList found;
+        for (int row = 0; row < table.rowCount(); ++row)
+            for (int field = 0; field < store::kTextFieldCount; ++field)
+                if (store->changes.isChanged(table.rowIdAt(row), store::columnOfTextField(field)))
+                    found << QStringLiteral("%1/%2").arg(table.cell(row, store::kActivityIdColumn).text.toByteArray())
+                                 .arg(field);
+        found.sort();
+        return found;
+    };
+    const auto inBase = [&] {
+        QStringList found;
+        for (const store::ChangedText& text : store->base.changedTexts())
+            found << QStringLiteral("%1/%2").arg(text.activityId).arg(text.field);
+        found.sort();
+        return found;
+    };
+    orvane::testing::execRaw("UPDATE P3Data SET [Log#2] = NULL WHERE ActivityID = 'A1'");
+    orvane::testing::execRaw("UPDATE P3Data SET [Log#5] = ''");
+    orvane::testing::execRaw("UPDATE P3Data SET [Log#1] = 'a2' WHERE ActivityID = 'A2'");
+    orvane::testing::execRaw("UPDATE P3Data SET Description = 'tr\xc3\xaas \xc3\xbc', [Log#3] = '', "
+                             "[Log#99] = 'last' WHERE ActivityID = 'A3'");
+    table.requeryColumns({store::kDescriptionColumn, store::logColumn(1), store::logColumn(2), store::logColumn(3),
+                          store::logColumn(5), store::logColumn(99)});
+    const QStringList expected{"A1/2", "A3/0", "A3/3", "A3/99"};
+    EXPECT_EQ(inBase(), expected);
+    EXPECT_EQ(marked(), expected);
+
+    // A posted row is compared from the file, every text of it.
+    orvane::testing::execRaw("UPDATE P3Data SET [Log#2] = 'b1', [Log#7] = 'new' WHERE ActivityID = 'A1'");
+    table.setCurrentRow(table.rowOfId(orvane::testing::readValue("A1", "rowid").toLongLong()));
+    table.setFieldValue(store::logColumn(1), QStringLiteral("typed"));
+    table.post();
+    EXPECT_EQ(inBase(), (QStringList{"A1/1", "A1/7", "A3/0", "A3/3", "A3/99"}));
+    EXPECT_EQ(marked(), inBase());
+}
+
 } // namespace
