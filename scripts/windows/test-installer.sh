@@ -37,7 +37,7 @@ installed_products() {
         awk '/^HKEY/ {name = ""; ver = ""} $1 == "DisplayName" {name = $3} $1 == "DisplayVersion" {ver = $3; if (name == "Orvane") print name "|" ver}'
 }
 # The real Unix path of a Windows path (Wine links Documents elsewhere).
-unix_path() { realpath -m "$(winepath -u "$1" 2>/dev/null | tr -d '\r')"; }
+unix_path() { realpath -m -- "$(winepath -u "$1" 2>/dev/null | tr -d '\r')" 2>/dev/null || true; }
 
 # A folder as the install resolved it, from its log.
 installer_folder() { unix_path "$(tr -d '\r' < "$setup/install.log" | sed -n "s/^Property(S): $1 = //p" | tail -n1)"; }
@@ -163,7 +163,7 @@ if msiexec downgrade /i "$(winpath "$older")"; then fail "the older package inst
 [ "$(installed_products)" = "Orvane|$version" ] || fail "after the refused downgrade: '$(installed_products)'"
 
 # The uninstall keeps the planner's data.
-data_sum=$(sha256sum "$data_dir/pdb.mdb" | cut -d' ' -f1)
+data_sum=$(sha256sum "$data_dir/pdb.mdb" 2>/dev/null | cut -d' ' -f1) || fail "no pdb.mdb in the data folder"
 msiexec uninstall /x "$(winpath "$msi")" || fail "msiexec /x, see $setup/uninstall.log"
 [ -z "$(installed_products)" ] || fail "still installed after msiexec /x: $(installed_products)"
 for f in orvane.exe orvane-batch.exe orvane.chm README.txt; do
