@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Builds Orvane for Windows x86-64 on Debian 12 with the MinGW-w64 cross
-# compiler, runs its tests under Wine and packs orvane-windows.zip.
+# compiler, packs orvane-windows.zip and the installer orvane.msi, and runs
+# the tests under Wine.
 #
-#   scripts/build-windows.sh            build, test under Wine, pack the zip
+#   scripts/build-windows.sh            build, pack, test under Wine
 #   scripts/build-windows.sh --no-test  build and pack only
 #
 # Qt (static, from Debian's qt6-base source), the SQLite amalgamation (from
 # Debian's sqlite3 source) and GoogleTest's sources are prepared once under
 # $ORVANE_WIN_CACHE (default /opt/orvane-cache) and reused by later runs.
-# The build goes to build/windows, the zip to build/windows/orvane-windows.zip.
+# The build goes to build/windows, the zip and the installer beside it
+# (build/windows/orvane-windows.zip, build/windows/orvane.msi).
 set -euo pipefail
 . "$(dirname "$0")/windows/common.sh"
 
@@ -16,7 +18,8 @@ run_tests=1
 [ "${1:-}" = "--no-test" ] && run_tests=0
 
 apt_install dpkg-dev tcl g++-mingw-w64-x86-64-posix libz-mingw-w64-dev cmake ninja-build qt6-base-dev qt6-base-dev-tools \
-    wine wine64 xvfb xauth imagemagick zip python3 python3-xlrd python3-openpyxl libreoffice-calc-nogui xdotool
+    wine wine64 xvfb xauth imagemagick zip python3 python3-xlrd python3-openpyxl libreoffice-calc-nogui xdotool \
+    fp-utils wixl msitools libchm-bin
 ensure_deb_src
 
 # The shared folder beside the clone may hold this Qt prebuilt by the same
@@ -93,15 +96,21 @@ stage="$build/package/Orvane"
 rm -rf "$build/package"; mkdir -p "$stage"
 orvane_exe=$(built "$build" orvane.exe)
 cp "$orvane_exe" "$(built "$build" orvane-batch.exe)" "$stage/"
-# The guide is built beside the program unless the build leaves it out.
+# The guide (orvane.chm and the HTML pages) is built beside the program
+# unless the build leaves it out.
 if [ -f "$(dirname "$orvane_exe")/guide/index.html" ]; then
     cp -r "$(dirname "$orvane_exe")/guide" "$stage/guide"
+    cp "$(dirname "$orvane_exe")/orvane.chm" "$stage/"
 fi
 cp "$ORVANE_ROOT/scripts/windows/README-Windows.txt" "$stage/README.txt"
 sed -i 's/$/\r/' "$stage/README.txt"
 rm -f "$build/orvane-windows.zip"
 (cd "$build/package" && zip -qr "$build/orvane-windows.zip" Orvane)
 log "packed $build/orvane-windows.zip"
+# The installer: the programs, the help file and the README, in the
+# project's version.
+"$ORVANE_ROOT/scripts/windows/make-msi.sh" "$stage" "$(cat "$build/product-version.txt")" "$build/orvane.msi"
+log "packed $build/orvane.msi"
 
 if [ "$run_tests" = 1 ]; then
     "$ORVANE_ROOT/scripts/windows/test-wine.sh" "$build"

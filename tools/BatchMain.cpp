@@ -5,6 +5,7 @@
 
 #include "common/ErrorText.h"
 #include "common/Errors.h"
+#include "common/ProductVersion.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -23,7 +24,7 @@ std::vector<const BatchCommand*>& commands()
 
 void printUsage()
 {
-    printError(QStringLiteral("usage: orvane-batch COMMAND [ARGS]\ncommands:"));
+    printError(QStringLiteral("usage: orvane-batch COMMAND [ARGS]   (or --help, --version)\ncommands:"));
     for (const BatchCommand* command : commands())
         printError(QStringLiteral("  ") + QString::fromUtf8(command->usage));
 }
@@ -94,6 +95,10 @@ int main(int argc, char** argv)
     if (args.isEmpty() || args.first() == QLatin1String("--help")) {
         printUsage();
         return args.isEmpty() ? kExitUsage : kExitOk;
+    }
+    if (args == QStringList{QStringLiteral("--version")}) {
+        printLine(QStringLiteral("orvane-batch ") + QString::fromLatin1(orvane::kProductVersion));
+        return kExitOk;
     }
     const QString name = args.takeFirst();
     for (const BatchCommand* command : commands()) {

@@ -6,7 +6,11 @@
 #      save and export, compared byte for byte with the Linux build's run;
 #   3. faults through COM: a server error and an unregistered "P3Session";
 #   4. orvane.exe under Xvfb: a screenshot of the main window, and the
-#      "P3User" registry value read back with `wine reg query`.
+#      "P3User" registry value read back with `wine reg query`;
+#   5. the installer in a prefix of its own: an older orvane.msi, then the
+#      new one over it, the installed programs run from the Start-menu
+#      shortcut's folder (import through COM, export, the window, Help),
+#      the help file read back, a refused downgrade, the uninstall.
 # Usage: scripts/windows/test-wine.sh [BUILD_DIR]   (default build/windows)
 set -euo pipefail
 . "$(dirname "$0")/common.sh"
@@ -175,10 +179,14 @@ grep -q "^P3 cannot be reached: ." "$out/unregistered.err" || fail "unregistered
 $wine regsvr32 /s "$(winpath "$dll")"
 
 # -------------------------------------------- 4. the window and the registry
+start=$(date +%s)
 orvane_exe=$(built "$build" orvane.exe)
 key='HKCU\Software\Marbolt\Orvane'
-run_window() {  # SHOT: runs orvane.exe in the imported folder, shoots, closes it
-    (cd "$dir" && DISPLAY=$xvfb_display exec $wine "$orvane_exe" >"$out/orvane.log" 2>&1) &
+# EXE DIR SHOT [ACTION]: runs orvane.exe in DIR, shoots the screen into SHOT
+# (none when empty), runs ACTION while the window is open, closes it.
+run_window() {
+    local exe=$1 folder=$2 shot=$3 action=${4:-}
+    (cd "$folder" && DISPLAY=$xvfb_display exec $wine "$exe" >"$out/orvane.log" 2>&1) &
     local pid=$!
     # The main window is waited for (Wine starts slowly on a busy machine),
     # then given a moment to paint.
@@ -188,7 +196,8 @@ run_window() {  # SHOT: runs orvane.exe in the imported folder, shoots, closes i
         sleep 2; waited=$((waited + 2))
     done
     sleep 5
-    if [ -n "${1:-}" ]; then DISPLAY=$xvfb_display import -window root "$1"; fi
+    if [ -n "$shot" ]; then DISPLAY=$xvfb_display import -window root "$shot"; fi
+    if [ -n "$action" ]; then $action; fi
     # taskkill without /f asks the window to close, so its close handler runs.
     $wine taskkill /im orvane.exe >/dev/null 2>&1 || true
     for _ in $(seq 1 30); do
@@ -204,15 +213,19 @@ run_window() {  # SHOT: runs orvane.exe in the imported folder, shoots, closes i
 p3user() { $wine reg query "$key" /v P3User 2>/dev/null | tr -d '\r' | awk '$1 == "P3User" {print $2 "|" $3}'; }
 
 $wine reg delete "$key" /f >/dev/null 2>&1 || true
-run_window "$out/orvane-window.png"
+run_window "$orvane_exe" "$dir" "$out/orvane-window.png"
 [ -s "$out/orvane-window.png" ] || fail "no screenshot"
 [ "$(p3user)" = "REG_SZ|" ] || fail "first run: P3User is '$(p3user)', expected an empty REG_SZ"
 $wine reg add "$key" /v P3User /t REG_SZ /d PLANNER /f >/dev/null
-run_window ""
+run_window "$orvane_exe" "$dir" ""
 [ "$(p3user)" = "REG_SZ|PLANNER" ] || fail "P3User PLANNER came back as '$(p3user)'"
 $wine reg add "$key" /v P3User /t REG_DWORD /d 7 /f >/dev/null
-run_window ""
+run_window "$orvane_exe" "$dir" ""
 [ "$(p3user)" = "REG_SZ|" ] || fail "a numeric P3User came back as '$(p3user)', expected an empty REG_SZ"
+log "the window and the registry: $(( $(date +%s) - start )) s"
+
+# ------------------------------------------------------------ 5. the installer
+. "$ORVANE_ROOT/scripts/windows/test-installer.sh"
 
 if [ $failures -gt 0 ]; then
     log "$failures failure(s) under Wine"

@@ -2,6 +2,8 @@
 
 #include "shell/TMainForm.h"
 
+#include "common/ProductVersion.h"
+
 #include <QDesktopServices>
 #include <QLabel>
 #include <QPushButton>
@@ -9,6 +11,11 @@
 #include <QVBoxLayout>
 
 namespace orvane::shell {
+
+QString TAboutForm::version()
+{
+    return QString::fromLatin1(kProductVersion);
+}
 
 TAboutForm::TAboutForm(QWidget* parent) : QDialog(parent)
 {

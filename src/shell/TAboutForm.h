@@ -10,7 +10,8 @@ class TAboutForm : public QDialog {
     Q_OBJECT
 public:
     explicit TAboutForm(QWidget* parent = nullptr);
-    static QString version() { return QStringLiteral("1.0"); }
+    // The project's version, as the build was made.
+    static QString version();
     static QString mailAddress() { return QStringLiteral("support@marbolt.example"); }
 };
 

@@ -528,6 +528,17 @@ private slots:
         QVERIFY(m_boxes.isEmpty());
     }
 
+    // The about box shows the version the build took from the project.
+    void aboutShowsTheProjectVersion()
+    {
+        TAboutForm about;
+        QStringList texts;
+        for (const QLabel* label : about.findChildren<QLabel*>())
+            texts << label->text();
+        QVERIFY2(texts.contains(QStringLiteral("<b>Orvane</b> version " ORVANE_PROJECT_VERSION)),
+                 qPrintable(texts.join('|')));
+    }
+
     // A long list (the activities a save could not write) scrolls inside a
     // 1024 x 768 screen, OK in reach and the text selectable; a short
     // message stays a plain message box.
