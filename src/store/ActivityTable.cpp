@@ -151,6 +151,26 @@ struct ActivityTable::Impl {
     // a table are made once each.
     mutable QHash<qint64, QDateTime> dates;
     mutable QHash<qint64, qint64> dateMsecs;
+    // After a re-read of some columns: per column, ascending rowids of the
+    // rows whose cell in it changed (a null and an empty text counting as
+    // the same); unknown after a re-read of whole rows.
+    std::vector<std::vector<qint64>> changedRows;
+    bool changedRowsKnown = false;
+
+    void startNotingChanges(std::size_t columnCount)
+    {
+        changedRows.assign(columnCount, {});
+        changedRowsKnown = false;
+    }
+
+    // Replaces `row` by `replaced`, noting which of `columns` changed.
+    void replaceRow(PackedRow& row, PackedRow&& replaced, const std::vector<int>& columns)
+    {
+        for (std::size_t i = 0; i < columns.size(); ++i)
+            if (!sameCellOrBothBlank(row.cell(columns[i]), replaced.cell(columns[i])))
+                changedRows[i].push_back(row.id());
+        row = std::move(replaced);
+    }
 
     bool selected(qint64 id) const
     {
@@ -220,6 +240,7 @@ struct ActivityTable::Impl {
         QStringList names;
         for (const int column : columns)
             names << quotedName(column);
+        startNotingChanges(columns.size());
         Statement select(db, QStringLiteral("SELECT rowid, %1 FROM [P3Data] WHERE rowid <= ?1 ORDER BY rowid")
                                  .arg(names.join(QLatin1Char(','))));
         sqlite3_bind_int64(select.get(), 1, lastFetchedId);
@@ -242,12 +263,13 @@ struct ActivityTable::Impl {
             for (std::size_t i = 0; i < columns.size(); ++i)
                 fresh[i] = selectedCell(select.get(), int(i) + 1, columns[i]);
             if (std::optional<PackedRow> row = builder.withCells(rows[next], columns, fresh)) {
-                rows[next] = std::move(*row);
+                replaceRow(rows[next], std::move(*row), columns);
                 ++revision;
             }
             ++next;
         }
-        return next == rows.size();
+        changedRowsKnown = next == rows.size();
+        return changedRowsKnown;
     }
 
     void rebuildVisible()
@@ -286,6 +308,7 @@ void ActivityTable::close()
 {
     m_columnsOfLastReset.clear();
     d->rows.clear();
+    d->changedRowsKnown = false;
     ++d->revision;
     d->visible.clear();
     d->pending.clear();
@@ -633,6 +656,7 @@ void ActivityTable::requery()
 
     m_columnsOfLastReset.clear();
     d->rows.clear();
+    d->changedRowsKnown = false;
     ++d->revision;
     d->visible.clear();
     d->filterActive = m_filtered && !m_filterText.trimmed().isEmpty();
@@ -704,12 +728,14 @@ void ActivityTable::requeryColumns(std::vector<int> columns, ColumnReread&& rere
         return;
     }
     std::vector<CellView> fresh(columns.size());
+    d->startNotingChanges(columns.size());
     for (std::size_t row = 0, cell = 0; row < d->rows.size(); ++row) {
         for (std::size_t i = 0; i < columns.size(); ++i, ++cell)
             fresh[i] = reread.m_cells.at(cell);
         if (std::optional<PackedRow> replaced = d->builder.withCells(d->rows[row], columns, fresh))
-            d->rows[row] = std::move(*replaced);
+            d->replaceRow(d->rows[row], std::move(*replaced), columns);
     }
+    d->changedRowsKnown = true;
     ++d->revision;
     finishColumnsReread(std::move(columns));
 }
@@ -811,13 +837,9 @@ bool ActivityTable::isFetching() const
     return isActive() && !d->fetchDone;
 }
 
-bool ActivityTable::forEachCachedRow(const std::function<void(const PackedRow&)>& f) const
+const std::vector<std::vector<qint64>>* ActivityTable::changedRowsOfLastReread() const
 {
-    if (!isActive() || !d->fetchDone)
-        return false;
-    for (const PackedRow& row : d->rows)
-        f(row);
-    return true;
+    return d->changedRowsKnown ? &d->changedRows : nullptr;
 }
 
 void ActivityTable::fetchAll()

@@ -23,7 +23,6 @@
 #include <QVariant>
 
 #include <cstddef>
-#include <functional>
 #include <memory>
 #include <vector>
 
@@ -143,9 +142,11 @@ public:
     const std::vector<int>& columnsOfLastReset() const { return m_columnsOfLastReset; }
     bool isFetching() const;
     void fetchAll();
-    // Calls f(row) for every row the cache holds, rowid order, the filter
-    // aside; returns false, calling nothing, while rows are still to come.
-    bool forEachCachedRow(const std::function<void(const PackedRow&)>& f) const;
+    // While dataReread(columns) of some columns is delivered: for each of
+    // them, the rowids (ascending) of the cached rows whose cell in it
+    // changed, a null and an empty text counting as the same; null when
+    // that is not known (every row was read again).
+    const std::vector<std::vector<qint64>>* changedRowsOfLastReread() const;
 
     // The import stamp (TableImport.h) the file had when the cached rows
     // were read. A re-read that finds another stamp reads every row again,

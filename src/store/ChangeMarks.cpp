@@ -4,13 +4,13 @@
 #include "store/Database.h"
 #include "store/Statement.h"
 
-#include <QHashFunctions>
-#include <QStringList>
 #include <sqlite3.h>
 
 #include <algorithm>
 
 namespace orvane::store {
+
+static_assert(kTextFieldCount <= 127, "the last bit of a mask tells whether the row has a base");
 
 namespace {
 
@@ -31,35 +31,6 @@ std::vector<int> allFields()
     return fields;
 }
 
-// Digests of this process only: compared with each other, never stored.
-std::uint64_t textDigest(QByteArrayView text)
-{
-    return std::uint64_t(qHash(text, size_t(0x9e3779b97f4a7c15ULL)));
-}
-
-// 0 stands for "no base row", 2 for a null ID, odd digests for an ID.
-std::uint64_t idDigest(const std::optional<QByteArrayView>& id)
-{
-    return id ? textDigest(*id) | 1u : 2u;
-}
-
-std::optional<QByteArrayView> nullableText(sqlite3_stmt* select, int index)
-{
-    if (sqlite3_column_type(select, index) == SQLITE_NULL)
-        return std::nullopt;
-    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(select, index));
-    return QByteArrayView(text, sqlite3_column_bytes(select, index));
-}
-
-// "rowid, ActivityID, <the fields' columns>" of a select.
-QString selectedColumns(const std::vector<int>& fields)
-{
-    QStringList names{QStringLiteral("rowid"), QStringLiteral("ActivityID")};
-    for (int field : fields)
-        names << QLatin1Char('[') + fieldName(columnOfTextField(field)) + QLatin1Char(']');
-    return names.join(QStringLiteral(", "));
-}
-
 } // namespace
 
 ChangeMarks::ChangeMarks(ActivityTable& table, ImportBase& base, QObject* parent)
@@ -75,17 +46,17 @@ void ChangeMarks::setEnabled(bool on)
     recomputeAll();
 }
 
-std::size_t ChangeMarks::heldBytes() const
+void ChangeMarks::followBase()
 {
-    return m_masks.capacity() * sizeof(Mask) + m_digests.heldBytes();
+    if (m_enabled && m_base.revision() != m_baseRevision)
+        recomputeAll();
 }
 
 void ChangeMarks::recomputeAll()
 {
+    m_baseRevision = m_base.revision();
     m_masks.clear();
     m_masks.shrink_to_fit();
-    m_digests = BaseDigests();
-    m_digestsRevision = m_base.revision();
     m_hasBase = false;
     if (m_enabled && m_table.isActive()) {
         try {
@@ -97,24 +68,16 @@ void ChangeMarks::recomputeAll()
                 m_firstRowId = sqlite3_column_int64(range.get(), 0);
                 const qint64 last = sqlite3_column_int64(range.get(), 1);
                 m_masks.resize(size_t(std::max<qint64>(0, last - m_firstRowId + 1)));
-                m_digests.read(m_table.database(), m_firstRowId, m_masks.size());
                 compare(allFields(), 0);
             }
         } catch (const std::exception&) {
             // A table that cannot be read shows no marks; the command that
             // reads it reports why.
             m_masks.clear();
-            m_digests = BaseDigests();
             m_hasBase = false;
         }
     }
     recount();
-}
-
-void ChangeMarks::followBase()
-{
-    if (m_enabled && m_base.revision() != m_digestsRevision)
-        recomputeAll();
 }
 
 bool ChangeMarks::isChanged(qint64 rowId, int column) const
@@ -123,36 +86,78 @@ bool ChangeMarks::isChanged(qint64 rowId, int column) const
     const int field = textFieldOfColumn(column);
     if (field < 0 || index < 0 || index >= qint64(m_masks.size()))
         return false;
-    return (m_masks[size_t(index)].bits[field / 64] >> (field % 64)) & 1u;
+    return m_masks[size_t(index)].test(field);
 }
 
 void ChangeMarks::onDataReread(const std::vector<int>& columns)
 {
     if (!m_enabled)
         return;
-    if (columns.empty() || m_base.revision() != m_digestsRevision) {
+    // A row whose ID changed may have lost or found its base row.
+    const bool idChanged = std::find(columns.begin(), columns.end(), kActivityIdColumn) != columns.end();
+    if (columns.empty() || idChanged || m_base.revision() != m_baseRevision) {
         recomputeAll();
         return;
     }
-    std::vector<int> fields;
-    for (int column : columns)
-        if (const int field = textFieldOfColumn(column); field >= 0)
-            fields.push_back(field);
-    if (fields.empty() || !m_hasBase)
+    if (!m_hasBase)
         return;
     try {
-        compare(fields, 0);
+        if (!followChangedCells(columns)) {
+            std::vector<int> fields;
+            for (int column : columns)
+                if (const int field = textFieldOfColumn(column); field >= 0)
+                    fields.push_back(field);
+            compare(fields, 0);
+        }
     } catch (const std::exception&) {
         // As in recomputeAll(): the command that reads the table says why.
     }
     recount();
 }
 
+bool ChangeMarks::followChangedCells(const std::vector<int>& columns)
+{
+    const std::vector<std::vector<qint64>>* changed = m_table.changedRowsOfLastReread();
+    if (!changed || changed->size() != columns.size())
+        return false;
+    // Cells that differed from the base before and changed again: only the
+    // base can tell whether they now hold it.
+    std::vector<std::pair<qint64, int>> unsure;
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        const int field = textFieldOfColumn(columns[i]);
+        if (field < 0)
+            continue;
+        for (const qint64 rowId : (*changed)[i]) {
+            const qint64 index = rowId - m_firstRowId;
+            if (index < 0 || index >= qint64(m_masks.size()) || !m_masks[size_t(index)].hasBase())
+                continue;   // no base row: never marked
+            Mask& mask = m_masks[size_t(index)];
+            if (mask.test(field))
+                unsure.emplace_back(rowId, field);
+            else
+                mask.set(field);   // it held the base, and changed
+        }
+    }
+    // A few rows are compared one by one; more, the whole columns at once.
+    constexpr std::size_t kRowsComparedSingly = 64;
+    if (unsure.size() <= kRowsComparedSingly) {
+        for (const auto& [rowId, field] : unsure)
+            compare({field}, rowId);
+        return true;
+    }
+    std::vector<int> fields;
+    for (const auto& entry : unsure)
+        if (std::find(fields.begin(), fields.end(), entry.second) == fields.end())
+            fields.push_back(entry.second);
+    compare(fields, 0);
+    return true;
+}
+
 void ChangeMarks::onRowPosted(int row)
 {
     if (!m_enabled)
         return;
-    if (m_base.revision() != m_digestsRevision) {
+    if (m_base.revision() != m_baseRevision) {
         recomputeAll();
         return;
     }
@@ -178,122 +183,32 @@ ChangeMarks::Mask* ChangeMarks::maskOf(qint64 rowId)
     return &m_masks[index];
 }
 
-namespace {
-
-// `mask` with the bits of `fields` taken from `fresh`.
-template <typename Mask>
-void replaceBits(Mask& mask, const Mask& fresh, const std::vector<int>& fields)
-{
-    for (int field : fields) {
-        const std::uint64_t bit = std::uint64_t(1) << (field % 64);
-        std::uint64_t& word = mask.bits[field / 64];
-        word = (word & ~bit) | (fresh.bits[field / 64] & bit);
-    }
-}
-
-} // namespace
-
-void ChangeMarks::BaseDigests::read(Database& database, qint64 firstRowId, std::size_t rows)
-{
-    *this = BaseDigests();
-    m_idDigests.assign(rows, 0);
-    m_firstText.assign(rows + 1, 0);
-    const std::vector<int> fields = allFields();
-    Statement select(database.handle(), QStringLiteral("SELECT %1 FROM ImportBase WHERE rowid BETWEEN %2 AND %3 "
-                                                       "ORDER BY rowid")
-                                            .arg(selectedColumns(fields))
-                                            .arg(firstRowId)
-                                            .arg(firstRowId + qint64(rows) - 1));
-    sqlite3_stmt* row = select.get();
-    std::size_t next = 0;   // rows before it have their texts in place
-    while (select.step()) {
-        const std::size_t index = std::size_t(sqlite3_column_int64(row, 0) - firstRowId);
-        for (; next <= index; ++next)
-            m_firstText[next] = std::uint32_t(m_textFields.size());
-        m_idDigests[index] = idDigest(nullableText(row, 1));
-        for (std::size_t i = 0; i < fields.size(); ++i) {
-            const std::optional<QByteArrayView> text = nullableText(row, int(i) + 2);
-            if (text && !text->isEmpty()) {
-                m_textFields.push_back(std::uint8_t(fields[i]));
-                m_textDigests.push_back(textDigest(*text));
-            }
-        }
-    }
-    for (; next <= rows; ++next)
-        m_firstText[next] = std::uint32_t(m_textFields.size());
-    m_textFields.shrink_to_fit();
-    m_textDigests.shrink_to_fit();
-}
-
-std::size_t ChangeMarks::BaseDigests::heldBytes() const
-{
-    return m_idDigests.capacity() * sizeof(std::uint64_t) + m_firstText.capacity() * sizeof(std::uint32_t)
-           + m_textFields.capacity() + m_textDigests.capacity() * sizeof(std::uint64_t);
-}
-
-template <typename TextOf>
-ChangeMarks::Mask ChangeMarks::BaseDigests::differences(std::size_t index, const std::optional<QByteArrayView>& id,
-                                                        const std::vector<int>& fields, TextOf&& textOf) const
-{
-    Mask differs;
-    if (index >= m_idDigests.size() || m_idDigests[index] == 0 || m_idDigests[index] != idDigest(id))
-        return differs;
-    const std::uint8_t* first = m_textFields.data() + m_firstText[index];
-    const std::uint8_t* last = m_textFields.data() + m_firstText[index + 1];
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-        const int field = fields[i];
-        const std::uint8_t* at = std::lower_bound(first, last, std::uint8_t(field));
-        const bool inBase = at != last && *at == field;
-        const QByteArrayView text = textOf(i);
-        // A null and an empty text are the same text.
-        const bool same = inBase ? !text.isEmpty() && textDigest(text) == m_textDigests[size_t(at - m_textFields.data())]
-                                 : text.isEmpty();
-        if (!same)
-            differs.bits[field / 64] |= std::uint64_t(1) << (field % 64);
-    }
-    return differs;
-}
-
 void ChangeMarks::compare(const std::vector<int>& fields, qint64 onlyRowId)
 {
-    if (onlyRowId > 0 || !compareCachedRows(fields))
-        compareFileRows(fields, onlyRowId);
-}
-
-bool ChangeMarks::compareCachedRows(const std::vector<int>& fields)
-{
-    std::vector<int> columns;
+    const bool wholeRows = int(fields.size()) == kTextFieldCount;
+    Mask cleared;
     for (int field : fields)
-        columns.push_back(columnOfTextField(field));
-    return m_table.forEachCachedRow([&](const PackedRow& row) {
-        const qint64 index = row.id() - m_firstRowId;
-        if (index < 0 || index >= qint64(m_masks.size()))
-            return;   // no base row can stand for it
-        const CellView id = row.cell(kActivityIdColumn);
-        const Mask fresh = m_digests.differences(
-            size_t(index), id.isNull() ? std::nullopt : std::optional<QByteArrayView>(id.text), fields,
-            [&](std::size_t i) { return row.cell(columns[i]).text; });
-        replaceBits(m_masks[size_t(index)], fresh, fields);
-    });
-}
-
-void ChangeMarks::compareFileRows(const std::vector<int>& fields, qint64 onlyRowId)
-{
-    Statement select(m_table.database().handle(),
-                     QStringLiteral("SELECT %1 FROM P3Data").arg(selectedColumns(fields))
-                         + (onlyRowId > 0 ? QStringLiteral(" WHERE rowid = %1").arg(onlyRowId) : QString()));
-    sqlite3_stmt* row = select.get();
-    while (select.step()) {
-        const qint64 rowId = sqlite3_column_int64(row, 0);
-        Mask* mask = maskOf(rowId);
-        if (!mask)
-            continue;
-        const Mask fresh = m_digests.differences(size_t(rowId - m_firstRowId), nullableText(row, 1), fields,
-                                                 [&](std::size_t i) {
-                                                     return nullableText(row, int(i) + 2).value_or(QByteArrayView());
-                                                 });
-        replaceBits(*mask, fresh, fields);
+        cleared.set(field);
+    if (wholeRows)
+        cleared.bits[1] |= kHasBase;
+    const auto clear = [&cleared](Mask& mask) {
+        mask.bits[0] &= ~cleared.bits[0];
+        mask.bits[1] &= ~cleared.bits[1];
+    };
+    if (onlyRowId > 0) {
+        if (Mask* mask = maskOf(onlyRowId))
+            clear(*mask);
+    } else {
+        for (Mask& mask : m_masks)
+            clear(mask);
     }
+    const auto reported = wholeRows ? ImportBase::RowsReported::Every : ImportBase::RowsReported::Differing;
+    m_base.forEachMatchedRow(fields, onlyRowId, reported, [this, wholeRows](qint64 rowId, quint64 low, quint64 high) {
+        if (Mask* mask = maskOf(rowId)) {
+            mask->bits[0] |= low;
+            mask->bits[1] |= high | (wholeRows ? kHasBase : 0);
+        }
+    });
 }
 
 void ChangeMarks::recount()

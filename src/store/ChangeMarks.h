@@ -9,27 +9,22 @@
 // just those columns again, a posted row just that row, a re-read of whole
 // rows everything. Nothing is computed while the marks are off (scripts).
 //
-// The base is read once per import or save and kept as a 64-bit digest of
-// each of its non-empty texts (about 9 bytes a text), so following a bulk
-// command compares the table's cached column with the digests in memory
-// instead of reading both tables again. Writes to the base made through
-// the ImportBase this follows (an import, a save, a conflict resolved) are
-// seen by its revision, and read again before the next comparison.
+// After a re-read of some columns only the cells the table reports changed
+// are looked at: a text that held its base and changed now differs from it,
+// with no need to read the base; only a cell that already differed is
+// compared with the base in the file (row by row when few, else the whole
+// column). A bulk command after an import thus costs no read of the base.
 
 #include "store/ImportBase.h"
 
 #include <QObject>
 
-#include <QByteArrayView>
-
 #include <cstdint>
-#include <optional>
 #include <vector>
 
 namespace orvane::store {
 
 class ActivityTable;
-class Database;
 
 class ChangeMarks : public QObject {
     Q_OBJECT
@@ -42,55 +37,40 @@ public:
 
     // Compares every row again (after the base changed: an import, a save).
     void recomputeAll();
-    // recomputeAll() when the base was written since the marks read it
-    // (the base's revision moved), else nothing.
+    // recomputeAll() when the base was written since the marks compared
+    // with it (its revision moved), else nothing.
     void followBase();
 
     // Whether the text in `column` of the row `rowId` differs from its base.
     bool isChanged(qint64 rowId, int column) const;
     // The number of rows with at least one changed text.
     int changedRowCount() const { return m_changedRows; }
-    // Bytes the masks and the base's digests hold (benchmarks).
-    std::size_t heldBytes() const;
+    // Bytes the masks hold (benchmarks).
+    std::size_t heldBytes() const { return m_masks.capacity() * sizeof(Mask); }
 
 signals:
     // The marks or the count changed.
     void marksChanged();
 
 private:
+    // Bits 0-99 the text fields; the last bit tells the row has a base row
+    // (the one of its rowid holds its activity ID).
+    static constexpr std::uint64_t kHasBase = std::uint64_t(1) << 63;
     struct Mask {
         std::uint64_t bits[2] = {0, 0};
-        bool any() const { return (bits[0] | bits[1]) != 0; }
+        bool any() const { return (bits[0] | (bits[1] & ~kHasBase)) != 0; }
+        bool hasBase() const { return (bits[1] & kHasBase) != 0; }
+        bool test(int field) const { return (bits[field / 64] >> (field % 64)) & 1u; }
+        void set(int field) { bits[field / 64] |= std::uint64_t(1) << (field % 64); }
     };
-    // The base's texts as digests, by rowid: per base row the digest of its
-    // activity ID (the base row stands for the table row of the same rowid
-    // only while their IDs agree) and of each non-empty text.
-    class BaseDigests {
-    public:
-        void read(Database& database, qint64 firstRowId, std::size_t rows);
-        std::size_t heldBytes() const;
-        // The bits of `fields` whose texts differ from the base row at
-        // `index`, for a table row with the activity ID `id` (none: null)
-        // whose text of fields[i] is textOf(i) (a null text empty); none
-        // when the base holds no row for it.
-        template <typename TextOf>
-        Mask differences(std::size_t index, const std::optional<QByteArrayView>& id,
-                         const std::vector<int>& fields, TextOf&& textOf) const;
-
-    private:
-        std::vector<std::uint64_t> m_idDigests;   // per row: 0 no base row, else see idDigest()
-        std::vector<std::uint32_t> m_firstText;   // per row, and one past the last: into the two below
-        std::vector<std::uint8_t> m_textFields;   // field of each non-empty base text, ascending per row
-        std::vector<std::uint64_t> m_textDigests;
-    };
-
     void onDataReread(const std::vector<int>& columns);
     void onRowPosted(int row);
-    // Compares `fields` of every row, or of the row `onlyRowId` when > 0:
-    // from the table's cache when it holds every row, else from the file.
+    // Follows the cells the table reports changed; false when it cannot
+    // tell which changed.
+    bool followChangedCells(const std::vector<int>& columns);
+    // Compares `fields` of every row, or of the row `onlyRowId` when > 0;
+    // whole rows (every field) also find again which rows have a base.
     void compare(const std::vector<int>& fields, qint64 onlyRowId);
-    bool compareCachedRows(const std::vector<int>& fields);
-    void compareFileRows(const std::vector<int>& fields, qint64 onlyRowId);
     Mask* maskOf(qint64 rowId);
     void recount();
 
@@ -100,9 +80,8 @@ private:
     bool m_hasBase = false;
     qint64 m_firstRowId = 1;
     std::vector<Mask> m_masks;
-    BaseDigests m_digests;
-    quint64 m_digestsRevision = 0;   // the base's revision when m_digests were read
     int m_changedRows = 0;
+    quint64 m_baseRevision = 0;   // the base's revision when every row was compared
 };
 
 } // namespace orvane::store

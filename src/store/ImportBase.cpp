@@ -60,6 +60,16 @@ const std::vector<int>& allTextFields()
     return fields;
 }
 
+// The bits of `fields` in the word holding fields first to first + 63.
+QString differenceBits(const std::vector<int>& fields, int first)
+{
+    QStringList bits;
+    for (int field : fields)
+        if (field >= first && field < first + 64)
+            bits << QStringLiteral("(%1 << %2)").arg(textDiffers(field)).arg(field - first);
+    return bits.isEmpty() ? QStringLiteral("0") : bits.join(QStringLiteral(" | "));
+}
+
 // The rows of P3Data joined to their base row, for IDs that occur once on
 // both sides: an ID held twice cannot tell which base row is whose.
 QString joinedRows()
@@ -255,6 +265,25 @@ QSet<QString> ImportBase::changedActivityIds()
     while (select.step())
         ids.insert(columnText(select.get(), 0));
     return ids;
+}
+
+void ImportBase::forEachMatchedRow(const std::vector<int>& fields, qint64 onlyRowId, RowsReported reported,
+                                   const ChangedRowSink& sink)
+{
+    if (fields.empty())
+        return;
+    // Row by row through the rowid each base row shares with its P3Data
+    // row: no look-up by ID.
+    Statement select(m_database.handle(),
+                     QStringLiteral("SELECT p.rowid, %1, %2 FROM P3Data p JOIN ImportBase b ON b.rowid = p.rowid"
+                                    " WHERE b.ActivityID IS p.ActivityID")
+                             .arg(differenceBits(fields, 0), differenceBits(fields, 64))
+                         + (reported == RowsReported::Differing ? QStringLiteral(" AND ") + anyTextDiffers(fields)
+                                                                : QString())
+                         + (onlyRowId > 0 ? QStringLiteral(" AND p.rowid = %1").arg(onlyRowId) : QString()));
+    while (select.step())
+        sink(sqlite3_column_int64(select.get(), 0), quint64(sqlite3_column_int64(select.get(), 1)),
+             quint64(sqlite3_column_int64(select.get(), 2)));
 }
 
 } // namespace orvane::store

@@ -19,6 +19,7 @@
 #include <QString>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -101,6 +102,16 @@ public:
     // The IDs of those activities. Every other activity of the table holds
     // exactly its base (when the base describes the table).
     QSet<QString> changedActivityIds();
+
+    // For each row of P3Data (or only the row `onlyRowId` when it is > 0)
+    // that has a base row, the one sharing its rowid and its activity ID:
+    // its rowid and, as bits (bit f of the 128, in two words), which of
+    // `fields` differ from the base. Every such row, or only those with a
+    // difference. Nothing without a base.
+    enum class RowsReported { Every, Differing };
+    using ChangedRowSink = std::function<void(qint64 rowId, quint64 low, quint64 high)>;
+    void forEachMatchedRow(const std::vector<int>& fields, qint64 onlyRowId, RowsReported reported,
+                           const ChangedRowSink& sink);
 
 private:
     bool hasTables();

@@ -479,12 +479,19 @@ TEST_F(TwoPlannerTest, MarksAgreeWithTheBasesOwnComparison)
     EXPECT_EQ(inBase(), expected);
     EXPECT_EQ(marked(), expected);
 
+    // Texts that already differed change again: back to the base, and to
+    // another text still not the base.
+    orvane::testing::execRaw("UPDATE P3Data SET Description = 'three', [Log#99] = 'later' WHERE ActivityID = 'A3'");
+    table.requeryColumns({store::kDescriptionColumn, store::logColumn(99)});
+    EXPECT_EQ(inBase(), (QStringList{"A1/2", "A3/3", "A3/99"}));
+    EXPECT_EQ(marked(), inBase());
+
     // A posted row is compared from the file, every text of it.
     orvane::testing::execRaw("UPDATE P3Data SET [Log#2] = 'b1', [Log#7] = 'new' WHERE ActivityID = 'A1'");
     table.setCurrentRow(table.rowOfId(orvane::testing::readValue("A1", "rowid").toLongLong()));
     table.setFieldValue(store::logColumn(1), QStringLiteral("typed"));
     table.post();
-    EXPECT_EQ(inBase(), (QStringList{"A1/1", "A1/7", "A3/0", "A3/3", "A3/99"}));
+    EXPECT_EQ(inBase(), (QStringList{"A1/1", "A1/7", "A3/3", "A3/99"}));
     EXPECT_EQ(marked(), inBase());
 }
 
