@@ -6,6 +6,7 @@
 #include "common/Errors.h"
 #include "export/BiffRecords.h"
 #include "export/GridExport.h"
+#include "export/XlsDrawing.h"
 #include "export/XlsPalette.h"
 #include "grid/ActivityGridLayout.h"
 #include "grid/GridViewModel.h"
@@ -232,18 +233,27 @@ TEST_F(GridExport, HeaderRowsBackgroundsAndLines)
                 at.push_back(i);
         return at;
     };
-    // Globals end with the name; the sheet keeps the order strict readers
-    // ask for: columns, filter, used range, cells, window, pane, merges.
-    EXPECT_EQ(where(biff::kNAME).front() + 2, where(biff::kBOF).back());
+    // Globals end with the name and the drawing group; the sheet keeps the
+    // order strict readers ask for: columns, filter, used range, cells, the
+    // drawing objects of the six filter buttons (a drawing record, then its
+    // OBJ), window, pane, merges.
+    EXPECT_EQ(where(biff::kNAME).front() + 1, where(biff::kMSODRAWINGGROUP).front());
+    EXPECT_EQ(where(biff::kNAME).front() + 3, where(biff::kBOF).back());
     EXPECT_LT(where(biff::kCOLINFO).back(), where(biff::kAUTOFILTERINFO).front());
     EXPECT_EQ(where(biff::kAUTOFILTERINFO).front() + 1, where(biff::kDIMENSIONS).front());
     std::size_t lastCell = 0;
     for (std::uint16_t type : {biff::kBLANK, biff::kLABEL, biff::kLABELSST})
         for (std::size_t i : where(type))
             lastCell = std::max(lastCell, i);
-    EXPECT_EQ(where(biff::kWINDOW2).front(), lastCell + 1);
-    EXPECT_EQ(where(biff::kPANE).front(), lastCell + 2);
-    EXPECT_EQ(where(biff::kMERGEDCELLS).front(), lastCell + 3);
+    ASSERT_EQ(where(biff::kMSODRAWING).size(), 6u);
+    ASSERT_EQ(where(biff::kOBJ).size(), 6u);
+    for (std::size_t i = 0; i < 6; ++i) {
+        EXPECT_EQ(where(biff::kMSODRAWING)[i], lastCell + 1 + 2 * i);
+        EXPECT_EQ(where(biff::kOBJ)[i], lastCell + 2 + 2 * i);
+    }
+    EXPECT_EQ(where(biff::kWINDOW2).front(), lastCell + 13);
+    EXPECT_EQ(where(biff::kPANE).front(), lastCell + 14);
+    EXPECT_EQ(where(biff::kMERGEDCELLS).front(), lastCell + 15);
     const auto poi = runPythonCheck(QStringLiteral("poi_read.py"),
                                     {QStringLiteral("--frozen"), QStringLiteral("2"), QStringLiteral("--filter"),
                                      QStringLiteral("$A$2:$F$5"), path()});
