@@ -6,6 +6,7 @@
 #include "export/FileSink.h"
 #include "export/TextCodec.h"
 #include "export/XlsDrawing.h"
+#include "export/XlsxExportProvider.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -109,8 +110,11 @@ std::vector<ProviderClass>& providerClasses()
 
 void registerBuiltInProviders()
 {
-    static const bool done = TcxExport::RegisterProviderClass(
-        TcxXLSExportProvider::ExportType(), QStringLiteral("TcxXLSExportProvider"), &TcxXLSExportProvider::Create);
+    static const bool done =
+        TcxExport::RegisterProviderClass(TcxXLSExportProvider::ExportType(), QStringLiteral("TcxXLSExportProvider"),
+                                         &TcxXLSExportProvider::Create)
+        && TcxExport::RegisterProviderClass(kExportXlsx, QStringLiteral("TcxXLSXExportProvider"),
+                                            &TcxXLSXExportProvider::Create);
     Q_UNUSED(done);
 }
 
