@@ -1,11 +1,12 @@
 // Exports the peer benchmark's grid (gen.py TSV: band row, caption row, data
 // rows of the activity grid's default visible columns) through the
-// grid-to-sheet export into an .xls file. The layout (bands, columns,
+// grid-to-sheet export into an .xls file, or an .xlsx file when OUT ends in
+// .xlsx. The layout (bands, columns,
 // widths, alignments) is the activity grid's start layout; the display texts
 // come from the TSV, read into memory first as a grid holds its rows.
 //
-// usage: export_bench [-n] IN.tsv OUT.xls
-//        export_bench --grid IN.tsv OUT.xls
+// usage: export_bench [-n] IN.tsv OUT.xls|OUT.xlsx
+//        export_bench --grid IN.tsv OUT.xls|OUT.xlsx
 //   -n      read and index the TSV only, export nothing (baseline)
 //   --grid  load the rows into a fresh pdb.mdb (in a temporary folder) and
 //           export through the activity grid's view model over that table,
@@ -194,6 +195,18 @@ private:
 
 namespace {
 
+// The process's peak resident memory so far in MiB (Linux; -1 elsewhere).
+double peakMiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024;
+    return -1;
+}
+
 double msSince(std::chrono::steady_clock::time_point start)
 {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
@@ -290,12 +303,13 @@ int exportThroughGrid(const QString& tsvPath, const QString& outPath)
     store.taActivities.open();
     store.taActivities.fetchAll();
     model.setTable(&store.taActivities);
-    std::fprintf(stderr, "loaded and sorted %d rows in %.1f ms\n", model.rowCount(), msSince(loadStart));
+    std::fprintf(stderr, "loaded and sorted %d rows in %.1f ms, peak memory %.1f MiB\n", model.rowCount(),
+                 msSince(loadStart), peakMiB());
 
     const auto start = std::chrono::steady_clock::now();
     const ExportResult result = ExportGridAsWorkbook(out, &model);
-    std::fprintf(stderr, "exported %d records through the grid view model in %.1f ms\n", result.recordsExported,
-                 msSince(start));
+    std::fprintf(stderr, "exported %d records through the grid view model in %.1f ms, peak memory %.1f MiB\n",
+                 result.recordsExported, msSince(start), peakMiB());
     return 0;
 }
 
@@ -353,7 +367,8 @@ int main(int argc, char** argv)
     }
     const auto start = std::chrono::steady_clock::now();
     try {
-        const ExportResult result = ExportGridWithProvider(QString::fromStdString(args[1]), kExportXls, &source);
+        const QString out = QString::fromStdString(args[1]);
+        const ExportResult result = ExportGridWithProvider(out, exportKindForFileName(out), &source);
         const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
         std::fprintf(stderr, "exported %d records in %.1f ms\n", result.recordsExported, ms);
         if (!result.complete())

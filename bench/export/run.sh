@@ -60,6 +60,7 @@ bench() {
 }
 
 bench "Orvane export (.xls)"             "$OUT/orvane.xls"      "$ORV" "$TSV" "$OUT/orvane.xls"
+bench "Orvane export (.xlsx)"            "$OUT/orvane.xlsx"     "$ORV" "$TSV" "$OUT/orvane.xlsx"
 bench "xlwt (.xls)"                      "$OUT/xlwt.xls"        "$PY" "$PEERS/xlwt_write.py" "$TSV" "$OUT/xlwt.xls"
 bench "Spreadsheet::WriteExcel (.xls)"   "$OUT/writeexcel.xls"  perl "$PEERS/writeexcel_write.pl" "$TSV" "$OUT/writeexcel.xls"
 bench "libxlsxwriter (.xlsx)"            "$OUT/xlsxwriter.xlsx" "$OUT/xlsxwriter_write" "$TSV" "$OUT/xlsxwriter.xlsx"
@@ -81,7 +82,9 @@ for row in "${RESULTS[@]}"; do
 done
 o="Orvane export (.xls)"
 echo
+ox="Orvane export (.xlsx)"
 awk -v o="${MED[$o]}" -v x="${MED[xlwt (.xls)]}" -v l="${MED[libxlsxwriter (.xlsx)]}" \
+    -v ox="${MED[$ox]}" -v oxc="${CPU[$ox]}" -v oxp="${PEAK[$ox]}" -v cc="${CPU[libxlsxwriter const_mem (.xlsx)]}" \
     -v c="${MED[libxlsxwriter const_mem (.xlsx)]}" -v p="${PEAK[$o]}" -v b="${SIZE[$o]}" \
     -v oc="${CPU[$o]}" -v xc="${CPU[xlwt (.xls)]}" -v lc="${CPU[libxlsxwriter (.xlsx)]}" 'BEGIN {
   if (o <= 0) o = 0.01
@@ -91,5 +94,7 @@ awk -v o="${MED[$o]}" -v x="${MED[xlwt (.xls)]}" -v l="${MED[libxlsxwriter (.xls
   printf "libxlsxwriter / Orvane:           %5.1fx %5.1fx (target > 1)\n", l / o, lc / oc
   printf "libxlsxwriter const_mem / Orvane: %5.1fx\n", c / o
   printf "Orvane peak memory / file size:   %.2f (target < 3)\n", p * 1048576 / b
+  printf "Orvane .xlsx / libxlsxwriter const_mem: %5.2fx %5.2fx (target <= 1.2)\n", ox / c, oxc / cc
+  printf "Orvane .xlsx peak memory:         %.1f MiB (target < 100)\n", oxp
 }'
 [ "${KEEP:-0}" = 1 ] || rm -rf "$OUT"

@@ -1,8 +1,30 @@
 #include "export/ExportProvider.h"
 
 #include "export/TextCodec.h"
+#include "export/XLSExportProvider.h"
+
+#include <QFileInfo>
 
 namespace orvane::exporting {
+
+std::size_t cellTextLength(const char16_t* chars, std::size_t count)
+{
+    if (count <= kMaxCellChars)
+        return count;
+    const char16_t last = chars[kMaxCellChars - 1];
+    return last >= 0xD800 && last < 0xDC00 ? kMaxCellChars - 1 : kMaxCellChars;
+}
+
+int exportKindForFileName(const QString& fileName)
+{
+    return QFileInfo(fileName).suffix().compare(QStringLiteral("xlsx"), Qt::CaseInsensitive) == 0 ? kExportXlsx
+                                                                                                 : kExportXls;
+}
+
+QString exportOutputName(const QString& fileName)
+{
+    return exportKindForFileName(fileName) == kExportXlsx ? fileName : TcxXLSExportProvider::OutputNameFor(fileName);
+}
 
 void IcxExportProvider::PutDisplayText(int column, int row, QStringView text)
 {

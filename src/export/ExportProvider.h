@@ -17,6 +17,12 @@ struct ExportCurrency {
     qint64 scaled = 0;
 };
 
+// The most characters a spreadsheet cell holds.
+inline constexpr std::size_t kMaxCellChars = 32767;
+// How many of `count` UTF-16 characters a cell keeps: all of them, or
+// kMaxCellChars (one less where that would split a surrogate pair).
+std::size_t cellTextLength(const char16_t* chars, std::size_t count);
+
 // Cells are addressed by zero-based column, then row. Every cell operation
 // fails with "Invalid cell dimension" before SetSheetSize; a cell outside the
 // sheet makes it do nothing.
@@ -68,6 +74,13 @@ public:
     }
     // How many texts were cut because a cell could not hold all of them.
     virtual int ShortenedTextCount() const { return 0; }
+    // The rows and columns a sheet of this kind holds at most.
+    virtual int MaxRows() const = 0;
+    virtual int MaxColumns() const = 0;
+    // Rows up to lastRow get no more cells and keep their styles as they
+    // are: a writer that streams rows may write them out. The export walk
+    // sets every style before it puts the first record's values.
+    virtual void RowsComplete(int lastRow) { static_cast<void>(lastRow); }
 
     // A second worksheet, hidden behind the first, that holds texts only:
     // the export's record of what it wrote. Its cells are given row by row,
@@ -91,6 +104,14 @@ public:
 
 // Export kinds.
 inline constexpr int kExportXls = 1;
+inline constexpr int kExportXlsx = 2;
+
+// The kind a file name asks for: .xlsx (in any case) for the Office Open
+// XML workbook, any other name the .xls workbook.
+int exportKindForFileName(const QString& fileName);
+// The file an export to that name writes: the .xlsx name as it is, any
+// other with its extension replaced by ".xls".
+QString exportOutputName(const QString& fileName);
 
 class TcxExport {
 public:

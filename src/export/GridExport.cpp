@@ -14,9 +14,6 @@ namespace orvane::exporting {
 
 namespace {
 
-constexpr int kSheetRows = TcxXLSExportProvider::kMaxRows;
-constexpr int kSheetColumns = TcxXLSExportProvider::kMaxColumns;
-
 bool verticalLines(ExportGridLines g) { return g == ExportGridLines::Both || g == ExportGridLines::VerticalOnly; }
 bool horizontalLines(ExportGridLines g) { return g == ExportGridLines::Both || g == ExportGridLines::HorizontalOnly; }
 
@@ -91,8 +88,8 @@ QString ExportResult::notice() const
                      .arg(locale.toString(recordsExported), locale.toString(recordsExported + recordsLeftOut),
                           locale.toString(recordsLeftOut));
     if (columnsLeftOut > 0)
-        parts << QStringLiteral("A sheet has at most 256 columns; %1 of the grid's columns were left out.")
-                     .arg(locale.toString(columnsLeftOut));
+        parts << QStringLiteral("A sheet has at most %1 columns; %2 of the grid's columns were left out.")
+                     .arg(locale.toString(sheetColumnLimit), locale.toString(columnsLeftOut));
     if (textsShortened == 1)
         parts << QStringLiteral("A cell holds at most 32,767 characters; the text of 1 cell was cut there.");
     else if (textsShortened > 1)
@@ -245,6 +242,7 @@ ExportResult TcxGridBandedTableViewExport::DoExport()
     buildTableMap();
 
     ExportResult result;
+    result.sheetColumnLimit = p.MaxColumns();
     // Without bands there is no sheet to fill.
     if (m_bands.isEmpty()) {
         p.WriteWorkbook();
@@ -268,13 +266,19 @@ ExportResult TcxGridBandedTableViewExport::DoExport()
         std::max(0, std::min(records, (m_frame.rowsInSheet - m_frame.recordStart) / m_frame.headerRows));
     result.recordsExported = recordsInSheet;
     result.recordsLeftOut = records - recordsInSheet;
-    // Styles first, column by column over all records, then merges and
-    // texts record by record: a text's cell thus already has its final
-    // style, as when the style of each record is set before its texts.
+    // Every style first (column by column over all records, the merges
+    // record by record, the closing edges), then the texts record by record,
+    // top to bottom: each row is final once its record's texts are in, so
+    // a writer can stream the rows out while the memory stays flat.
     writeRecordStyles(opt.gridLines, recordsInSheet);
     for (int r = 0; r < recordsInSheet; ++r)
-        writeRecord(r);
+        mergeRecordCells(r);
     drawClosingEdges(opt.gridLines);
+    p.RowsComplete(m_frame.recordStart - 1);
+    for (int r = 0; r < recordsInSheet; ++r) {
+        writeRecordTexts(r);
+        p.RowsComplete(m_frame.recordStart + (r + 1) * m_frame.headerRows - 1);
+    }
     freezeHeaderRows(opt);
 
     result.textsShortened = p.ShortenedTextCount();
@@ -296,10 +300,10 @@ void TcxGridBandedTableViewExport::sizeSheet(const ExportViewOptions& opt, int r
     const std::int64_t wantedRows = std::int64_t(f.recordStart) + std::int64_t(records) * f.headerRows;
     m_provider->SetSheetSize(f.sheetColumns,
                              f.visibleColumnCount > 0 ? int(std::min<std::int64_t>(wantedRows, INT_MAX)) : 1, false);
-    for (int i = 0; i < f.sheetColumns && i < kSheetColumns; ++i)
+    for (int i = 0; i < f.sheetColumns && i < m_provider->MaxColumns(); ++i)
         m_provider->SetColumnPixelWidth(i, m_map.columnWidths[std::size_t(i)]);
-    f.rowsInSheet = int(std::min<std::int64_t>(wantedRows, kSheetRows));
-    f.columnsInSheet = std::min(f.sheetColumns, kSheetColumns);
+    f.rowsInSheet = int(std::min<std::int64_t>(wantedRows, m_provider->MaxRows()));
+    f.columnsInSheet = std::min(f.sheetColumns, m_provider->MaxColumns());
 }
 
 int TcxGridBandedTableViewExport::columnsLeftOut() const
@@ -307,7 +311,7 @@ int TcxGridBandedTableViewExport::columnsLeftOut() const
     int count = 0;
     for (const auto& line : m_map.headerLines)
         for (const auto& item : line)
-            if (item.firstColumn >= kSheetColumns)
+            if (item.firstColumn >= m_provider->MaxColumns())
                 ++count;
     return count;
 }
@@ -474,7 +478,7 @@ void TcxGridBandedTableViewExport::writeRecordStyles(ExportGridLines gridLines, 
     }
 }
 
-void TcxGridBandedTableViewExport::writeRecord(int r)
+void TcxGridBandedTableViewExport::mergeRecordCells(int r)
 {
     IcxExportProvider& p = *m_provider;
     const SheetFrame& f = m_frame;
@@ -490,6 +494,13 @@ void TcxGridBandedTableViewExport::writeRecord(int r)
             for (int rel = 0; rel < f.headerRows; ++rel)
                 p.ApplyStyle(x, y0 + rel, styles[std::size_t(rel * f.columnsInSheet + x)]);
     }
+}
+
+void TcxGridBandedTableViewExport::writeRecordTexts(int r)
+{
+    IcxExportProvider& p = *m_provider;
+    const SheetFrame& f = m_frame;
+    const int y0 = f.recordStart + r * f.headerRows;
     for (std::size_t l = 0; l < m_map.headerLines.size(); ++l) {
         const auto& line = m_map.headerLines[l];
         // One request per record and header line for all its texts.
@@ -687,7 +698,7 @@ ExportResult ExportGridAsWorkbook(const QString& fileName, const grid::GridViewM
     if (!grid->allRowsPresent())
         grid->fetchAllRows();
     const GridExportSource source(*grid);
-    return ExportGridWithProvider(fileName, kExportXls, &source, colors);
+    return ExportGridWithProvider(fileName, exportKindForFileName(fileName), &source, colors);
 }
 
 } // namespace orvane::exporting

@@ -39,10 +39,12 @@ struct TcxGridExportTableMap {
     int sheetColumnOf(int position) const;
 };
 
-// What the export could not put into the sheet. A sheet holds 65,536 rows
-// and 256 columns, a cell 32,767 characters; whatever lies beyond is left
-// out and counted here so the caller can tell the user.
+// What the export could not put into the sheet. An .xls sheet holds 65,536
+// rows and 256 columns, an .xlsx sheet 1,048,576 rows and 16,384 columns,
+// a cell 32,767 characters; whatever lies beyond is left out and counted
+// here so the caller can tell the user.
 struct ExportResult {
+    int sheetColumnLimit = 256;
     int recordsExported = 0;
     int recordsLeftOut = 0;
     int columnsLeftOut = 0;   // grid columns that start beyond the last sheet column
@@ -88,7 +90,8 @@ private:
     void writeColumnHeaders();
     std::vector<int> recordPattern(int parity, ExportGridLines gridLines);
     void writeRecordStyles(ExportGridLines gridLines, int recordsInSheet);
-    void writeRecord(int record);
+    void mergeRecordCells(int record);
+    void writeRecordTexts(int record);
     void drawClosingEdges(ExportGridLines gridLines);
     void freezeHeaderRows(const ExportViewOptions& opt);
     void writeExportRecord(int recordsInSheet);
@@ -144,8 +147,9 @@ private:
     mutable std::vector<QString> m_texts;
 };
 
-// Writes the grid view as shown into an .xls workbook (the name's extension
-// becomes ".xls"). Returns what did not fit into the sheet.
+// Writes the grid view as shown into a workbook of the kind the name asks
+// for (exportKindForFileName; the file written is exportOutputName's).
+// Returns what did not fit into the sheet.
 ExportResult ExportGridAsWorkbook(const QString& fileName, const grid::GridViewModel* grid,
                                   const SystemColors& colors = SystemColors{});
 

@@ -5,6 +5,8 @@
 #include "export/ExportStyleManager.h"
 #include "export/FileSink.h"
 #include "export/TextCodec.h"
+#include "export/XlsDrawing.h"
+#include "export/XlsxExportProvider.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -108,8 +110,11 @@ std::vector<ProviderClass>& providerClasses()
 
 void registerBuiltInProviders()
 {
-    static const bool done = TcxExport::RegisterProviderClass(
-        TcxXLSExportProvider::ExportType(), QStringLiteral("TcxXLSExportProvider"), &TcxXLSExportProvider::Create);
+    static const bool done =
+        TcxExport::RegisterProviderClass(TcxXLSExportProvider::ExportType(), QStringLiteral("TcxXLSExportProvider"),
+                                         &TcxXLSExportProvider::Create)
+        && TcxExport::RegisterProviderClass(kExportXlsx, QStringLiteral("TcxXLSXExportProvider"),
+                                            &TcxXLSXExportProvider::Create);
     Q_UNUSED(done);
 }
 
@@ -870,12 +875,15 @@ void TcxXLSExportProvider::WriteWorkbook()
     const QByteArray nameData = sheetNameData(m_sheetName, &wideName);
     const bool hiddenSheet = !m_hiddenName.isEmpty();
     const int sheetCount = hiddenSheet ? 2 : 1;
+    // The filter's drop-down arrows: drawing objects of the first sheet only.
+    const biff::FilterDropDowns dropDowns(m_filter);
 
     // 2. The stream length, before anything is written.
     const std::uint64_t length = biff::kFixedRecordsSize + std::uint64_t(nameData.size()) + m_fonts.RecordsSize()
         + m_xfs.RecordsSize() + m_colInfos.RecordsSize() + m_rowRecords.RecordsSize() + m_strings.RecordsSize()
         + cellsSize + biff::mergedCellsSize(m_merged.size()) + (m_frozenRows > 0 ? biff::kPaneSize : 0)
-        + (m_filter.isSet ? biff::kFilterDatabaseNameSize + biff::kAutoFilterInfoSize : 0) + hiddenSheetSize();
+        + (m_filter.isSet ? biff::kFilterDatabaseNameSize + biff::kAutoFilterInfoSize : 0) + hiddenSheetSize()
+        + dropDowns.groupSize() + dropDowns.sheetObjectsSize();
     if (length > kMaxStreamLength)
         throw EcxExportData(QStringLiteral("The workbook is too large for the .xls format"));
 
@@ -911,12 +919,13 @@ void TcxXLSExportProvider::WriteWorkbook()
     biff::writeEXTERNSHEET(out);
     if (m_filter.isSet)
         biff::writeFilterDatabaseNAME(out, m_filter);
+    dropDowns.writeGroup(out);
     biff::writeEOF(out);
     const std::int64_t sheetOffset = out.position() - p0;
 
     // 5. The worksheet, its records in the order the format prescribes:
-    //    column records and the filter before the used range, the window
-    //    settings after the cells.
+    //    column records and the filter before the used range, the drawing
+    //    objects and the window settings after the cells.
     biff::writeBOF(out, biff::Substream::Worksheet);
     m_colInfos.Write(out);
     if (m_filter.isSet)
@@ -924,6 +933,7 @@ void TcxXLSExportProvider::WriteWorkbook()
     biff::writeDIMENSIONS(out, m_rowCount, m_columnCount);
     m_rowRecords.Write(out);
     writeCells(out);
+    dropDowns.writeSheetObjects(out);
     biff::writeWINDOW2(out, m_gridLines, m_frozenRows);
     if (m_frozenRows > 0)
         biff::writePANE(out, m_frozenRows);

@@ -84,6 +84,8 @@ public:
     void FreezeRows(int rows) override;
     void SetAutoFilter(int row, int firstColumn, int lastColumn, int lastRow) override;
     int ShortenedTextCount() const override { return int(m_strings.ShortenedCount() - m_hiddenShortened); }
+    int MaxRows() const override { return kMaxRows; }
+    int MaxColumns() const override { return kMaxColumns; }
     // The hidden sheet follows the first in the workbook; the first stays
     // the active one. At most 256 columns and 65,536 rows, as any sheet.
     void AddHiddenSheet(const QString& name, int columnCount, int rowCount) override;

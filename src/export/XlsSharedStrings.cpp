@@ -1,5 +1,7 @@
 #include "export/XlsSharedStrings.h"
 
+#include "export/ExportProvider.h"
+
 #include "export/FileSink.h"
 
 #include <algorithm>
@@ -36,10 +38,8 @@ void TcxXLSSharedStringTable::startBlock()
 
 std::uint32_t TcxXLSSharedStringTable::Add(const char16_t* chars, std::size_t count)
 {
-    if (count > kMaxChars) {
-        count = kMaxChars;
-        if (chars[count - 1] >= 0xD800 && chars[count - 1] < 0xDC00)
-            --count;   // keep the pair whole rather than leave half of it
+    if (const std::size_t kept = cellTextLength(chars, count); kept < count) {
+        count = kept;
         ++m_shortened;
     }
     // A string's header goes where at least its first character fits beside

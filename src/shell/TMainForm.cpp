@@ -701,8 +701,15 @@ QString TMainForm::askExportFileNameWithDialog()
         m_saveDialog->setObjectName(QStringLiteral("SaveDialog"));
         m_saveDialog->setAcceptMode(QFileDialog::AcceptSave);
         m_saveDialog->setFileMode(QFileDialog::AnyFile);
-        m_saveDialog->setNameFilter(QStringLiteral("Microsoft Excel (*.xls)"));
+        // The file type follows the name's extension; a name without one
+        // takes the type of the filter chosen.
+        m_saveDialog->setNameFilters({QStringLiteral("Microsoft Excel 97-2003 (*.xls)"),
+                                      QStringLiteral("Microsoft Excel (*.xlsx)")});
         m_saveDialog->setDefaultSuffix(QStringLiteral("xls"));
+        connect(m_saveDialog, &QFileDialog::filterSelected, m_saveDialog, [this](const QString& filter) {
+            m_saveDialog->setDefaultSuffix(filter.contains(QLatin1String("*.xlsx")) ? QStringLiteral("xlsx")
+                                                                                   : QStringLiteral("xls"));
+        });
         m_saveDialog->setOption(QFileDialog::DontConfirmOverwrite, true);
     }
     if (m_saveDialog->exec() != QDialog::Accepted || m_saveDialog->selectedFiles().isEmpty())
@@ -724,7 +731,7 @@ void TMainForm::m2ExcellClick()
         exporting::ExportGridAsWorkbook(fileName, &cxGridProject()->model(), colors);
     showCommandResult(QStringLiteral("Exported %1 rows to %2")
                           .arg(result.recordsExported)
-                          .arg(QFileInfo(exporting::TcxXLSExportProvider::OutputNameFor(fileName)).fileName()));
+                          .arg(QFileInfo(exporting::exportOutputName(fileName)).fileName()));
     // Nothing is dropped silently: rows or columns the sheet cannot hold are reported.
     if (!result.complete())
         showInformation(result.notice());

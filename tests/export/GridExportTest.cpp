@@ -6,6 +6,7 @@
 #include "common/Errors.h"
 #include "export/BiffRecords.h"
 #include "export/GridExport.h"
+#include "export/XlsDrawing.h"
 #include "export/XlsPalette.h"
 #include "grid/ActivityGridLayout.h"
 #include "grid/GridViewModel.h"
@@ -14,6 +15,7 @@
 #include "TestSupport.h"
 
 #include <QCoreApplication>
+#include <QScopeGuard>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -232,18 +234,27 @@ TEST_F(GridExport, HeaderRowsBackgroundsAndLines)
                 at.push_back(i);
         return at;
     };
-    // Globals end with the name; the sheet keeps the order strict readers
-    // ask for: columns, filter, used range, cells, window, pane, merges.
-    EXPECT_EQ(where(biff::kNAME).front() + 2, where(biff::kBOF).back());
+    // Globals end with the name and the drawing group; the sheet keeps the
+    // order strict readers ask for: columns, filter, used range, cells, the
+    // drawing objects of the six filter buttons (a drawing record, then its
+    // OBJ), window, pane, merges.
+    EXPECT_EQ(where(biff::kNAME).front() + 1, where(biff::kMSODRAWINGGROUP).front());
+    EXPECT_EQ(where(biff::kNAME).front() + 3, where(biff::kBOF).back());
     EXPECT_LT(where(biff::kCOLINFO).back(), where(biff::kAUTOFILTERINFO).front());
     EXPECT_EQ(where(biff::kAUTOFILTERINFO).front() + 1, where(biff::kDIMENSIONS).front());
     std::size_t lastCell = 0;
     for (std::uint16_t type : {biff::kBLANK, biff::kLABEL, biff::kLABELSST})
         for (std::size_t i : where(type))
             lastCell = std::max(lastCell, i);
-    EXPECT_EQ(where(biff::kWINDOW2).front(), lastCell + 1);
-    EXPECT_EQ(where(biff::kPANE).front(), lastCell + 2);
-    EXPECT_EQ(where(biff::kMERGEDCELLS).front(), lastCell + 3);
+    ASSERT_EQ(where(biff::kMSODRAWING).size(), 6u);
+    ASSERT_EQ(where(biff::kOBJ).size(), 6u);
+    for (std::size_t i = 0; i < 6; ++i) {
+        EXPECT_EQ(where(biff::kMSODRAWING)[i], lastCell + 1 + 2 * i);
+        EXPECT_EQ(where(biff::kOBJ)[i], lastCell + 2 + 2 * i);
+    }
+    EXPECT_EQ(where(biff::kWINDOW2).front(), lastCell + 13);
+    EXPECT_EQ(where(biff::kPANE).front(), lastCell + 14);
+    EXPECT_EQ(where(biff::kMERGEDCELLS).front(), lastCell + 15);
     const auto poi = runPythonCheck(QStringLiteral("poi_read.py"),
                                     {QStringLiteral("--frozen"), QStringLiteral("2"), QStringLiteral("--filter"),
                                      QStringLiteral("$A$2:$F$5"), path()});
@@ -572,53 +583,60 @@ TEST_F(GridExport, ExportRightAfterOpeningHasEveryRow)
     EXPECT_EQ(r.exitCode, 0) << r.output.toStdString();
 }
 
+// Views that mix what the layout code treats differently: several bands, a
+// hidden column, a band gap, a column over two header rows, both record
+// parities, every grid-line setting, band and caption rows on or off.
+struct PinnedView {
+    const char* name;
+    ExportGridLines lines;
+    bool bandHeaders, columnHeaders, twoRows;
+    int records;
+};
+const PinnedView kPinnedViews[] = {
+    {"lines-both", ExportGridLines::Both, true, true, false, 7},
+    {"lines-none", ExportGridLines::None, true, true, false, 4},
+    {"lines-vertical", ExportGridLines::VerticalOnly, false, true, true, 5},
+    {"lines-horizontal", ExportGridLines::HorizontalOnly, true, false, true, 3},
+    {"many-rows", ExportGridLines::Both, true, true, true, 300},
+};
+
+TableSource pinnedViewSource(const PinnedView& v)
+{
+    TableSource src;
+    src.opts.gridLines = v.lines;
+    src.opts.bandHeaders = v.bandHeaders;
+    src.opts.columnHeaders = v.columnHeaders;
+    const int info = src.addBand(QStringLiteral("Activity Info"), 130);
+    const int logs = src.addBand(QStringLiteral("Log records"), 90, ExportAlign::Left);
+    const int flag = src.addBand(QStringLiteral("C"), 22, ExportAlign::Right);
+    src.addColumn(info, QStringLiteral("ActivityID"), 40);
+    src.addColumn(info, QStringLiteral("Hidden"), 10, false);
+    src.addColumn(info, QStringLiteral("Description"), 70);
+    src.addColumn(logs, QStringLiteral("Log#1"), 45);
+    src.addColumn(logs, QStringLiteral("Log#2"), 45);
+    src.addColumn(flag, QStringLiteral("Flag"), 22);
+    src.columns[2].contentAlignment = ExportAlign::Right;
+    src.columns[3].headerAlignment = ExportAlign::Left;
+    if (v.twoRows) {
+        src.columns[2].rowSpan = 2;
+        src.columns[4].rowIndex = 1;
+    }
+    for (int r = 0; r < v.records; ++r)
+        src.rows.push_back({QStringLiteral("A%1").arg(r), {}, QStringLiteral("Pour slab – level %1").arg(r),
+                            r % 3 ? QStringLiteral("Prüfung %1").arg(r) : QString(),
+                            r % 2 ? QStringLiteral("混凝土 %1").arg(r) : QString(),
+                            r % 2 ? QStringLiteral("True") : QStringLiteral("False")});
+    return src;
+}
+
 // The sheet's bytes, pinned: the same views must give the same files byte for
 // byte, so a change in how the export lays out or styles cells shows here
-// first. Each view mixes what the layout code treats differently: several
-// bands, a hidden column, a band gap, a column over two header rows, both
-// record parities, every grid-line setting, band and caption rows on or off.
-// A file that differs is kept beside the test's build for a look.
+// first. A file that differs is kept beside the test's build for a look.
 TEST_F(GridExport, BytesStayAsPinned)
 {
-    struct View {
-        const char* name;
-        ExportGridLines lines;
-        bool bandHeaders, columnHeaders, twoRows;
-        int records;
-    };
-    const View views[] = {
-        {"lines-both", ExportGridLines::Both, true, true, false, 7},
-        {"lines-none", ExportGridLines::None, true, true, false, 4},
-        {"lines-vertical", ExportGridLines::VerticalOnly, false, true, true, 5},
-        {"lines-horizontal", ExportGridLines::HorizontalOnly, true, false, true, 3},
-        {"many-rows", ExportGridLines::Both, true, true, true, 300},
-    };
-    for (const View& v : views) {
+    for (const PinnedView& v : kPinnedViews) {
         SCOPED_TRACE(v.name);
-        TableSource src;
-        src.opts.gridLines = v.lines;
-        src.opts.bandHeaders = v.bandHeaders;
-        src.opts.columnHeaders = v.columnHeaders;
-        const int info = src.addBand(QStringLiteral("Activity Info"), 130);
-        const int logs = src.addBand(QStringLiteral("Log records"), 90, ExportAlign::Left);
-        const int flag = src.addBand(QStringLiteral("C"), 22, ExportAlign::Right);
-        src.addColumn(info, QStringLiteral("ActivityID"), 40);
-        src.addColumn(info, QStringLiteral("Hidden"), 10, false);
-        src.addColumn(info, QStringLiteral("Description"), 70);
-        src.addColumn(logs, QStringLiteral("Log#1"), 45);
-        src.addColumn(logs, QStringLiteral("Log#2"), 45);
-        src.addColumn(flag, QStringLiteral("Flag"), 22);
-        src.columns[2].contentAlignment = ExportAlign::Right;
-        src.columns[3].headerAlignment = ExportAlign::Left;
-        if (v.twoRows) {
-            src.columns[2].rowSpan = 2;
-            src.columns[4].rowIndex = 1;
-        }
-        for (int r = 0; r < v.records; ++r)
-            src.rows.push_back({QStringLiteral("A%1").arg(r), {}, QStringLiteral("Pour slab – level %1").arg(r),
-                                r % 3 ? QStringLiteral("Prüfung %1").arg(r) : QString(),
-                                r % 2 ? QStringLiteral("混凝土 %1").arg(r) : QString(),
-                                r % 2 ? QStringLiteral("True") : QStringLiteral("False")});
+        TableSource src = pinnedViewSource(v);
         const QString out = path(QString::fromLatin1(v.name) + QStringLiteral(".xls"));
         ExportGridWithProvider(out, kExportXls, &src);
 
@@ -636,5 +654,66 @@ TEST_F(GridExport, BytesStayAsPinned)
             ADD_FAILURE() << "differs from the pinned file at byte " << at << " (" << got.size() << " bytes, pinned "
                           << want.size() << "); written file kept as " << kept.toStdString();
         }
+    }
+}
+
+// The .xlsx export shows the sheet the .xls export shows: texts, merged
+// ranges, column widths, each cell's font, fill, borders and alignment,
+// frozen rows, the filter and the hidden sheet of exported texts, for every
+// view of the pinned files and for a log longer than a cell holds, cut and
+// counted alike in both.
+TEST_F(GridExport, XlsxShowsTheSheetOfTheXls)
+{
+    std::vector<std::pair<std::string, TableSource>> cases;
+    for (const PinnedView& v : kPinnedViews)
+        cases.emplace_back(v.name, pinnedViewSource(v));
+    TableSource cut = pinnedViewSource(kPinnedViews[0]);
+    cut.rows[1][3] = QString(40000, u'x') + QStringLiteral("end");
+    cut.rows[2][2] = QStringLiteral("line one\nline two – ß");
+    cases.emplace_back("cut", cut);
+    for (auto& [name, src] : cases) {
+        SCOPED_TRACE(name);
+        const QString xls = path(QString::fromStdString(name) + QStringLiteral(".xls"));
+        const QString xlsx = path(QString::fromStdString(name) + QStringLiteral(".xlsx"));
+        const ExportResult fromXls = ExportGridWithProvider(xls, kExportXls, &src);
+        const ExportResult fromXlsx = ExportGridWithProvider(xlsx, kExportXlsx, &src);
+        EXPECT_EQ(fromXlsx.notice(), fromXls.notice());
+        EXPECT_EQ(fromXlsx.textsShortened, name == "cut" ? 1 : 0);
+        const auto r = runPythonCheck(QStringLiteral("xlsx_matches_xls.py"), {xls, xlsx});
+        EXPECT_EQ(r.exitCode, 0) << r.output.toStdString();
+    }
+}
+
+// What a sheet cannot hold is left out and reported by its own limits:
+// 65,536 rows and 256 columns in .xls, 16,384 columns in .xlsx.
+TEST_F(GridExport, EachKindReportsItsOwnLimits)
+{
+    struct Case {
+        int kind, columns, records;
+        const char* notice;
+    };
+    const Case cases[] = {
+        {kExportXls, 300, 1, "A sheet has at most 256 columns; 44 of the grid's columns were left out."},
+        {kExportXlsx, 300, 1, ""},
+        {kExportXlsx, 16390, 1, "A sheet has at most 16,384 columns; 6 of the grid's columns were left out."},
+        {kExportXls, 2, 65600,
+         "The sheet holds only 65,534 of the 65,600 rows shown; the last 66 rows were left out."},
+        {kExportXlsx, 2, 65600, ""},
+    };
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    const auto restore = qScopeGuard([&] { QLocale::setDefault(before); });
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.kind << " " << c.columns << "x" << c.records);
+        TableSource src;
+        const int band = src.addBand(QStringLiteral("Band"), 4 * c.columns);
+        for (int i = 0; i < c.columns; ++i)
+            src.addColumn(band, QStringLiteral("C%1").arg(i), 4);
+        for (int r = 0; r < c.records; ++r)
+            src.rows.push_back(QStringList(c.columns, QStringLiteral("r%1").arg(r)));
+        const QString file = path(c.kind == kExportXls ? QStringLiteral("limits.xls") : QStringLiteral("limits.xlsx"));
+        const ExportResult result = ExportGridWithProvider(file, c.kind, &src);
+        EXPECT_EQ(result.notice(), QString::fromUtf8(c.notice));
+        EXPECT_EQ(result.recordsExported + result.recordsLeftOut, c.records);
     }
 }

@@ -7,6 +7,7 @@
 #include "export/ExportStyleManager.h"
 #include "export/FileSink.h"
 #include "export/XLSExportProvider.h"
+#include "export/XlsDrawing.h"
 #include "export/XlsPalette.h"
 #include "TestSupport.h"
 #include "support/FileSizeLimit.h"
@@ -748,4 +749,40 @@ TEST_F(XlsWriter, UnicodeSheetName)
                                   {path(name + QStringLiteral(".xls")), QStringLiteral("sheet=План_ работ"),
                                    QStringLiteral("0,0=Ж")});
     EXPECT_EQ(r.exitCode, 0) << r.output.toStdString();
+}
+
+// Drawing data longer than a record holds goes on in CONTINUE records, each
+// at most 8,224 bytes, and joins back into the data given; the size the
+// writer plans with is the size written.
+TEST_F(XlsWriter, LongDrawingDataContinues)
+{
+    for (const std::size_t size : {std::size_t(0), std::size_t(90), biff::kMaxRecordData, biff::kMaxRecordData + 1,
+                                   std::size_t(20000)}) {
+        SCOPED_TRACE(size);
+        std::vector<std::uint8_t> data(size);
+        for (std::size_t i = 0; i < size; ++i)
+            data[i] = std::uint8_t(i * 7 + i / 251);
+        {
+            FileSink out(path(QStringLiteral("records.bin")));
+            biff::writeContinuedRecord(out, biff::kMSODRAWINGGROUP, data);
+            out.close();
+        }
+        const QByteArray file = readFile(path(QStringLiteral("records.bin")));
+        EXPECT_EQ(std::uint64_t(file.size()), biff::continuedRecordSize(size));
+        QByteArray joined;
+        std::vector<std::uint16_t> types;
+        for (qsizetype at = 0; at + 4 <= file.size();) {
+            const std::uint16_t length = u16(file, at + 2);
+            types.push_back(u16(file, at));
+            EXPECT_LE(length, biff::kMaxRecordData);
+            joined += file.mid(at + 4, length);
+            at += 4 + length;
+        }
+        ASSERT_FALSE(types.empty());
+        EXPECT_EQ(types.front(), biff::kMSODRAWINGGROUP);
+        EXPECT_EQ(types.size(), size == 0 ? 1 : (size + biff::kMaxRecordData - 1) / biff::kMaxRecordData);
+        for (std::size_t i = 1; i < types.size(); ++i)
+            EXPECT_EQ(types[i], biff::kCONTINUE);
+        EXPECT_EQ(joined, QByteArray(reinterpret_cast<const char*>(data.data()), qsizetype(size)));
+    }
 }

@@ -17,6 +17,9 @@
 #include "support/TempDatabase.h"
 
 #include <QAction>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QDesktopServices>
 #include <QLabel>
 #include <QMenu>
@@ -388,6 +391,68 @@ private slots:
         QCOMPARE(read.exitCode, 0);
         QCOMPARE(read.out.split('\n').mid(0, 3), (QStringList{"Activity Info", "ActivityID", "A10"}));
         QCOMPARE(read.out.split('\n').value(4), QString("pour east wing"));
+    }
+
+    // "Export to Excell" asks for the file in its own dialog, which offers
+    // .xlsx beside .xls: a name typed with .xlsx writes an .xlsx workbook,
+    // one without extension takes the type chosen in the dialog, one with
+    // .xls an .xls workbook, each read back by its own reader.
+    void exportDialogOffersXlsxBesideXls()
+    {
+        orvane::testing::TempWorkDir dir;
+        orvane::testing::insertRow({{"ActivityID", "A10"}, {"Log#1", "pour east wing"}, {"Flag", false}});
+        TAboutForm about;
+        TMainForm form(&about);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        struct Case {
+            const char* typed;
+            int typeKeys;          // Down key presses on the file type list (0: left as it is)
+            const char* written;
+            const char* reader;
+        };
+        const Case cases[] = {
+            {"grid.xlsx", 0, "grid.xlsx", "openpyxl"},
+            {"plan", 1, "plan.xlsx", "openpyxl"},
+            {"older.xls", 0, "older.xls", "xlrd"},
+        };
+        for (const Case& c : cases) {
+            QStringList offered;
+            bool driven = false;
+            QTimer::singleShot(0, &form, [&] {
+                auto* dialog = form.findChild<QFileDialog*>("SaveDialog");
+                auto* types = dialog ? dialog->findChild<QComboBox*>("fileTypeCombo") : nullptr;
+                auto* name = dialog ? dialog->findChild<QLineEdit*>("fileNameEdit") : nullptr;
+                if (!dialog || !types || !name) {
+                    if (dialog)
+                        dialog->reject();
+                    return;
+                }
+                offered = dialog->nameFilters();
+                dialog->setDirectory(dir.path());   // where the planner's files are
+                for (int i = 0; i < c.typeKeys; ++i)
+                    QTest::keyClick(types, Qt::Key_Down);
+                QTest::keyClick(name, Qt::Key_A, Qt::ControlModifier);
+                QTest::keyClicks(name, c.typed);
+                QTest::keyClick(name, Qt::Key_Return);
+                driven = true;
+                // A name the dialog did not take leaves it open: closed
+                // after a while, the checks below say so.
+                QTimer::singleShot(5000, dialog, &QDialog::reject);
+            });
+            form.toolAction(Command::Export)->trigger();
+            QVERIFY(driven);
+            QVERIFY2(m_boxes.isEmpty(), m_boxes.isEmpty() ? "" : qPrintable(std::get<2>(m_boxes[0])));
+            QCOMPARE(offered, (QStringList{"Microsoft Excel 97-2003 (*.xls)", "Microsoft Excel (*.xlsx)"}));
+            QCOMPARE(form.statusPanel(2)->text(), QString("Exported 1 rows to %1").arg(c.written));
+            const QString script = QString(c.reader) == "xlrd"
+                ? "import os, sys, xlrd\ns = xlrd.open_workbook(sys.argv[1], logfile=open(os.devnull, 'w')).sheet_by_index(0)\n"
+                  "print(s.cell_value(2, 0))"
+                : "import sys, openpyxl\ns = openpyxl.load_workbook(sys.argv[1]).worksheets[0]\nprint(s.cell(3, 1).value)";
+            const auto read = orvane::testing::runProgram("/usr/bin/python3", {"-c", script, dir.file(c.written)});
+            QCOMPARE(read.exitCode, 0);
+            QCOMPARE(read.out.trimmed(), QString("A10"));
+        }
     }
 
     // A table of another layout is refused by every command that reads or

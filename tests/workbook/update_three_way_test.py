@@ -2,7 +2,8 @@
 """orvane-batch update-from after the table moved on since the export: CLIN
 imported and exported; then logs are edited in Orvane (a bulk copy over
 every row and single cells) and in the workbook (openpyxl on LibreOffice's
-.xlsx, which LibreOffice then saves as .xls again). Only the workbook's edits
+.xlsx, which LibreOffice then saves as .xls again, and openpyxl on Orvane's
+own .xlsx export). Only the workbook's edits
 land, the table's edits survive, a cell edited on both sides differently is
 printed as a conflict (by --dry-run too) and left as the table has it. A
 workbook without the export's record (an older export, a file made by hand)
@@ -57,6 +58,8 @@ def cell_of(ws, activity, field):
 
 with tempfile.TemporaryDirectory() as tmp:
     work, db = exported_clin(batch, samples, tmp)
+    r = run(["export", "clin.xlsx"], work)
+    expect("the same table exported as .xlsx", r.returncode == 0, r.stdout + r.stderr)
     exported = table(db)
     ids = sorted({k[0] for k in exported})
     with_log = [i for i in ids if exported[(i, "Log#1")] and exported[(i, "Log#2")]]
@@ -92,6 +95,15 @@ with tempfile.TemporaryDirectory() as tmp:
     edited = os.path.join(tmp, "edited.xlsx")
     wb.save(edited)
     edited_xls = convert(edited, "xls", os.path.join(tmp, "edited-xls"), "MS Excel 97")
+    # Orvane's own .xlsx, edited alike.
+    own = openpyxl.load_workbook(os.path.join(work, "clin.xlsx"))
+    expect("Orvane's .xlsx keeps the record hidden behind the first sheet",
+           own.sheetnames[1:] == [RECORD] and own[RECORD].sheet_state == "hidden", repr(own.sheetnames))
+    for name, activity, field, _, in_workbook, _ in cases:
+        if in_workbook is not None:
+            cell_of(own.worksheets[0], activity, field).value = in_workbook or None
+    edited_own = os.path.join(tmp, "edited-own.xlsx")
+    own.save(edited_own)
 
     # Orvane's edits: a bulk copy over every row, then single cells.
     r = run(["copy", "desc2log", BULK_LOG[4:]], work)
@@ -107,15 +119,17 @@ with tempfile.TemporaryDirectory() as tmp:
 
     # --- the unedited export: the table's edits since it all survive
     restore()
-    r = run(["update-from", "clin.xls"], work)
-    expect("unedited export after edits in Orvane: nothing changes",
-           r.returncode == 0 and "Activities that will change: 0" in r.stdout and table(db) == before
-           and NOTICE not in r.stderr, r.stdout + r.stderr)
+    for unedited in ("clin.xls", "clin.xlsx"):
+        r = run(["update-from", unedited], work)
+        expect("unedited %s after edits in Orvane: nothing changes" % unedited,
+               r.returncode == 0 and "Activities that will change: 0" in r.stdout and table(db) == before
+               and NOTICE not in r.stderr, r.stdout + r.stderr)
 
     conflict_lines = sorted("Conflict: %s %s: table \"%s\", workbook \"%s\", exported \"%s\""
                             % (act, field, before[(act, field)], wbk, exported[(act, field)] or "")
                             for _, act, field, _, wbk, outcome in cases if outcome == "conflict")
-    for label, path in (("edited .xlsx", edited), ("edited, re-saved .xls", edited_xls)):
+    for label, path in (("edited .xlsx", edited), ("edited, re-saved .xls", edited_xls),
+                        ("Orvane's .xlsx, edited", edited_own)):
         restore()
         dry = run(["update-from", path, "--dry-run"], work)
         printed = sorted(line for line in dry.stdout.splitlines() if line.startswith("Conflict: "))

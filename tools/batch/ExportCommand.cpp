@@ -1,14 +1,14 @@
-// orvane-batch export FILE.xls [--filter-file FILE.flt]: writes the activity
-// grid of pdb.mdb in the current directory, as the main window shows it at
-// start (its bands and columns, sorted by EarlyFinish), into an .xls
-// workbook; with a saved filter only the rows it lets through. Runs the same
+// orvane-batch export FILE.xls|FILE.xlsx [--filter-file FILE.flt]: writes
+// the activity grid of pdb.mdb in the current directory, as the main window
+// shows it at start (its bands and columns, sorted by EarlyFinish), into an
+// .xls workbook, or an .xlsx one for a name ending in .xlsx; with a saved
+// filter only the rows it lets through. Runs the same
 // export as "Export to MS Excell...". Prints the file written and, when the
 // sheet could not hold everything, what was left out.
 
 #include "BatchCommand.h"
 
 #include "export/GridExport.h"
-#include "export/XLSExportProvider.h"
 #include "grid/ActivityGridLayout.h"
 #include "grid/GridViewModel.h"
 #include "logedit/ActivityFilterColumns.h"
@@ -39,14 +39,14 @@ int runExport(const QStringList& arguments)
     const exporting::ExportResult result = exporting::ExportGridAsWorkbook(args.first(), &model);
     printLine(QStringLiteral("Exported %1 rows to %2")
                   .arg(result.recordsExported)
-                  .arg(exporting::TcxXLSExportProvider::OutputNameFor(args.first())));
+                  .arg(exporting::exportOutputName(args.first())));
     if (!result.complete())
         printError(result.notice());
     return kExitOk;
 }
 
 const BatchCommand exportCommand("export",
-                                 "export FILE.xls [--filter-file FILE.flt]   write the activity grid as a workbook",
+                                 "export FILE.xls|FILE.xlsx [--filter-file FILE.flt]   write the activity grid as a workbook",
                                  runExport);
 
 } // namespace

@@ -6,11 +6,15 @@
 //   NAME <name> <formula>
 //   MERGED <first row> <last row> <first column> <last column>
 //   CELL <row> <column> S <text>   or   N <number>   or   B <true/false>
+//   SHAPE <sheet> <kind> <first column> <first row> <last column> <last row>   (drawing objects, per sheet)
 // Texts escape backslash, tab, CR and LF. Blank cells are not listed.
 import java.io.File;
 import java.io.PrintStream;
 import java.nio.charset.StandardCharsets;
 
+import org.apache.poi.hssf.usermodel.HSSFClientAnchor;
+import org.apache.poi.hssf.usermodel.HSSFPatriarch;
+import org.apache.poi.hssf.usermodel.HSSFShape;
 import org.apache.poi.hssf.usermodel.HSSFWorkbook;
 import org.apache.poi.hssf.usermodel.HSSFSheet;
 import org.apache.poi.poifs.filesystem.POIFSFileSystem;
@@ -54,6 +58,17 @@ public class PoiDump {
                     CellRangeAddress r = sheet.getMergedRegion(i);
                     out.println("MERGED\t" + r.getFirstRow() + "\t" + r.getLastRow() + "\t" + r.getFirstColumn()
                                 + "\t" + r.getLastColumn());
+                }
+                // Reading the drawing parses its records and objects whole.
+                for (int i = 0; i < book.getNumberOfSheets(); ++i) {
+                    HSSFPatriarch drawing = book.getSheetAt(i).getDrawingPatriarch();
+                    if (drawing == null)
+                        continue;
+                    for (HSSFShape shape : drawing.getChildren()) {
+                        HSSFClientAnchor a = (HSSFClientAnchor) shape.getAnchor();
+                        out.println("SHAPE\t" + i + "\t" + shape.getClass().getSimpleName() + "\t" + a.getCol1() + "\t"
+                                    + a.getRow1() + "\t" + a.getCol2() + "\t" + a.getRow2());
+                    }
                 }
                 for (Row row : sheet) {
                     for (Cell cell : row) {

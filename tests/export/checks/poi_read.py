@@ -7,7 +7,8 @@ Every file must open in both without a warning from xlrd, hold the same
 texts, numbers and Booleans at the same places (blank cells alike), and the
 same merged ranges. --frozen N: both see the first N rows frozen. --filter
 REF: POI sees the hidden name _FilterDatabase referring to REF of the sheet
-(for example $A$2:$DD$24).
+(for example $A$2:$DD$24) and, as the only drawing objects of the workbook,
+one drop-down on each cell of REF's first row.
 """
 import io
 import os
@@ -44,13 +45,15 @@ def poi_dump(files, work):
             continue
         kind, *fields = line.split("\t")
         if kind == "FILE":
-            current = books[fields[0]] = {"cells": {}, "merged": set(), "names": {}, "pane": None}
+            current = books[fields[0]] = {"cells": {}, "merged": set(), "names": {}, "pane": None, "shapes": []}
         elif kind == "SHEET":
             current["sheet"], current["last_row"] = unescape(fields[0]), int(fields[1])
         elif kind == "PANE":
             current["pane"] = tuple(int(v) for v in fields)
         elif kind == "NAME":
             current["names"][fields[0]] = fields[1]
+        elif kind == "SHAPE":
+            current["shapes"].append((int(fields[0]), fields[1]) + tuple(int(v) for v in fields[2:]))
         elif kind == "MERGED":
             current["merged"].add(tuple(int(v) for v in fields))
         elif kind == "CELL":
@@ -75,6 +78,19 @@ def unescape(s):
             out.append(s[i])
             i += 1
     return "".join(out)
+
+
+def area_start(ref):
+    """First column, first row and last column (from 0) of "$A$2:$DD$24"."""
+    def cell(part):
+        letters = "".join(ch for ch in part if ch.isalpha())
+        digits = "".join(ch for ch in part if ch.isdigit())
+        column = 0
+        for ch in letters:
+            column = column * 26 + ord(ch.upper()) - ord("A") + 1
+        return column - 1, int(digits) - 1
+    (c1, r1), (c2, _) = (cell(p) for p in ref.split(":"))
+    return c1, r1, c2
 
 
 def xlrd_cells(path, problems):
@@ -135,6 +151,11 @@ def main():
             formula = poi["names"].get("_FilterDatabase", "")
             if not formula.endswith("!" + filter_ref):
                 problems.append("_FilterDatabase refers to %r, expected %s" % (formula, filter_ref))
+            first_col, first_row, last_col = area_start(filter_ref)
+            want = [(0, "HSSFCombobox", c, first_row, c + 1, first_row + 1) for c in range(first_col, last_col + 1)]
+            if sorted(poi["shapes"]) != want:
+                problems.append("drop-downs: POI sees %d shapes %r..., expected %d on row %d"
+                                % (len(poi["shapes"]), sorted(poi["shapes"])[:2], len(want), first_row))
         if problems:
             failed += 1
             print("FAIL %s\n  %s" % (path, "\n  ".join(problems)))
