@@ -67,23 +67,14 @@ int main(int argc, char** argv)
         return bench::prepareDatabase(args[1], args[2]);
     // The window in the program's own font, as the planner sees it.
     shell::applyClassicFont();
-    int runs = 5;
-    const int runsAt = int(args.indexOf(QStringLiteral("--runs")));
-    if (runsAt >= 0 && runsAt + 1 < args.size()) {
-        runs = std::max(1, args[runsAt + 1].toInt());
-        args.remove(runsAt, 2);
-    }
-    const bench::BenchOptions options = bench::parseBenchOptions(args);
     QTemporaryDir temp;
-    const QString projects = QFileInfo(options.keep.isEmpty() ? temp.filePath(QStringLiteral("projects")) : options.keep)
-                                 .absoluteFilePath();
-    // A kept folder keeps the imported database too, for the next run.
-    const QString work = options.keep.isEmpty() ? temp.filePath(QStringLiteral("work"))
-                                                : projects + QStringLiteral("/work");
+    const std::optional<bench::WindowBenchSetup> setup = bench::setUpWindowBench(args, temp);
+    if (!setup)
+        return 1;
+    const int runs = setup->runs;
+    const QString& work = setup->work;
     const QString empty = temp.filePath(QStringLiteral("empty"));
     QDir().mkpath(empty);
-    if (!bench::prepareProject(projects, work, options.activities))
-        return 1;
 
     // The window over an empty table first: what the window itself holds.
     QDir::setCurrent(empty);

@@ -19,9 +19,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <vector>
 
 namespace orvane::bench {
@@ -99,6 +101,35 @@ inline bool prepareProject(const QString& projects, const QString& work, int act
     }
     std::printf("import of %d activities in a child process: %.1f s\n", activities, ms(importTimer) / 1000);
     return true;
+}
+
+// What a window benchmark runs on: the options, the runs per step and the
+// folders of the generated project and of its imported database.
+struct WindowBenchSetup {
+    BenchOptions options;
+    int runs = 5;
+    QString projects;
+    QString work;
+};
+
+// Reads `[--activities N] [--keep DIR] [--runs N]` and prepares the project
+// under `temp`, or under the kept folder, which keeps the imported database
+// too for the next run. Nothing on failure, said on stderr.
+inline std::optional<WindowBenchSetup> setUpWindowBench(QStringList args, const QTemporaryDir& temp)
+{
+    WindowBenchSetup setup;
+    const int runsAt = int(args.indexOf(QStringLiteral("--runs")));
+    if (runsAt >= 0 && runsAt + 1 < args.size()) {
+        setup.runs = std::max(1, args[runsAt + 1].toInt());
+        args.remove(runsAt, 2);
+    }
+    setup.options = parseBenchOptions(args);
+    const QString& keep = setup.options.keep;
+    setup.projects = QFileInfo(keep.isEmpty() ? temp.filePath(QStringLiteral("projects")) : keep).absoluteFilePath();
+    setup.work = keep.isEmpty() ? temp.filePath(QStringLiteral("work")) : setup.projects + QStringLiteral("/work");
+    if (!prepareProject(setup.projects, setup.work, setup.options.activities))
+        return std::nullopt;
+    return setup;
 }
 
 // Lets the window finish what a command started (the rest of a re-read is

@@ -195,20 +195,12 @@ int main(int argc, char** argv)
     if (args.size() == 3 && args[0] == QLatin1String("--prepare"))
         return bench::prepareDatabase(args[1], args[2]);
     shell::applyClassicFont();
-    int runs = 5;
-    const int runsAt = int(args.indexOf(QStringLiteral("--runs")));
-    if (runsAt >= 0 && runsAt + 1 < args.size()) {
-        runs = std::max(1, args[runsAt + 1].toInt());
-        args.remove(runsAt, 2);
-    }
-    const bench::BenchOptions options = bench::parseBenchOptions(args);
     QTemporaryDir temp;
-    const QString projects = QFileInfo(options.keep.isEmpty() ? temp.filePath(QStringLiteral("projects")) : options.keep)
-                                 .absoluteFilePath();
-    const QString work = options.keep.isEmpty() ? temp.filePath(QStringLiteral("work"))
-                                                : projects + QStringLiteral("/work");
-    if (!bench::prepareProject(projects, work, options.activities))
+    const std::optional<bench::WindowBenchSetup> setup = bench::setUpWindowBench(args, temp);
+    if (!setup)
         return 1;
+    const int runs = setup->runs;
+    const QString& work = setup->work;
     std::printf("platform: %s\n", qPrintable(QGuiApplication::platformName()));
 
     // Notices (the export's rows that did not fit) are counted, not shown.

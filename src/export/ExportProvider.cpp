@@ -7,6 +7,25 @@
 
 namespace orvane::exporting {
 
+namespace {
+const QDate kSerialDayZero(1899, 12, 30);
+} // namespace
+
+double dateSerial(const QDate& date)
+{
+    return double(kSerialDayZero.daysTo(date));
+}
+
+double timeSerial(const QTime& time)
+{
+    return time.msecsSinceStartOfDay() / 86400000.0;
+}
+
+double dateTimeSerial(const QDateTime& value)
+{
+    return dateSerial(value.date()) + timeSerial(value.time());
+}
+
 std::size_t cellTextLength(const char16_t* chars, std::size_t count)
 {
     if (count <= kMaxCellChars)

@@ -5,6 +5,7 @@
 #include "export/ExportCellStyle.h"
 
 #include <QByteArrayView>
+#include <QDateTime>
 #include <QString>
 #include <QStringView>
 #include <QVariant>
@@ -22,6 +23,12 @@ inline constexpr std::size_t kMaxCellChars = 32767;
 // How many of `count` UTF-16 characters a cell keeps: all of them, or
 // kMaxCellChars (one less where that would split a surrogate pair).
 std::size_t cellTextLength(const char16_t* chars, std::size_t count);
+
+// Dates and times as a sheet holds them: days since 1899-12-30, the time of
+// day as the fraction.
+double dateSerial(const QDate& date);
+double dateTimeSerial(const QDateTime& value);
+double timeSerial(const QTime& time);
 
 // Cells are addressed by zero-based column, then row. Every cell operation
 // fails with "Invalid cell dimension" before SetSheetSize; a cell outside the

@@ -29,8 +29,6 @@ constexpr int kFirstStyleFont = 6;    // fonts 0-3 and 5 are built in, 4 does no
 constexpr int kMaxAnsiLabel = 255;
 constexpr int kMaxWideLabel = 127;
 
-const QDate kSerialDayZero(1899, 12, 30);
-
 EcxExportData invalidCellDimension()
 {
     return EcxExportData(QStringLiteral("Invalid cell dimension"));
@@ -52,11 +50,6 @@ inline void le16(std::uint8_t* p, std::uint16_t v)
 {
     p[0] = std::uint8_t(v);
     p[1] = std::uint8_t(v >> 8);
-}
-
-double dateTimeSerial(const QDateTime& value)
-{
-    return double(kSerialDayZero.daysTo(value.date())) + value.time().msecsSinceStartOfDay() / 86400000.0;
 }
 
 } // namespace
@@ -625,10 +618,10 @@ void TcxXLSExportProvider::PutValue(int column, int row, const QVariant& value)
         PutDateTime(column, row, dateTimeSerial(value.toDateTime()));
         return;
     case QMetaType::QDate:
-        PutDateTime(column, row, double(kSerialDayZero.daysTo(value.toDate())));
+        PutDateTime(column, row, dateSerial(value.toDate()));
         return;
     case QMetaType::QTime:
-        PutDateTime(column, row, value.toTime().msecsSinceStartOfDay() / 86400000.0);
+        PutDateTime(column, row, timeSerial(value.toTime()));
         return;
     case QMetaType::QString:
         PutWideText(column, row, value.toString());

@@ -26,8 +26,6 @@ namespace orvane::exporting {
 
 namespace {
 
-const QDate kSerialDayZero(1899, 12, 30);
-
 // libxlsxwriter's colours are 0xRRGGBB, the styles' 0x00BBGGRR.
 lxw_color_t lxwColor(ColorRef c)
 {
@@ -363,16 +361,15 @@ void TcxXLSXExportProvider::PutValue(int column, int row, const QVariant& value)
         PutNumber(column, row, value.toDouble());
         return;
     case QMetaType::QDateTime: {
-        const QDateTime t = value.toDateTime();
-        const double serial = double(kSerialDayZero.daysTo(t.date())) + t.time().msecsSinceStartOfDay() / 86400000.0;
+        const double serial = dateTimeSerial(value.toDateTime());
         put(serial, serial == std::trunc(serial) ? DateMark : DateTimeMark);
         return;
     }
     case QMetaType::QDate:
-        put(double(kSerialDayZero.daysTo(value.toDate())), DateMark);
+        put(dateSerial(value.toDate()), DateMark);
         return;
     case QMetaType::QTime:
-        put(value.toTime().msecsSinceStartOfDay() / 86400000.0, TimeMark);
+        put(timeSerial(value.toTime()), TimeMark);
         return;
     case QMetaType::QString:
         PutWideText(column, row, value.toString());

@@ -749,6 +749,9 @@ void ActivityTable::finishColumnsReread(std::vector<int> columns)
     d->rebuildVisible();
     m_columnsOfLastReset.clear();
     emit dataReread(columns);
+    // The changed rows are told with the signal only.
+    std::vector<std::vector<qint64>>().swap(d->changedRows);
+    d->changedRowsKnown = false;
     if (d->visible == visibleBefore)
         m_columnsOfLastReset = std::move(columns);
     announceReset(true);

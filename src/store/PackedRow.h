@@ -31,28 +31,25 @@ struct CellView {
     bool isNull() const { return type == Type::Null; }
 };
 
-// Whether two cells hold the same value (of the same type).
-inline bool sameCell(const CellView& a, const CellView& b)
-{
-    if (a.type != b.type)
-        return false;
-    switch (a.type) {
-    case CellView::Type::Null: return true;
-    case CellView::Type::Number: return a.number == b.number;
-    case CellView::Type::Boolean: return a.flag == b.flag;
-    case CellView::Type::Date: return a.packedDate == b.packedDate;
-    case CellView::Type::Text: return a.text == b.text;
-    }
-    return false;
-}
-
-// sameCell(), a null and an empty text counting as the same.
+// Whether two cells hold the same value (of the same type), a null and an
+// empty text counting as the same.
 inline bool sameCellOrBothBlank(const CellView& a, const CellView& b)
 {
     const auto blank = [](const CellView& c) {
         return c.isNull() || (c.type == CellView::Type::Text && c.text.isEmpty());
     };
-    return blank(a) ? blank(b) : sameCell(a, b);
+    if (blank(a) || blank(b))
+        return blank(a) && blank(b);
+    if (a.type != b.type)
+        return false;
+    switch (a.type) {
+    case CellView::Type::Number: return a.number == b.number;
+    case CellView::Type::Boolean: return a.flag == b.flag;
+    case CellView::Type::Date: return a.packedDate == b.packedDate;
+    case CellView::Type::Text: return a.text == b.text;
+    case CellView::Type::Null: return true;
+    }
+    return false;
 }
 
 class PackedRow {

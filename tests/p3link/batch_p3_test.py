@@ -5,13 +5,12 @@ the listing, an import, an edit, a save and a second import that shows the
 edit, the missing-activity list and its exit status, and the errors."""
 
 import os
-import shutil
 import sqlite3
 import sys
 import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from outcome import SIGN_IN, expect, finish, run_batch  # noqa: E402
+from outcome import SIGN_IN, expect, finish, run_batch, sample_workspace  # noqa: E402
 
 batch, samples = sys.argv[1], sys.argv[2]
 CREDS = SIGN_IN
@@ -36,11 +35,7 @@ def rows(db, sql):
 
 
 with tempfile.TemporaryDirectory() as tmp:
-    folder = os.path.join(tmp, "projects")
-    shutil.copytree(os.path.join(samples, "projects"), folder)
-    work = os.path.join(tmp, "work")
-    os.mkdir(work)
-    db = os.path.join(work, "pdb.mdb")
+    folder, work, db = sample_workspace(tmp, samples)
     server = {"P3SIM_PROJECTS": folder}
     listing = [
         "CAMP\t\tNorth Campus",

@@ -8,12 +8,11 @@ activity without an ID are named as such."""
 
 import json
 import os
-import shutil
 import sys
 import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from outcome import SIGN_IN, expect, finish, run_batch, sql_rows as rows  # noqa: E402
+from outcome import SIGN_IN, expect, finish, run_batch, sql_rows as rows, sample_workspace  # noqa: E402
 
 batch, samples = sys.argv[1], sys.argv[2]
 
@@ -33,11 +32,7 @@ def p3_activities(folder, group):
 
 
 with tempfile.TemporaryDirectory() as tmp:
-    folder = os.path.join(tmp, "projects")
-    shutil.copytree(os.path.join(samples, "projects"), folder)
-    work = os.path.join(tmp, "work")
-    os.mkdir(work)
-    db = os.path.join(work, "pdb.mdb")
+    folder, work, db = sample_workspace(tmp, samples)
     server = {"P3SIM_PROJECTS": folder}
 
     def run(args, faults=None):

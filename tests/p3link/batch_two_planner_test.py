@@ -9,12 +9,11 @@ unless told to, and --overwrite-conflicts lets the user's text win."""
 import hashlib
 import json
 import os
-import shutil
 import sys
 import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from outcome import SIGN_IN, expect, finish, run_batch, sql_rows as sql  # noqa: E402
+from outcome import SIGN_IN, expect, finish, run_batch, sql_rows as sql, sample_workspace  # noqa: E402
 
 batch, samples = sys.argv[1], sys.argv[2]
 
@@ -53,11 +52,7 @@ def table_dump(db):
 
 
 with tempfile.TemporaryDirectory() as tmp:
-    folder = os.path.join(tmp, "projects")
-    shutil.copytree(os.path.join(samples, "projects"), folder)
-    work = os.path.join(tmp, "work")
-    os.mkdir(work)
-    db = os.path.join(work, "pdb.mdb")
+    folder, work, db = sample_workspace(tmp, samples)
     server = {"P3SIM_PROJECTS": folder}
     p3 = ["--p3-path", folder, "--project", "TWNT"] + SIGN_IN
 

@@ -3,6 +3,7 @@
 any check failed."""
 
 import os
+import shutil
 import sqlite3
 import subprocess
 import sys
@@ -33,6 +34,17 @@ def run_batch(batch, args, cwd, env_extra=None):
     env = {k: v for k, v in os.environ.items() if not k.startswith("P3SIM_")}
     env.update(env_extra or {})
     return subprocess.run([batch] + args, capture_output=True, text=True, env=env, cwd=cwd)
+
+
+def sample_workspace(tmp, samples):
+    """A copy of the sample P3 projects and an empty work folder under tmp:
+    returns the projects folder, the work folder and the work folder's
+    pdb.mdb (not made yet)."""
+    folder = os.path.join(tmp, "projects")
+    shutil.copytree(os.path.join(samples, "projects"), folder)
+    work = os.path.join(tmp, "work")
+    os.mkdir(work)
+    return folder, work, os.path.join(work, "pdb.mdb")
 
 
 def sql_rows(db, *statements):

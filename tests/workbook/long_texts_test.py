@@ -7,14 +7,13 @@ the file again (which writes the texts that fit in 8 bits in that form).
 Every text comes back whole, so nothing is taken for an edit."""
 
 import os
-import shutil
 import sqlite3
 import subprocess
 import sys
 import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from outcome import SIGN_IN, expect, finish, run_batch  # noqa: E402
+from outcome import SIGN_IN, expect, finish, run_batch, sample_workspace  # noqa: E402
 
 batch, samples = sys.argv[1], sys.argv[2]
 
@@ -24,11 +23,7 @@ def text(alphabet, length):
 
 
 with tempfile.TemporaryDirectory() as tmp:
-    folder = os.path.join(tmp, "projects")
-    shutil.copytree(os.path.join(samples, "projects"), folder)
-    work = os.path.join(tmp, "work")
-    os.mkdir(work)
-    db = os.path.join(work, "pdb.mdb")
+    folder, work, db = sample_workspace(tmp, samples)
     run_batch(batch, ["makedb"], work)
     r = run_batch(batch, ["import", "--p3-path", folder, "--project", "CLIN"] + SIGN_IN, work,
                   {"P3SIM_PROJECTS": folder})
