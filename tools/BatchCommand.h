@@ -2,6 +2,8 @@
 // orvane-batch subcommands register themselves here: each subcommand lives in
 // its own file under tools/batch/ and declares one static BatchCommand.
 
+#include "common/EscapedText.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -31,9 +33,7 @@ QString takeOption(QStringList& args, const QString& name, bool* present = nullp
 // Removes every "--name" from args; true when there was one.
 bool takeFlag(QStringList& args, const QString& name);
 
-// A text on one line of tab-separated output: backslash, tab, line feed and
-// carriage return written as \\, \t, \n and \r.
-QString escapedCellText(const QString& text);
+using orvane::escapedCellText;
 
 struct UsageError {
     QString message;

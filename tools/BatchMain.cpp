@@ -68,22 +68,6 @@ bool takeFlag(QStringList& args, const QString& name)
     return args.removeAll(name) > 0;
 }
 
-QString escapedCellText(const QString& text)
-{
-    QString escaped;
-    escaped.reserve(text.size());
-    for (const QChar c : text) {
-        switch (c.unicode()) {
-        case '\\': escaped += QLatin1String("\\\\"); break;
-        case '\t': escaped += QLatin1String("\\t"); break;
-        case '\n': escaped += QLatin1String("\\n"); break;
-        case '\r': escaped += QLatin1String("\\r"); break;
-        default: escaped += c;
-        }
-    }
-    return escaped;
-}
-
 } // namespace orvane::batch
 
 int main(int argc, char** argv)

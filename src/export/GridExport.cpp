@@ -275,6 +275,7 @@ ExportResult TcxGridBandedTableViewExport::DoExport()
         mergeRecordCells(r);
     drawClosingEdges(opt.gridLines);
     p.RowsComplete(m_frame.recordStart - 1);
+    prepareExportRecord();
     for (int r = 0; r < recordsInSheet; ++r) {
         writeRecordTexts(r);
         p.RowsComplete(m_frame.recordStart + (r + 1) * m_frame.headerRows - 1);
@@ -282,7 +283,7 @@ ExportResult TcxGridBandedTableViewExport::DoExport()
     freezeHeaderRows(opt);
 
     result.textsShortened = p.ShortenedTextCount();
-    writeExportRecord(recordsInSheet);
+    writeExportRecord();
     p.WriteWorkbook();
     return result;
 }
@@ -510,6 +511,7 @@ void TcxGridBandedTableViewExport::writeRecordTexts(int r)
         for (std::size_t i = 0; i < line.size(); ++i)
             if (line[i].firstColumn < f.columnsInSheet && !m_texts[i].isEmpty())
                 p.PutDisplayText(line[i].firstColumn, y0 + m_itemRows[l][i], m_texts[i]);
+        recordTexts(l);
     }
 }
 
@@ -552,28 +554,28 @@ void TcxGridBandedTableViewExport::freezeHeaderRows(const ExportViewOptions& opt
         m_provider->SetAutoFilter(f.recordStart - 1, 0, f.columnsInSheet - 1, f.rowsInSheet - 1);
 }
 
-// The record of what was exported (store/ExportRecord.h): the ActivityID,
-// Description and log columns that made it into the sheet, each record's
-// texts once more on a hidden sheet, so that reading the workbook back can
-// tell its edits from the table's. Without an exported ActivityID column no
-// row could be matched, and there is no record.
-void TcxGridBandedTableViewExport::writeExportRecord(int recordsInSheet)
+// The record of what was exported (store/ExportRecord.h) covers the
+// ActivityID, Description and log columns that made it into the sheet.
+// Without an exported ActivityID column no row could be matched, and there
+// is no record.
+void TcxGridBandedTableViewExport::prepareExportRecord()
 {
     struct Recorded {
+        RecordSlot slot;
         int sheetColumn;
         int field;
-        int column;
     };
     std::vector<Recorded> recorded;
     bool withId = false;
-    for (const auto& line : m_map.headerLines)
-        for (const auto& item : line) {
+    for (std::size_t l = 0; l < m_map.headerLines.size(); ++l)
+        for (std::size_t i = 0; i < m_map.headerLines[l].size(); ++i) {
+            const TcxGridExportTableMapItem& item = m_map.headerLines[l][i];
             const int field = store::fieldIndex(m_columns[std::size_t(item.index)].caption);
             if (item.firstColumn >= m_frame.columnsInSheet
                 || (field != store::kActivityIdColumn && !store::isWorkbookTextColumn(field)))
                 continue;
             withId = withId || field == store::kActivityIdColumn;
-            recorded.push_back({item.firstColumn, field, item.index});
+            recorded.push_back({{l, i}, item.firstColumn, field});
         }
     if (!withId)
         return;
@@ -582,19 +584,51 @@ void TcxGridBandedTableViewExport::writeExportRecord(int recordsInSheet)
         const bool aId = a.field == store::kActivityIdColumn, bId = b.field == store::kActivityIdColumn;
         return aId != bId ? aId : a.sheetColumn < b.sheetColumn;
     });
+    std::vector<int> textFields;
+    for (const Recorded& r : recorded) {
+        m_recordSlots.push_back(r.slot);
+        if (r.field != store::kActivityIdColumn)
+            textFields.push_back(r.field);
+    }
+    m_recordTexts.resize(m_recordSlots.size());
+    m_recordViews.resize(textFields.size());
+    m_record.emplace(std::move(textFields));
+}
+
+// Called with each header line's texts of a record, while they are valid:
+// once the record's last line is in, its texts join the record.
+void TcxGridBandedTableViewExport::recordTexts(std::size_t line)
+{
+    if (!m_record)
+        return;
+    const bool lastLine = line + 1 == m_map.headerLines.size();
+    const auto textOf = [&](std::size_t s) -> QStringView {
+        const RecordSlot& slot = m_recordSlots[s];
+        return slot.line == line ? m_texts[slot.item] : QStringView(m_recordTexts[s]);
+    };
+    if (!lastLine) {
+        for (std::size_t s = 0; s < m_recordSlots.size(); ++s)
+            if (m_recordSlots[s].line == line)
+                m_recordTexts[s] = m_texts[m_recordSlots[s].item].toString();
+        return;
+    }
+    for (std::size_t s = 1; s < m_recordSlots.size(); ++s)
+        m_recordViews[s - 1] = textOf(s);
+    m_record->addActivity(textOf(0), m_recordViews.data());
+}
+
+void TcxGridBandedTableViewExport::writeExportRecord()
+{
+    if (!m_record)
+        return;
+    const QStringList captions = m_record->captionRow();
+    const QStringList lines = m_record->takeLineCells();
     IcxExportProvider& p = *m_provider;
-    p.AddHiddenSheet(store::exportRecordSheetName(), int(recorded.size()), 1 + recordsInSheet);
-    std::vector<int> columns;
-    for (std::size_t c = 0; c < recorded.size(); ++c) {
-        p.PutHiddenText(int(c), 0, store::fieldName(recorded[c].field));
-        columns.push_back(recorded[c].column);
-    }
-    m_texts.resize(columns.size());
-    for (int r = 0; r < recordsInSheet; ++r) {
-        m_source.displayTexts(r, columns.data(), int(columns.size()), m_texts.data());
-        for (std::size_t c = 0; c < columns.size(); ++c)
-            p.PutHiddenText(int(c), 1 + r, m_texts[c]);
-    }
+    p.AddHiddenSheet(store::exportRecordSheetName(), int(captions.size()), 1 + int(lines.size()));
+    for (int c = 0; c < captions.size(); ++c)
+        p.PutHiddenText(c, 0, captions.at(c));
+    for (int r = 0; r < lines.size(); ++r)
+        p.PutHiddenText(0, 1 + r, lines.at(r));
 }
 
 ExportResult ExportGridWithProvider(const QString& fileName, int exportType, const ExportSource* source,

@@ -6,9 +6,11 @@
 
 #include "export/ExportProvider.h"
 #include "export/ExportSource.h"
+#include "store/ExportRecord.h"
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <vector>
 
 namespace orvane::grid {
@@ -94,7 +96,9 @@ private:
     void writeRecordTexts(int record);
     void drawClosingEdges(ExportGridLines gridLines);
     void freezeHeaderRows(const ExportViewOptions& opt);
-    void writeExportRecord(int recordsInSheet);
+    void prepareExportRecord();
+    void recordTexts(std::size_t line);
+    void writeExportRecord();
 
     int bandStyle(const std::vector<int>& styles, int sheetColumn) const;
     void putTextOf(int column, int row, QStringView text);
@@ -119,6 +123,18 @@ private:
     std::vector<int> m_bandHeaderStyle, m_bandBackground, m_bandContentEven, m_bandContentOdd;
     std::vector<std::vector<int>> m_lineColumns;   // column indices of each header line
     std::vector<QStringView> m_texts;
+
+    // The record of what was exported (store/ExportRecord.h): the header
+    // items it reads, ActivityID first; the texts of items on other header
+    // lines than the last, kept until the record's last line is read.
+    struct RecordSlot {
+        std::size_t line;
+        std::size_t item;
+    };
+    std::vector<RecordSlot> m_recordSlots;
+    std::vector<QString> m_recordTexts;
+    std::vector<QStringView> m_recordViews;      // the texts of one record, ActivityID left out
+    std::optional<store::ExportDigestRecordBuilder> m_record;
 };
 
 // Exports a source through the provider of a kind. Does nothing for a null

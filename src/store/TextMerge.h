@@ -27,15 +27,23 @@ inline bool sameText(const QString& a, const QString& b)
     return a == b;
 }
 
+// The decision from what is known of the three texts: whether each side
+// still holds the base, and whether the two sides hold the same text (asked
+// only where both sides changed).
+constexpr TextMerge mergeKnown(bool oursIsBase, bool theirsIsBase, bool oursIsTheirs)
+{
+    if (oursIsBase)
+        return theirsIsBase ? TextMerge::Unchanged : TextMerge::TheirsChanged;
+    if (theirsIsBase)
+        return TextMerge::OursChanged;
+    return oursIsTheirs ? TextMerge::BothSame : TextMerge::Conflict;
+}
+
 inline TextMerge mergeText(const QString& base, const QString& ours, const QString& theirs)
 {
-    const bool oursChanged = !sameText(ours, base);
-    const bool theirsChanged = !sameText(theirs, base);
-    if (!oursChanged)
-        return theirsChanged ? TextMerge::TheirsChanged : TextMerge::Unchanged;
-    if (!theirsChanged)
-        return TextMerge::OursChanged;
-    return sameText(ours, theirs) ? TextMerge::BothSame : TextMerge::Conflict;
+    const bool oursIsBase = sameText(ours, base);
+    const bool theirsIsBase = sameText(theirs, base);
+    return mergeKnown(oursIsBase, theirsIsBase, !oursIsBase && !theirsIsBase && sameText(ours, theirs));
 }
 
 } // namespace orvane::store

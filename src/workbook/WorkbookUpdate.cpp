@@ -26,7 +26,7 @@ namespace {
 constexpr int kCaptionSearchRows = 100;
 // The most characters a spreadsheet cell holds; longer logs are cut to it
 // when exported.
-constexpr int kMaxCellChars = 32767;
+using store::kMaxCellChars;
 
 bool isWritableColumn(int column)
 {
@@ -102,18 +102,33 @@ bool standsFor(const QString& text, const QString& old)
 
 enum class CellOutcome { Unchanged, Write, KeepTable, Conflict };
 
-// What becomes of one cell, given the workbook's text, the table's text and,
-// when the workbook records it, the text the export wrote (the base). Each
-// side is first taken as the base where it stands for it, so that neither
-// another form of line breaks nor the export's cut counts as an edit.
-CellOutcome decideCell(const QString& workbook, const QString& table, const std::optional<QString>& exported)
+// What the export's record tells of one cell: whether it recorded the cell,
+// and if so whether the table and the workbook still hold what the export
+// wrote. A record of texts also gives the exported text itself.
+struct CellBase {
+    bool recorded = false;
+    bool tableIsBase = false;
+    bool workbookIsBase = false;
+    std::optional<QString> exported;
+};
+
+// The base as a record of texts gives it. Each side is taken as the base
+// where it stands for it, so that neither another form of line breaks nor
+// the export's cut counts as an edit.
+CellBase baseFromText(const QString& exported, const QString& workbook, const QString& table)
 {
-    if (!exported)
-        return standsFor(workbook, table) ? CellOutcome::Unchanged : CellOutcome::Write;
-    const QString& base = *exported;
-    const QString& ours = standsFor(base, table) ? base : table;
-    const QString& theirs = standsFor(workbook, base) ? base : standsFor(workbook, table) ? ours : workbook;
-    switch (store::mergeText(base, ours, theirs)) {
+    return {true, standsFor(exported, table), standsFor(workbook, exported), exported};
+}
+
+// What becomes of one cell, given the workbook's text, the table's text and
+// what the record tells of the cell.
+CellOutcome decideCell(const QString& workbook, const QString& table, const CellBase& base)
+{
+    if (standsFor(workbook, table))
+        return CellOutcome::Unchanged;
+    if (!base.recorded)
+        return CellOutcome::Write;
+    switch (store::mergeKnown(base.tableIsBase, base.workbookIsBase, false)) {
     case store::TextMerge::TheirsChanged:
         return CellOutcome::Write;
     case store::TextMerge::OursChanged:
@@ -127,8 +142,9 @@ CellOutcome decideCell(const QString& workbook, const QString& table, const std:
     return CellOutcome::Unchanged;
 }
 
-// The export's record, looked up by activity and field. An ID the record
-// holds twice has no base: such a row is decided as without a record.
+// A record of texts (workbooks exported before the digests), looked up by
+// activity and field. An ID the record holds twice has no base: such a row
+// is decided as without a record.
 class ExportedTexts {
 public:
     explicit ExportedTexts(const SheetRows& record) : m_record(record)
@@ -177,6 +193,40 @@ private:
     std::array<int, store::kColumnCount> m_columnOfField;
     QHash<QString, int> m_rowOfId;
     bool m_valid = false;
+};
+
+// The export's record in whichever form the workbook carries it.
+class ExportBase {
+public:
+    explicit ExportBase(const SheetRows* record)
+    {
+        if (!record)
+            return;
+        m_digests = store::ExportDigestRecord::read(record->rows);
+        if (m_digests)
+            return;
+        m_texts.emplace(*record);
+        if (!m_texts->isValid())
+            m_texts.reset();
+    }
+
+    bool exists() const { return m_digests || m_texts; }
+
+    CellBase cell(const QString& id, int field, const QString& workbook, const QString& table) const
+    {
+        if (m_texts) {
+            const std::optional<QString> exported = m_texts->find(id, field);
+            return exported ? baseFromText(*exported, workbook, table) : CellBase{};
+        }
+        const std::optional<bool> tableIsBase = m_digests ? m_digests->isExported(id, field, table) : std::nullopt;
+        if (!tableIsBase)
+            return {};
+        return {true, *tableIsBase, *m_digests->isExported(id, field, workbook), std::nullopt};
+    }
+
+private:
+    std::optional<store::ExportDigestRecord> m_digests;
+    std::optional<ExportedTexts> m_texts;
 };
 
 // A text on one line of the preview: line breaks shown as \n, a long text
@@ -254,10 +304,8 @@ UpdatePlan planWithRecord(const SheetRows& sheet, const SheetRows* exportRecord,
     const Captions captions = findCaptions(sheet, extraCaptions);
     UpdatePlan plan;
     plan.unrecognisedColumns = captions.unrecognised;
-    std::optional<ExportedTexts> exported;
-    if (exportRecord)
-        exported.emplace(*exportRecord);
-    plan.withoutExportRecord = !exported || !exported->isValid();
+    ExportBase exported(exportRecord);
+    plan.withoutExportRecord = !exported.exists();
 
     // The workbook's rows by ID; an ID on two rows is ambiguous.
     QHash<QString, int> rowOfId;
@@ -328,14 +376,13 @@ UpdatePlan planWithRecord(const SheetRows& sheet, const SheetRows* exportRecord,
                 continue;
             QVariant stored = storedValue(s, 2 + k);
             const QString table = stored.isNull() ? QString() : stored.toString();
-            const std::optional<QString> base =
-                plan.withoutExportRecord ? std::nullopt : exported->find(id, field);
+            const CellBase base = exported.cell(id, field, text, table);
             switch (decideCell(text, table, base)) {
             case CellOutcome::Write:
                 row.changes.push_back({row.rowId, field, std::move(stored), text, id});
                 break;
             case CellOutcome::Conflict:
-                row.conflicts.push_back({id, field, *base, table, text});
+                row.conflicts.push_back({id, field, base.exported, table, text});
                 break;
             case CellOutcome::KeepTable:
                 ++row.keptTableEdits;
@@ -418,9 +465,9 @@ QStringList UpdatePlan::previewLines() const
     lines << QStringLiteral("Cells edited both in the table and in the workbook, left as the table has them: %1")
                  .arg(conflicts.size());
     for (const CellConflict& c : conflicts)
-        lines << QStringLiteral("Conflict: %1 %2: table %3, workbook %4, exported %5")
-                     .arg(c.activityId, store::fieldName(c.column), oneLine(c.table), oneLine(c.workbook),
-                          oneLine(c.exported));
+        lines << QStringLiteral("Conflict: %1 %2: table %3, workbook %4")
+                         .arg(c.activityId, store::fieldName(c.column), oneLine(c.table), oneLine(c.workbook))
+                     + (c.exported ? QStringLiteral(", exported %1").arg(oneLine(*c.exported)) : QString());
     return lines;
 }
 

@@ -4,9 +4,9 @@
 // Description and the 99 log columns are written, only where the workbook
 // differs from the table. Nothing else of the table is touched.
 //
-// A workbook Orvane exported carries the texts it exported
-// (store/ExportRecord.h). Each cell is then decided three ways, with the
-// exported text as the base: a cell edited in the workbook only is written,
+// A workbook Orvane exported carries a record of what it exported
+// (store/ExportRecord.h). Each cell is then decided three ways, with what
+// was exported as the base: a cell edited in the workbook only is written,
 // one edited in the table only since the export keeps the table's text, and
 // one edited on both sides differently is a conflict, listed and left as the
 // table has it. A workbook without that record (an older export, a file
@@ -40,11 +40,13 @@ struct CellChange {
 };
 
 // A cell changed both in the table and in the workbook since the export,
-// each differently: the table keeps its text.
+// each differently: the table keeps its text. The exported text is known
+// where the workbook's record holds the texts themselves (older exports);
+// the record of digests exports write now tells only whether a text is it.
 struct CellConflict {
     QString activityId;
     int column;
-    QString exported;   // what the export wrote
+    std::optional<QString> exported;   // what the export wrote
     QString table;      // the table's text, kept
     QString workbook;   // the workbook's text, not written
 };

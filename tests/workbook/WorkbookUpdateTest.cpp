@@ -5,12 +5,16 @@
 #include "common/Errors.h"
 #include "store/ActivityLayout.h"
 #include "store/ActivityStore.h"
+#include "store/ExportRecord.h"
 #include "support/TempDatabase.h"
 #include "workbook/WorkbookUpdate.h"
 
 #include <gtest/gtest.h>
 
+#include <QSet>
+
 #include <map>
+#include <optional>
 
 using namespace orvane;
 using orvane::testing::dumpTable;
@@ -150,11 +154,13 @@ TEST_F(WorkbookUpdateTest, UndoAfterAnUpdateGivesTheTableBack)
     EXPECT_EQ(dumpTable(), before);
 }
 
-// Each cell decided against the text the export wrote, one activity and
-// field per case: what the table holds now, what the export wrote (none:
-// the record does not hold the activity), what the workbook holds now. The
-// same workbook read without its record takes every difference from the
-// workbook, as an update did before exports carried a record.
+// Each cell decided against what the export wrote, one activity and field
+// per case: what the table holds now, what the export wrote (none: the
+// record does not hold the activity), what the workbook holds now. Exports
+// record a digest of each text; workbooks exported before carry the texts
+// themselves, and both decide alike. The same workbook read without its
+// record takes every difference from the workbook, as an update did before
+// exports carried a record.
 TEST_F(WorkbookUpdateTest, EachCellIsDecidedAgainstWhatTheExportWrote)
 {
     enum Outcome { Same, Written, KeptTable, Conflict };
@@ -203,14 +209,35 @@ TEST_F(WorkbookUpdateTest, EachCellIsDecidedAgainstWhatTheExportWrote)
         workbookRows[c.id][at] = c.workbook;
         recordRows[c.id][at] = c.exported;
     }
+    QSet<QString> recordedIds;
+    for (const Case& c : cases)
+        if (c.inRecord)
+            recordedIds.insert(c.id);
+
+    // The record of texts, as workbooks exported before the digests carry it.
+    workbook::SheetRows textRecord;
+    textRecord.rows = {fields};
+    for (const auto& [id, cells] : recordRows)
+        if (recordedIds.contains(id))
+            textRecord.rows << cells;
+    // The record of digests, as an export writes it now.
+    store::ExportDigestRecordBuilder builder(
+        {store::kDescriptionColumn, store::logColumn(1), store::logColumn(2), store::logColumn(3)});
+    for (const auto& [id, cells] : recordRows) {
+        if (!recordedIds.contains(id))
+            continue;
+        std::vector<QStringView> texts(cells.begin() + 1, cells.end());
+        builder.addActivity(id, texts.data());
+    }
+    workbook::SheetRows digestRecord;
+    digestRecord.rows = {builder.captionRow()};
+    for (const QString& cell : builder.takeLineCells())
+        digestRecord.rows << QStringList{cell};
+
     workbook::WorkbookForUpdate book;
     book.sheet.rows = {fields};
-    book.exportRecord.emplace().rows = {fields};
     for (const auto& [id, cells] : workbookRows)
         book.sheet.rows << cells;
-    for (const Case& c : cases)
-        if (c.inRecord && !book.exportRecord->rows.contains(recordRows[c.id]))
-            book.exportRecord->rows << recordRows[c.id];
     const auto fillTable = [&] {
         orvane::testing::execRaw("DELETE FROM P3Data");
         for (const auto& [id, cells] : workbookRows)
@@ -220,31 +247,38 @@ TEST_F(WorkbookUpdateTest, EachCellIsDecidedAgainstWhatTheExportWrote)
                                          .arg(c.field, c.table.isEmpty() ? "NULL" : "'" + c.table + "'", c.id));
     };
 
-    fillTable();
-    const workbook::UpdatePlan plan = workbook::planUpdate(book, db);
-    EXPECT_TRUE(plan.notice().isEmpty());
-    workbook::applyUpdate(db, plan);
-    int kept = 0;
-    QStringList conflicts;
-    for (const Case& c : cases) {
-        EXPECT_EQ(readValue(c.id, c.field).toString(), c.outcome == Written ? c.workbook : c.table) << c.name;
-        kept += c.outcome == KeptTable;
-        if (c.outcome == Conflict)
-            conflicts << QStringList{c.id, c.field, c.exported, c.table, c.workbook}.join('|');
+    for (const bool digests : {false, true}) {
+        SCOPED_TRACE(digests ? "record of digests" : "record of texts");
+        book.exportRecord = digests ? digestRecord : textRecord;
+        fillTable();
+        const workbook::UpdatePlan plan = workbook::planUpdate(book, db);
+        EXPECT_TRUE(plan.notice().isEmpty());
+        workbook::applyUpdate(db, plan);
+        int kept = 0;
+        QStringList conflicts;
+        for (const Case& c : cases) {
+            EXPECT_EQ(readValue(c.id, c.field).toString(), c.outcome == Written ? c.workbook : c.table) << c.name;
+            kept += c.outcome == KeptTable;
+            if (c.outcome == Conflict)
+                conflicts << QStringList{c.id, c.field, digests ? QString() : c.exported, c.table, c.workbook}.join('|');
+        }
+        QStringList listed;
+        for (const workbook::CellConflict& c : plan.conflicts)
+            listed << QStringList{c.activityId, store::fieldName(c.column), c.exported.value_or(QString()), c.table,
+                                  c.workbook}
+                          .join('|');
+        EXPECT_EQ(listed.join(u'\n').toStdString(), conflicts.join(u'\n').toStdString());
+        EXPECT_EQ(plan.keptTableEdits, kept);
+        const QStringList lines = plan.previewLines();
+        const QString exported = digests ? QString() : QStringLiteral(", exported \"old\"");
+        EXPECT_TRUE(lines.contains("Conflict: C1 Log#1: table \"mine\", workbook \"theirs\"" + exported))
+            << lines.join('\n').toStdString();
+        EXPECT_TRUE(lines.contains("Conflict: C2 Log#1: table \"\", workbook \"theirs\"" + exported));
+        EXPECT_TRUE(lines.contains(QStringLiteral("Cells edited both in the table and in the workbook, left as the "
+                                                  "table has them: %1").arg(conflicts.size())));
+        EXPECT_TRUE(lines.contains(QStringLiteral("Cells edited in the table since the export, kept as the table "
+                                                  "has them: %1").arg(kept)));
     }
-    QStringList listed;
-    for (const workbook::CellConflict& c : plan.conflicts)
-        listed << QStringList{c.activityId, store::fieldName(c.column), c.exported, c.table, c.workbook}.join('|');
-    EXPECT_EQ(listed.join(u'\n').toStdString(), conflicts.join(u'\n').toStdString());
-    EXPECT_EQ(plan.keptTableEdits, kept);
-    const QStringList lines = plan.previewLines();
-    EXPECT_TRUE(lines.contains("Conflict: C1 Log#1: table \"mine\", workbook \"theirs\", exported \"old\""))
-        << lines.join('\n').toStdString();
-    EXPECT_TRUE(lines.contains("Conflict: C2 Log#1: table \"\", workbook \"theirs\", exported \"old\""));
-    EXPECT_TRUE(lines.contains(QStringLiteral("Cells edited both in the table and in the workbook, left as the "
-                                              "table has them: %1").arg(conflicts.size())));
-    EXPECT_TRUE(lines.contains(QStringLiteral("Cells edited in the table since the export, kept as the table "
-                                              "has them: %1").arg(kept)));
 
     // The same workbook without its record: every difference from the table
     // is taken from the workbook, after the notice.
