@@ -567,7 +567,7 @@ void TcxXLSExportProvider::PutHiddenText(int column, int row, QStringView text)
     } else {
         const std::uint32_t shortenedBefore = m_strings.ShortenedCount();
         cell.kind = Kind::LabelSst;
-        cell.payload = m_strings.Add(chars, n);
+        cell.payload = m_strings.Add(chars, n, TcxXLSSharedStringTable::CharForm::OneByteWhereItFits);
         m_hiddenShortened += m_strings.ShortenedCount() - shortenedBefore;
     }
     m_hiddenCells.push_back(cell);

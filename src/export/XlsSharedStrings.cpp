@@ -20,10 +20,14 @@ void append16(std::vector<std::uint8_t>& b, std::uint16_t v)
     b.push_back(std::uint8_t(v >> 8));
 }
 
-void appendChars(std::vector<std::uint8_t>& b, const char16_t* chars, std::size_t count)
+void appendChars(std::vector<std::uint8_t>& b, const char16_t* chars, std::size_t count, std::size_t charBytes)
 {
-    for (std::size_t i = 0; i < count; ++i)
-        append16(b, std::uint16_t(chars[i]));
+    for (std::size_t i = 0; i < count; ++i) {
+        if (charBytes == 1)
+            b.push_back(std::uint8_t(chars[i]));
+        else
+            append16(b, std::uint16_t(chars[i]));
+    }
 }
 
 } // namespace
@@ -36,36 +40,39 @@ void TcxXLSSharedStringTable::startBlock()
         m_blocks.back().resize(8);   // the two counters, filled when written
 }
 
-std::uint32_t TcxXLSSharedStringTable::Add(const char16_t* chars, std::size_t count)
+std::uint32_t TcxXLSSharedStringTable::Add(const char16_t* chars, std::size_t count, CharForm form)
 {
     if (const std::size_t kept = cellTextLength(chars, count); kept < count) {
         count = kept;
         ++m_shortened;
     }
+    const bool oneByte = form == CharForm::OneByteWhereItFits
+                         && std::all_of(chars, chars + count, [](char16_t c) { return c < 0x100; });
+    const std::size_t charBytes = oneByte ? 1 : 2;
+    const std::uint8_t options = oneByte ? 0 : 1;
     // A string's header goes where at least its first character fits beside
     // it: a record never ends with a header and none of its characters.
     if (m_blocks.empty())
         startBlock();
-    if (m_blocks.back().size() + 3 + std::min<std::size_t>(2 * count, 2) > kMaxRecordData)
+    if (m_blocks.back().size() + 3 + std::min<std::size_t>(charBytes * count, charBytes) > kMaxRecordData)
         startBlock();
 
     auto* block = &m_blocks.back();
     const std::size_t room = kMaxRecordData - (block->size() + 3);
-    const std::size_t bytes = 2 * count;
-    const std::size_t firstBytes = bytes < room ? bytes : room & ~std::size_t(1);
+    const std::size_t first = std::min(count, room / charBytes);
 
     m_positions.push_back({std::uint32_t(m_blocks.size() - 1), std::uint32_t(block->size())});
     append16(*block, std::uint16_t(count));
-    block->push_back(1);   // UTF-16
-    appendChars(*block, chars, firstBytes / 2);
+    block->push_back(options);
+    appendChars(*block, chars, first, charBytes);
 
-    std::size_t done = firstBytes / 2;
+    std::size_t done = first;
     while (done < count) {
         startBlock();
         block = &m_blocks.back();
-        block->push_back(1);   // each continuation repeats the option byte
-        const std::size_t part = std::min(count - done, (kMaxRecordData - 2) / 2);
-        appendChars(*block, chars + done, part);
+        block->push_back(options);   // each continuation repeats the option byte
+        const std::size_t part = std::min(count - done, (kMaxRecordData - 1) / charBytes);
+        appendChars(*block, chars + done, part, charBytes);
         done += part;
     }
     return m_count++;

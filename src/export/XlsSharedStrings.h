@@ -16,9 +16,13 @@ public:
     // The most characters a spreadsheet cell holds.
     static constexpr std::size_t kMaxChars = 32767;
 
+    // How a string's characters are stored: two bytes each, or one byte
+    // each where every character is below U+0100 (half the bytes).
+    enum class CharForm { TwoBytes, OneByteWhereItFits };
+
     // Adds a UTF-16 string, cut to kMaxChars characters (one less where the
     // cut would split a surrogate pair); returns its index.
-    std::uint32_t Add(const char16_t* chars, std::size_t count);
+    std::uint32_t Add(const char16_t* chars, std::size_t count, CharForm form = CharForm::TwoBytes);
 
     std::uint32_t Count() const { return m_count; }
     // Strings that Add had to cut.
