@@ -6,8 +6,8 @@
 # usage: bench/export/run.sh [ROWS]      (default 65534)
 # env:   RUNS=3             timed runs per writer (median reported)
 #        BUILD=DIR          build folder holding bench/export/export_bench
-#        PEERS=DIR          the peer scripts (default: shared/bench/peers)
-#        KEEP=1             keep the out/ folder
+#        PEERS=DIR          the peer scripts (default: ../shared/bench/peers beside the clone)
+#        KEEP=1             keep the output folder ($BUILD/bench/export/out)
 # Needs the Debian packages named in the peers' README (python3-xlwt,
 # libspreadsheet-writeexcel-perl, libxlsxwriter-dev, time).
 set -euo pipefail
@@ -17,10 +17,8 @@ ROWS=${1:-65534}
 RUNS=${RUNS:-3}
 BUILD=${BUILD:-$ROOT/build/bench}
 PEERS=${PEERS:-}
-if [ -z "$PEERS" ]; then
-  for d in "$ROOT/../shared/bench/peers" /work/shared/bench/peers; do
-    [ -f "$d/gen.py" ] && { PEERS=$(cd "$d" && pwd); break; }
-  done
+if [ -z "$PEERS" ] && [ -f "$ROOT/../shared/bench/peers/gen.py" ]; then
+  PEERS=$(cd "$ROOT/../shared/bench/peers" && pwd)
 fi
 [ -n "$PEERS" ] || { echo "peer scripts not found; set PEERS" >&2; exit 1; }
 ORV=$BUILD/bench/export/export_bench
@@ -29,7 +27,7 @@ if [ ! -x "$ORV" ]; then
   cmake --build "$BUILD" --target export_bench -j 2 >/dev/null
 fi
 PY=/usr/bin/python3
-OUT=$HERE/out
+OUT=$(cd "$BUILD" && pwd)/bench/export/out
 mkdir -p "$OUT"
 cc -O2 -o "$OUT/xlsxwriter_write" "$PEERS/xlsxwriter_write.c" $(pkg-config --cflags --libs xlsxwriter)
 TSV=$OUT/grid-$ROWS.tsv
@@ -75,6 +73,7 @@ for row in "${RESULTS[@]}"; do
   IFS='|' read -r name med runs peak bytes file cpu <<<"$row"
   check=-
   case $file in
+    */orvane.xls*) check=$("$PY" "$HERE/validate_export.py" "$PEERS" "$TSV" "$file" 2>/dev/null | tail -n1 | cut -d' ' -f1-3) || true ;;
     *.xls|*.xlsx) check=$("$PY" "$PEERS/validate.py" "$TSV" "$file" 2>/dev/null | tail -n1 | cut -d' ' -f1-3) || true ;;
   esac
   printf '%-32s %9s %-17s %8s %9s %11s  %s\n' "$name" "$med" "$runs" "$cpu" "$peak" "$bytes" "$check"
