@@ -1,7 +1,7 @@
 // The first worksheet of an Office Open XML workbook: the zip container
-// through libzip, its parts through QXmlStreamReader (XmlPartReader); the
-// shared strings and the worksheet, which can be hundreds of megabytes,
-// streamed out of the zip, the small parts read whole. Reads shared strings
+// through libzip; the small parts through QXmlStreamReader, the shared
+// strings and the worksheet, which can be hundreds of megabytes, streamed
+// through XmlScanner. Reads shared strings
 // (rich text runs joined, phonetic runs left out), inline strings, formula
 // results, booleans, errors, and numbers with their cell format, so that a
 // number formatted as a date comes back as a date.
@@ -9,16 +9,19 @@
 #include "workbook/SheetReader.h"
 
 #include "common/Errors.h"
-#include "workbook/XmlPartReader.h"
+#include "workbook/XmlScanner.h"
 
 #include <QDir>
 #include <QFile>
 #include <QHash>
 #include <QStringDecoder>
+#include <QXmlStreamReader>
 #include <zip.h>
 
 #include <charconv>
 #include <cstring>
+#include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -83,8 +86,8 @@ public:
         return bytes;
     }
 
-    // A part read piece by piece; refused when it is, or turns out while
-    // read to be, larger than kMaxPartBytes.
+    // A part read piece by piece, for the scanner; refused when it is, or
+    // turns out while read to be, larger than kMaxPartBytes.
     class Stream {
     public:
         Stream(const ZipArchive& zip, const QString& name)
@@ -114,20 +117,20 @@ public:
             m_pending.resize(got < 0 ? 0 : qsizetype(got));
             return m_pending;
         }
-        XmlPartReader::Source source()
+        XmlScanner::Source source()
         {
-            return [this](char* into, qint64 size) -> qint64 {
+            return [this](char* into, long long size) -> long long {
                 if (!m_pending.isEmpty()) {
                     const qsizetype n = std::min<qsizetype>(qsizetype(size), m_pending.size());
                     std::memcpy(into, m_pending.constData(), size_t(n));
                     m_pending.remove(0, n);
                     return n;
                 }
-                const qint64 got = zip_fread(m_file, into, zip_uint64_t(size));
-                m_read += std::max<qint64>(got, 0);
+                const long long got = (long long)zip_fread(m_file, into, zip_uint64_t(size));
+                m_read += std::max(got, 0LL);
                 // The sizes a zip declares can lie: what comes out is counted.
                 if (m_read > kMaxPartBytes)
-                    throw XmlPartReader::Malformed{tooLarge()};
+                    throw XmlScanner::Malformed{tooLarge()};
                 return got;
             };
         }
@@ -135,7 +138,7 @@ public:
     private:
         zip_file_t* m_file = nullptr;
         QByteArray m_pending;
-        qint64 m_read = 0;
+        long long m_read = 0;
     };
 
 private:
@@ -143,67 +146,20 @@ private:
     zip_t* m_zip = nullptr;
 };
 
-// Runs a scan of a part's XML, turning its faults into FormatError.
-template <typename Scan>
-void scanXml(const QString& fileName, const QString& part, XmlPartReader::Source source, Scan scan)
+void checkXml(const QXmlStreamReader& xml, const QString& fileName, const QString& part)
 {
-    try {
-        XmlPartReader xml(std::move(source));
-        scan(xml);
-    } catch (const XmlPartReader::Malformed& e) {
-        fail(fileName, QStringLiteral("%1: %2").arg(part, e.why));
-    }
-}
-
-// A part's bytes held whole, as a source.
-XmlPartReader::Source bytesSource(QByteArray bytes)
-{
-    return [bytes = std::move(bytes), at = qsizetype(0)](char* into, qint64 size) mutable -> qint64 {
-        const qint64 n = std::min<qint64>(size, bytes.size() - at);
-        std::memcpy(into, bytes.constData() + at, std::size_t(n));
-        at += qsizetype(n);
-        return n;
-    };
-}
-
-// A small part read whole (ZipArchive::read).
-template <typename Scan>
-void scanBytes(const QString& fileName, const QString& part, QByteArray bytes, Scan scan)
-{
-    scanXml(fileName, part, bytesSource(std::move(bytes)), scan);
-}
-
-// A part in UTF-16 (allowed, never seen from spreadsheet programs) is read
-// whole and handed to the parser as UTF-8, whatever its XML declaration
-// says; a UTF-8 part is streamed.
-XmlPartReader::Source utf8Source(const ZipArchive& zip, const QString& part, ZipArchive::Stream& stream)
-{
-    const QByteArray head = stream.peek(2);
-    const bool utf16 = head.size() == 2 && (head == "\xFF\xFE" || head == "\xFE\xFF" || head.at(0) == '\0'
-                                            || head.at(1) == '\0');
-    if (!utf16)
-        return stream.source();
-    QStringDecoder decode(head == "\xFE\xFF" || head.at(0) == '\0' ? QStringConverter::Utf16BE
-                                                                  : QStringConverter::Utf16LE,
-                          QStringDecoder::Flag::Stateless);
-    return bytesSource(QString(decode(zip.read(part))).toUtf8());
-}
-
-// A part streamed out of the zip: the shared strings and the worksheets.
-template <typename Scan>
-void scanPart(const ZipArchive& zip, const QString& fileName, const QString& part, Scan scan)
-{
-    ZipArchive::Stream stream(zip, part);
-    scanXml(fileName, part, utf8Source(zip, part, stream), scan);
+    if (xml.hasError())
+        fail(fileName, QStringLiteral("%1: %2").arg(part, xml.errorString()));
 }
 
 // Part names in relationships are relative to the folder of the part that
 // owns them ("xl/"), or absolute ("/xl/worksheets/sheet1.xml").
-QString resolvePart(QStringView target)
+QString resolvePart(const QString& target)
 {
     if (target.startsWith(QLatin1Char('/')))
-        return target.mid(1).toString();
-    return QDir::cleanPath(QStringLiteral("xl/") + target.toString());
+        return target.mid(1);
+    QString path = QStringLiteral("xl/") + target;
+    return QDir::cleanPath(path);
 }
 
 struct WorkbookInfo {
@@ -212,8 +168,7 @@ struct WorkbookInfo {
     bool date1904 = false;
 };
 
-// The r:id of a <sheet>, whatever prefix its namespace has.
-QString relationshipId(const XmlPartReader& xml)
+QString relationshipId(const QXmlStreamReader& xml)
 {
     for (const QXmlStreamAttribute& a : xml.attributes())
         if (a.name() == u"id")
@@ -228,37 +183,38 @@ WorkbookInfo readWorkbookInfo(const ZipArchive& zip, const QString& fileName, co
     WorkbookInfo info;
     QString firstRel, namedRel;
     bool anySheet = false;
-    const QString workbookPart = QStringLiteral("xl/workbook.xml");
-    scanBytes(fileName, workbookPart, zip.read(workbookPart), [&](XmlPartReader& xml) {
-        for (QXmlStreamReader::TokenType token; (token = xml.next()) != QXmlStreamReader::EndDocument;) {
-            if (token != QXmlStreamReader::StartElement)
+    {
+        QXmlStreamReader xml(zip.read(QStringLiteral("xl/workbook.xml")));
+        while (!xml.atEnd()) {
+            if (xml.readNext() != QXmlStreamReader::StartElement)
                 continue;
             if (xml.name() == u"workbookPr") {
-                const QStringView v = xml.attribute("date1904");
+                const QStringView v = xml.attributes().value(QStringLiteral("date1904"));
                 info.date1904 = v == u"1" || v == u"true";
             } else if (xml.name() == u"sheet") {
                 if (!anySheet)
                     firstRel = relationshipId(xml);
-                else if (!sheetName.isEmpty() && namedRel.isEmpty() && xml.attribute("name") == sheetName)
+                else if (!sheetName.isEmpty() && namedRel.isEmpty()
+                         && xml.attributes().value(QStringLiteral("name")) == sheetName)
                     namedRel = relationshipId(xml);
                 anySheet = true;
             }
         }
-    });
+        checkXml(xml, fileName, QStringLiteral("xl/workbook.xml"));
+    }
     if (firstRel.isEmpty())
         fail(fileName, QStringLiteral("the workbook has no worksheet"));
-    const QString relsPart = QStringLiteral("xl/_rels/workbook.xml.rels");
-    scanBytes(fileName, relsPart, zip.read(relsPart), [&](XmlPartReader& xml) {
-        for (QXmlStreamReader::TokenType token; (token = xml.next()) != QXmlStreamReader::EndDocument;) {
-            if (token != QXmlStreamReader::StartElement || xml.name() != u"Relationship")
-                continue;
-            const QStringView id = xml.attribute("Id");
-            if (id == firstRel)
-                info.firstSheetPart = resolvePart(xml.attribute("Target"));
-            else if (!namedRel.isEmpty() && id == namedRel)
-                info.namedSheetPart = resolvePart(xml.attribute("Target"));
-        }
-    });
+    QXmlStreamReader rels(zip.read(QStringLiteral("xl/_rels/workbook.xml.rels")));
+    while (!rels.atEnd()) {
+        if (rels.readNext() != QXmlStreamReader::StartElement || rels.name() != u"Relationship")
+            continue;
+        const QStringView id = rels.attributes().value(QStringLiteral("Id"));
+        if (id == firstRel)
+            info.firstSheetPart = resolvePart(rels.attributes().value(QStringLiteral("Target")).toString());
+        else if (!namedRel.isEmpty() && id == namedRel)
+            info.namedSheetPart = resolvePart(rels.attributes().value(QStringLiteral("Target")).toString());
+    }
+    checkXml(rels, fileName, QStringLiteral("xl/_rels/workbook.xml.rels"));
     if (info.firstSheetPart.isEmpty() || !zip.has(info.firstSheetPart))
         fail(fileName, QStringLiteral("the first worksheet is missing"));
     if (!namedRel.isEmpty() && (info.namedSheetPart.isEmpty() || !zip.has(info.namedSheetPart)))
@@ -272,24 +228,37 @@ QString cellTooLong()
 }
 
 // The text of an <si> or <is> element: its <t> texts, leaving out phonetic
-// runs (<rPh>). The reader stands on the start element; it ends on its end.
-QString stringItem(XmlPartReader& xml)
+// runs (<rPh>). The scanner stands on the start element; it ends on its end.
+QString stringItem(XmlScanner& xml)
 {
     QString text;
+    if (xml.isEmptyElement())
+        return text;
     int depthInPhonetic = 0;
     int depth = 1;
     while (depth > 0) {
         switch (xml.next()) {
-        case QXmlStreamReader::StartElement:
+        case XmlScanner::Token::StartElement:
+            if (xml.isEmptyElement())
+                break;
             ++depth;
-            if (xml.name() == u"rPh") {
+            if (xml.name() == "rPh") {
                 depthInPhonetic = depth;
-            } else if (xml.name() == u"t" && depthInPhonetic == 0) {
-                text += xml.elementText(kMaxCellChars - text.size(), cellTooLong());
+            } else if (xml.name() == "t" && depthInPhonetic == 0) {
+                for (;;) {
+                    const XmlScanner::Token token = xml.next();
+                    if (token == XmlScanner::Token::EndElement)
+                        break;
+                    if (token != XmlScanner::Token::Characters)
+                        throw XmlScanner::Malformed{QStringLiteral("a text holds an element")};
+                    xml.appendText(text);
+                    if (text.size() > kMaxCellChars)
+                        throw XmlScanner::Malformed{cellTooLong()};
+                }
                 --depth;
             }
             break;
-        case QXmlStreamReader::EndElement:
+        case XmlScanner::Token::EndElement:
             if (depth == depthInPhonetic)
                 depthInPhonetic = 0;
             --depth;
@@ -301,7 +270,43 @@ QString stringItem(XmlPartReader& xml)
     return text;
 }
 
-int wholeNumber(QStringView text, bool* ok = nullptr);
+// A part in UTF-16 (allowed, never seen from spreadsheet programs) is read
+// whole and handed to the scanner as UTF-8; a UTF-8 part is streamed.
+XmlScanner::Source utf8Source(const ZipArchive& zip, const QString& part, ZipArchive::Stream& stream)
+{
+    const QByteArray head = stream.peek(2);
+    const bool utf16 = head.size() == 2 && (head == "\xFF\xFE" || head == "\xFE\xFF" || head.at(0) == '\0'
+                                            || head.at(1) == '\0');
+    if (!utf16)
+        return stream.source();
+    const QByteArray bytes = zip.read(part);
+    QStringDecoder decode(head == "\xFE\xFF" || head.at(0) == '\0' ? QStringConverter::Utf16BE
+                                                                  : QStringConverter::Utf16LE,
+                          QStringDecoder::Flag::Stateless);
+    auto utf8 = std::make_shared<QByteArray>(QString(decode(bytes)).toUtf8());
+    auto at = std::make_shared<qsizetype>(0);
+    return [utf8, at](char* into, long long size) {
+        const long long n = std::min<long long>(size, utf8->size() - *at);
+        std::memcpy(into, utf8->constData() + *at, size_t(n));
+        *at += n;
+        return n;
+    };
+}
+
+// Runs a scan of a part, turning its XML faults into FormatError.
+template <typename Scan>
+void scanPart(const ZipArchive& zip, const QString& fileName, const QString& part, Scan scan)
+{
+    ZipArchive::Stream stream(zip, part);
+    try {
+        XmlScanner xml(utf8Source(zip, part, stream));
+        scan(xml);
+    } catch (const XmlScanner::Malformed& e) {
+        fail(fileName, QStringLiteral("%1: %2").arg(part, e.why));
+    }
+}
+
+int wholeNumber(std::string_view text, bool* ok = nullptr);
 
 QStringList readSharedStrings(const ZipArchive& zip, const QString& fileName, HeldMemory& held)
 {
@@ -309,17 +314,20 @@ QStringList readSharedStrings(const ZipArchive& zip, const QString& fileName, He
     const QString part = QStringLiteral("xl/sharedStrings.xml");
     if (!zip.has(part))
         return strings;
-    scanPart(zip, fileName, part, [&](XmlPartReader& xml) {
-        for (QXmlStreamReader::TokenType token; (token = xml.next()) != QXmlStreamReader::EndDocument;) {
-            if (token != QXmlStreamReader::StartElement)
+    scanPart(zip, fileName, part, [&](XmlScanner& xml) {
+        for (;;) {
+            const XmlScanner::Token token = xml.next();
+            if (token == XmlScanner::Token::EndDocument)
+                break;
+            if (token != XmlScanner::Token::StartElement)
                 continue;
-            if (xml.name() == u"si") {
+            if (xml.name() == "si") {
                 strings.append(stringItem(xml));
                 held.takeText(strings.back().size());
-            } else if (xml.name() == u"sst") {
+            }
+            else if (xml.name() == "sst")
                 // A count too large to be true only costs a little memory.
                 strings.reserve(std::min(wholeNumber(xml.attribute("uniqueCount")), 1 << 16));
-            }
         }
     });
     return strings;
@@ -329,28 +337,29 @@ QStringList readSharedStrings(const ZipArchive& zip, const QString& fileName, He
 std::vector<bool> readDateStyles(const ZipArchive& zip, const QString& fileName)
 {
     std::vector<bool> dateStyles;
-    const QString part = QStringLiteral("xl/styles.xml");
-    QByteArray bytes = zip.read(part, false);
+    const QByteArray bytes = zip.read(QStringLiteral("xl/styles.xml"), false);
     if (bytes.isEmpty())
         return dateStyles;
     QHash<int, QString> codes;
-    scanBytes(fileName, part, std::move(bytes), [&](XmlPartReader& xml) {
-        bool inCellXfs = false;
-        for (QXmlStreamReader::TokenType token; (token = xml.next()) != QXmlStreamReader::EndDocument;) {
-            if (token == QXmlStreamReader::StartElement) {
-                if (xml.name() == u"numFmt") {
-                    codes.insert(xml.attribute("numFmtId").toInt(), xml.attribute("formatCode").toString());
-                } else if (xml.name() == u"cellXfs") {
-                    inCellXfs = true;
-                } else if (inCellXfs && xml.name() == u"xf") {
-                    const int id = xml.attribute("numFmtId").toInt();
-                    dateStyles.push_back(isDateFormat(id, codes.value(id)));
-                }
-            } else if (token == QXmlStreamReader::EndElement && xml.name() == u"cellXfs") {
-                inCellXfs = false;
+    QXmlStreamReader xml(bytes);
+    bool inCellXfs = false;
+    while (!xml.atEnd()) {
+        const auto token = xml.readNext();
+        if (token == QXmlStreamReader::StartElement) {
+            if (xml.name() == u"numFmt")
+                codes.insert(xml.attributes().value(QStringLiteral("numFmtId")).toInt(),
+                             xml.attributes().value(QStringLiteral("formatCode")).toString());
+            else if (xml.name() == u"cellXfs")
+                inCellXfs = true;
+            else if (inCellXfs && xml.name() == u"xf") {
+                const int id = xml.attributes().value(QStringLiteral("numFmtId")).toInt();
+                dateStyles.push_back(isDateFormat(id, codes.value(id)));
             }
+        } else if (token == QXmlStreamReader::EndElement && xml.name() == u"cellXfs") {
+            inCellXfs = false;
         }
-    });
+    }
+    checkXml(xml, fileName, QStringLiteral("xl/styles.xml"));
     return dateStyles;
 }
 
@@ -361,16 +370,15 @@ constexpr int kMaxColumns = 16384;
 
 // "BC12" -> column 54 (from 0); -1 when the reference has no letters,
 // kMaxColumns when it names a column past the last.
-int columnOfReference(QStringView ref)
+int columnOfReference(std::string_view ref)
 {
     int column = 0;
     int letters = 0;
-    for (const QChar qc : ref) {
-        const char16_t c = qc.unicode();
-        if (c >= u'A' && c <= u'Z')
-            column = column * 26 + (c - u'A' + 1);
-        else if (c >= u'a' && c <= u'z')
-            column = column * 26 + (c - u'a' + 1);
+    for (const char c : ref) {
+        if (c >= 'A' && c <= 'Z')
+            column = column * 26 + (c - 'A' + 1);
+        else if (c >= 'a' && c <= 'z')
+            column = column * 26 + (c - 'a' + 1);
         else
             break;
         if (column > kMaxColumns)
@@ -380,49 +388,46 @@ int columnOfReference(QStringView ref)
     return letters ? column - 1 : -1;
 }
 
-// The text in `buffer` as ASCII when it is short and made of the
-// characters a number is written with; empty otherwise. std::from_chars
-// reads such a text far quicker than QString's locale-aware conversions.
-std::string_view plainNumberText(QStringView text, char (&buffer)[64])
-{
-    if (text.isEmpty() || text.size() > qsizetype(sizeof buffer))
-        return {};
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i].unicode();
-        if (!((c >= u'0' && c <= u'9') || c == u'.' || c == u'e' || c == u'E' || c == u'-' || c == u'+'))
-            return {};
-        buffer[i] = char(c);
-    }
-    return std::string_view(buffer, std::size_t(text.size()));
-}
-
 // A whole number as QString::toInt reads it (0 when it is none).
-int wholeNumber(QStringView text, bool* ok)
+int wholeNumber(std::string_view text, bool* ok)
 {
-    char buffer[64];
-    const std::string_view plain = plainNumberText(text, buffer);
     int value = 0;
-    const auto [end, ec] = std::from_chars(plain.data(), plain.data() + plain.size(), value);
-    if (!plain.empty() && ec == std::errc() && end == plain.data() + plain.size()) {
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec == std::errc() && end == text.data() + text.size() && !text.empty()) {
         if (ok)
             *ok = true;
         return value;
     }
-    return text.toInt(ok);
+    return QString::fromUtf8(text.data(), qsizetype(text.size())).toInt(ok);
 }
 
 // A number as QString::toDouble reads it.
-double realNumber(QStringView text, bool* ok)
+double realNumber(std::string_view text, bool* ok)
 {
-    char buffer[64];
-    const std::string_view plain = plainNumberText(text, buffer);
-    double value = 0;
-    const auto [end, ec] = std::from_chars(plain.data(), plain.data() + plain.size(), value);
-    if (!plain.empty() && ec == std::errc() && end == plain.data() + plain.size()) {
-        *ok = true;
-        return value;
+    if (!text.empty() && text.find_first_not_of("0123456789.eE+-") == std::string_view::npos
+        && text.front() != '+') {
+        double value = 0;
+        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+        if (ec == std::errc() && end == text.data() + text.size()) {
+            *ok = true;
+            return value;
+        }
     }
-    return text.toDouble(ok);
+    return QString::fromUtf8(text.data(), qsizetype(text.size())).toDouble(ok);
+}
+
+QString fromUtf8(const std::string& text)
+{
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+
+std::string_view trimmedView(std::string_view text)
+{
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t' || text.front() == '\n' || text.front() == '\r'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\n' || text.back() == '\r'))
+        text.remove_suffix(1);
+    return text;
 }
 
 struct SheetContext {
@@ -432,28 +437,11 @@ struct SheetContext {
     const std::vector<bool>& dateStyles;
 };
 
-// The kinds of cell the t attribute names; Number stands also for those
-// read as numbers when they are ("n", "d", none or unknown).
-enum class CellType { Number, SharedString, InlineString, Text, Boolean };
-
-CellType cellType(QStringView t)
-{
-    if (t == u"s")
-        return CellType::SharedString;
-    if (t == u"inlineStr")
-        return CellType::InlineString;
-    if (t == u"str" || t == u"e")
-        return CellType::Text;
-    if (t == u"b")
-        return CellType::Boolean;
-    return CellType::Number;
-}
-
-// One cell as read: its type, style, <v> text and <is> text.
+// One cell as read: its type attribute, style, <v> text and <is> text.
 struct CellRead {
-    CellType type = CellType::Number;
+    std::string type;
     int style = 0;
-    QString value;
+    std::string value;
     bool haveValue = false;
     QString inlineText;
     bool haveInline = false;
@@ -461,56 +449,53 @@ struct CellRead {
 
 QString textOf(const CellRead& cell, const SheetContext& context)
 {
-    // A cell without content (only a style) shows nothing, whatever its type.
-    if (!cell.haveValue && !cell.haveInline)
-        return QString();
-    switch (cell.type) {
-    case CellType::InlineString:
+    const std::string& type = cell.type;
+    if (type == "inlineStr")
         return cell.inlineText;
-    case CellType::SharedString: {
+    if (type == "s") {
         bool ok = false;
         const int index = wholeNumber(cell.value, &ok);
         if (!ok || index < 0 || index >= context.shared.size())
             fail(context.fileName, QStringLiteral("a cell names a shared string that does not exist"));
         return context.shared.at(index);
     }
-    case CellType::Text:
-        return cell.value;
-    case CellType::Boolean:
-        return cell.value.trimmed() == u"1" ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
-    case CellType::Number:
-        break;
+    if (type == "str" || type == "e")
+        return fromUtf8(cell.value);
+    if (type == "b")
+        return trimmedView(cell.value) == "1" ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
+    if (cell.haveValue) {
+        bool ok = false;
+        const double number = realNumber(cell.value, &ok);
+        if (!ok)
+            return fromUtf8(cell.value);
+        const int style = cell.style;
+        if (style >= 0 && size_t(style) < context.dateStyles.size() && context.dateStyles[size_t(style)])
+            return shownDate(dateFromSerial(context.info.date1904 ? number + 1462 : number));
+        return shownNumber(number);
     }
-    if (!cell.haveValue)
+    if (cell.haveInline)
         return cell.inlineText;
-    bool ok = false;
-    const double number = realNumber(cell.value, &ok);
-    if (!ok)
-        return cell.value;
-    const int style = cell.style;
-    if (style >= 0 && size_t(style) < context.dateStyles.size() && context.dateStyles[size_t(style)])
-        return shownDate(dateFromSerial(context.info.date1904 ? number + 1462 : number));
-    return shownNumber(number);
+    return QString();
 }
 
 // Reads the children of a <c> element up to its end.
-void readCell(XmlPartReader& xml, CellRead& cell)
+void readCell(XmlScanner& xml, CellRead& cell)
 {
     int depth = 1;
     while (depth > 0) {
         switch (xml.next()) {
-        case QXmlStreamReader::StartElement:
-            if (xml.name() == u"v") {
-                cell.value = xml.elementText(kMaxCellChars, cellTooLong());
+        case XmlScanner::Token::StartElement:
+            if (xml.name() == "v") {
+                cell.value = xml.elementText();
                 cell.haveValue = true;
-            } else if (xml.name() == u"is") {
+            } else if (xml.name() == "is") {
                 cell.inlineText = stringItem(xml);
                 cell.haveInline = true;
-            } else {
+            } else if (!xml.isEmptyElement()) {
                 ++depth;
             }
             break;
-        case QXmlStreamReader::EndElement:
+        case XmlScanner::Token::EndElement:
             --depth;
             break;
         default:
@@ -519,42 +504,61 @@ void readCell(XmlPartReader& xml, CellRead& cell)
     }
 }
 
-void readSheet(XmlPartReader& xml, const SheetContext& context, SheetBuilder& sheet)
+void readSheet(XmlScanner& xml, const SheetContext& context, SheetBuilder& sheet)
 {
     int row = -1;
     int nextColumn = 0;
     CellRead cell;
-    for (QXmlStreamReader::TokenType token; (token = xml.next()) != QXmlStreamReader::EndDocument;) {
-        if (token == QXmlStreamReader::EndElement) {
-            if (xml.name() == u"row")
+    for (;;) {
+        const XmlScanner::Token token = xml.next();
+        if (token == XmlScanner::Token::EndDocument)
+            return;
+        if (token == XmlScanner::Token::EndElement) {
+            if (xml.name() == "row")
                 sheet.endRow(row);
             continue;
         }
-        if (token != QXmlStreamReader::StartElement)
+        if (token != XmlScanner::Token::StartElement)
             continue;
-        if (xml.name() == u"row") {
-            const QStringView r = xml.attribute("r");
-            row = r.isEmpty() ? row + 1 : wholeNumber(r) - 1;
+        if (xml.name() == "row") {
+            const std::string r = xml.attribute("r");
+            row = r.empty() ? row + 1 : wholeNumber(r) - 1;
             if (row >= kMaxRows)
                 fail(context.fileName, QStringLiteral("a row lies past the last row of a worksheet"));
             nextColumn = 0;
+            if (xml.isEmptyElement())
+                sheet.endRow(row);
             continue;
         }
-        if (xml.name() != u"c")
+        if (xml.name() != "c")
             continue;
-        const int refColumn = columnOfReference(xml.attribute("r"));
+        // Entities in these attributes are unheard of, but read right all the same.
+        std::string_view ref;
+        std::string decoded[3];
+        xml.rawAttributes({{"r", &ref}});
+        if (ref.find('&') != std::string_view::npos)
+            ref = decoded[0] = xml.attribute("r");
+        const int refColumn = columnOfReference(ref);
         const int column = refColumn >= 0 ? refColumn : nextColumn;
         if (column >= kMaxColumns)
             fail(context.fileName, QStringLiteral("a cell lies past the last column of a worksheet"));
         nextColumn = column + 1;
+        // A cell without content (only a style) shows nothing.
+        if (xml.isEmptyElement())
+            continue;
         const bool wanted = sheet.wants(row, column);
         if (!wanted && !sheet.needsOther(row)) {
             xml.skipElement();
             continue;
         }
-        cell.type = cellType(xml.attribute("t"));
-        const QStringView style = xml.attribute("s");
-        cell.style = style.isEmpty() ? 0 : wholeNumber(style);
+        std::string_view type, style;
+        xml.rawAttributes({{"t", &type}, {"s", &style}});
+        if (type.find('&') != std::string_view::npos)
+            type = decoded[1] = xml.attribute("t");
+        if (style.find('&') != std::string_view::npos)
+            style = decoded[2] = xml.attribute("s");
+        cell.type.assign(type);
+        cell.style = style.empty() ? 0 : wholeNumber(style);
         cell.value.clear();
         cell.haveValue = false;
         cell.inlineText.clear();
@@ -572,7 +576,7 @@ SheetRows readSheetPart(const ZipArchive& zip, const SheetContext& context, cons
                         const CellChoice& choice, HeldMemory& held)
 {
     SheetBuilder sheet(choice, held);
-    scanPart(zip, context.fileName, part, [&](XmlPartReader& xml) { readSheet(xml, context, sheet); });
+    scanPart(zip, context.fileName, part, [&](XmlScanner& xml) { readSheet(xml, context, sheet); });
     if (!sheet.followedChoice())
         return readSheetPart(zip, context, part, CellChoice{}, held);
     return sheet.take();
