@@ -94,6 +94,10 @@ bool SheetBuilder::wants(int row, int column)
 
 void SheetBuilder::put(int row, int column, const QString& text)
 {
+    // A cell outside every row (before the first, or in a row numbered 0)
+    // has no place in the sheet.
+    if (row < 0 || column < 0)
+        return;
     // The cells a row grows by to reach the column are held too.
     const qsizetype had = row < m_sheet.rows.size() ? m_sheet.rows.at(row).size() : 0;
     m_held.take(2 * (long long)text.size() + kHeldBytesPerCell * std::max<long long>(1, column + 1 - had));

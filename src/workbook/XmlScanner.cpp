@@ -103,7 +103,18 @@ bool decodeInto(std::string& out, std::string_view raw, bool entities)
 
 XmlScanner::XmlScanner(Source source) : m_source(std::move(source))
 {
-    m_buffer.resize(kChunk);
+    growBuffer(kChunk);
+}
+
+// Bytes the source has yet to fill need no zeroing: a small part then
+// costs the pages it fills, not those of a whole chunk.
+void XmlScanner::growBuffer(std::size_t size)
+{
+    auto bigger = std::make_unique_for_overwrite<char[]>(size);
+    if (m_end > 0)
+        std::memcpy(bigger.get(), m_buffer.get(), m_end);
+    m_buffer = std::move(bigger);
+    m_bufferSize = size;
 }
 
 void XmlScanner::fail(const char* why) const
@@ -122,14 +133,14 @@ bool XmlScanner::fill(std::size_t wanted)
     if (wanted > kMaxItemBytes)
         fail("a tag, a text or a comment in it is longer than 4 MiB");
     if (m_pos > 0) {
-        std::memmove(m_buffer.data(), m_buffer.data() + m_pos, m_end - m_pos);
+        std::memmove(m_buffer.get(), m_buffer.get() + m_pos, m_end - m_pos);
         m_end -= m_pos;
         m_pos = 0;
     }
     while (m_end < wanted && !m_atEnd) {
-        if (m_buffer.size() - m_end < kChunk)
-            m_buffer.resize(std::max(m_buffer.size() * 2, m_end + kChunk));
-        const long long got = m_source(m_buffer.data() + m_end, (long long)(m_buffer.size() - m_end));
+        if (m_bufferSize - m_end < kChunk)
+            growBuffer(std::max(m_bufferSize * 2, m_end + kChunk));
+        const long long got = m_source(m_buffer.get() + m_end, (long long)(m_bufferSize - m_end));
         if (got < 0)
             fail("the part cannot be read");
         if (got == 0)
@@ -144,7 +155,7 @@ bool XmlScanner::fill(std::size_t wanted)
 std::size_t XmlScanner::findInBuffer(std::size_t from, std::string_view what)
 {
     for (;;) {
-        const std::string_view have(m_buffer.data() + m_pos, m_end - m_pos);
+        const std::string_view have(m_buffer.get() + m_pos, m_end - m_pos);
         const std::size_t at = have.find(what, from);
         if (at != kNotFound)
             return at;
@@ -186,7 +197,7 @@ XmlScanner::Token XmlScanner::next()
 {
     if (!m_started) {
         m_started = true;
-        if (fill(3) && std::memcmp(m_buffer.data() + m_pos, "\xEF\xBB\xBF", 3) == 0)
+        if (fill(3) && std::memcmp(m_buffer.get() + m_pos, "\xEF\xBB\xBF", 3) == 0)
             m_pos += 3;   // the UTF-8 byte order mark
     }
     for (;;) {
@@ -195,12 +206,12 @@ XmlScanner::Token XmlScanner::next()
                 fail("the document ends early");
             return Token::EndDocument;
         }
-        const char* b = m_buffer.data() + m_pos;
+        const char* b = m_buffer.get() + m_pos;
         if (*b != '<') {
             std::size_t lt = findInBuffer(0, "<");
             if (lt == kNotFound)
                 lt = m_end - m_pos;
-            m_text = std::string_view(m_buffer.data() + m_pos, lt);
+            m_text = std::string_view(m_buffer.get() + m_pos, lt);
             m_cdata = false;
             m_pos += lt;
             if (m_open.empty()) {
@@ -212,7 +223,7 @@ XmlScanner::Token XmlScanner::next()
         }
         if (!fill(2))
             fail("a tag is not closed");
-        b = m_buffer.data() + m_pos;
+        b = m_buffer.get() + m_pos;
         if (b[1] == '?') {
             const std::size_t end = findInBuffer(2, "?>");
             if (end == kNotFound)
@@ -222,7 +233,7 @@ XmlScanner::Token XmlScanner::next()
         }
         if (b[1] == '!') {
             fill(9);
-            const std::string_view head(m_buffer.data() + m_pos, std::min<std::size_t>(9, m_end - m_pos));
+            const std::string_view head(m_buffer.get() + m_pos, std::min<std::size_t>(9, m_end - m_pos));
             if (head.substr(0, 4) == "<!--") {
                 const std::size_t end = findInBuffer(4, "-->");
                 if (end == kNotFound)
@@ -234,7 +245,7 @@ XmlScanner::Token XmlScanner::next()
                 const std::size_t end = findInBuffer(9, "]]>");
                 if (end == kNotFound || m_open.empty())
                     fail("a CDATA section is misplaced or not closed");
-                m_text = std::string_view(m_buffer.data() + m_pos + 9, end - 9);
+                m_text = std::string_view(m_buffer.get() + m_pos + 9, end - 9);
                 m_cdata = true;
                 m_pos += end + 3;
                 return Token::Characters;
@@ -243,7 +254,7 @@ XmlScanner::Token XmlScanner::next()
         }
         if (b[1] == '/') {
             const std::size_t end = findTagEnd(2);
-            std::string_view qualified(m_buffer.data() + m_pos + 2, end - 2);
+            std::string_view qualified(m_buffer.get() + m_pos + 2, end - 2);
             while (!qualified.empty() && isSpace(qualified.back()))
                 qualified.remove_suffix(1);
             if (m_open.empty() || m_open.back() != qualified)
@@ -255,7 +266,7 @@ XmlScanner::Token XmlScanner::next()
             return Token::EndElement;
         }
         const std::size_t end = findTagEnd(1);
-        b = m_buffer.data() + m_pos;
+        b = m_buffer.get() + m_pos;
         m_emptyElement = end >= 2 && b[end - 1] == '/';
         std::size_t nameEnd = 1;
         const std::size_t tagEnd = m_emptyElement ? end - 1 : end;

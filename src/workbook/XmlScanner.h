@@ -15,6 +15,7 @@
 
 #include <functional>
 #include <initializer_list>
+#include <memory>
 #include <utility>
 #include <string>
 #include <string_view>
@@ -68,13 +69,15 @@ public:
 
 private:
     bool fill(std::size_t wanted);
+    void growBuffer(std::size_t size);
     std::size_t findInBuffer(std::size_t from, std::string_view what);
     std::size_t findTagEnd(std::size_t from);
     void setName(std::string_view qualified);
     [[noreturn]] void fail(const char* why) const;
 
     Source m_source;
-    std::vector<char> m_buffer;
+    std::unique_ptr<char[]> m_buffer;
+    std::size_t m_bufferSize = 0;
     std::size_t m_pos = 0;   // next unread byte
     std::size_t m_end = 0;   // end of the bytes read
     bool m_atEnd = false;    // the source has no more

@@ -15,6 +15,7 @@
 #include <zip.h>
 
 #include <map>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -241,6 +242,52 @@ TEST_F(XlsxReaderTest, RefusesWhatItCannotReadSafely)
     }
     writeXlsx(file("fine.xlsx"), whole);
     EXPECT_NO_THROW(workbook::readFirstSheet(file("fine.xlsx")));
+}
+
+TEST_F(XlsxReaderTest, CharactersBeyondSixteenBits)
+{
+    // A shared string as references and as UTF-8 comes back as one
+    // surrogate pair; a reference to half a pair is no character at all.
+    const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80");
+    struct Case {
+        const char* name;
+        std::string shared;
+        std::optional<QString> expected;   // nullopt: refused
+    };
+    const std::vector<Case> cases = {
+        {"hexadecimal reference", "&#x1F600; &#128512;", emoji + " " + emoji},
+        {"UTF-8", "\xF0\x9F\x98\x80!", emoji + "!"},
+        {"half a surrogate pair", "&#xD83D;", std::nullopt},
+    };
+    const std::string sheet = sheetXml("<row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c></row>");
+    for (const Case& c : cases) {
+        writeXlsx(file("wide.xlsx"), sheet, "<sst><si><t>" + c.shared + "</t></si></sst>");
+        if (c.expected)
+            EXPECT_EQ(workbook::readFirstSheet(file("wide.xlsx")).cell(0, 0), *c.expected) << c.name;
+        else
+            EXPECT_THROW(workbook::readFirstSheet(file("wide.xlsx")), FormatError) << c.name;
+    }
+}
+
+TEST_F(XlsxReaderTest, CellsOutsideEveryRowAreLeftOut)
+{
+    // Found by the fuzz target: a cell before the first row, or in a row
+    // numbered 0, was looked up at row -1 of the sheet.
+    const std::string cell = "<c r=\"A1\" t=\"inlineStr\"><is><t>lost</t></is></c>";
+    const std::string kept = "<row r=\"2\"><c r=\"B2\" t=\"inlineStr\"><is><t>kept</t></is></c></row>";
+    struct Case {
+        const char* name;
+        std::string rows;
+    };
+    const std::vector<Case> cases = {
+        {"a cell before the first row", cell + kept},
+        {"a row numbered 0 after others", kept + "<row r=\"0\">" + cell + "</row>"},
+        {"a row numbered 0 first", "<row r=\"0\">" + cell + "</row>" + kept},
+    };
+    for (const Case& c : cases) {
+        writeXlsx(file("outside.xlsx"), sheetXml(c.rows));
+        EXPECT_EQ(cellsOf(workbook::readFirstSheet(file("outside.xlsx"))), (Cells{{{1, 1}, "kept"}})) << c.name;
+    }
 }
 
 class ReadForUpdateTest : public XlsxReaderTest {
