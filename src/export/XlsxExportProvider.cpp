@@ -525,9 +525,12 @@ void TcxXLSXExportProvider::writeRowsUpTo(int lastRow)
 {
     if (lastRow < m_nextRow)
         return;
-    std::stable_sort(m_pending.begin(), m_pending.end(), [](const PendingCell& a, const PendingCell& b) {
+    // The cells mostly come in row and column order already.
+    const auto before = [](const PendingCell& a, const PendingCell& b) {
         return a.row != b.row ? a.row < b.row : a.column < b.column;
-    });
+    };
+    if (!std::is_sorted(m_pending.begin(), m_pending.end(), before))
+        std::stable_sort(m_pending.begin(), m_pending.end(), before);
     std::size_t pending = 0;
     for (int y = m_nextRow; y <= lastRow; ++y)
         writeRow(y, pending, m_styledAt);

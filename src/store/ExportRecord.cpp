@@ -36,8 +36,11 @@ int digestCharValue(QChar c)
 
 void appendCode(QString& out, std::uint64_t value, int chars)
 {
-    for (int i = chars - 1; i >= 0; --i)
-        out += QLatin1Char(kDigestAlphabet[(value >> (6 * i)) & 63]);
+    const qsizetype at = out.size();
+    out.resize(at + chars);
+    QChar* end = out.data() + at + chars;
+    for (int i = 0; i < chars; ++i, value >>= 6)
+        *--end = QLatin1Char(kDigestAlphabet[value & 63]);
 }
 
 std::optional<std::uint64_t> parseCode(QStringView text)
