@@ -5,6 +5,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <array>
 #include <utility>
 
 namespace orvane::store {
@@ -14,8 +15,11 @@ namespace {
 // A cell holds up to kMaxCellChars characters; the record's cells stay a
 // little under it so that no spreadsheet program has reason to cut them.
 constexpr qsizetype kLineCellChars = 32000;
-constexpr int kDigestChars = 8;     // 48 bits, 6 to a character
-constexpr int kPositionChars = 2;   // up to 4096 fields
+constexpr int kDigestChars = 8;   // 48 bits, 6 to a character
+constexpr char kEmptyHint = '.';
+// Where more texts than this many combinations could each be either side's,
+// the row is taken as not proven.
+constexpr int kMostCombinations = 64;
 constexpr std::uint64_t kDigestMask = (std::uint64_t(1) << 48) - 1;
 
 constexpr char kDigestAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
@@ -34,12 +38,10 @@ int digestCharValue(QChar c)
     return u == '_' ? 63 : -1;
 }
 
-void appendCode(QString& out, std::uint64_t value, int chars)
+// Writes the low 6 * chars bits of value, most significant first.
+void writeCode(QChar* at, std::uint64_t value, int chars)
 {
-    const qsizetype at = out.size();
-    out.resize(at + chars);
-    QChar* end = out.data() + at + chars;
-    for (int i = 0; i < chars; ++i, value >>= 6)
+    for (QChar* end = at + chars; end != at; value >>= 6)
         *--end = QLatin1Char(kDigestAlphabet[value & 63]);
 }
 
@@ -55,26 +57,28 @@ std::optional<std::uint64_t> parseCode(QStringView text)
     return value;
 }
 
-// The entries of one line: position and digest of each text not empty.
-template <typename Entry>
-std::optional<std::vector<Entry>> parseEntriesAs(QStringView text, std::size_t fieldCount)
+constexpr std::uint64_t kFnvPrime = 0x100000001b3ull;
+
+std::uint64_t mixed(std::uint64_t z)
 {
-    constexpr int kEntryChars = kPositionChars + kDigestChars;
-    if (text.size() % kEntryChars != 0)
-        return std::nullopt;
-    std::vector<Entry> entries;
-    entries.reserve(std::size_t(text.size() / kEntryChars));
-    for (qsizetype at = 0; at < text.size(); at += kEntryChars) {
-        const std::optional<std::uint64_t> position = parseCode(text.mid(at, kPositionChars));
-        const std::optional<std::uint64_t> digest = parseCode(text.mid(at + kPositionChars, kDigestChars));
-        if (!position || !digest || *position >= fieldCount)
-            return std::nullopt;
-        entries.push_back({int(*position), *digest});
-    }
-    return entries;
+    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ull;
+    z = (z ^ (z >> 27)) * 0x94d049bb133111ebull;
+    return z ^ (z >> 31);
 }
 
-constexpr std::uint64_t kFnvPrime = 0x100000001b3ull;
+// The digest of all of an activity's recorded texts, from their own digests.
+std::uint64_t rowDigest(const std::uint64_t* digests, std::size_t count)
+{
+    std::uint64_t h = 0x6a09e667f3bcc908ull;
+    for (std::size_t i = 0; i < count; ++i)
+        h = mixed(h ^ digests[i]) + kFnvPrime;
+    return h & kDigestMask;
+}
+
+char hintOf(std::uint64_t textDigest)
+{
+    return kDigestAlphabet[textDigest >> 58];
+}
 
 } // namespace
 
@@ -92,7 +96,7 @@ int cellTextLength(QStringView text)
 
 // FNV-1a over the text's UTF-16 characters as a cell holds them, a carriage
 // return with or without a line feed after it counted as one line feed, and
-// a finishing mix so that every bit of the state reaches the kept ones.
+// a finishing mix so that every bit of the state depends on every character.
 std::uint64_t exportedTextDigest(QStringView text)
 {
     const QStringView kept = text.left(cellTextLength(text));
@@ -106,24 +110,26 @@ std::uint64_t exportedTextDigest(QStringView text)
         }
         h = (h ^ c) * kFnvPrime;
     }
-    h = (h ^ (h >> 30)) * 0xbf58476d1ce4e5b9ull;
-    h = (h ^ (h >> 27)) * 0x94d049bb133111ebull;
-    h ^= h >> 31;
-    return h & kDigestMask;
+    return mixed(h);
 }
 
-ExportDigestRecordBuilder::ExportDigestRecordBuilder(std::vector<int> fields) : m_fields(std::move(fields)) {}
+ExportDigestRecordBuilder::ExportDigestRecordBuilder(std::vector<int> fields)
+    : m_fields(std::move(fields)), m_digests(m_fields.size())
+{
+}
 
 void ExportDigestRecordBuilder::addActivity(QStringView activityId, const QStringView* texts)
 {
     m_line = escapedCellText(activityId);
     m_line += QLatin1Char('\t');
+    const qsizetype hintsAt = m_line.size() + kDigestChars;
+    m_line.resize(hintsAt + qsizetype(m_fields.size()));
+    QChar* hints = m_line.data() + hintsAt;
     for (std::size_t f = 0; f < m_fields.size(); ++f) {
-        if (texts[f].isEmpty())
-            continue;
-        appendCode(m_line, std::uint64_t(f), kPositionChars);
-        appendCode(m_line, exportedTextDigest(texts[f]), kDigestChars);
+        m_digests[f] = exportedTextDigest(texts[f]);
+        hints[f] = QLatin1Char(texts[f].isEmpty() ? kEmptyHint : hintOf(m_digests[f]));
     }
+    writeCode(m_line.data() + hintsAt - kDigestChars, rowDigest(m_digests.data(), m_digests.size()), kDigestChars);
     if (!m_current.isEmpty() && m_current.size() + 1 + m_line.size() > kLineCellChars) {
         m_cells << m_current;
         m_current.clear();
@@ -158,50 +164,94 @@ std::optional<ExportDigestRecord> ExportDigestRecord::read(const QList<QStringLi
     if (rows.isEmpty() || rows.first().value(0) != exportDigestRecordTag())
         return std::nullopt;
     ExportDigestRecord record;
-    record.m_positionOfField.assign(kColumnCount, -1);
     const QStringList& captions = rows.first();
     for (qsizetype c = 1; c < captions.size(); ++c) {
         const int field = fieldIndex(captions.at(c).trimmed());
         // A record naming a field it cannot hold was not written by an export.
-        if (field < 0 || !isWorkbookTextColumn(field) || record.m_positionOfField[std::size_t(field)] >= 0)
+        if (field < 0 || !isWorkbookTextColumn(field)
+            || std::find(record.m_fields.begin(), record.m_fields.end(), field) != record.m_fields.end())
             return std::nullopt;
-        record.m_positionOfField[std::size_t(field)] = int(record.m_fields.size());
         record.m_fields.push_back(field);
     }
+    const qsizetype width = kDigestChars + qsizetype(record.m_fields.size());
     QSet<QString> twice;
     for (qsizetype r = 1; r < rows.size(); ++r) {
         const QString cell = rows.at(r).value(0);
         for (const QStringView line : QStringView(cell).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
             const qsizetype tab = line.lastIndexOf(QLatin1Char('\t'));
-            std::optional<std::vector<Entry>> entries =
-                tab < 0 ? std::nullopt : parseEntriesAs<Entry>(line.mid(tab + 1), record.m_fields.size());
+            const QStringView digests = tab < 0 ? QStringView() : line.mid(tab + 1);
+            const std::optional<std::uint64_t> rowDigest =
+                digests.size() == width ? parseCode(digests.left(kDigestChars)) : std::nullopt;
+            const QStringView hints = digests.mid(kDigestChars);
             // A line spoilt in the workbook counts as not recorded.
-            if (!entries)
+            if (!rowDigest || !std::all_of(hints.begin(), hints.end(), [](QChar c) {
+                    return c == QLatin1Char(kEmptyHint) || digestCharValue(c) >= 0;
+                }))
                 continue;
             const QString id = unescapedCellText(line.left(tab)).trimmed();
             if (id.isEmpty() || twice.contains(id))
                 continue;
-            if (record.m_entriesOfId.contains(id)) {
-                record.m_entriesOfId.remove(id);
+            if (record.m_entryOfId.contains(id)) {
+                record.m_entryOfId.remove(id);
                 twice.insert(id);
                 continue;
             }
-            record.m_entriesOfId.insert(id, std::move(*entries));
+            record.m_entryOfId.insert(id, {*rowDigest, hints.toLatin1()});
         }
     }
     return record;
 }
 
-std::optional<bool> ExportDigestRecord::isExported(const QString& activityId, int field, QStringView text) const
+std::vector<std::optional<std::uint64_t>>
+ExportDigestRecord::exportedDigests(const QString& activityId, const std::vector<std::uint64_t>& table,
+                                    const std::vector<std::optional<std::uint64_t>>& workbook) const
 {
-    const auto entries = m_entriesOfId.constFind(activityId);
-    const int position = field >= 0 && field < kColumnCount ? m_positionOfField[std::size_t(field)] : -1;
-    if (entries == m_entriesOfId.constEnd() || position < 0)
-        return std::nullopt;
-    for (const Entry& entry : *entries)
-        if (entry.position == position)
-            return !text.isEmpty() && exportedTextDigest(text) == entry.digest;
-    return text.isEmpty();
+    const auto entry = m_entryOfId.constFind(activityId);
+    if (entry == m_entryOfId.constEnd())
+        return {};
+    static const std::uint64_t empty = exportedTextDigest(QStringView());
+    const std::size_t n = m_fields.size();
+    std::vector<std::optional<std::uint64_t>> known(n);
+    // Each field's candidates: the table's text and the workbook's, where
+    // its hint fits; a text exported empty is known from its hint alone.
+    std::vector<std::array<std::uint64_t, 2>> candidates(n);
+    std::vector<int> counts(n, 0);
+    bool provable = true;
+    int combinations = 1;
+    for (std::size_t i = 0; i < n; ++i) {
+        const char hint = entry->hints.at(qsizetype(i));
+        if (hint == kEmptyHint) {
+            known[i] = empty;
+            candidates[i][counts[i]++] = empty;
+            continue;
+        }
+        for (const std::optional<std::uint64_t> side : {std::optional<std::uint64_t>(table[i]), workbook[i]})
+            if (side && *side != empty && hintOf(*side) == hint && (counts[i] == 0 || candidates[i][0] != *side))
+                candidates[i][counts[i]++] = *side;
+        provable = provable && counts[i] > 0;
+        if (counts[i] > 1 && (combinations *= counts[i]) > kMostCombinations)
+            return known;
+    }
+    if (!provable)
+        return known;
+    // The one combination of candidates that has the row's digest.
+    std::vector<std::uint64_t> chosen(n);
+    int matches = 0;
+    std::vector<std::uint64_t> proven;
+    for (int combination = 0; combination < combinations; ++combination) {
+        int rest = combination;
+        for (std::size_t i = 0; i < n; ++i) {
+            chosen[i] = candidates[i][std::size_t(rest % counts[i])];
+            rest /= counts[i];
+        }
+        if (rowDigest(chosen.data(), n) == entry->rowDigest) {
+            ++matches;
+            proven = chosen;
+        }
+    }
+    if (matches != 1)
+        return known;
+    return {proven.begin(), proven.end()};
 }
 
 } // namespace orvane::store

@@ -5,25 +5,32 @@
 //
 // The record is a hidden worksheet behind the sheet the user sees; spreadsheet
 // programs keep a hidden worksheet with its texts when they save the workbook
-// again, as .xls or as .xlsx. It holds, for every exported activity, a digest
-// of each text the export wrote into its Description and log cells:
+// again, as .xls or as .xlsx. It holds, for every exported activity, digests
+// of the texts the export wrote into its Description and log cells:
 //
 //   row 0:  A = "Digests of the exported texts", B, C, ... = the names of the
 //           recorded fields (Description and the log columns the sheet
 //           shows, in sheet order);
-//   row 1+: A = lines "<ActivityID>\t<entries>" joined by line feeds, as many
-//           lines as fit into one cell, in the sheet's row order. An entry
-//           is the recorded field's position (2 characters) and the digest
-//           of its text (8 characters), for each text that is not empty; a
-//           field without an entry was exported empty. An ID's backslash,
-//           tab, line feed and carriage return are written as \\, \t, \n, \r.
+//   row 1+: A = lines "<ActivityID>\t<row digest><hints>" joined by line
+//           feeds, as many lines as fit into one cell, in the sheet's row
+//           order. The row digest (8 characters, 48 bits) stands for all the
+//           activity's recorded texts; a hint (one character a field) is "."
+//           for a text exported empty and else 6 bits of the text's own
+//           digest. An ID's backslash, tab, line feed and carriage return are
+//           written as \\, \t, \n, \r.
 //
 // A digest stands for a text as a cell holds it (cut to what a cell holds,
 // line breaks in any of their forms counted as one), so a cell that comes
 // back untouched from a workbook, or a text left unchanged in the table, has
-// the digest the export wrote. It takes a few bytes a text where the texts
-// themselves would double the workbook, and 48 bits make two different texts
-// share a digest about once in 2^48.
+// the digest the export wrote. Reading it back, each text that differs
+// between table and workbook was exported as one of the two: the hints pick
+// the likely one, and the row digest proves the choice for every field at
+// once (two different choices share it about once in 2^48). That tells each
+// cell's base exactly, except in an activity where some text changed on both
+// sides since the export: there a text exported empty is still known, and
+// every other cell in which table and workbook differ counts as changed on
+// both sides. The record costs a few bytes an activity and compresses well,
+// where the texts themselves would double the workbook.
 //
 // Workbooks written before the digests carry the texts themselves instead:
 // row 0 holds the field names (ActivityID first), every further row one
@@ -31,6 +38,7 @@
 
 #include "store/ActivityLayout.h"
 
+#include <QByteArray>
 #include <QHash>
 #include <QString>
 #include <QStringList>
@@ -62,7 +70,7 @@ QString exportDigestRecordTag();
 inline constexpr int kMaxCellChars = 32767;
 int cellTextLength(QStringView text);
 
-// The digest of a text as a cell holds it (48 bits).
+// The digest of a text as a cell holds it.
 std::uint64_t exportedTextDigest(QStringView text);
 
 // Builds the record's cells activity by activity.
@@ -79,6 +87,7 @@ public:
 
 private:
     std::vector<int> m_fields;
+    std::vector<std::uint64_t> m_digests;
     QStringList m_cells;
     QString m_current;
     QString m_line;
@@ -91,21 +100,27 @@ public:
     // digests.
     static std::optional<ExportDigestRecord> read(const QList<QStringList>& rows);
 
+    // The recorded fields, in the record's order.
     const std::vector<int>& fields() const { return m_fields; }
+    // Whether the record holds an activity (once).
+    bool holds(const QString& activityId) const { return m_entryOfId.contains(activityId); }
 
-    // Whether `text` is what the export wrote into a field of an activity;
-    // none where the record does not hold the activity (or holds it twice)
-    // or the field.
-    std::optional<bool> isExported(const QString& activityId, int field, QStringView text) const;
+    // What was exported for an activity, field by field in the record's
+    // order, given the digests of the table's texts now and of the
+    // workbook's (none for a field the workbook has no column for): the
+    // digest of each exported text where it is known. Empty where the record
+    // does not hold the activity, or holds it twice.
+    std::vector<std::optional<std::uint64_t>>
+    exportedDigests(const QString& activityId, const std::vector<std::uint64_t>& table,
+                    const std::vector<std::optional<std::uint64_t>>& workbook) const;
 
 private:
     struct Entry {
-        int position;
-        std::uint64_t digest;
+        std::uint64_t rowDigest;
+        QByteArray hints;
     };
     std::vector<int> m_fields;
-    std::vector<int> m_positionOfField;
-    QHash<QString, std::vector<Entry>> m_entriesOfId;
+    QHash<QString, Entry> m_entryOfId;
 };
 
 } // namespace orvane::store

@@ -195,7 +195,8 @@ private:
     bool m_valid = false;
 };
 
-// The export's record in whichever form the workbook carries it.
+// The export's record in whichever form the workbook carries it, asked row
+// by row.
 class ExportBase {
 public:
     explicit ExportBase(const SheetRows* record)
@@ -203,8 +204,12 @@ public:
         if (!record)
             return;
         m_digests = store::ExportDigestRecord::read(record->rows);
-        if (m_digests)
+        if (m_digests) {
+            m_positionOfField.fill(-1);
+            for (std::size_t p = 0; p < m_digests->fields().size(); ++p)
+                m_positionOfField[std::size_t(m_digests->fields()[p])] = int(p);
             return;
+        }
         m_texts.emplace(*record);
         if (!m_texts->isValid())
             m_texts.reset();
@@ -212,21 +217,53 @@ public:
 
     bool exists() const { return m_digests || m_texts; }
 
-    CellBase cell(const QString& id, int field, const QString& workbook, const QString& table) const
+    // The fields whose table texts startRow needs besides the workbook's
+    // columns.
+    std::vector<int> fieldsToRead() const { return m_digests ? m_digests->fields() : std::vector<int>{}; }
+
+    // Takes up one activity: its table texts by field, and its workbook
+    // texts by field (none where the workbook has no column for it).
+    void startRow(const QString& id, const std::function<QString(int)>& tableText,
+                  const std::function<std::optional<QString>(int)>& workbookText)
+    {
+        m_id = id;
+        m_exported.clear();
+        if (!m_digests || !m_digests->holds(id))
+            return;
+        const std::vector<int>& fields = m_digests->fields();
+        std::vector<std::uint64_t> table(fields.size());
+        std::vector<std::optional<std::uint64_t>> workbook(fields.size());
+        for (std::size_t p = 0; p < fields.size(); ++p) {
+            table[p] = store::exportedTextDigest(tableText(fields[p]));
+            if (const std::optional<QString> text = workbookText(fields[p]))
+                workbook[p] = store::exportedTextDigest(*text);
+        }
+        m_exported = m_digests->exportedDigests(id, table, workbook);
+    }
+
+    CellBase cell(int field, const QString& workbook, const QString& table) const
     {
         if (m_texts) {
-            const std::optional<QString> exported = m_texts->find(id, field);
+            const std::optional<QString> exported = m_texts->find(m_id, field);
             return exported ? baseFromText(*exported, workbook, table) : CellBase{};
         }
-        const std::optional<bool> tableIsBase = m_digests ? m_digests->isExported(id, field, table) : std::nullopt;
-        if (!tableIsBase)
+        const int position = m_digests ? m_positionOfField[std::size_t(field)] : -1;
+        if (position < 0 || m_exported.empty())
             return {};
-        return {true, *tableIsBase, *m_digests->isExported(id, field, workbook), std::nullopt};
+        // Not proven: taken as changed on both sides.
+        const std::optional<std::uint64_t> exported = m_exported[std::size_t(position)];
+        if (!exported)
+            return {true, false, false, std::nullopt};
+        return {true, store::exportedTextDigest(table) == *exported, store::exportedTextDigest(workbook) == *exported,
+                std::nullopt};
     }
 
 private:
     std::optional<store::ExportDigestRecord> m_digests;
+    std::array<int, store::kColumnCount> m_positionOfField;
     std::optional<ExportedTexts> m_texts;
+    QString m_id;
+    std::vector<std::optional<std::uint64_t>> m_exported;
 };
 
 // A text on one line of the preview: line breaks shown as \n, a long text
@@ -336,9 +373,24 @@ UpdatePlan planWithRecord(const SheetRows& sheet, const SheetRows* exportRecord,
 
     // The table's rows of the workbook's IDs, compared as they are read:
     // only the cells that change are kept.
+    // The workbook's columns first, then the other fields the record covers.
+    std::vector<int> fieldsRead;
+    std::array<int, store::kColumnCount> sheetColumnOfField;
+    sheetColumnOfField.fill(-1);
+    for (const auto& [sheetColumn, field] : captions.written) {
+        fieldsRead.push_back(field);
+        sheetColumnOfField[std::size_t(field)] = sheetColumn;
+    }
+    for (int field : exported.fieldsToRead())
+        if (sheetColumnOfField[std::size_t(field)] < 0)
+            fieldsRead.push_back(field);
+    std::array<int, store::kColumnCount> valueOfField;
+    valueOfField.fill(-1);
     QString sql = QStringLiteral("SELECT rowid, ActivityID");
-    for (const auto& [sheetColumn, field] : captions.written)
-        sql += QStringLiteral(", ") + bracketed(field);
+    for (std::size_t k = 0; k < fieldsRead.size(); ++k) {
+        sql += QStringLiteral(", ") + bracketed(fieldsRead[k]);
+        valueOfField[std::size_t(fieldsRead[k])] = 2 + int(k);
+    }
     sql += QStringLiteral(" FROM P3Data");
     struct TableRow {
         qint64 rowId;
@@ -368,6 +420,16 @@ UpdatePlan planWithRecord(const SheetRows& sheet, const SheetRows* exportRecord,
         }
         TableRow row{sqlite3_column_int64(s, 0), {}, {}, 0, false};
         const QStringList& cells = sheet.rows.at(sheetRow.value());
+        exported.startRow(
+            id,
+            [&](int field) {
+                const QVariant stored = storedValue(s, valueOfField[std::size_t(field)]);
+                return stored.isNull() ? QString() : stored.toString();
+            },
+            [&](int field) -> std::optional<QString> {
+                const int column = sheetColumnOfField[std::size_t(field)];
+                return column < 0 ? std::nullopt : std::optional<QString>(cells.value(column));
+            });
         for (int k = 0; k < valueCount; ++k) {
             const auto& [sheetColumn, field] = captions.written[size_t(k)];
             const QString text = cells.value(sheetColumn);
@@ -376,7 +438,7 @@ UpdatePlan planWithRecord(const SheetRows& sheet, const SheetRows* exportRecord,
                 continue;
             QVariant stored = storedValue(s, 2 + k);
             const QString table = stored.isNull() ? QString() : stored.toString();
-            const CellBase base = exported.cell(id, field, text, table);
+            const CellBase base = exported.cell(field, text, table);
             switch (decideCell(text, table, base)) {
             case CellOutcome::Write:
                 row.changes.push_back({row.rowId, field, std::move(stored), text, id});
