@@ -233,10 +233,13 @@ public:
         const std::vector<int>& fields = m_digests->fields();
         std::vector<std::uint64_t> table(fields.size());
         std::vector<std::optional<std::uint64_t>> workbook(fields.size());
+        // Most recorded texts are empty on both sides.
+        static const std::uint64_t empty = store::exportedTextDigest(QStringView());
+        const auto digestOf = [](const QString& text) { return text.isEmpty() ? empty : store::exportedTextDigest(text); };
         for (std::size_t p = 0; p < fields.size(); ++p) {
-            table[p] = store::exportedTextDigest(tableText(fields[p]));
+            table[p] = digestOf(tableText(fields[p]));
             if (const std::optional<QString> text = workbookText(fields[p]))
-                workbook[p] = store::exportedTextDigest(*text);
+                workbook[p] = digestOf(*text);
         }
         m_exported = m_digests->exportedDigests(id, table, workbook);
     }
@@ -423,8 +426,10 @@ UpdatePlan planWithRecord(const SheetRows& sheet, const SheetRows* exportRecord,
         exported.startRow(
             id,
             [&](int field) {
-                const QVariant stored = storedValue(s, valueOfField[std::size_t(field)]);
-                return stored.isNull() ? QString() : stored.toString();
+                const int value = valueOfField[std::size_t(field)];
+                if (sqlite3_column_type(s, value) == SQLITE_NULL)
+                    return QString();
+                return storedValue(s, value).toString();
             },
             [&](int field) -> std::optional<QString> {
                 const int column = sheetColumnOfField[std::size_t(field)];
