@@ -11,6 +11,7 @@
 // keeps its previous filter and the criteria keep the change.
 
 #include "filter/FilterCriteria.h"
+#include "filter/FilterDialogHost.h"
 #include "filter/FilterPanel.h"
 #include "filter/FilterValueItem.h"
 #include "grid/GridView.h"
@@ -51,7 +52,7 @@ private:
 // When the filter panel is shown.
 enum TcxGridTableFilterVisible { fvNever, fvNonEmpty, fvAlways };
 
-class GridFilterLink : public QObject {
+class GridFilterLink : public QObject, public FilterDialogHost {
     Q_OBJECT
 public:
     using Guard = std::function<void(const std::function<void()>&)>;
@@ -61,15 +62,15 @@ public:
     GridFilterLink(grid::GridViewModel& model, store::ActivityTable& table, QObject* parent = nullptr);
     ~GridFilterLink() override;
 
-    TcxDBDataFilterCriteria& criteria() const { return *m_criteria; }
-    grid::GridViewModel& model() const { return m_model; }
+    TcxDBDataFilterCriteria& criteria() const override { return *m_criteria; }
+    grid::GridViewModel& model() const override { return m_model; }
 
     // Runs a user action: errors go to the guard's error box. The default
     // guard shows a plain error box.
     void setGuard(Guard guard) { m_guard = std::move(guard); }
-    void run(const std::function<void()>& action) const;
+    void run(const std::function<void()>& action) const override;
     // Shows a message in the guard's error box.
-    void reportError(const QString& message) const;
+    void reportError(const QString& message) const override;
 
     // --- the view's filtering options
     bool CustomizeDialog = true;
@@ -108,7 +109,7 @@ public:
     void openCustomDialog(int columnId);
     void openBuilder();
     // The window the dialogs are centred on and parented to.
-    QWidget* dialogParent() const;
+    QWidget* dialogParent() const override;
 
 signals:
     // After every announcement, once the table has the text.

@@ -1,7 +1,7 @@
 #include "filter/TcxFilterDialog.h"
 
 #include "filter/FilterDateEdit.h"
-#include "filter/GridFilter.h"
+#include "filter/FilterDialogHost.h"
 #include "grid/GridViewModel.h"
 
 #include <QComboBox>
@@ -20,7 +20,7 @@
 
 namespace orvane::filter {
 
-TcxFilterDialog::TcxFilterDialog(GridFilterLink& link, int columnId, QWidget* parent)
+TcxFilterDialog::TcxFilterDialog(FilterDialogHost& link, int columnId, QWidget* parent)
     : QDialog(parent), m_link(link), m_columnId(columnId)
 {
     setObjectName(QStringLiteral("TcxFilterDialog"));
@@ -136,7 +136,7 @@ TcxFilterDialog::TcxFilterDialog(GridFilterLink& link, int columnId, QWidget* pa
         move(screen->availableGeometry().center() - rect().center());
 }
 
-void TcxFilterDialog::Execute(GridFilterLink& link, int columnId)
+void TcxFilterDialog::Execute(FilterDialogHost& link, int columnId)
 {
     TcxFilterDialog dialog(link, columnId, link.dialogParent());
     dialog.exec();

@@ -17,16 +17,16 @@ class QRadioButton;
 
 namespace orvane::filter {
 
-class GridFilterLink;
+class FilterDialogHost;
 
 class TcxFilterDialog : public QDialog {
     Q_OBJECT
 public:
-    TcxFilterDialog(GridFilterLink& link, int columnId, QWidget* parent = nullptr);
+    TcxFilterDialog(FilterDialogHost& link, int columnId, QWidget* parent = nullptr);
 
     // Shows the dialog modally for a column; an error of the table raised by
     // OK is passed on once the dialog has closed.
-    static void Execute(GridFilterLink& link, int columnId);
+    static void Execute(FilterDialogHost& link, int columnId);
 
     // The error that OK's change raised (null when none).
     std::exception_ptr error() const { return m_error; }
@@ -60,7 +60,7 @@ private:
     void operatorChanged();
     void setBoxValue(QWidget* box, const QVariant& value);
 
-    GridFilterLink& m_link;
+    FilterDialogHost& m_link;
     int m_columnId;
     int m_kind;   // store::FieldKind of the column
     std::exception_ptr m_error;

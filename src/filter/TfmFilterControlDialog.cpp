@@ -1,8 +1,8 @@
 #include "filter/TfmFilterControlDialog.h"
 
 #include "common/Errors.h"
+#include "filter/FilterDialogHost.h"
 #include "filter/FilterStream.h"
-#include "filter/GridFilter.h"
 #include "grid/GridViewModel.h"
 
 #include <QComboBox>
@@ -79,7 +79,7 @@ bool smaller(const QVariant& a, const QVariant& b, store::FieldKind kind)
 
 } // namespace
 
-TfmFilterControlDialog::TfmFilterControlDialog(GridFilterLink& link, QWidget* parent)
+TfmFilterControlDialog::TfmFilterControlDialog(FilterDialogHost& link, QWidget* parent)
     : QDialog(parent), m_link(link), m_fileName(QStringLiteral("untitled.flt"))
 {
     setObjectName(QStringLiteral("TfmFilterControlDialog"));
@@ -168,7 +168,7 @@ TfmFilterControlDialog::TfmFilterControlDialog(GridFilterLink& link, QWidget* pa
 
 TfmFilterControlDialog::~TfmFilterControlDialog() = default;
 
-void TfmFilterControlDialog::Execute(GridFilterLink& link)
+void TfmFilterControlDialog::Execute(FilterDialogHost& link)
 {
     TfmFilterControlDialog dialog(link, link.dialogParent());
     dialog.exec();

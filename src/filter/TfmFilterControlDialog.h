@@ -20,7 +20,7 @@ class QTreeWidgetItem;
 
 namespace orvane::filter {
 
-class GridFilterLink;
+class FilterDialogHost;
 
 class TfmFilterControlDialog : public QDialog {
     Q_OBJECT
@@ -37,12 +37,12 @@ public:
         std::vector<std::unique_ptr<Row>> children;
     };
 
-    explicit TfmFilterControlDialog(GridFilterLink& link, QWidget* parent = nullptr);
+    explicit TfmFilterControlDialog(FilterDialogHost& link, QWidget* parent = nullptr);
     ~TfmFilterControlDialog() override;
 
     // Shows the builder modally; an error of the table raised by Apply or
     // Ok is passed on once it has closed.
-    static void Execute(GridFilterLink& link);
+    static void Execute(FilterDialogHost& link);
     std::exception_ptr error() const { return m_error; }
 
     // --- the rows
@@ -93,7 +93,7 @@ private:
     void updateCaption();
     void keepError();
 
-    GridFilterLink& m_link;
+    FilterDialogHost& m_link;
     std::unique_ptr<TcxDBDataFilterCriteria> m_editor;
     Row m_root;
     QString m_fileName;

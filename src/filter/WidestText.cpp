@@ -6,6 +6,9 @@
 #include <QHash>
 
 #include <algorithm>
+#include <array>
+#include <functional>
+#include <utility>
 #include <vector>
 
 namespace orvane::filter {
@@ -20,7 +23,7 @@ constexpr size_t kLongest = 8;
 // The advance of each character in a font, measured the first time it is met.
 class CharacterAdvances {
 public:
-    explicit CharacterAdvances(const QFont& font) : m_metrics(font), m_basic(0x10000, kUnknown) {}
+    explicit CharacterAdvances(const QFont& font) : m_metrics(font) { m_common.fill(kUnknown); }
 
     // The sum of the advances of a text's characters, counted no further
     // than `enough` pixels.
@@ -30,83 +33,92 @@ public:
         const qsizetype size = text.size();
         for (qsizetype i = 0; i < size && sum < enough; ++i) {
             const QChar c = text.at(i);
-            if (c.isHighSurrogate() && i + 1 < size && text.at(i + 1).isLowSurrogate()) {
-                sum += supplementary(QChar::surrogateToUcs4(c, text.at(i + 1)));
+            if (c.unicode() < kCommon) {
+                float& advance = m_common[c.unicode()];
+                if (advance == kUnknown)
+                    advance = float(m_metrics.horizontalAdvance(c));
+                sum += advance;
+            } else if (c.isHighSurrogate() && i + 1 < size && text.at(i + 1).isLowSurrogate()) {
+                sum += other(QChar::surrogateToUcs4(c, text.at(i + 1)));
                 ++i;
-            } else {
-                sum += basic(c);
+            } else if (!c.isSurrogate()) {
+                sum += other(c.unicode());
             }
         }
         return sum;
     }
 
 private:
-    static constexpr qreal kUnknown = -1;
+    // Latin, Greek, Cyrillic, Hebrew and Arabic letters sit in a table; the
+    // rest in a hash.
+    static constexpr char16_t kCommon = 0x800;
+    static constexpr float kUnknown = -1;
 
-    qreal basic(QChar c)
+    qreal other(char32_t codePoint)
     {
-        qreal& advance = m_basic[c.unicode()];
-        if (advance == kUnknown)
-            advance = c.isSurrogate() ? 0 : m_metrics.horizontalAdvance(c);
-        return advance;
-    }
-    // Characters past the basic plane (emoji, rarer ideographs) as the pair
-    // of code units that holds them.
-    qreal supplementary(char32_t codePoint)
-    {
-        auto known = m_supplementary.constFind(codePoint);
-        if (known == m_supplementary.constEnd())
-            known = m_supplementary.insert(codePoint, m_metrics.horizontalAdvance(QString::fromUcs4(&codePoint, 1)));
+        auto known = m_other.constFind(codePoint);
+        if (known == m_other.constEnd())
+            known = m_other.insert(codePoint, m_metrics.horizontalAdvance(QString::fromUcs4(&codePoint, 1)));
         return *known;
     }
 
     QFontMetricsF m_metrics;
-    std::vector<qreal> m_basic;
-    QHash<char32_t, qreal> m_supplementary;
+    std::array<float, kCommon> m_common;
+    QHash<char32_t, qreal> m_other;
 };
 
-// The indexes of the `count` largest keys, in no order.
+// The indexes of the texts with the largest keys offered, at most `capacity`
+// of them, kept in a heap with the smallest key on top.
 template <typename Key>
-std::vector<qsizetype> largest(const std::vector<Key>& keys, size_t count)
-{
-    std::vector<qsizetype> order(keys.size());
-    for (size_t i = 0; i < order.size(); ++i)
-        order[i] = qsizetype(i);
-    if (order.size() > count) {
-        std::nth_element(order.begin(), order.begin() + qsizetype(count), order.end(),
-                         [&keys](qsizetype a, qsizetype b) { return keys[size_t(a)] > keys[size_t(b)]; });
-        order.resize(count);
+class Largest {
+public:
+    explicit Largest(size_t capacity) : m_capacity(capacity) { m_heap.reserve(capacity); }
+    void offer(Key key, qsizetype index)
+    {
+        if (m_heap.size() < m_capacity) {
+            m_heap.emplace_back(key, index);
+            std::push_heap(m_heap.begin(), m_heap.end(), std::greater<>());
+        } else if (!m_heap.empty() && key > m_heap.front().first) {
+            std::pop_heap(m_heap.begin(), m_heap.end(), std::greater<>());
+            m_heap.back() = {key, index};
+            std::push_heap(m_heap.begin(), m_heap.end(), std::greater<>());
+        }
     }
-    return order;
-}
+    // The keys and indexes, in no order.
+    const std::vector<std::pair<Key, qsizetype>>& entries() const { return m_heap; }
+
+private:
+    size_t m_capacity;
+    std::vector<std::pair<Key, qsizetype>> m_heap;
+};
 
 } // namespace
 
 int widestTextWidth(const QFont& font, qsizetype count, const TextAt& textAt, int limit)
 {
-    // Estimates past twice the limit are wider than it whatever the text
-    // engine does to them; they need counting no further.
+    // Estimates past twice the limit are taken as wider than it, whatever
+    // the text engine makes of them; they need counting no further.
     const qreal enough = 2.0 * limit;
     CharacterAdvances advances(font);
-    std::vector<qreal> estimates(size_t(std::max<qsizetype>(count, 0)));
-    std::vector<qsizetype> lengths(estimates.size());
-    for (size_t i = 0; i < estimates.size(); ++i) {
-        const QString& text = textAt(qsizetype(i));
-        estimates[i] = advances.estimate(text, enough);
-        lengths[i] = text.size();
+    Largest<qreal> widest(kWidestEstimates);
+    Largest<qsizetype> longest(kLongest);
+    for (qsizetype i = 0; i < count; ++i) {
+        const QString& text = textAt(i);
+        widest.offer(advances.estimate(text, enough), i);
+        longest.offer(text.size(), i);
     }
-    std::vector<qsizetype> candidates = largest(estimates, kWidestEstimates);
-    const std::vector<qsizetype> longest = largest(lengths, kLongest);
-    candidates.insert(candidates.end(), longest.begin(), longest.end());
-
     const QFontMetrics metrics(font);
-    int widest = 0;
-    for (const qsizetype i : candidates) {
-        if (estimates[size_t(i)] >= enough)
+    int width = 0;
+    auto measure = [&](const auto& candidates) {
+        for (const auto& [key, i] : candidates)
+            width = std::max(width, metrics.horizontalAdvance(textAt(i)));
+    };
+    for (const auto& [estimate, i] : widest.entries())
+        if (estimate >= enough)
             return limit;
-        widest = std::max(widest, metrics.horizontalAdvance(textAt(i)));
-    }
-    return std::min(widest, limit);
+    measure(widest.entries());
+    measure(longest.entries());
+    return std::min(width, limit);
 }
 
 int widestTextWidth(const QFont& font, const QStringList& texts, int limit)
