@@ -25,9 +25,9 @@
 
 #include "WindowBenchSupport.h"
 
+#include "filter/GridFilter.h"
 #include "grid/ActivityGrid.h"
 #include "logedit/BulkCommands.h"
-#include "logedit/GridFilter.h"
 #include "p3link/AutomationFactory.h"
 #include "p3link/FixedProjectChooser.h"
 #include "p3link/P3Operations.h"
@@ -35,8 +35,8 @@
 #include "shell/ClassicFont.h"
 #include "shell/TAboutForm.h"
 #include "shell/TMainForm.h"
-#include "store/DataFieldList.h"
 #include "store/DatabaseFile.h"
+#include "store/DataFieldList.h"
 #include "store/UndoHistory.h"
 
 #include <QAbstractItemView>
@@ -98,7 +98,7 @@ int main(int argc, char** argv)
     const double openMs = ms(openTimer);
     grid::ActivityGrid& grid = *form.cxGridProject();
     grid::GridViewModel& model = grid.model();
-    logedit::GridFilterLink& filter = *form.gridFilter();
+    filter::GridFilterLink& filter = *form.gridFilter();
     const long fullRss = bench::rssKiB();
     std::printf("window open with every row fetched:      %8.1f ms (%d rows)\n", openMs, model.rowCount());
     std::printf("resident memory: %.1f MB with %d rows (%.1f MB over the window with an empty table, %.0f bytes per "
@@ -117,9 +117,9 @@ int main(int argc, char** argv)
     Spread applyFilter, clearFilter;
     int filteredRows = 0;
     for (int i = 0; i < runs; ++i) {
-        const QList<logedit::TcxFilterValueItem> values = filter.valueList(percent);
-        const auto fifty = std::find_if(values.begin(), values.end(), [](const logedit::TcxFilterValueItem& item) {
-            return item.kind == logedit::TcxFilterValueItem::fviValue && item.displayText == QLatin1String("50");
+        const QList<filter::TcxFilterValueItem> values = filter.valueList(percent);
+        const auto fifty = std::find_if(values.begin(), values.end(), [](const filter::TcxFilterValueItem& item) {
+            return item.kind == filter::TcxFilterValueItem::fviValue && item.displayText == QLatin1String("50");
         });
         QElapsedTimer t;
         t.start();

@@ -25,7 +25,7 @@
 
 #include "WindowBenchSupport.h"
 
-#include "logedit/FilterDropDown.h"
+#include "filter/FilterDropDown.h"
 #include "logedit/TForm2Log.h"
 #include "shell/ClassicFont.h"
 #include "shell/CommandTable.h"
@@ -73,11 +73,11 @@ public:
 
     // Points at a header and clicks its filter button; the drop-down that
     // opens, shown.
-    logedit::FilterDropDown* clickFilterButton(int columnId)
+    filter::FilterDropDown* clickFilterButton(int columnId)
     {
         QTest::mouseMove(m_view.viewport(), m_view.columnHeaderRect(columnId).center());
         QTest::mouseClick(m_view.viewport(), Qt::LeftButton, {}, m_view.filterButtonRect(columnId).center());
-        auto* dropDown = qobject_cast<logedit::FilterDropDown*>(QApplication::activePopupWidget());
+        auto* dropDown = qobject_cast<filter::FilterDropDown*>(QApplication::activePopupWidget());
         if (dropDown) {
             dropDown->repaint();
             QGuiApplication::sync();
@@ -86,7 +86,7 @@ public:
     }
 
     // Clicks the entry with this text in an open drop-down.
-    void clickEntry(logedit::FilterDropDown* dropDown, const QString& text)
+    void clickEntry(filter::FilterDropDown* dropDown, const QString& text)
     {
         QListView* list = dropDown->list();
         for (int row = 0; row < list->model()->rowCount(); ++row) {
@@ -230,7 +230,7 @@ int main(int argc, char** argv)
     Spread applyFilter, clearFilter;
     int filteredRows = 0;
     for (int i = 0; i < runs; ++i) {
-        logedit::FilterDropDown* dropDown = road.clickFilterButton(percent);
+        filter::FilterDropDown* dropDown = road.clickFilterButton(percent);
         if (!dropDown)
             return 1;
         QElapsedTimer t;
@@ -282,7 +282,7 @@ int main(int argc, char** argv)
     for (int i = 0; i < runs; ++i) {
         QElapsedTimer t;
         t.start();
-        logedit::FilterDropDown* dropDown = road.clickFilterButton(description);
+        filter::FilterDropDown* dropDown = road.clickFilterButton(description);
         open.add(ms(t));
         if (!dropDown)
             return 1;

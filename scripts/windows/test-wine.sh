@@ -54,7 +54,7 @@ sleep 1
 # read back by xlrd in step 2 instead.
 export_filter='-CompoundDocument.OlefileReadsTheStream:GridExport.HeaderRowsBackgroundsAndLines:GridExport.TwoHeaderRowsPerRecord:GridExport.TextsKeepEveryCharacter:GridExport.WhatDoesNotFitIsReported:GridExport.EmptyViewsAndErrors:GridExport.ActivityGridAsShownReadByXlrdAndLibreOffice:XlsWriter.TextRouting:XlsWriter.SharedStringsSplitIntoContinueRecords:XlsWriter.MergedCellsInRecordsOf1024:XlsWriter.PaletteAllocationOrder:XlsWriter.DateTimeAndCurrencyFormats:XlsWriter.UnicodeSheetName:GridExport.LongTextsAreCutAndReported:GridExport.ActivityGridAsShownReadByEveryReader:XlsWriter.SharedStringHeaderTravelsWithItsCharacters:XlsWriter.LongTextsAreCutAndCounted:XlsWriter.FileFillsItsLastSector:GridExport.ExportRightAfterOpeningHasEveryRow:GridExport.XlsxShowsTheSheetOfTheXls'
 start=$(date +%s)
-for t in store_tests export_tests workbook_tests grid_model_tests logedit_filter_tests logedit_grid_filter_tests \
+for t in store_tests export_tests workbook_tests grid_model_tests filter_tests filter_grid_tests \
          logedit_bulk_tests p3sim_tests p3link_signin_tests p3link_operation_tests p3link_com_tests; do
     exe=$(built "$build" "$t.exe")
     if [ -z "$exe" ]; then fail "$t.exe not built"; continue; fi

@@ -4,12 +4,12 @@
 #include "export/ExportCellStyle.h"
 #include "export/GridExport.h"
 #include "export/XLSExportProvider.h"
+#include "filter/GridFilter.h"
 #include "grid/ActivityGrid.h"
 #include "grid/BusyCursor.h"
 #include "grid/GridView.h"
 #include "logedit/BulkCommands.h"
 #include "logedit/DialogFrame.h"
-#include "logedit/GridFilter.h"
 #include "logedit/MultiLogLines.h"
 #include "logedit/TForm2Log.h"
 #include "logedit/TFormAct2Log.h"
@@ -26,9 +26,9 @@
 #include "shell/ToolBarPictures.h"
 #include "shell/UserSetting.h"
 #include "shell/WorkbookCommands.h"
-#include "store/TableImport.h"
 #include "store/CodeNames.h"
 #include "store/DatabaseFile.h"
+#include "store/TableImport.h"
 
 #include <QAction>
 #include <QApplication>
@@ -453,7 +453,7 @@ QWidget* TMainForm::createGridArea()
     // shown in the common error box like every other error.
     connect(&m_grid->view(), &grid::GridView::editError, this, [](const QString& message) { showErrorBox(message); });
     // The grid's row filter: its criteria, header drop-downs, dialogs and panel.
-    m_gridFilter = new logedit::GridFilterLink(m_grid->model(), m_store.taActivities, m_grid);
+    m_gridFilter = new filter::GridFilterLink(m_grid->model(), m_store.taActivities, m_grid);
     m_gridFilter->setGuard([](const std::function<void()>& action) { runGuarded(action); });
     m_gridFilter->attach(*m_grid);
     return m_grid;

@@ -33,8 +33,11 @@ class TFilterDlg;
 class TP3OpenDlg;
 }
 
-namespace orvane::logedit {
+namespace orvane::filter {
 class GridFilterLink;
+}
+
+namespace orvane::logedit {
 class TForm2Log;
 class TFormAct2Log;
 class TFormAD2Log;
@@ -139,7 +142,7 @@ public:
     // The activity grid (cxGridProject) and its view model.
     grid::ActivityGrid* cxGridProject() const { return m_grid; }
     // The grid's row filter (criteria, drop-downs, dialogs, panel).
-    logedit::GridFilterLink* gridFilter() const { return m_gridFilter; }
+    filter::GridFilterLink* gridFilter() const { return m_gridFilter; }
 
     static QString homePageAddress();
 
@@ -177,7 +180,7 @@ private:
     QToolBar* m_tbarMain = nullptr;
     QProgressBar* m_progressBar = nullptr;
     grid::ActivityGrid* m_grid = nullptr;
-    logedit::GridFilterLink* m_gridFilter = nullptr;
+    filter::GridFilterLink* m_gridFilter = nullptr;
     QLabel* m_statusPanel0 = nullptr;
     QLabel* m_statusPanel1 = nullptr;
     QLabel* m_statusPanel2 = nullptr;   // what the last bulk command, Apply or export did

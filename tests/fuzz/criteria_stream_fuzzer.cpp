@@ -7,15 +7,15 @@
 #include "FuzzSupport.h"
 
 #include "common/Errors.h"
-#include "logedit/ActivityFilterColumns.h"
-#include "logedit/FilterStream.h"
+#include "filter/ActivityFilterColumns.h"
+#include "filter/FilterStream.h"
 #include "store/FilterSql.h"
 
 #include <cstdint>
 #include <cstdlib>
 
 using namespace orvane;
-using namespace orvane::logedit;
+using namespace orvane::filter;
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include "store/ActivityStore.h"
 #include "store/CopiedValueText.h"
 #include "store/DataFieldList.h"
+#include "support/QtPrinters.h"
 #include "support/TempDatabase.h"
-#include "QtPrinters.h"
 
 #include <QDateTime>
 #include <QLocale>

@@ -1,9 +1,9 @@
 // orvane-batch copy, run as a process on a pdb.mdb in a temporary folder.
 
-#include "logedit/ActivityFilterColumns.h"
-#include "logedit/FilterStream.h"
+#include "filter/ActivityFilterColumns.h"
+#include "filter/FilterStream.h"
+#include "support/QtPrinters.h"
 #include "support/TempDatabase.h"
-#include "QtPrinters.h"
 
 #include <QProcess>
 
@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-using namespace orvane::logedit;
+using namespace orvane::filter;
 using orvane::testing::insertRow;
 using orvane::testing::readValue;
 

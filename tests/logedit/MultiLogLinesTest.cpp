@@ -4,8 +4,8 @@
 #include "common/Errors.h"
 #include "logedit/MultiLogLines.h"
 #include "store/ActivityStore.h"
+#include "support/QtPrinters.h"
 #include "support/TempDatabase.h"
-#include "QtPrinters.h"
 
 #include <gtest/gtest.h>
 

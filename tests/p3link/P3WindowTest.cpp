@@ -4,8 +4,8 @@
 // as a PNG after each step of the round trip.
 
 #include "export/GridExport.h"
-#include "logedit/FilterPanel.h"
-#include "logedit/GridFilter.h"
+#include "filter/FilterPanel.h"
+#include "filter/GridFilter.h"
 #include "logedit/TFormAct2Log.h"
 #include "p3link/ProjectPickers.h"
 #include "p3link/WindowOperationView.h"
@@ -466,12 +466,12 @@ private slots:
         shell::TAboutForm about;
         shell::TMainForm form(&about);
         form.show();
-        logedit::GridFilterLink& filter = *form.gridFilter();
+        filter::GridFilterLink& filter = *form.gridFilter();
         const int area = store::kFirstCodeColumn;
         {
-            logedit::FilterChangeLock lock(filter.criteria());
+            filter::FilterChangeLock lock(filter.criteria());
             filter.criteria().SetActive(true);
-            filter.criteria().AddCondition(nullptr, area, logedit::foEqual, "SITE", QStringLiteral("SITE"));
+            filter.criteria().AddCondition(nullptr, area, filter::foEqual, "SITE", QStringLiteral("SITE"));
         }
         store::ActivityTable& table = form.store().taActivities;
         QVERIFY(table.filtered());

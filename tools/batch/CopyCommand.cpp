@@ -8,7 +8,7 @@
 
 #include "BatchCommand.h"
 
-#include "logedit/ActivityFilterColumns.h"
+#include "filter/ActivityFilterColumns.h"
 #include "logedit/BulkCommands.h"
 #include "store/ActivityLayout.h"
 #include "store/ActivityStore.h"
@@ -71,7 +71,7 @@ int runCopy(const QStringList& arguments)
         throw UsageError{QStringLiteral("unknown copy kind: ") + kind};
     }
 
-    const QString filterText = filtered ? logedit::filterTextFromFile(filterFile) : QString();
+    const QString filterText = filtered ? filter::filterTextFromFile(filterFile) : QString();
     store::ActivityStore store;
     store.ADOCon.open();
     store.taActivities.open();

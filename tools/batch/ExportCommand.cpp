@@ -9,9 +9,9 @@
 #include "BatchCommand.h"
 
 #include "export/GridExport.h"
+#include "filter/ActivityFilterColumns.h"
 #include "grid/ActivityGridLayout.h"
 #include "grid/GridViewModel.h"
-#include "logedit/ActivityFilterColumns.h"
 #include "store/ActivityStore.h"
 
 namespace orvane::batch {
@@ -25,7 +25,7 @@ int runExport(const QStringList& arguments)
     if (args.size() != 1)
         throw UsageError{args.isEmpty() ? QStringLiteral("an output file is needed")
                                         : QStringLiteral("too many arguments")};
-    const QString filterText = filtered ? logedit::filterTextFromFile(filterFile) : QString();
+    const QString filterText = filtered ? filter::filterTextFromFile(filterFile) : QString();
 
     store::ActivityStore store;
     store.ADOCon.open();

@@ -3,8 +3,8 @@
 
 #include "BatchCommand.h"
 
-#include "logedit/ActivityFilterColumns.h"
-#include "logedit/FilterStream.h"
+#include "filter/ActivityFilterColumns.h"
+#include "filter/FilterStream.h"
 
 namespace orvane::batch {
 namespace {
@@ -14,9 +14,9 @@ int runFilterText(const QStringList& args)
     if (args.size() != 1)
         throw UsageError{args.isEmpty() ? QStringLiteral("a filter file is needed")
                                         : QStringLiteral("too many arguments")};
-    const logedit::ActivityFilterColumns columns;
-    logedit::TcxDBDataFilterCriteria criteria(&columns);
-    logedit::loadCriteriaFile(criteria, args.first());
+    const filter::ActivityFilterColumns columns;
+    filter::TcxDBDataFilterCriteria criteria(&columns);
+    filter::loadCriteriaFile(criteria, args.first());
     printLine(criteria.BuildFilterText());
     printLine(criteria.BuildDisplayText());
     return kExitOk;
