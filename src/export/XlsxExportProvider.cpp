@@ -47,10 +47,14 @@ EcxExportData invalidCellDimension()
 // Appends UTF-8 of UTF-16 characters; a lone surrogate becomes U+FFFD.
 void appendUtf8(std::string& out, const char16_t* p, std::size_t n)
 {
+    // At most three bytes a UTF-16 unit (a surrogate pair takes four).
+    const std::size_t start = out.size();
+    out.resize(start + 3 * n);
+    char* d = out.data() + start;
     for (std::size_t i = 0; i < n; ++i) {
         std::uint32_t c = p[i];
         if (c < 0x80) {
-            out.push_back(char(c));
+            *d++ = char(c);
             continue;
         }
         if (c >= 0xD800 && c < 0xDC00 && i + 1 < n && p[i + 1] >= 0xDC00 && p[i + 1] < 0xE000)
@@ -58,17 +62,18 @@ void appendUtf8(std::string& out, const char16_t* p, std::size_t n)
         else if (c >= 0xD800 && c < 0xE000)
             c = 0xFFFD;
         if (c < 0x800) {
-            out.push_back(char(0xC0 | (c >> 6)));
+            *d++ = char(0xC0 | (c >> 6));
         } else if (c < 0x10000) {
-            out.push_back(char(0xE0 | (c >> 12)));
-            out.push_back(char(0x80 | ((c >> 6) & 0x3F)));
+            *d++ = char(0xE0 | (c >> 12));
+            *d++ = char(0x80 | ((c >> 6) & 0x3F));
         } else {
-            out.push_back(char(0xF0 | (c >> 18)));
-            out.push_back(char(0x80 | ((c >> 12) & 0x3F)));
-            out.push_back(char(0x80 | ((c >> 6) & 0x3F)));
+            *d++ = char(0xF0 | (c >> 18));
+            *d++ = char(0x80 | ((c >> 12) & 0x3F));
+            *d++ = char(0x80 | ((c >> 6) & 0x3F));
         }
-        out.push_back(char(0x80 | (c & 0x3F)));
+        *d++ = char(0x80 | (c & 0x3F));
     }
+    out.resize(std::size_t(d - out.data()));
 }
 
 } // namespace

@@ -101,6 +101,11 @@ std::uint64_t exportedTextDigest(QStringView text)
 {
     const QStringView kept = text.left(cellTextLength(text));
     std::uint64_t h = 0xcbf29ce484222325ull;
+    if (!kept.contains(QLatin1Char('\r'))) {
+        for (const QChar c : kept)
+            h = (h ^ c.unicode()) * kFnvPrime;
+        return mixed(h);
+    }
     for (qsizetype i = 0; i < kept.size(); ++i) {
         char16_t c = kept.at(i).unicode();
         if (c == u'\r') {
@@ -120,15 +125,30 @@ ExportDigestRecordBuilder::ExportDigestRecordBuilder(std::vector<int> fields)
 
 void ExportDigestRecordBuilder::addActivity(QStringView activityId, const QStringView* texts)
 {
-    m_line = escapedCellText(activityId);
+    static const std::uint64_t empty = exportedTextDigest(QStringView());
+    const bool plainId = std::none_of(activityId.begin(), activityId.end(), [](QChar c) {
+        return c == QLatin1Char('\\') || c == QLatin1Char('\t') || c == QLatin1Char('\n') || c == QLatin1Char('\r');
+    });
+    // The line's buffer is kept from one activity to the next.
+    m_line.resize(0);
+    m_line += plainId ? activityId : QStringView(escapedCellText(activityId));
     m_line += QLatin1Char('\t');
     const qsizetype hintsAt = m_line.size() + kDigestChars;
     m_line.resize(hintsAt + qsizetype(m_fields.size()));
     QChar* hints = m_line.data() + hintsAt;
+    qsizetype lastText = -1;
     for (std::size_t f = 0; f < m_fields.size(); ++f) {
+        if (texts[f].isEmpty()) {
+            m_digests[f] = empty;
+            hints[f] = QLatin1Char(kEmptyHint);
+            continue;
+        }
         m_digests[f] = exportedTextDigest(texts[f]);
-        hints[f] = QLatin1Char(texts[f].isEmpty() ? kEmptyHint : hintOf(m_digests[f]));
+        hints[f] = QLatin1Char(hintOf(m_digests[f]));
+        lastText = qsizetype(f);
     }
+    // The empty texts after the last one go without hints.
+    m_line.truncate(hintsAt + lastText + 1);
     writeCode(m_line.data() + hintsAt - kDigestChars, rowDigest(m_digests.data(), m_digests.size()), kDigestChars);
     if (!m_current.isEmpty() && m_current.size() + 1 + m_line.size() > kLineCellChars) {
         m_cells << m_current;
@@ -173,7 +193,7 @@ std::optional<ExportDigestRecord> ExportDigestRecord::read(const QList<QStringLi
             return std::nullopt;
         record.m_fields.push_back(field);
     }
-    const qsizetype width = kDigestChars + qsizetype(record.m_fields.size());
+    const qsizetype fieldCount = qsizetype(record.m_fields.size());
     QSet<QString> twice;
     for (qsizetype r = 1; r < rows.size(); ++r) {
         const QString cell = rows.at(r).value(0);
@@ -181,7 +201,9 @@ std::optional<ExportDigestRecord> ExportDigestRecord::read(const QList<QStringLi
             const qsizetype tab = line.lastIndexOf(QLatin1Char('\t'));
             const QStringView digests = tab < 0 ? QStringView() : line.mid(tab + 1);
             const std::optional<std::uint64_t> rowDigest =
-                digests.size() == width ? parseCode(digests.left(kDigestChars)) : std::nullopt;
+                digests.size() >= kDigestChars && digests.size() <= kDigestChars + fieldCount
+                    ? parseCode(digests.left(kDigestChars))
+                    : std::nullopt;
             const QStringView hints = digests.mid(kDigestChars);
             // A line spoilt in the workbook counts as not recorded.
             if (!rowDigest || !std::all_of(hints.begin(), hints.end(), [](QChar c) {
@@ -196,7 +218,9 @@ std::optional<ExportDigestRecord> ExportDigestRecord::read(const QList<QStringLi
                 twice.insert(id);
                 continue;
             }
-            record.m_entryOfId.insert(id, {*rowDigest, hints.toLatin1()});
+            QByteArray allHints = hints.toLatin1();
+            allHints.append(fieldCount - allHints.size(), kEmptyHint);
+            record.m_entryOfId.insert(id, {*rowDigest, allHints});
         }
     }
     return record;

@@ -16,7 +16,8 @@
 //           order. The row digest (8 characters, 48 bits) stands for all the
 //           activity's recorded texts; a hint (one character a field) is "."
 //           for a text exported empty and else 6 bits of the text's own
-//           digest. An ID's backslash, tab, line feed and carriage return are
+//           digest. The hints of the empty texts after the last text that is
+//           not empty are left out. An ID's backslash, tab, line feed and carriage return are
 //           written as \\, \t, \n, \r.
 //
 // A digest stands for a text as a cell holds it (cut to what a cell holds,
