@@ -66,12 +66,15 @@ std::uint64_t mixed(std::uint64_t z)
     return z ^ (z >> 31);
 }
 
-// The digest of all of an activity's recorded texts, from their own digests.
-std::uint64_t rowDigest(const std::uint64_t* digests, std::size_t count)
+// The digest of all of an activity's recorded texts, from their own digests:
+// each text that is not empty, with its place (the empty ones are told by
+// their hints).
+std::uint64_t rowDigest(const std::uint64_t* digests, std::size_t count, std::uint64_t empty)
 {
     std::uint64_t h = 0x6a09e667f3bcc908ull;
     for (std::size_t i = 0; i < count; ++i)
-        h = mixed(h ^ digests[i]) + kFnvPrime;
+        if (digests[i] != empty)
+            h = mixed(h ^ digests[i]) + (i + 1) * 0x9e3779b97f4a7c15ull;
     return h & kDigestMask;
 }
 
@@ -149,7 +152,7 @@ void ExportDigestRecordBuilder::addActivity(QStringView activityId, const QStrin
     }
     // The empty texts after the last one go without hints.
     m_line.truncate(hintsAt + lastText + 1);
-    writeCode(m_line.data() + hintsAt - kDigestChars, rowDigest(m_digests.data(), m_digests.size()), kDigestChars);
+    writeCode(m_line.data() + hintsAt - kDigestChars, rowDigest(m_digests.data(), m_digests.size(), empty), kDigestChars);
     if (!m_current.isEmpty() && m_current.size() + 1 + m_line.size() > kLineCellChars) {
         m_cells << m_current;
         m_current.clear();
@@ -268,7 +271,7 @@ ExportDigestRecord::exportedDigests(const QString& activityId, const std::vector
             chosen[i] = candidates[i][std::size_t(rest % counts[i])];
             rest /= counts[i];
         }
-        if (rowDigest(chosen.data(), n) == entry->rowDigest) {
+        if (rowDigest(chosen.data(), n, empty) == entry->rowDigest) {
             ++matches;
             proven = chosen;
         }
