@@ -229,26 +229,27 @@ std::optional<ExportDigestRecord> ExportDigestRecord::read(const QList<QStringLi
     return record;
 }
 
-std::vector<std::optional<std::uint64_t>>
-ExportDigestRecord::exportedDigests(const QString& activityId, const std::vector<std::uint64_t>& table,
-                                    const std::vector<std::optional<std::uint64_t>>& workbook) const
+void ExportDigestRecord::exportedDigests(const QString& activityId, const std::vector<std::uint64_t>& table,
+                                         const std::vector<std::optional<std::uint64_t>>& workbook,
+                                         std::vector<std::optional<std::uint64_t>>& exported) const
 {
+    exported.clear();
     const auto entry = m_entryOfId.constFind(activityId);
     if (entry == m_entryOfId.constEnd())
-        return {};
+        return;
     static const std::uint64_t empty = exportedTextDigest(QStringView());
     const std::size_t n = m_fields.size();
-    std::vector<std::optional<std::uint64_t>> known(n);
+    exported.resize(n);
     // Each field's candidates: the table's text and the workbook's, where
     // its hint fits; a text exported empty is known from its hint alone.
-    std::vector<std::array<std::uint64_t, 2>> candidates(n);
-    std::vector<int> counts(n, 0);
+    std::array<std::array<std::uint64_t, 2>, kColumnCount> candidates;
+    std::array<int, kColumnCount> counts{};
     bool provable = true;
     int combinations = 1;
     for (std::size_t i = 0; i < n; ++i) {
         const char hint = entry->hints.at(qsizetype(i));
         if (hint == kEmptyHint) {
-            known[i] = empty;
+            exported[i] = empty;
             candidates[i][counts[i]++] = empty;
             continue;
         }
@@ -257,14 +258,13 @@ ExportDigestRecord::exportedDigests(const QString& activityId, const std::vector
                 candidates[i][counts[i]++] = *side;
         provable = provable && counts[i] > 0;
         if (counts[i] > 1 && (combinations *= counts[i]) > kMostCombinations)
-            return known;
+            return;
     }
     if (!provable)
-        return known;
+        return;
     // The one combination of candidates that has the row's digest.
-    std::vector<std::uint64_t> chosen(n);
+    std::array<std::uint64_t, kColumnCount> chosen, proven;
     int matches = 0;
-    std::vector<std::uint64_t> proven;
     for (int combination = 0; combination < combinations; ++combination) {
         int rest = combination;
         for (std::size_t i = 0; i < n; ++i) {
@@ -276,9 +276,8 @@ ExportDigestRecord::exportedDigests(const QString& activityId, const std::vector
             proven = chosen;
         }
     }
-    if (matches != 1)
-        return known;
-    return {proven.begin(), proven.end()};
+    if (matches == 1)
+        exported.assign(proven.begin(), proven.begin() + std::ptrdiff_t(n));
 }
 
 } // namespace orvane::store

@@ -108,12 +108,12 @@ public:
 
     // What was exported for an activity, field by field in the record's
     // order, given the digests of the table's texts now and of the
-    // workbook's (none for a field the workbook has no column for): the
-    // digest of each exported text where it is known. Empty where the record
-    // does not hold the activity, or holds it twice.
-    std::vector<std::optional<std::uint64_t>>
-    exportedDigests(const QString& activityId, const std::vector<std::uint64_t>& table,
-                    const std::vector<std::optional<std::uint64_t>>& workbook) const;
+    // workbook's (none for a field the workbook has no column for): into
+    // `exported`, the digest of each exported text where it is known. Left
+    // empty where the record does not hold the activity, or holds it twice.
+    void exportedDigests(const QString& activityId, const std::vector<std::uint64_t>& table,
+                         const std::vector<std::optional<std::uint64_t>>& workbook,
+                         std::vector<std::optional<std::uint64_t>>& exported) const;
 
 private:
     struct Entry {

@@ -221,27 +221,20 @@ public:
     // columns.
     std::vector<int> fieldsToRead() const { return m_digests ? m_digests->fields() : std::vector<int>{}; }
 
-    // Takes up one activity: its table texts by field, and its workbook
-    // texts by field (none where the workbook has no column for it).
-    void startRow(const QString& id, const std::function<QString(int)>& tableText,
-                  const std::function<std::optional<QString>(int)>& workbookText)
+
+    // The record of digests, if the workbook carries one.
+    const store::ExportDigestRecord* digests() const { return m_digests ? &*m_digests : nullptr; }
+
+    // Takes up one activity: the digests of its table texts and of its
+    // workbook texts (none where the workbook has no column), field by field
+    // in the record's order.
+    void startRow(const QString& id, const std::vector<std::uint64_t>& table,
+                  const std::vector<std::optional<std::uint64_t>>& workbook)
     {
         m_id = id;
         m_exported.clear();
-        if (!m_digests || !m_digests->holds(id))
-            return;
-        const std::vector<int>& fields = m_digests->fields();
-        std::vector<std::uint64_t> table(fields.size());
-        std::vector<std::optional<std::uint64_t>> workbook(fields.size());
-        // Most recorded texts are empty on both sides.
-        static const std::uint64_t empty = store::exportedTextDigest(QStringView());
-        const auto digestOf = [](const QString& text) { return text.isEmpty() ? empty : store::exportedTextDigest(text); };
-        for (std::size_t p = 0; p < fields.size(); ++p) {
-            table[p] = digestOf(tableText(fields[p]));
-            if (const std::optional<QString> text = workbookText(fields[p]))
-                workbook[p] = digestOf(*text);
-        }
-        m_exported = m_digests->exportedDigests(id, table, workbook);
+        if (m_digests)
+            m_digests->exportedDigests(id, table, workbook, m_exported);
     }
 
     CellBase cell(int field, const QString& workbook, const QString& table) const
@@ -406,6 +399,9 @@ UpdatePlan planWithRecord(const SheetRows& sheet, const SheetRows* exportRecord,
     table.reserve(rowOfId.size());
     store::Statement select(db.handle(), sql);
     const int valueCount = int(captions.written.size());
+    const std::uint64_t emptyDigest = store::exportedTextDigest(QStringView());
+    std::vector<std::uint64_t> tableDigests;
+    std::vector<std::optional<std::uint64_t>> workbookDigests;
     while (select.step()) {
         sqlite3_stmt* s = select.get();
         const QString id = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s, 1)),
@@ -423,18 +419,26 @@ UpdatePlan planWithRecord(const SheetRows& sheet, const SheetRows* exportRecord,
         }
         TableRow row{sqlite3_column_int64(s, 0), {}, {}, 0, false};
         const QStringList& cells = sheet.rows.at(sheetRow.value());
-        exported.startRow(
-            id,
-            [&](int field) {
-                const int value = valueOfField[std::size_t(field)];
-                if (sqlite3_column_type(s, value) == SQLITE_NULL)
-                    return QString();
-                return storedValue(s, value).toString();
-            },
-            [&](int field) -> std::optional<QString> {
-                const int column = sheetColumnOfField[std::size_t(field)];
-                return column < 0 ? std::nullopt : std::optional<QString>(cells.value(column));
-            });
+        if (const store::ExportDigestRecord* record = exported.digests(); record && record->holds(id)) {
+            // Most recorded texts are empty on both sides.
+            const std::vector<int>& fields = record->fields();
+            tableDigests.resize(fields.size());
+            workbookDigests.resize(fields.size());
+            for (std::size_t p = 0; p < fields.size(); ++p) {
+                const int value = valueOfField[std::size_t(fields[p])];
+                tableDigests[p] = sqlite3_column_type(s, value) == SQLITE_NULL
+                                      ? emptyDigest
+                                      : store::exportedTextDigest(storedValue(s, value).toString());
+                const int column = sheetColumnOfField[std::size_t(fields[p])];
+                if (column < 0)
+                    workbookDigests[p].reset();
+                else if (column >= cells.size() || cells.at(column).isEmpty())
+                    workbookDigests[p] = emptyDigest;
+                else
+                    workbookDigests[p] = store::exportedTextDigest(cells.at(column));
+            }
+        }
+        exported.startRow(id, tableDigests, workbookDigests);
         for (int k = 0; k < valueCount; ++k) {
             const auto& [sheetColumn, field] = captions.written[size_t(k)];
             const QString text = cells.value(sheetColumn);
