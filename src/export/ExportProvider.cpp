@@ -2,6 +2,7 @@
 
 #include "export/TextCodec.h"
 #include "export/XLSExportProvider.h"
+#include "store/ExportRecord.h"
 
 #include <QFileInfo>
 
@@ -28,10 +29,7 @@ double dateTimeSerial(const QDateTime& value)
 
 std::size_t cellTextLength(const char16_t* chars, std::size_t count)
 {
-    if (count <= kMaxCellChars)
-        return count;
-    const char16_t last = chars[kMaxCellChars - 1];
-    return last >= 0xD800 && last < 0xDC00 ? kMaxCellChars - 1 : kMaxCellChars;
+    return std::size_t(store::cellTextLength(QStringView(chars, qsizetype(count))));
 }
 
 int exportKindForFileName(const QString& fileName)

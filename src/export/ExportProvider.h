@@ -4,6 +4,8 @@
 
 #include "export/ExportCellStyle.h"
 
+#include "store/ExportRecord.h"
+
 #include <QByteArrayView>
 #include <QDateTime>
 #include <QString>
@@ -19,7 +21,7 @@ struct ExportCurrency {
 };
 
 // The most characters a spreadsheet cell holds.
-inline constexpr std::size_t kMaxCellChars = 32767;
+inline constexpr std::size_t kMaxCellChars = std::size_t(store::kMaxCellChars);
 // How many of `count` UTF-16 characters a cell keeps: all of them, or
 // kMaxCellChars (one less where that would split a surrogate pair).
 std::size_t cellTextLength(const char16_t* chars, std::size_t count);

@@ -121,6 +121,12 @@ std::uint64_t exportedTextDigest(QStringView text)
     return mixed(h);
 }
 
+std::uint64_t emptyTextDigest()
+{
+    static const std::uint64_t empty = exportedTextDigest(QStringView());
+    return empty;
+}
+
 ExportDigestRecordBuilder::ExportDigestRecordBuilder(std::vector<int> fields)
     : m_fields(std::move(fields)), m_digests(m_fields.size())
 {
@@ -128,7 +134,7 @@ ExportDigestRecordBuilder::ExportDigestRecordBuilder(std::vector<int> fields)
 
 void ExportDigestRecordBuilder::addActivity(QStringView activityId, const QStringView* texts)
 {
-    static const std::uint64_t empty = exportedTextDigest(QStringView());
+    const std::uint64_t empty = emptyTextDigest();
     const bool plainId = std::none_of(activityId.begin(), activityId.end(), [](QChar c) {
         return c == QLatin1Char('\\') || c == QLatin1Char('\t') || c == QLatin1Char('\n') || c == QLatin1Char('\r');
     });
@@ -237,7 +243,7 @@ void ExportDigestRecord::exportedDigests(const QString& activityId, const std::v
     const auto entry = m_entryOfId.constFind(activityId);
     if (entry == m_entryOfId.constEnd())
         return;
-    static const std::uint64_t empty = exportedTextDigest(QStringView());
+    const std::uint64_t empty = emptyTextDigest();
     const std::size_t n = m_fields.size();
     exported.resize(n);
     // Each field's candidates: the table's text and the workbook's, where

@@ -71,8 +71,9 @@ QString exportDigestRecordTag();
 inline constexpr int kMaxCellChars = 32767;
 int cellTextLength(QStringView text);
 
-// The digest of a text as a cell holds it.
+// The digest of a text as a cell holds it, and that of the empty text.
 std::uint64_t exportedTextDigest(QStringView text);
+std::uint64_t emptyTextDigest();
 
 // Builds the record's cells activity by activity.
 class ExportDigestRecordBuilder {

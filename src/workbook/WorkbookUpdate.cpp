@@ -399,7 +399,7 @@ UpdatePlan planWithRecord(const SheetRows& sheet, const SheetRows* exportRecord,
     table.reserve(rowOfId.size());
     store::Statement select(db.handle(), sql);
     const int valueCount = int(captions.written.size());
-    const std::uint64_t emptyDigest = store::exportedTextDigest(QStringView());
+    const std::uint64_t emptyDigest = store::emptyTextDigest();
     std::vector<std::uint64_t> tableDigests;
     std::vector<std::optional<std::uint64_t>> workbookDigests;
     while (select.step()) {
